@@ -1,0 +1,78 @@
+#pragma once
+// The user's options. Every field is named after its registry value under
+// Software\Clipvane\Setting\Output.
+//
+// Worker threads read fields while the user-interface thread may change
+// them: fields are reached only through Get() (a copy taken under the lock)
+// and Update() (a change made under it).
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+struct SettingsData {
+    std::wstring OutputFolder;
+    std::wstring YTUser;
+    std::wstring YTPasswd;
+    std::wstring NicoUser;
+    std::wstring NicoPasswd;
+    uint32_t ShutdownFlag = 0;
+    uint32_t UseTitleAsFileName = 0;
+    uint32_t UseInternalCache = 0;
+    int32_t RetryTimes = 0;
+    uint32_t YoutubeFMT = 1;
+    uint32_t DonotSepDVD = 0;
+    std::wstring MPLAYER_VO;
+    uint32_t ProcessPriority = 2;
+    uint32_t EncodeThreads = 0;
+    int32_t OUT_VOLUME = 0;
+    uint32_t VOLUME_NORM = 1;
+    uint32_t AAC_MPEG = 1;
+    uint32_t AAC_OBJECT = 0;
+    uint32_t MP3_ENCODE = 0;
+    uint32_t MP3_VOLUME = 0;
+    uint32_t MP3_AQ = 0;
+    uint32_t MP3_VBRQ = 4;
+    uint32_t DEINT = 0;
+    uint32_t IVTC = 0;
+    uint32_t Fit2Width = 0;
+    uint32_t Fit2Height = 0;
+    uint32_t ExpandSize = 0;
+    uint32_t ExpandRound16 = 0;
+    std::wstring LangID = L"en";
+};
+
+class CARRegistry;
+
+class CSettings {
+  public:
+    // Defaults; the operating-system version must be known already.
+    CSettings();
+
+    int Load();
+    int Save();
+    bool ChooseLanguage();
+
+    SettingsData Get() const;
+    void Update(const std::function<void(SettingsData&)>& change);
+    std::wstring LangID() const;
+
+    // The key of the values, below the application's root.
+    static constexpr const wchar_t* kKey = L"Setting\\Output";
+
+  private:
+    void ReadAll(CARRegistry& reg, SettingsData& d);
+    void WriteAll(CARRegistry& reg, const SettingsData& d);
+
+    mutable std::mutex mutex_;
+    SettingsData data_;
+};
+
+// The application's settings record; valid from start-up to shutdown.
+CSettings& GetSettings();
+// Installs the record GetSettings returns (the application object does).
+void SetSettingsInstance(CSettings* settings);
+
+// Default output folder: documents folder + "/Clipvane", else
+// <program folder>/output.
+std::wstring DefaultOutputFolder();

@@ -1,0 +1,95 @@
+#include "platform/dialog_template.h"
+
+#include <charconv>
+
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+// Splits a line into words and quoted texts; false on an open quote.
+bool Tokenize(std::string_view line, std::vector<std::string>& out) {
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t') {
+            ++i;
+            continue;
+        }
+        std::string tok;
+        if (line[i] == '"') {
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char c = line[i++];
+                if (c == '"') {
+                    closed = true;
+                    break;
+                }
+                if (c == '\\' && i < line.size()) {
+                    char n = line[i++];
+                    tok += n == 'n' ? '\n' : n;
+                    continue;
+                }
+                tok += c;
+            }
+            if (!closed) return false;
+            out.push_back("\"" + tok);  // marks a quoted token
+            continue;
+        }
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') tok += line[i++];
+        out.push_back(tok);
+    }
+    return true;
+}
+
+bool ToInt(const std::string& s, int& v) {
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    return ec == std::errc() && p == s.data() + s.size();
+}
+
+bool Quoted(const std::string& s, std::wstring& text) {
+    if (s.empty() || s[0] != '"') return false;
+    text = FromUtf8(std::string_view(s).substr(1));
+    return true;
+}
+
+}  // namespace
+
+std::optional<DialogTemplate> ParseDialogTemplate(std::string_view text) {
+    DialogTemplate dlg;
+    bool haveDialog = false;
+    while (!text.empty()) {
+        size_t nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || line[first] == '#') continue;
+        std::vector<std::string> t;
+        if (!Tokenize(line, t)) return std::nullopt;
+        if (t[0] == "DIALOG") {
+            if (haveDialog || t.size() != 5 || !ToInt(t[1], dlg.id) || !ToInt(t[2], dlg.width) ||
+                !ToInt(t[3], dlg.height) || !Quoted(t[4], dlg.caption))
+                return std::nullopt;
+            haveDialog = true;
+        } else if (t[0] == "CONTROL") {
+            ControlTemplate c;
+            if (!haveDialog || t.size() < 8 || t.size() > 9 || !ToInt(t[1], c.id) ||
+                !ToInt(t[3], c.x) || !ToInt(t[4], c.y) || !ToInt(t[5], c.width) ||
+                !ToInt(t[6], c.height) || !Quoted(t[7], c.text))
+                return std::nullopt;
+            c.kind = t[2];
+            if (t.size() == 9) {
+                if (t[8] != "hidden") return std::nullopt;
+                c.hidden = true;
+            }
+            dlg.controls.push_back(std::move(c));
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!haveDialog) return std::nullopt;
+    return dlg;
+}
+
+}  // namespace platform

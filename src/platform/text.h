@@ -1,0 +1,52 @@
+#pragma once
+// Wide text is std::wstring (UTF-32 on glibc); 8-bit text is UTF-8.
+// Conversions never throw; invalid input becomes U+FFFD.
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr wchar_t kReplacementChar = 0xFFFD;
+
+std::wstring FromUtf8(std::string_view utf8);
+std::string ToUtf8(std::wstring_view wide);
+
+// Appends the UTF-8 form of one code point; invalid ones (surrogates, beyond
+// U+10FFFF) are written as U+FFFD.
+void AppendUtf8(std::string& out, char32_t cp);
+
+// Decodes UTF-8 that arrives in pieces: an incomplete sequence at the end of
+// one piece is carried over to the next.
+class Utf8Decoder {
+  public:
+    // Decodes a piece and appends the complete characters to out.
+    void Feed(std::string_view piece, std::wstring& out);
+    std::wstring Feed(std::string_view piece) {
+        std::wstring out;
+        Feed(piece, out);
+        return out;
+    }
+    // Ends the stream: a pending incomplete sequence becomes U+FFFD.
+    void Finish(std::wstring& out);
+    bool HasPending() const { return pendingLen_ != 0; }
+    void Reset() { pendingLen_ = 0; }
+
+  private:
+    unsigned char pending_[4] = {};
+    int pendingLen_ = 0;
+};
+
+// ASCII-only case folding, as used for key and value names.
+std::wstring AsciiLower(std::wstring_view s);
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+
+// printf into a wide or narrow string; the result is never longer than
+// maxChars (0 = no limit) and the formatting never overruns.
+std::string FormatV(size_t maxChars, const char* fmt, va_list ap);
+std::wstring FormatWV(size_t maxChars, const wchar_t* fmt, va_list ap);
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::wstring FormatW(const wchar_t* fmt, ...);
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+#include "ui/dialog_builder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include "platform/dialog_template.h"
+#include "platform/resource_bundle.h"
+#include "ui/qt_text.h"
+
+namespace ui {
+namespace {
+
+QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* parent) {
+    const QString text = ToQ(c.text);
+    const std::string& k = c.kind;
+    if (k == "button") return new QPushButton(text, parent);
+    if (k == "check") return new QCheckBox(text, parent);
+    if (k == "edit") return new QLineEdit(text, parent);
+    if (k == "static") return new QLabel(text, parent);
+    if (k == "group") return new QGroupBox(text, parent);
+    if (k == "combo") return new QComboBox(parent);
+    if (k == "slider") return new QSlider(Qt::Horizontal, parent);
+    if (k == "list" || k == "tree") {
+        auto* tree = new QTreeWidget(parent);
+        if (k == "list") {
+            tree->setRootIsDecorated(false);
+            tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+            tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        } else {
+            tree->setHeaderHidden(true);
+        }
+        return tree;
+    }
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::NoFrame);
+    return frame;
+}
+
+}  // namespace
+
+bool BuildDialogFromTemplate(QWidget* dialog, int id) {
+    auto text = platform::ResourceBundle::Current().Dialog(static_cast<unsigned>(id));
+    if (!text) return false;
+    auto tpl = platform::ParseDialogTemplate(*text);
+    if (!tpl) return false;
+    dialog->resize(tpl->width, tpl->height);
+    dialog->setWindowTitle(ToQ(tpl->caption));
+    for (const auto& c : tpl->controls) {
+        QWidget* w = MakeControl(c, dialog);
+        w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
+        w->setProperty(kControlIdProperty, c.id);
+        w->setGeometry(c.x, c.y, c.width, c.height);
+        w->setVisible(!c.hidden);
+    }
+    return true;
+}
+
+int ControlId(const QObject* w) {
+    QVariant v = w->property(kControlIdProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
+QWidget* FindControl(QWidget* parent, int id) {
+    for (QWidget* w : parent->findChildren<QWidget*>())
+        if (ControlId(w) == id) return w;
+    return nullptr;
+}
+
+}  // namespace ui

@@ -1,0 +1,90 @@
+#include "ui/translate.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/localization.h"
+#include "platform/resource_bundle.h"
+#include "ui/dialog_builder.h"
+#include "ui/qt_text.h"
+
+namespace {
+
+void SetControlText(QWidget* w, const QString& text) {
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        b->setText(text);
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        l->setText(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* g = qobject_cast<QGroupBox*>(w))
+        g->setTitle(text);
+    else
+        w->setWindowTitle(text);
+}
+
+int CommandId(const QAction* a) {
+    QVariant v = a->property(ui::kCommandIdProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
+void TranslateActions(const QList<QAction*>& actions, bool mainBar) {
+    int pos = 0;
+    for (QAction* a : actions) {
+        ++pos;
+        if (a->isSeparator()) continue;
+        int id = CommandId(a);
+        if (a->menu() && id <= 0 && mainBar) {
+            std::wstring t = ReadTranslation(L"MENU", L"item_" + std::to_wstring(pos));
+            if (!t.empty()) a->setText(ui::ToQ(t));
+        }
+        if (id > 0) {
+            std::wstring t = ReadTranslation(L"MENU", std::to_wstring(id));
+            if (!t.empty()) {
+                bool checked = a->isChecked();
+                a->setText(ui::ToQ(t));
+                if (checked) a->setChecked(true);
+            }
+        }
+        if (a->menu()) TranslateActions(a->menu()->actions(), false);
+    }
+}
+
+}  // namespace
+
+void TranslateDialog(QWidget* dialog, int id) {
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        int cid = ui::ControlId(w);
+        if (cid == 0) continue;
+        std::wstring t = ReadControlText(id, cid);
+        if (!t.empty()) SetControlText(w, ui::ToQ(t));
+    }
+    std::wstring title = ReadTranslation(L"DIALOG_IDD_" + std::to_wstring(id), L"title");
+    if (!title.empty()) dialog->setWindowTitle(ui::ToQ(title));
+}
+
+void TranslateMenu(QMenuBar* bar) {
+    TranslateActions(bar->actions(), true);
+}
+void TranslateMenu(QMenu* menu) {
+    TranslateActions(menu->actions(), false);
+}
+
+void LoadTranslatedBitmap(QPixmap& bitmap, int id) {
+    std::wstring file = TranslatedBitmapFile(static_cast<unsigned>(id));
+    if (!file.empty()) {
+        QPixmap p;
+        if (p.load(ui::ToQ(file))) {
+            bitmap = p;
+            return;
+        }
+    }
+    QPixmap p;
+    if (auto data = platform::ResourceBundle::Current().Bitmap(static_cast<unsigned>(id)))
+        p.loadFromData(reinterpret_cast<const uchar*>(data->data()),
+                       static_cast<uint>(data->size()), "PNG");
+    bitmap = p;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Applies the chosen language over Qt dialogs, menus and bitmaps.
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QWidget>
+
+// Control texts and the caption of a dialog built from template `id`.
+void TranslateDialog(QWidget* dialog, int id);
+// Texts of a menu bar ("item_%d" for its drop-down titles) and its menus.
+void TranslateMenu(QMenuBar* bar);
+void TranslateMenu(QMenu* menu);
+// The bitmap of the language file when it names a loadable one, else the
+// bundle's bitmap of that number.
+void LoadTranslatedBitmap(QPixmap& bitmap, int id);
