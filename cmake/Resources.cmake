@@ -32,3 +32,12 @@ foreach(f ${data_files})
 endforeach()
 
 add_custom_target(clipvane_resources ALL DEPENDS ${BUNDLE} ${data_outputs})
+
+# The player: a link in the program folder to the system's mplayer.
+find_program(MPLAYER_PROGRAM mplayer)
+if(MPLAYER_PROGRAM)
+  add_custom_command(OUTPUT ${CLIPVANE_OUT}/mplayer
+    COMMAND ${CMAKE_COMMAND} -E create_symlink ${MPLAYER_PROGRAM} ${CLIPVANE_OUT}/mplayer
+    COMMENT "Linking the player")
+  add_custom_target(clipvane_player_link ALL DEPENDS ${CLIPVANE_OUT}/mplayer)
+endif()

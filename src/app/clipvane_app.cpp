@@ -9,6 +9,7 @@
 #include "app/logging.h"
 #include "app/settings.h"
 #include "app/startup_state.h"
+#include "history/history.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -74,8 +75,8 @@ bool CClipvaneApp::RunStartup() {
     resourcesLoaded_ = true;
     LogInfo(nullptr, "Set resource handle as resource DLL successfully.");
 
-    // 5. The history database arrives with its own module; without it the
-    // program runs without history.
+    // 5. Without the history database the program runs without history.
+    OpenHistory(history_);
 
     // 6, 7.
     LogInfoW(nullptr, L"Loading program %ls ...", kAppName);
@@ -112,8 +113,11 @@ bool CClipvaneApp::RunStartup() {
 }
 
 int CClipvaneApp::RunShutdown() {
-    // The history database is closed by its owner here once it exists.
-    history_ = nullptr;
+    if (history_) {
+        history_->close();
+        delete history_;
+        history_ = nullptr;
+    }
     SetSettingsInstance(nullptr);
     settings_.reset();
     if (resourcesLoaded_) {

@@ -116,6 +116,7 @@ TEST(ProgramStartup, FirstAndSecondStartWriteLogAndSettings) {
         EXPECT_NE(hive.find("\"LangID\"=sz:\"en\""), std::string::npos);
         EXPECT_NE(hive.find("\"OutputFolder\"=sz:\"" + home.path() + "/Documents/Clipvane\""),
                   std::string::npos);
+        EXPECT_TRUE(fs::exists(run.DataDir() + "/history.db"));
     }
     // A second start reads the values back: a changed one survives the next save.
     ProgramRun probe(ProgramPath(), home.path());
@@ -138,15 +139,18 @@ TEST(ProgramStartup, FirstAndSecondStartWriteLogAndSettings) {
 }
 
 TEST(ProgramStartup, LanguageComesFromLocaleThroughLookupFile) {
+    // Ctrl-C closes the program as the termination request does.
     struct Case {
         const char* lang;
         const char* expected;
-    } cases[] = {{"ja_JP.UTF-8", "ja"}, {"zh_CN.UTF-8", "zh_cn"}, {"de_DE.UTF-8", "en"}};
+        int sig;
+    } cases[] = {{"ja_JP.UTF-8", "ja", SIGTERM}, {"zh_CN.UTF-8", "zh_cn", SIGINT},
+                 {"de_DE.UTF-8", "en", SIGTERM}};
     for (const auto& c : cases) {
         TempDir home;
         ProgramRun run(ProgramPath(), home.path());
         run.env["LANG"] = c.lang;
-        ASSERT_EQ(ExitCode(RunUntilShownAndClose(run)), 0) << run.Output();
+        ASSERT_EQ(ExitCode(RunUntilShownAndClose(run, c.sig)), 0) << run.Output();
         EXPECT_NE(
             ReadFile(run.HivePath()).find(std::string("\"LangID\"=sz:\"") + c.expected + "\""),
             std::string::npos)

@@ -129,7 +129,7 @@ std::string ProgramRun::Output() const {
     return ReadFile(outPath_);
 }
 
-int RunUntilShownAndClose(ProgramRun& run) {
+int RunUntilShownAndClose(ProgramRun& run, int sig) {
     auto shown = [&] {
         std::string log = ReadFile(run.LogPath());
         size_t n = 0;
@@ -142,7 +142,7 @@ int RunUntilShownAndClose(ProgramRun& run) {
     if (!run.Start()) return -1;
     // Sanitizer builds start slowly on a shared machine: allow for it.
     if (!WaitFor([&] { return shown() > before; }, std::chrono::seconds(60))) return -1;
-    run.Signal(SIGTERM);
+    run.Signal(sig);
     return run.Wait(std::chrono::seconds(60));
 }
 

@@ -53,7 +53,7 @@ class ProgramRun {
 
 // Starts the program, waits for its main window, closes it with SIGTERM and
 // returns the exit status (-1 when any step timed out).
-int RunUntilShownAndClose(ProgramRun& run);
+int RunUntilShownAndClose(ProgramRun& run, int sig = 15 /* SIGTERM */);
 
 std::string ProgramPath();  // the built program
 

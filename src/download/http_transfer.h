@@ -1,0 +1,70 @@
+#pragma once
+// One HTTP operation on libcurl: a request with the fixed browser-like
+// headers, redirects reported to the caller, and the answer read in pieces.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// What a transfer needs from the download run it works for.
+class IHttpOwner {
+  public:
+    virtual ~IHttpOwner() = default;
+    // Polls the stop of the run; true once a stop has been asked for.
+    virtual bool IsAborted() = 0;
+    // True while a stop is pending, without the side effects of IsAborted.
+    virtual bool StopRequested() const = 0;
+    virtual void PostProgress(unsigned thousandths) = 0;
+    virtual void SetError(const std::wstring& text) = 0;
+    virtual void ClearFinalPath() = 0;
+};
+
+// A network failure: code 12000 + the libcurl code, and libcurl's text.
+struct CNetException {
+    int code;
+    std::string message;
+};
+inline constexpr int kNetErrorBase = 12000;
+
+// An open answer; reading it may raise CNetException.
+class CHttpAnswer {
+  public:
+    virtual ~CHttpAnswer() = default;
+    virtual long Status() const = 0;
+    // The Content-Length header; false when the answer has none.
+    virtual bool ContentLength(uint64_t& length) const = 0;
+    // At most `max` bytes; 0 at the end of the answer.
+    virtual size_t Read(char* buf, size_t max) = 0;
+};
+
+class CHttpTransfer {
+  public:
+    explicit CHttpTransfer(IHttpOwner* owner, bool useCache);
+    virtual ~CHttpTransfer();
+    virtual void SetUseCache(bool useCache) { useCache_ = useCache; }
+    virtual int GetFLVFile(const std::wstring& url, const std::wstring& path,
+                           std::wstring& finalUrl, std::atomic<uint64_t>& contentLength,
+                           std::atomic<uint64_t>& bytesReceived);
+    virtual int GetHTMLPage(const std::wstring& url, std::wstring& text);
+    // verb 1 = GET, 0 = POST. 0 with an open answer, 302 with location set, -1.
+    virtual int RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAnswer>& answer,
+                            std::wstring& location, int verb, const std::wstring* body);
+    virtual void DownloadFile(CHttpAnswer& answer, const std::wstring& path,
+                              std::atomic<uint64_t>& contentLength,
+                              std::atomic<uint64_t>& bytesReceived);
+
+    static std::wstring MakeAbsoluteUrl(const std::wstring& location, const std::wstring& first);
+    static void ReportException(const char* operation, const CNetException& e);
+
+    // A page answer beyond this many bytes fails like a network failure.
+    static constexpr uint64_t kMaxPageBytes = 64ull << 20;
+
+  private:
+    IHttpOwner* owner_;
+    bool useCache_;
+};
+
+// A failure of DownloadFile or GetFLVFile described by a text.
+struct CTransferFailure {
+    std::string text;
+};

@@ -1,0 +1,98 @@
+#define PCRE2_CODE_UNIT_WIDTH 32
+#include "download/pattern.h"
+
+#include <pcre2.h>
+
+#include "app/logging.h"
+#include "platform/text.h"
+
+static_assert(sizeof(wchar_t) == 4, "wide text is UTF-32");
+
+namespace {
+
+pcre2_code* Code(void* p) {
+    return static_cast<pcre2_code*>(p);
+}
+
+// Valid UTF-32 as PCRE2 sees it: no surrogates, nothing beyond U+10FFFF.
+bool IsValidText(const std::wstring& text) {
+    for (wchar_t c : text) {
+        auto u = static_cast<uint32_t>(c);
+        if (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CPattern::CPattern(const std::wstring& pattern, unsigned flags) {
+    uint32_t options = PCRE2_UTF;
+    if (flags & kCaseless) options |= PCRE2_CASELESS;
+    if (flags & kUnicodeClasses) options |= PCRE2_UCP;
+    int err = 0;
+    PCRE2_SIZE off = 0;
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.c_str()), pattern.size(),
+                                     options, &err, &off, nullptr);
+    if (!code) {
+        LogErrorW("CPattern", L"pattern error %d at %d: %ls", err, static_cast<int>(off),
+                  pattern.c_str());
+        return;
+    }
+    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
+    code_ = code;
+}
+
+CPattern::~CPattern() {
+    if (code_) pcre2_code_free(Code(code_));
+}
+
+int CPattern::MatchAt(const std::wstring& text, size_t start, bool checked, size_t& mStart,
+                      size_t& mEnd, std::vector<std::wstring>* groups) const {
+    pcre2_match_data* md = pcre2_match_data_create_from_pattern(Code(code_), nullptr);
+    if (!md) return -1;
+    uint32_t opts = checked ? PCRE2_NO_UTF_CHECK : 0;
+    auto subject = reinterpret_cast<PCRE2_SPTR>(text.c_str());
+    int rc = pcre2_match(Code(code_), subject, text.size(), start, opts, md, nullptr);
+    if (rc == PCRE2_ERROR_JIT_STACKLIMIT)
+        rc =
+            pcre2_match(Code(code_), subject, text.size(), start, opts | PCRE2_NO_JIT, md, nullptr);
+    int result = 0;
+    if (rc >= 0) {
+        PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+        mStart = ov[0];
+        mEnd = ov[1];
+        if (groups) {
+            uint32_t n = pcre2_get_ovector_count(md);
+            groups->assign(n, std::wstring());
+            for (uint32_t i = 0; i < n; ++i)
+                if (ov[2 * i] != PCRE2_UNSET)
+                    (*groups)[i] = text.substr(ov[2 * i], ov[2 * i + 1] - ov[2 * i]);
+        }
+        result = 1;
+    } else if (rc != PCRE2_ERROR_NOMATCH) {
+        LogError("CPattern", "match error %d", rc);
+        result = -1;
+    }
+    pcre2_match_data_free(md);
+    return result;
+}
+
+bool CPattern::FindFirst(const std::wstring& text, std::vector<std::wstring>& groups) const {
+    if (!code_ || !IsValidText(text)) return false;
+    size_t s, e;
+    return MatchAt(text, 0, true, s, e, &groups) == 1;
+}
+
+bool CPattern::FindLast(const std::wstring& text, std::vector<std::wstring>& groups) const {
+    if (!code_ || !IsValidText(text)) return false;
+    size_t pos = 0, s = 0, e = 0;
+    bool found = false;
+    size_t lastStart = 0;
+    while (pos <= text.size() && MatchAt(text, pos, true, s, e, nullptr) == 1) {
+        found = true;
+        lastStart = s;
+        pos = e > s ? e : s + 1;
+    }
+    if (!found) return false;
+    return MatchAt(text, lastStart, true, s, e, &groups) == 1;
+}

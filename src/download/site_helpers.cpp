@@ -1,0 +1,173 @@
+#include "download/site_helpers.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/helpers.h"
+#include "download/url.h"
+#include "platform/text.h"
+
+namespace {
+
+// NAME_MAX of the file systems we write to.
+constexpr size_t kMaxNameBytes = 255;
+
+size_t Utf8Length(wchar_t c) {
+    auto u = static_cast<uint32_t>(c);
+    if (u < 0x80) return 1;
+    if (u < 0x800) return 2;
+    if (u < 0x10000 || u > 0x10FFFF) return 3;  // invalid ones become U+FFFD
+    return 4;
+}
+
+}  // namespace
+
+int GetSiteKind(const std::wstring& address) {
+    UrlParts parts;
+    if (!CrackUrl(CanonicalizeUrl(address), parts)) return kSiteUnknown;
+    std::wstring host = platform::AsciiLower(parts.host);
+    if (host.find(L"youtube") != std::wstring::npos) return kSiteYouTube;
+    if (host.find(L"google") != std::wstring::npos) {
+        std::wstring inner;
+        if (ExtractQueryValue(address, L"srcurl=", inner) && inner != address)
+            return GetSiteKind(inner);
+        return kSiteGoogleVideo;
+    }
+    if (host.find(L"metacafe") != std::wstring::npos) return kSiteMetaCafe;
+    if (host.find(L"nicovideo") != std::wstring::npos) return kSiteNicoVideo;
+    return kSiteUnknown;
+}
+
+std::wstring SiteFolderName(int kind) {
+    switch (kind) {
+        case kSiteYouTube:
+            return L"YouTube";
+        case kSiteGoogleVideo:
+            return L"Google";
+        case kSiteMetaCafe:
+            return L"MetaCafe";
+        case kSiteNicoVideo:
+            return L"NicoVideo";
+        default:
+            return L"";
+    }
+}
+
+bool ExtractQueryValue(const std::wstring& text, const std::wstring& key, std::wstring& value) {
+    size_t pos = text.find(key);
+    if (pos == std::wstring::npos || pos == 0) return false;
+    size_t start = pos + key.size();
+    size_t amp = text.find(L'&', start);
+    if (amp == std::wstring::npos) {
+        value = text.substr(start);
+        return true;
+    }
+    if (amp > start) {
+        value = text.substr(start, amp - start);
+        return true;
+    }
+    return false;
+}
+
+std::wstring DecodeEntity(const std::wstring& ref) {
+    if (ref == L"&nbsp;") return L" ";
+    if (ref == L"&lt;") return L"<";
+    if (ref == L"&gt;") return L">";
+    if (ref == L"&amp;") return L"&";
+    if (ref == L"&quot;") return L"\"";
+    if (ref.size() >= 3 && ref[1] == L'#') {
+        // Decimal digits only; anything else reads as code 0. The code is kept
+        // to 16 bits.
+        uint32_t code = 0;
+        for (size_t i = 2; i < ref.size() && ref[i] >= L'0' && ref[i] <= L'9'; ++i)
+            code = (code * 10 + static_cast<uint32_t>(ref[i] - L'0')) & 0xFFFFFFu;
+        code &= 0xFFFF;
+        return std::wstring(1, static_cast<wchar_t>(code));
+    }
+    return L"";
+}
+
+std::wstring DecodeEntities(const std::wstring& text) {
+    size_t amp = text.find(L'&');
+    if (amp == std::wstring::npos) return text;
+    std::wstring out = text.substr(0, amp);
+    size_t i = amp;
+    while (i < text.size()) {
+        if (text[i] != L'&') {
+            out.push_back(text[i++]);
+            continue;
+        }
+        size_t semi = text.find(L';', i);
+        if (semi == std::wstring::npos) {
+            out.append(text, i, std::wstring::npos);
+            break;
+        }
+        out += DecodeEntity(text.substr(i, semi - i + 1));
+        i = semi + 1;
+    }
+    return out;
+}
+
+void ReplaceIllegalFileChars(std::wstring& text, wchar_t replacement) {
+    for (wchar_t& c : text)
+        if (std::wstring_view(L":/\\*?\"<>|").find(c) != std::wstring_view::npos) c = replacement;
+}
+
+std::wstring MakeSafeFileName(std::wstring name, wchar_t replacement) {
+    // A numeric reference of code 0 ends the title, as it would a C string.
+    size_t nul = name.find(L'\0');
+    if (nul != std::wstring::npos) name.erase(nul);
+    ReplaceIllegalFileChars(name, replacement);
+    for (wchar_t& c : name)
+        if (c < L' ' || c == 0x7F) c = replacement;
+    if (name.empty() || name == L"." || name == L"..") name = std::wstring(1, replacement) + name;
+    return name;
+}
+
+std::wstring FitNameBytes(const std::wstring& name, const std::wstring& suffix, size_t maxBytes) {
+    size_t used = 0;
+    for (wchar_t c : suffix) used += Utf8Length(c);
+    size_t keep = 0;
+    for (; keep < name.size(); ++keep) {
+        size_t n = Utf8Length(name[keep]);
+        if (used + n > maxBytes) break;
+        used += n;
+    }
+    return name.substr(0, keep);
+}
+
+std::wstring MakeUniquePath(const std::wstring& folder, const std::wstring& name,
+                            const std::wstring& extension) {
+    CreateFolderTree(folder);
+    std::wstring path;
+    for (int i = 0; i < 1000; ++i) {
+        std::wstring candidate = i == 0 ? name : platform::FormatW(L"%ls_%03d", name.c_str(), i);
+        path = folder + L"/" + candidate + L"." + extension;
+        int fd = ::open(platform::ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) return path;
+        if (fd >= 0) ::close(fd);
+    }
+    return path;
+}
+
+bool FitNameToFolder(const std::wstring& outputFolder, std::wstring& name) {
+    long room = 252 - static_cast<long>(outputFolder.size());
+    if (room <= 0) return false;
+    if (name.size() > static_cast<size_t>(room)) name.resize(static_cast<size_t>(room));
+    return true;
+}
+
+bool BuildOutputPaths(const std::wstring& outputFolder, const std::wstring& siteFolder,
+                      std::wstring baseName, const std::wstring& extension, std::wstring& finalPath,
+                      std::wstring& tempPath) {
+    baseName = MakeSafeFileName(std::move(baseName), L'_');
+    if (!FitNameToFolder(outputFolder, baseName)) return false;
+    // Room for "_999", the extension and ".cvt" within one component.
+    baseName = FitNameBytes(baseName, L"_999." + extension + L".cvt", kMaxNameBytes);
+    if (baseName.empty()) baseName = L"_";
+    finalPath = MakeUniquePath(JoinPath(outputFolder, siteFolder), baseName, extension);
+    tempPath = finalPath + L".cvt";
+    return true;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// Splitting and canonicalising web addresses.
+#include <string>
+
+struct UrlParts {
+    std::wstring scheme;  // lower case: "http" or "https"
+    std::wstring host;
+    int port = 0;       // the address's own, else the scheme's default
+    std::wstring path;  // path with query, "/" at least
+};
+
+// Splits an absolute http or https address; false for anything else (no
+// scheme, other schemes, empty host, bad port, blanks or controls in the host).
+bool CrackUrl(const std::wstring& url, UrlParts& out);
+
+// Decodes every %XX escape into its byte and reads the bytes as UTF-8; an
+// escape that is not two hex digits stays as it is.
+std::wstring CanonicalizeUrl(const std::wstring& url);

@@ -1,0 +1,219 @@
+#include "download/video_downloader.h"
+
+#include <cstdio>
+
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/settings.h"
+#include "platform/text.h"
+
+CVideoDownloader::CVideoDownloader(platform::IPostTarget* mainWindow) : mainWindow_(mainWindow) {}
+
+CVideoDownloader::~CVideoDownloader() {
+    Stop();
+}
+
+void CVideoDownloader::AddItem(const std::wstring& address, uint16_t row) {
+    std::lock_guard lock(listMutex_);
+    addresses_.push_back(address);
+    taskIds_.push_back(row);
+}
+
+void CVideoDownloader::SetOutputFolder(const std::wstring& f) {
+    std::lock_guard lock(fieldsMutex_);
+    outputFolder_ = f;
+}
+
+bool CVideoDownloader::Start() {
+    {
+        std::lock_guard lock(endMutex_);
+        if (worker_.joinable() && !ended_) return false;
+    }
+    if (worker_.joinable()) worker_.join();
+    aborted_ = false;
+    stop_ = false;
+    Set(finalPath_, L"");
+    Set(tempPath_, L"");
+    useCache_ = GetSettings().Get().UseInternalCache != 0;
+    ended_ = false;
+    try {
+        worker_ = std::thread([this] {
+            Run();
+            std::lock_guard lock(endMutex_);
+            ended_ = true;
+            endCv_.notify_all();
+        });
+    } catch (const std::system_error&) {
+        ended_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool CVideoDownloader::Stop() {
+    if (!worker_.joinable()) return false;
+    stop_ = true;
+    {
+        std::unique_lock lock(endMutex_);
+        if (!endCv_.wait_for(lock, std::chrono::milliseconds(5000), [this] { return ended_; }))
+            LogError("CVideoDownloader", "worker did not end within 5000 ms of a stop");
+    }
+    worker_.join();
+    return true;
+}
+
+bool CVideoDownloader::IsAborted() {
+    if (stop_) aborted_ = true;
+    return aborted_;
+}
+
+bool CVideoDownloader::StopRequested() const {
+    return stop_;
+}
+
+void CVideoDownloader::Run() {
+    for (size_t i = 0;; ++i) {
+        std::wstring address;
+        uint16_t row;
+        {
+            std::lock_guard lock(listMutex_);
+            if (i >= taskIds_.size()) {
+                taskIds_.clear();
+                addresses_.clear();
+                break;
+            }
+            address = addresses_[i];
+            row = taskIds_[i];
+        }
+        if (aborted_) {
+            std::lock_guard lock(listMutex_);
+            taskIds_.clear();
+            addresses_.clear();
+            break;
+        }
+        std::unique_ptr<CVideoSite> site = CreateSiteHandler(address, this);
+        if (!site) continue;
+        siteKind_ = site->siteKind;
+        taskId_ = row;
+        int remaining = retryTimes_;
+        bool finished = false;
+        while (site) {
+            site->GetVideoId();
+            int r = site->Process();
+            if (r == 205) {
+                std::wstring next = site->pageAddress;
+                site = CreateSiteHandler(next, this);
+                if (!site) break;
+            } else if (r == 0) {
+                Set(title_, site->title);
+                Set(pageAddress_, site->pageAddress);
+                std::wstring fin, tmp;
+                if (site->MakeOutputName(GetField(outputFolder_), useTitleAsFileName_, fin, tmp)) {
+                    Set(finalPath_, fin);
+                    Set(tempPath_, tmp);
+                    int d = DownloadFLV(site->flvAddress);
+                    if (d == 0) {
+                        std::string from = platform::ToUtf8(tmp), to = platform::ToUtf8(fin);
+                        bool moved = std::rename(from.c_str(), to.c_str()) == 0;
+                        if (!moved) {
+                            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+                            moved = std::rename(from.c_str(), to.c_str()) == 0;
+                        }
+                        if (moved) {
+                            finished = true;
+                            PostDone();
+                            break;
+                        }
+                        // The video stays in its temporary file; it is not lost.
+                        SetError(L"Can not rename the downloaded file to " + fin);
+                        Set(tempPath_, L"");
+                        PostStatus(201);
+                    } else {
+                        PostStatus(d < 0 ? 201 : 204);
+                    }
+                }
+            }
+            if (aborted_ || remaining <= 0) break;
+            --remaining;
+            LogWarnW("CVideoDownloader", L"Retrying download %d, video id: %ls", remaining + 1,
+                     site->videoId.c_str());
+            mainWindow_->Post(WM_DOWNLOAD_RETRY, static_cast<uintptr_t>(retryTimes_ - remaining),
+                              row);
+        }
+        site.reset();
+        if (finished) PostStatus(110);
+        if (aborted_) PostStatus(111);
+    }
+    mainWindow_->Post(aborted_ ? WM_DOWNLOAD_STOPPED : WM_DOWNLOAD_ALL_DONE, 0, 0);
+    std::wstring tmp = GetField(tempPath_);
+    if (!tmp.empty()) std::remove(platform::ToUtf8(tmp).c_str());
+}
+
+int CVideoDownloader::DownloadFLV(const std::wstring& url) {
+    CHttpTransfer http(this, useCache_);
+    std::wstring finalUrl;
+    int r = http.GetFLVFile(url, GetField(tempPath_), finalUrl, contentLength_, bytesReceived_);
+    Set(flvAddress_, finalUrl);
+    return r;
+}
+
+void CVideoDownloader::PostProgress(unsigned v) {
+    mainWindow_->Post(WM_DOWNLOAD_PROGRESS, v, taskId_);
+}
+void CVideoDownloader::PostDone() {
+    if (!aborted_) mainWindow_->Post(WM_DOWNLOAD_DONE, 0, taskId_);
+}
+void CVideoDownloader::PostStatus(int code) {
+    mainWindow_->Post(WM_DOWNLOAD_STATUS, 0,
+                      static_cast<intptr_t>(code) * 65536 + (taskId_ & 0xFFFF));
+}
+void CVideoDownloader::PostTitle(const std::wstring& title) {
+    Set(title_, title);
+    mainWindow_->Post(WM_DOWNLOAD_TITLE, static_cast<uintptr_t>(taskId_.load()), 0);
+}
+void CVideoDownloader::SetError(const std::wstring& text) {
+    Set(lastError_, text);
+    LogErrorW("CVideoDownloader", L"Error: %ls", text.c_str());
+}
+void CVideoDownloader::ClearFinalPath() {
+    Set(finalPath_, L"");
+}
+
+std::wstring CVideoDownloader::GetStatusText(int code) {
+    static const std::pair<int, unsigned> kProgress[] = {{100, 32877}, {101, 32878}, {102, 32879},
+                                                         {103, 32880}, {104, 32881}, {105, 32882},
+                                                         {108, 32883}, {110, 32872}, {111, 32875}};
+    static const std::pair<int, unsigned> kErrors[] = {{201, 32885}, {204, 32888}};
+    if (code < 200) {
+        for (auto [c, id] : kProgress)
+            if (c == code) return LoadText(id);
+    } else {
+        for (auto [c, id] : kErrors)
+            if (c == code) return LoadText(id);
+    }
+    return L"";
+}
+
+void CVideoDownloader::Set(std::wstring& field, const std::wstring& v) {
+    std::lock_guard lock(fieldsMutex_);
+    field = v;
+}
+std::wstring CVideoDownloader::GetField(const std::wstring& field) const {
+    std::lock_guard lock(fieldsMutex_);
+    return field;
+}
+std::wstring CVideoDownloader::Title() const {
+    return GetField(title_);
+}
+std::wstring CVideoDownloader::PageAddress() const {
+    return GetField(pageAddress_);
+}
+std::wstring CVideoDownloader::FlvAddress() const {
+    return GetField(flvAddress_);
+}
+std::wstring CVideoDownloader::FinalPath() const {
+    return GetField(finalPath_);
+}
+std::wstring CVideoDownloader::LastError() const {
+    return GetField(lastError_);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Site handlers: one object per page address, driven by the download run.
+#include <memory>
+#include <string>
+
+#include "download/http_transfer.h"
+
+// What a site handler reports to the run that drives it.
+class ISiteOwner : public IHttpOwner {
+  public:
+    virtual void PostStatus(int code) = 0;
+    // The title found; the owner keeps it and tells the window.
+    virtual void PostTitle(const std::wstring& title) = 0;
+    virtual bool UseCache() const = 0;
+};
+
+class CVideoSite {
+  public:
+    CVideoSite() = default;
+    virtual ~CVideoSite() = default;
+    virtual void SetUser(const std::wstring& user) { user_ = user; }
+    virtual void SetPassword(const std::wstring& password) { password_ = password; }
+    virtual int Process();
+    virtual int Login(const std::wstring&, const std::wstring&, const std::wstring&) { return 0; }
+    virtual int ConfirmAgeVerify(const std::wstring&) { return 0; }
+    virtual std::wstring GetVideoId() = 0;
+    virtual int Prepare() { return 0; }
+    virtual int FetchPage(const std::wstring& address, std::wstring& page);
+    virtual int ParsePage(const std::wstring& page) { return ExtractTitle(page); }
+    // False when the output folder leaves no room for a name (after the box).
+    virtual bool MakeOutputName(const std::wstring& outputFolder, bool useTitle,
+                                std::wstring& finalPath, std::wstring& tempPath);
+
+    int ExtractTitle(const std::wstring& page);
+
+    ISiteOwner* owner = nullptr;
+    int siteKind = -1;
+    std::wstring pageAddress, videoId, title, flvAddress, siteName;
+    std::wstring extension = L"flv";
+
+  protected:
+    std::wstring user_, password_;
+};
+
+std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISiteOwner* owner);
+
+class CYouTubeSite : public CVideoSite {
+  public:
+    explicit CYouTubeSite(const std::wstring& address);
+    int Login(const std::wstring& videoId, const std::wstring& user,
+              const std::wstring& password) override;
+    int ConfirmAgeVerify(const std::wstring& videoId) override;
+    std::wstring GetVideoId() override;
+    int Prepare() override;
+    int ParsePage(const std::wstring& page) override;
+
+  private:
+    int PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
+                 const char* name);
+};

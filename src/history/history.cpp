@@ -1,0 +1,171 @@
+#include "history/history.h"
+
+#include <sqlite3.h>
+
+#include <ctime>
+
+#include "app/folders.h"
+#include "app/logging.h"
+#include "media/cmd_mplayer.h"
+#include "media/command_line.h"
+#include "platform/text.h"
+
+const char* const kHistoryCreateSql =
+    "CREATE TABLE history(id INTEGER PRIMARY KEY, profile_name TEXT,src_file_name TEXT, "
+    "dest_file_name TEXT, duration INTEGER, vcodec TEXT, vbitrate TEXT, fps NUMERIC, vsize "
+    "TEXT, acodec TEXT, abitrate TEXT, asamplerate TEXT, achannel TEXT, noaudio BOOLEAN, "
+    "convert_date TEXT );";
+
+namespace {
+const char* kTag = "History";
+
+// Texts go in and out as UTF-8; bytes of a file name that are not UTF-8
+// are kept as they are, so a path round-trips exactly.
+std::string Db8(const std::wstring& w) {
+    return media::WideToBytes(w);
+}
+std::wstring FromDb8(const std::string& s) {
+    return media::BytesToWide(s);
+}
+
+std::string Mprintf(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    char* s = sqlite3_vmprintf(fmt, ap);
+    va_end(ap);
+    std::string out = s ? s : "";
+    sqlite3_free(s);
+    return out;
+}
+
+std::string DateText(std::time_t now) {
+    static const char* const kMonths[] = {"January",   "February", "March",    "April",
+                                          "May",       "June",     "July",     "August",
+                                          "September", "October",  "November", "December"};
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return platform::Format("%s %02d, %04d %02d:%02d:%02d", kMonths[tm.tm_mon], tm.tm_mday,
+                            tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+}  // namespace
+
+const wchar_t* SiteWord(int siteKind) {
+    static const wchar_t* const kWords[] = {L"YOUTUBE", L"GOOGLE", L"METACAFE", L"NICOVIDEO"};
+    return siteKind >= 0 && siteKind <= 3 ? kWords[siteKind] : nullptr;
+}
+
+std::wstring HistoryPath() {
+    return platform::FormatW(L"%ls/%ls", GetDataFolder().c_str(), L"history.db");
+}
+
+int OpenHistory(CHistoryDb*& out, const std::wstring& path) {
+    out = nullptr;
+    auto db = std::make_unique<CHistoryDb>();
+    std::wstring file = path.empty() ? HistoryPath() : path;
+    LogInfo(kTag, "SQLite Version: %s", "3.5.1");
+    LogInfo(kTag, "SQLite library version: %s", sqlite3_libversion());
+    try {
+        db->open(Db8(file));
+        db->setBusyTimeout(db->busyTimeoutMs());
+        if (db->execScalar(Mprintf("select count(*) from sqlite_master where type='table' and "
+                                   "name='%s'",
+                                   kHistoryTable)) <= 0) {
+            LogInfo(kTag, "Creating %s table", kHistoryTable);
+            db->execDML(kHistoryCreateSql);
+        }
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+        return 0;
+    }
+    out = db.release();
+    return 1;
+}
+
+int AddHistoryRow(CHistoryDb* db, const Task& t) {
+    std::time_t now = std::time(nullptr);
+    const wchar_t* site = SiteWord(t.siteKind);
+    if (!db) return 1;
+    std::string size = platform::Format("%dx%d", t.width, t.height);
+    std::string vbr = platform::Format("%.0f", t.videoBitrate);
+    std::string fps = platform::Format("%.2f", t.fps);
+    std::string date = DateText(now);
+    std::string sql = Mprintf(
+        "INSERT INTO history VALUES (NULL, %Q, %Q, %Q, '%ld', %Q, %Q, %Q, %Q, %Q, '%ld', '%ld', "
+        "'%ld', '%ld', %Q);",
+        Db8(site ? site : L"").c_str(), Db8(t.originAddress).c_str(), Db8(t.source).c_str(),
+        static_cast<long>(t.cutEndMs - t.cutStartMs), Db8(t.videoFormat).c_str(), vbr.c_str(),
+        fps.c_str(), size.c_str(), Db8(t.audioFormat).c_str(), static_cast<long>(t.audioBitrate),
+        static_cast<long>(t.audioRate), static_cast<long>(t.audioChannels),
+        static_cast<long>(t.hasAudio), date.c_str());
+    try {
+        db->execDML(sql);
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured when inserting : %d : %s", e.errorCode(),
+                 e.errorMessage());
+        return 0;
+    }
+    return 1;
+}
+
+int DeleteHistoryRow(CHistoryDb* db, const Task& t) {
+    if (!db) return 1;
+    try {
+        db->execDML(
+            Mprintf("DELETE FROM history WHERE dest_file_name = %Q;", Db8(t.source).c_str()));
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured when deleting : %d : %s", e.errorCode(), e.errorMessage());
+        return 0;
+    }
+    return 1;
+}
+
+int LoadHistory(CHistoryDb* db, const wchar_t* site, std::vector<std::unique_ptr<Task>>& list) {
+    if (!site || !db) return 0;
+    try {
+        CppSQLite3Query q = db->execQuery(Mprintf(
+            "SELECT src_file_name, dest_file_name, duration, vcodec, vsize, convert_date FROM %s "
+            "WHERE profile_name = '%s';",
+            kHistoryTable, Db8(site).c_str()));
+        while (!q.eof()) {
+            auto t = std::make_unique<Task>();
+            t->source = FromDb8(q.getStringField(1));
+            t->durationMs = t->cutEndMs = q.getIntField(2, 0);
+            t->cutStartMs = 0;
+            t->historyPageAddress = FromDb8(q.getStringField(0));
+            t->videoFormat = FromDb8(q.getStringField(3));
+            t->historySizeText = FromDb8(q.getStringField(4));
+            t->historyDateText = FromDb8(q.getStringField(5));
+            list.push_back(std::move(t));
+            q.nextRow();
+        }
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+        return 0;
+    }
+    return 1;
+}
+
+int CountHistory(CHistoryDb* db, const wchar_t* site) {
+    if (!db) return 0;
+    try {
+        if (!site) return db->execScalar("SELECT COUNT(*) FROM history;");
+        return db->execScalar(Mprintf("SELECT COUNT(*) FROM %s WHERE profile_name = '%s';",
+                                      kHistoryTable, Db8(site).c_str()));
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+        return -1;
+    }
+}
+
+bool RecordDownload(CHistoryDb* db, const std::wstring& file, int siteKind,
+                    const std::wstring& pageAddress, Task* probed) {
+    if (!SiteWord(siteKind)) return false;
+    Task t;
+    if (!ProbeMediaFile(file, t)) return false;
+    t.source = file;
+    t.originAddress = pageAddress;
+    t.siteKind = siteKind;
+    AddHistoryRow(db, t);
+    if (probed) *probed = t;
+    return true;
+}

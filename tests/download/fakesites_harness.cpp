@@ -1,0 +1,108 @@
+#include "fakesites_harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/text.h"
+
+extern char** environ;
+
+namespace testsupport {
+
+std::string RecordedRequest::Header(const std::string& name) const {
+    for (const auto& [k, v] : headers)
+        if (platform::EqualsNoCase(platform::FromUtf8(k), platform::FromUtf8(name))) return v;
+    return "";
+}
+
+bool FakeSites::Start(const std::string& scenario) {
+    WriteFile(dir_ / "scenario.json", scenario);
+    return Launch(dir_ / "scenario.json");
+}
+
+bool FakeSites::StartFile(const std::string& name) {
+    return Launch(std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/scenarios/" + name);
+}
+
+bool FakeSites::Launch(const std::string& scenarioPath) {
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0) return false;
+    if (pipe2(out, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, in[0], 0);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    std::string script = std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/fakesites.py";
+    std::string record = dir_ / "record.txt";
+    std::vector<std::string> args = {"python3",    script,     "--scenario",
+                                     scenarioPath, "--record", record};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int rc = posix_spawnp(&pid_, "python3", &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    close(in[0]);
+    close(out[1]);
+    stdinFd_ = in[1];
+    if (rc != 0) {
+        pid_ = -1;
+        close(out[0]);
+        return false;
+    }
+    std::string line;
+    pollfd p{out[0], POLLIN, 0};
+    while (line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
+        char buf[64];
+        ssize_t n = read(out[0], buf, sizeof buf);
+        if (n <= 0) break;
+        line.append(buf, static_cast<size_t>(n));
+    }
+    close(out[0]);
+    if (line.rfind("PORT ", 0) != 0) return false;
+    port_ = std::atoi(line.c_str() + 5);
+    return port_ > 0;
+}
+
+FakeSites::~FakeSites() {
+    if (stdinFd_ >= 0) close(stdinFd_);
+    if (pid_ > 0) {
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+            usleep(100000);
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+std::vector<RecordedRequest> FakeSites::Requests() const {
+    std::vector<RecordedRequest> all;
+    for (const std::string& line : SplitLines(ReadFile(dir_ / "record.txt"))) {
+        if (line.rfind("REQUEST ", 0) == 0) {
+            RecordedRequest r;
+            size_t sp = line.find(' ', 8);
+            r.method = line.substr(8, sp - 8);
+            r.target = sp == std::string::npos ? "" : line.substr(sp + 1);
+            all.push_back(r);
+        } else if (all.empty()) {
+            continue;
+        } else if (line.rfind("H ", 0) == 0) {
+            size_t c = line.find(": ");
+            if (c != std::string::npos)
+                all.back().headers.emplace_back(line.substr(2, c - 2), line.substr(c + 2));
+        } else if (line.rfind("B ", 0) == 0) {
+            for (size_t i = 2; i + 1 < line.size(); i += 2)
+                all.back().body.push_back(
+                    static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16)));
+        }
+    }
+    return all;
+}
+
+}  // namespace testsupport

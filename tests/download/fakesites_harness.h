@@ -1,0 +1,43 @@
+#pragma once
+// Starts the stand-in sites (tests/fakesites/fakesites.py) on a free port of
+// loopback for one test and reads back the requests it recorded.
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/process_harness.h"
+
+namespace testsupport {
+
+struct RecordedRequest {
+    std::string method;
+    std::string target;  // as sent to the proxy: absolute address
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+    std::string Header(const std::string& name) const;  // first one, any case
+};
+
+class FakeSites {
+  public:
+    // `scenario` is the JSON text of the scenario; false when the server did
+    // not come up.
+    bool Start(const std::string& scenario);
+    // Starts with a scenario file of tests/fakesites/scenarios.
+    bool StartFile(const std::string& name);
+    ~FakeSites();
+
+    int port() const { return port_; }
+    std::string ProxyUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::vector<RecordedRequest> Requests() const;
+
+  private:
+    bool Launch(const std::string& scenarioPath);
+    TempDir dir_;
+    pid_t pid_ = -1;
+    int stdinFd_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace testsupport

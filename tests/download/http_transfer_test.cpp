@@ -1,0 +1,200 @@
+// The transport over real HTTP on loopback, through the stand-in sites.
+#include "download/http_transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "fakesites_harness.h"
+#include "platform/text.h"
+
+using platform::FromUtf8;
+using platform::ToUtf8;
+using testsupport::FakeSites;
+
+namespace {
+
+class Owner : public IHttpOwner {
+  public:
+    bool IsAborted() override { return aborted = stop.load(); }
+    bool StopRequested() const override { return stop; }
+    void PostProgress(unsigned t) override {
+        ++progressCount;
+        lastProgress = t;
+    }
+    void SetError(const std::wstring& text) override { lastError = text; }
+    void ClearFinalPath() override { finalPathCleared = true; }
+    std::atomic<bool> stop{false};
+    bool aborted = false, finalPathCleared = false;
+    int progressCount = 0;
+    unsigned lastProgress = 0;
+    std::wstring lastError;
+};
+
+class Transfer : public ::testing::Test {
+  protected:
+    void Serve(const std::string& routes) {
+        ASSERT_TRUE(sites_.Start("{\"routes\": [" + routes + "]}"));
+        setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
+        unsetenv("no_proxy");
+    }
+    std::wstring Out(const char* name) { return FromUtf8(dir_ / name); }
+    FakeSites sites_;
+    testsupport::TempDir dir_;
+    Owner owner_;
+    CHttpTransfer http_{&owner_, false};
+    std::atomic<uint64_t> length_{0}, received_{0};
+    std::wstring final_;
+};
+
+}  // namespace
+
+TEST_F(Transfer, FiveHeadersInOrderAndFormBodyByteForByte) {
+    Serve(R"({"host": "uk.youtube.com", "path": "/login?next_url=/", "status": 303,
+              "headers": {"Location": "/"}, "set_cookies": ["LOGIN_INFO=k1; Path=/; Domain=.youtube.com"]},
+             {"host": "www.youtube.com", "path": "/watch?v=1", "body": "page"})");
+    std::unique_ptr<CHttpAnswer> answer;
+    std::wstring location;
+    std::wstring body = L"user=\u00e9&x=a%20b";
+    EXPECT_EQ(
+        http_.RequestHTTP(L"http://uk.youtube.com/login?next_url=/", answer, location, 0, &body),
+        302);
+    EXPECT_EQ(location, L"/");
+    std::wstring page;
+    EXPECT_EQ(http_.GetHTMLPage(L"http://www.youtube.com/watch?v=1", page), 0);
+    EXPECT_EQ(page, L"page");
+
+    auto reqs = sites_.Requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[0].method, "POST");
+    EXPECT_EQ(reqs[0].body, "user=\xc3\xa9&x=a%20b");
+    for (const auto& r : reqs) {
+        std::vector<std::string> names;
+        for (const auto& [k, v] : r.headers) names.push_back(k);
+        auto at = [&](const char* n) {
+            return std::find(names.begin(), names.end(), n) - names.begin();
+        };
+        EXPECT_LT(at("User-Agent"), at("Accept-Charset"));
+        EXPECT_LT(at("Accept-Charset"), at("Accept"));
+        EXPECT_LT(at("Accept"), at("Accept-Language"));
+        EXPECT_LT(at("Accept-Language"), at("Content-Type"));
+        EXPECT_LT(at("Content-Type"), static_cast<long>(names.size()));
+        EXPECT_EQ(r.Header("User-Agent"),
+                  "Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1.11) Gecko/20071127 "
+                  "Firefox/2.0.0.11");
+        EXPECT_EQ(r.Header("Content-Type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(r.Header("Cache-Control"), "no-cache");
+        EXPECT_EQ(r.Header("Expect"), "");
+    }
+    // The login answer's cookie travels with the next request to the site.
+    EXPECT_NE(reqs[1].Header("Cookie").find("LOGIN_INFO=k1"), std::string::npos);
+}
+
+TEST_F(Transfer, PageRedirectsErrorPagesAndSplitCharacters) {
+    // 8191 ASCII bytes put the three bytes of the next character across two reads.
+    std::string split = std::string(8191, 'a') + "\xe6\x97\xa5" + "end";
+    Serve(
+        R"({"host": "a.test", "path": "/r1", "status": 301, "headers": {"Location": "http://b.test/r2"}},
+             {"host": "b.test", "path": "/r2", "status": 303, "headers": {"Location": "/split"}},
+             {"host": "a.test", "path": "/split", "body": ")" +
+        split + R"("},
+             {"host": "a.test", "path": "/r0", "status": 302, "headers": {"Location": "/r1"}},
+             {"host": "a.test", "path": "/missing", "status": 404, "body": "not here"},
+             {"host": "a.test", "path": "/broken", "status": 500, "body": "oops"},
+             {"host": "a.test", "path": "/noloc", "status": 302})");
+    std::wstring page;
+    // Relative locations resolve against the host first given; three requests
+    // at most, so two redirects are followed and a third fails.
+    ASSERT_EQ(http_.GetHTMLPage(L"http://a.test/r1", page), 0);
+    EXPECT_EQ(page, FromUtf8(split));
+    page.clear();
+    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/r0", page), -1);
+    page.clear();
+    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/missing", page), 0);
+    EXPECT_EQ(page, L"not here");
+    page.clear();
+    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/broken", page), 0);
+    EXPECT_EQ(page, L"oops");
+    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/noloc", page), -1);
+    EXPECT_EQ(http_.GetHTMLPage(L"no address", page), -1);
+}
+
+TEST_F(Transfer, VideoRedirectChainsAndRelativeLocation) {
+    std::string routes;
+    for (int i = 0; i < 11; ++i)
+        routes += "{\"host\": \"v.test\", \"path\": \"/c" + std::to_string(i) +
+                  "\", \"status\": 302, \"headers\": {\"Location\": \"http://v.test/c" +
+                  std::to_string(i + 1) + "\"}},";
+    routes += R"({"host": "v.test", "path": "/c11", "body_size": 100000},
+                 {"host": "v.test", "path": "/rel", "status": 302, "headers": {"Location": "/c11"}})";
+    Serve(routes);
+    // Nine redirects and the answer fit the ten requests; ten and eleven do not.
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c2", Out("a.flv"), final_, length_, received_), 0);
+    EXPECT_EQ(final_, L"http://v.test/c11");
+    EXPECT_EQ(received_, 100000u);
+    EXPECT_EQ(owner_.lastProgress, 1000u);
+    EXPECT_EQ(testsupport::ReadFile(dir_ / "a.flv").size(), 100000u);
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c1", Out("b.flv"), final_, length_, received_), -1);
+    EXPECT_EQ(owner_.lastError, L"can not connect to flv url, 302");
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c0", Out("b.flv"), final_, length_, received_), -1);
+    owner_.lastError.clear();
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/rel", Out("c.flv"), final_, length_, received_), -1);
+    EXPECT_EQ(owner_.lastError, L"can not connect to flv url, -1");
+}
+
+TEST_F(Transfer, NoLengthShortBodyAndZeroLength) {
+    Serve(R"({"host": "v.test", "path": "/nolen", "body": "data", "content_length": false},
+             {"host": "v.test", "path": "/short", "body_size": 100000, "reset_after": 30000},
+             {"host": "v.test", "path": "/liar", "body_size": 1000, "content_length": 5000},
+             {"host": "v.test", "path": "/empty", "body": ""})");
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/nolen", Out("n.flv"), final_, length_, received_),
+              -1);
+    EXPECT_EQ(owner_.lastError,
+              L"Can not download the FLV file, please check your network connection.");
+    EXPECT_EQ(testsupport::ReadFile(dir_ / "n.flv"), "");
+    int r = http_.GetFLVFile(L"http://v.test/short", Out("s.flv"), final_, length_, received_);
+    EXPECT_GT(r, kNetErrorBase);
+    EXPECT_EQ(length_, 100000u);
+    r = http_.GetFLVFile(L"http://v.test/liar", Out("l.flv"), final_, length_, received_);
+    EXPECT_NE(r, 0);
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/empty", Out("e.flv"), final_, length_, received_),
+              0);
+    EXPECT_EQ(received_, 0u);
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/nolen", L"/nonexistent/dir/x.flv", final_, length_,
+                               received_),
+              -1);
+    EXPECT_EQ(owner_.lastError, L"can not create output file");
+}
+
+TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
+    Serve(R"({"host": "v.test", "path": "/stall", "body_size": 100000, "stall_after": 20000},
+             {"host": "v.test", "path": "/drip", "body_size": 100000, "drip": 1},
+             {"host": "v.test", "path": "/hang", "body_size": 10, "stall_after": 0, "content_length": false})");
+    for (const wchar_t* url : {L"http://v.test/stall", L"http://v.test/drip"}) {
+        owner_.stop = false;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            owner_.stop = true;
+        });
+        auto t0 = std::chrono::steady_clock::now();
+        int r = http_.GetFLVFile(url, Out("v.flv"), final_, length_, received_);
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - t0)
+                      .count();
+        stopper.join();
+        EXPECT_EQ(r, -1);
+        EXPECT_EQ(owner_.lastError, L"Network error, can not get FLV file");
+        EXPECT_TRUE(owner_.finalPathCleared);
+        EXPECT_LT(ms, 5000);
+    }
+    owner_.stop = false;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        owner_.stop = true;
+    });
+    std::wstring page;
+    EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/hang", page), 111);
+    stopper.join();
+}

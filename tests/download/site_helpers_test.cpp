@@ -1,0 +1,127 @@
+// Site recognition, character references and output naming on real folders.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "download/site_helpers.h"
+#include "platform/text.h"
+#include "support/process_harness.h"
+
+using platform::FromUtf8;
+using platform::ToUtf8;
+
+TEST(GetSiteKind, RecognisesTheFourSitesByHost) {
+    EXPECT_EQ(GetSiteKind(L"http://www.youtube.com/watch?v=abc"), kSiteYouTube);
+    EXPECT_EQ(GetSiteKind(L"http://UK.YouTube.com/watch?v=abc"), kSiteYouTube);
+    EXPECT_EQ(GetSiteKind(L"http://video.google.com/anything"), kSiteGoogleVideo);
+    EXPECT_EQ(GetSiteKind(L"http://www.metacafe.com/watch/1/x/"), kSiteMetaCafe);
+    EXPECT_EQ(GetSiteKind(L"http://www.nicovideo.jp/watch/sm9"), kSiteNicoVideo);
+    EXPECT_EQ(GetSiteKind(L"http://example.com/youtube"), kSiteUnknown);
+    EXPECT_EQ(GetSiteKind(L"www.youtube.com/watch?v=abc"), kSiteUnknown);
+    EXPECT_EQ(GetSiteKind(L""), kSiteUnknown);
+    // Percent escapes in the host are decoded before the test.
+    EXPECT_EQ(GetSiteKind(L"http://www.%79outube.com/"), kSiteYouTube);
+}
+
+TEST(GetSiteKind, GoogleAddressCarryingAnotherSite) {
+    EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=http://www.youtube.com/watch?v=1"),
+              kSiteYouTube);
+    EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=&x=1"), kSiteGoogleVideo);
+    EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=junk"), kSiteUnknown);
+    // A value naming the same address again does not recurse for ever.
+    EXPECT_EQ(GetSiteKind(L"http://google.com/?srcurl=http://google.com/?srcurl=x"), kSiteUnknown);
+}
+
+TEST(ExtractQueryValue, Rules) {
+    std::wstring v;
+    EXPECT_TRUE(ExtractQueryValue(L"a?k=1&b=2", L"k=", v));
+    EXPECT_EQ(v, L"1");
+    EXPECT_TRUE(ExtractQueryValue(L"a?k=rest", L"k=", v));
+    EXPECT_EQ(v, L"rest");
+    EXPECT_FALSE(ExtractQueryValue(L"k=1", L"k=", v));     // at position 0
+    EXPECT_FALSE(ExtractQueryValue(L"a?k=&b", L"k=", v));  // empty value
+    EXPECT_FALSE(ExtractQueryValue(L"a?b=1", L"k=", v));
+}
+
+TEST(DecodeEntities, NamedNumericUnknownAndUnterminated) {
+    EXPECT_EQ(DecodeEntities(L"plain"), L"plain");
+    EXPECT_EQ(DecodeEntities(L"a&amp;b&bogus;c"), L"a&bc");
+    EXPECT_EQ(DecodeEntities(L"&lt;&gt;&quot;&nbsp;"), L"<>\" ");
+    EXPECT_EQ(DecodeEntities(L"x&#65;&#26085;"), L"xA\u65e5");
+    EXPECT_EQ(DecodeEntities(L"Tom & Jerry"), L"Tom & Jerry");
+    EXPECT_EQ(DecodeEntities(L"a&amp;b & c; d"), L"a&b  d");
+    // The hexadecimal form reads as code 0; codes are 16 bits.
+    EXPECT_EQ(DecodeEntities(L"ab&#x41;cd"), std::wstring(L"ab\0cd", 5));
+    EXPECT_EQ(DecodeEntity(L"&#65601;"), L"A");
+}
+
+TEST(FileNames, IllegalCharactersAndHostileTitles) {
+    std::wstring t = L"a:b?c*d\"e<f>g|h/i\\j";
+    ReplaceIllegalFileChars(t, L'_');
+    EXPECT_EQ(t, L"a_b_c_d_e_f_g_h_i_j");
+    EXPECT_EQ(MakeSafeFileName(L"..", L'_'), L"_..");
+    EXPECT_EQ(MakeSafeFileName(L".", L'_'), L"_.");
+    EXPECT_EQ(MakeSafeFileName(L"", L'_'), L"_");
+    EXPECT_EQ(MakeSafeFileName(L"../../etc/passwd", L'_'), L".._.._etc_passwd");
+    EXPECT_EQ(MakeSafeFileName(std::wstring(L"cut\0here", 8), L'_'), L"cut");
+    EXPECT_EQ(MakeSafeFileName(L"line\nbreak\ttab", L'_'), L"line_break_tab");
+}
+
+TEST(FileNames, FitBytesCutsOnCharacterBoundary) {
+    std::wstring cjk(200, L'\u65e5');  // three bytes each
+    std::wstring cut = FitNameBytes(cjk, L".flv.cvt", 255);
+    EXPECT_EQ(cut.size(), 82u);  // 82 * 3 + 8 = 254
+    EXPECT_LE(ToUtf8(cut).size() + 8, 255u);
+    EXPECT_EQ(FitNameBytes(L"short", L".flv", 255), L"short");
+}
+
+class OutputNaming : public ::testing::Test {
+  protected:
+    std::wstring Folder() const { return FromUtf8(dir_.path()); }
+    testsupport::TempDir dir_;
+};
+
+TEST_F(OutputNaming, CollisionsAreNumbered) {
+    std::wstring site = Folder() + L"/YouTube";
+    std::wstring f, t;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
+    EXPECT_EQ(f, site + L"/clip.flv");
+    testsupport::WriteFile(ToUtf8(site + L"/clip.flv"), "x");
+    testsupport::WriteFile(ToUtf8(site + L"/clip_001.flv"), "x");
+    // A temporary file of another download does not count.
+    testsupport::WriteFile(ToUtf8(site + L"/clip_002.flv.cvt"), "x");
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
+    EXPECT_EQ(f, site + L"/clip_002.flv");
+    EXPECT_EQ(t, site + L"/clip_002.flv.cvt");
+}
+
+TEST_F(OutputNaming, LongCjkTitleFitsOneComponent) {
+    std::wstring f, t;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", std::wstring(240, L'\u4e2d'), L"flv", f, t));
+    std::string name = ToUtf8(t.substr(t.rfind(L'/') + 1));
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_EQ(name.substr(name.size() - 8), ".flv.cvt");
+    EXPECT_EQ(platform::FromUtf8(name).find(platform::kReplacementChar), std::wstring::npos);
+    // The file can really be made.
+    testsupport::WriteFile(ToUtf8(t), "data");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(t)), "data");
+}
+
+TEST_F(OutputNaming, FolderOf240CharactersLeavesTwelve) {
+    std::wstring folder = Folder() + L"/";
+    folder += std::wstring(240 - folder.size(), L'f');
+    ASSERT_EQ(folder.size(), 240u);
+    std::wstring f, t;
+    ASSERT_TRUE(BuildOutputPaths(folder, L"YouTube", std::wstring(100, L'a'), L"flv", f, t));
+    EXPECT_EQ(f, folder + L"/YouTube/" + std::wstring(12, L'a') + L".flv");
+    std::wstring tooLong = Folder() + L"/" + std::wstring(252, L'g');
+    EXPECT_FALSE(BuildOutputPaths(tooLong, L"YouTube", L"x", L"flv", f, t));
+}
+
+TEST_F(OutputNaming, HostileTitleStaysInSiteFolder) {
+    std::wstring f, t;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"../../escape", L"flv", f, t));
+    EXPECT_EQ(f, Folder() + L"/YouTube/.._.._escape.flv");
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"..", L"flv", f, t));
+    EXPECT_EQ(f, Folder() + L"/YouTube/_...flv");
+}

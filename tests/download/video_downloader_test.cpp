@@ -1,0 +1,171 @@
+// The download worker's messages and files, against the stand-in sites.
+#include "download/video_downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/settings.h"
+#include "fakesites_harness.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr const char* kRoutes = R"({"routes": [
+  {"host": "www.youtube.com", "path": "/watch?v=ok", "body": "<title>YouTube - Clip</title>, \"t\": \"T1\""},
+  {"host": "www.youtube.com", "path": "/watch?v=ok2", "body": "<title>YouTube - Other</title>, \"t\": \"T2\""},
+  {"host": "www.youtube.com", "path": "/watch?v=stall", "body_size": 100, "stall_after": 5},
+  {"host": "www.youtube.com", "path": "/watch?v=slow", "body": ", \"t\": \"T3\""},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=ok", "status": 302,
+   "headers": {"Location": "http://v1.test/video"}},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=slow", "status": 302,
+   "headers": {"Location": "http://v1.test/stall"}},
+  {"host": "v1.test", "path": "/video", "body_size": 300000},
+  {"host": "v1.test", "path": "/stall", "body_size": 300000, "stall_after": 50000}
+]})";
+
+struct Msg {
+    unsigned msg;
+    uintptr_t w;
+    intptr_t l;
+};
+
+class Worker : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(sites_.Start(kRoutes));
+        setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
+        GetSettings().Update([](SettingsData& d) {
+            d.YTUser.clear();
+            d.YoutubeFMT = 0;
+        });
+        dl_.SetOutputFolder(platform::FromUtf8(out_.path()));
+        dl_.SetUseTitleAsFileName(false);
+    }
+    // Messages up to the end of the run, without the progress ones.
+    std::vector<Msg> RunToEnd(int* progress = nullptr) {
+        std::vector<Msg> got;
+        for (;;) {
+            auto m = queue_.Take(std::chrono::seconds(20));
+            if (!m) break;
+            if (m->msg == WM_DOWNLOAD_PROGRESS) {
+                if (progress) ++*progress;
+                continue;
+            }
+            got.push_back({m->msg, m->wParam, m->lParam});
+            if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
+        }
+        return got;
+    }
+    static Msg Status(int code, int row) { return {WM_DOWNLOAD_STATUS, 0, code * 65536 + row}; }
+    static void Expect(const std::vector<Msg>& got, const std::vector<Msg>& want) {
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            EXPECT_EQ(got[i].msg, want[i].msg) << i;
+            EXPECT_EQ(got[i].w, want[i].w) << i;
+            EXPECT_EQ(got[i].l, want[i].l) << i;
+        }
+    }
+    testsupport::FakeSites sites_;
+    testsupport::TempDir out_;
+    platform::QueuePostTarget queue_;
+    CVideoDownloader dl_{&queue_};
+};
+
+}  // namespace
+
+TEST_F(Worker, SuccessfulItemsWithUnknownAddressBetween) {
+    dl_.SetUseTitleAsFileName(true);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok", 5);
+    dl_.AddItem(L"http://example.com/not-a-video-site", 6);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok2", 7);
+    ASSERT_TRUE(dl_.Start());
+    int progress = 0;
+    auto got = RunToEnd(&progress);
+    Expect(got, {Status(104, 5),
+                 Status(105, 5),
+                 Status(108, 5),
+                 {WM_DOWNLOAD_TITLE, 5, 0},
+                 {WM_DOWNLOAD_DONE, 0, 5},
+                 Status(110, 5),
+                 Status(104, 7),
+                 Status(105, 7),
+                 Status(108, 7),
+                 {WM_DOWNLOAD_TITLE, 7, 0},
+                 {WM_DOWNLOAD_DONE, 0, 7},
+                 Status(110, 7),
+                 {WM_DOWNLOAD_ALL_DONE, 0, 0}});
+    EXPECT_GE(progress, 2 * 300000 / 8192);
+    EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Clip.flv").size(), 300000u);
+    EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Other.flv").size(), 300000u);
+    EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/Other.flv.cvt"));
+    EXPECT_EQ(dl_.BytesReceived(), 300000u);
+    EXPECT_TRUE(dl_.Stop());
+}
+
+TEST_F(Worker, RetriesCountUpInMessages) {
+    for (int retries : {0, 3}) {
+        dl_.SetRetryTimes(retries);
+        dl_.AddItem(L"http://www.youtube.com/watch?v=gone", 2);
+        ASSERT_TRUE(dl_.Start());
+        auto got = RunToEnd();
+        std::vector<Msg> want;
+        for (int a = 0; a <= retries; ++a) {
+            want.push_back(Status(104, 2));
+            want.push_back(Status(105, 2));  // a 404 page is a page
+            want.push_back(Status(201, 2));  // without a token
+            if (a < retries) want.push_back({WM_DOWNLOAD_RETRY, static_cast<uintptr_t>(a + 1), 2});
+        }
+        want.push_back({WM_DOWNLOAD_ALL_DONE, 0, 0});
+        Expect(got, want);
+        dl_.Stop();
+    }
+}
+
+TEST_F(Worker, StopDuringSecondPageFetch) {
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok", 0);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=stall", 1);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok2", 2);
+    ASSERT_TRUE(dl_.Start());
+    for (;;) {
+        auto m = queue_.Take(std::chrono::seconds(20));
+        ASSERT_TRUE(m);
+        if (m->msg == WM_DOWNLOAD_STATUS && m->lParam == 104 * 65536 + 1) break;
+    }
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(dl_.Stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5000));
+    auto rest = RunToEnd();
+    Expect(rest, {Status(111, 1), Status(111, 1), {WM_DOWNLOAD_STOPPED, 0, 0}});
+    EXPECT_EQ(dl_.LastError(), L"Aborted");
+    EXPECT_TRUE(std::filesystem::exists(out_ / "YouTube/ok.flv"));
+}
+
+TEST_F(Worker, StopDuringBodyRemovesTemporaryFile) {
+    dl_.AddItem(L"http://www.youtube.com/watch?v=slow", 3);
+    ASSERT_TRUE(dl_.Start());
+    for (;;) {
+        auto m = queue_.Take(std::chrono::seconds(20));
+        ASSERT_TRUE(m);
+        if (m->msg == WM_DOWNLOAD_PROGRESS) break;
+    }
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(dl_.Stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5000));
+    auto rest = RunToEnd();
+    ASSERT_GE(rest.size(), 3u);
+    Expect({rest.end() - 3, rest.end()},
+           {Status(201, 3), Status(111, 3), {WM_DOWNLOAD_STOPPED, 0, 0}});
+    EXPECT_EQ(dl_.LastError(), L"Network error, can not get FLV file");
+    EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv.cvt"));
+    EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv"));
+}
+
+TEST(WorkerStatus, LParamAndTexts) {
+    platform::QueuePostTarget q;
+    CVideoDownloader dl(&q);
+    EXPECT_FALSE(dl.Stop());
+    EXPECT_EQ(CVideoDownloader::GetStatusText(999), L"");
+}

@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""Stand-in for the video sites, reached as an HTTP proxy on loopback.
+
+Usage: fakesites.py --scenario FILE [--record FILE] [--port N]
+
+Prints "PORT <n>" on standard output once it listens, and stops when its
+standard input reaches end of file (the test that started it has ended).
+
+A scenario is a JSON object {"routes": [route, ...]}. A route matches on
+"host", "method" (default any) and "path" (path with query, exact) or
+"path_prefix". The first matching route answers with:
+  status (200), headers {name: value}, set_cookies [..],
+  body (text, UTF-8) or body_size (bytes of a fixed pattern),
+  content_length: true (default) | false | a number to announce,
+  reset_after: close the connection after N body bytes,
+  stall_after: stop sending (but keep the connection) after N body bytes,
+  drip: seconds between single body bytes.
+Unmatched requests get 404 "no route".
+
+Every request is appended to the record file as
+  REQUEST <method> <target>
+  H <name>: <value>        (one line per header, in order)
+  B <body as hex>
+  END
+"""
+import argparse
+import json
+import socket
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import urlsplit
+
+BLOCK = (bytes(range(251)) * ((1 << 20) // 251 + 1))[:1 << 20]
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def handle_any(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        body = self.rfile.read(length) if length > 0 else b""
+        srv = self.server
+        with srv.record_lock:
+            if srv.record:
+                with open(srv.record, "a", encoding="utf-8") as f:
+                    f.write("REQUEST %s %s\n" % (self.command, self.path))
+                    for k, v in self.headers.items():
+                        f.write("H %s: %s\n" % (k, v))
+                    f.write("B %s\nEND\n" % body.hex())
+        parts = urlsplit(self.path)
+        host = parts.hostname or (self.headers.get("Host") or "").split(":")[0]
+        target = parts.path or "/"
+        if parts.query:
+            target += "?" + parts.query
+        route = self.find_route(host, target)
+        if route is None:
+            self.answer({"status": 404, "body": "no route"})
+        else:
+            self.answer(route)
+
+    do_GET = do_POST = do_HEAD = handle_any
+
+    def find_route(self, host, target):
+        for r in self.server.routes:
+            if "host" in r and r["host"].lower() != (host or "").lower():
+                continue
+            if "method" in r and r["method"] != self.command:
+                continue
+            if "path" in r and r["path"] != target:
+                continue
+            if "path_prefix" in r and not target.startswith(r["path_prefix"]):
+                continue
+            return r
+        return None
+
+    def answer(self, r):
+        status = int(r.get("status", 200))
+        if "body" in r:
+            body = r["body"].encode("utf-8")
+            size = len(body)
+        else:
+            body = None
+            size = int(r.get("body_size", 0))
+        self.send_response(status)
+        for k, v in r.get("headers", {}).items():
+            self.send_header(k, v)
+        for c in r.get("set_cookies", []):
+            self.send_header("Set-Cookie", c)
+        cl = r.get("content_length", True)
+        if cl is True:
+            self.send_header("Content-Length", str(size))
+        elif cl is not False:
+            self.send_header("Content-Length", str(cl))
+        if cl is not True:
+            # No length, or a wrong one: the end of the connection ends the body.
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+        if self.command == "HEAD":
+            return
+        self.send_body(r, body, size)
+
+    def send_body(self, r, body, size):
+        limit = size
+        reset = r.get("reset_after")
+        stall = r.get("stall_after")
+        if reset is not None:
+            limit = min(limit, int(reset))
+        if stall is not None:
+            limit = min(limit, int(stall))
+        drip = r.get("drip")
+        sent = 0
+        try:
+            while sent < limit:
+                # The pattern block is read from offset sent % 251, so a piece
+                # never runs past its end.
+                n = 1 if drip else min(limit - sent, len(BLOCK) - 251)
+                if body is not None:
+                    chunk = body[sent:sent + n]
+                else:
+                    start = sent % 251
+                    chunk = BLOCK[start:start + n]
+                self.wfile.write(chunk)
+                sent += len(chunk)
+                if drip:
+                    self.wfile.flush()
+                    time.sleep(float(drip))
+            self.wfile.flush()
+            if stall is not None and sent >= int(stall):
+                while not self.server.stopping:
+                    time.sleep(0.1)
+            if reset is not None and sent >= int(reset):
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                           b"\x01\x00\x00\x00\x00\x00\x00\x00")
+                self.close_connection = True
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--scenario", required=True)
+    ap.add_argument("--record")
+    ap.add_argument("--port", type=int, default=0)
+    a = ap.parse_args()
+    with open(a.scenario, encoding="utf-8") as f:
+        scenario = json.load(f)
+    server = ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
+    server.daemon_threads = True
+    server.routes = scenario.get("routes", [])
+    server.record = a.record
+    server.record_lock = threading.Lock()
+    server.stopping = False
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("PORT %d" % server.server_address[1], flush=True)
+    try:
+        while sys.stdin.buffer.read(4096):
+            pass
+    except KeyboardInterrupt:
+        pass
+    server.stopping = True
+    server.shutdown()
+
+
+if __name__ == "__main__":
+    main()
