@@ -13,7 +13,10 @@
 #include "app/folders.h"
 #include "app/helpers.h"
 #include "app/settings.h"
+#include "download/site_helpers.h"
 #include "download/video_downloader.h"
+#include "history/history.h"
+#include "history/history_db.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 
@@ -112,6 +115,9 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
 
     platform::QueuePostTarget queue;
+    // Finished downloads are recorded in the history as the window records them.
+    CHistoryDb* history = nullptr;
+    OpenHistory(history);
     CVideoDownloader dl(&queue);
     CreateFolderTree(over.OutputFolder);
     dl.SetOutputFolder(over.OutputFolder);
@@ -182,6 +188,8 @@ int main(int argc, char** argv) {
             case WM_DOWNLOAD_DONE:
                 endProgressLine();
                 std::printf("%s\n", platform::ToUtf8(dl.FinalPath()).c_str());
+                RecordDownload(history, dl.FinalPath(), GetSiteKind(dl.PageAddress()),
+                               dl.PageAddress());
                 lastPermille = 1001;
                 break;
             case WM_DOWNLOAD_RETRY:
@@ -197,6 +205,10 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     dl.Stop();
+    if (history) {
+        history->close();
+        delete history;
+    }
     bool allOk = true;
     for (size_t i = 0; i < state.size(); ++i) allOk &= state[i] == 1;
     return allOk ? 0 : 1;
