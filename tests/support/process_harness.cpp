@@ -95,12 +95,15 @@ bool ProgramRun::Start() {
     for (auto& s : kv) envp.push_back(s.data());
     envp.push_back(nullptr);
     std::string prog = program_;
-    char* argv[] = {prog.data(), nullptr};
+    std::vector<std::string> words = args;
+    std::vector<char*> argv = {prog.data()};
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    int rc = posix_spawn(&pid_, prog.c_str(), &fa, nullptr, argv, envp.data());
+    int rc = posix_spawn(&pid_, prog.c_str(), &fa, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     return rc == 0;
 }

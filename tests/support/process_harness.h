@@ -33,6 +33,7 @@ class ProgramRun {
     ProgramRun(std::string program, const std::string& home);
     ~ProgramRun();
     std::map<std::string, std::string> env;
+    std::vector<std::string> args;  // after the program name
     bool Start();
     // Waits for the process to end; the exit status or -1 on time-out.
     int Wait(std::chrono::milliseconds limit);
