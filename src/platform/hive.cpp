@@ -1,5 +1,7 @@
 #include "platform/hive.h"
 
+#include "platform/file_io.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -383,28 +385,28 @@ struct FileState {
 // Reads the hive file as it is now; never blocks on a special file.
 FileState ReadHiveFile(const std::string& path) {
     FileState f;
-    Fd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (fd.fd < 0) {
-        f.kind = errno == ENOENT ? FileState::Missing : FileState::Damaged;
-        return f;
+    switch (ReadWholeFile(path, kMaxFileBytes, f.bytes, &f.st)) {
+        case ReadResult::Missing:
+            f.kind = FileState::Missing;
+            return f;
+        case ReadResult::NotRegular:
+            f.opened = true;
+            f.kind = FileState::NotFile;
+            return f;
+        case ReadResult::Ok:
+            f.opened = true;
+            break;
+        case ReadResult::TooLarge:
+            f.opened = true;
+            f.kind = FileState::Damaged;
+            return f;
+        case ReadResult::Error:
+            // Opened but unreadable still counts as a file that is there.
+            f.opened = f.st.st_mode != 0;
+            f.kind = FileState::Damaged;
+            return f;
     }
     f.kind = FileState::Damaged;
-    if (fstat(fd.fd, &f.st) != 0) return f;
-    f.opened = true;
-    if (!S_ISREG(f.st.st_mode)) {
-        f.kind = FileState::NotFile;
-        return f;
-    }
-    if (static_cast<uint64_t>(f.st.st_size) > kMaxFileBytes) return f;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = read(fd.fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return f;
-        if (n == 0) break;
-        f.bytes.append(buf, static_cast<size_t>(n));
-        if (f.bytes.size() > kMaxFileBytes) return f;
-    }
     if (auto root = Parse(f.bytes)) {
         f.root = std::move(root);
         f.kind = FileState::Good;

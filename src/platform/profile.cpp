@@ -1,12 +1,8 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string_view>
 
+#include "platform/file_io.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -14,27 +10,6 @@ namespace {
 
 // A larger file is taken for a mistake and treated as missing.
 constexpr size_t kMaxProfileBytes = size_t{64} << 20;
-
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<uint64_t>(st.st_size) <= kMaxProfileBytes;
-    char buf[65536];
-    while (ok) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        out.append(buf, static_cast<size_t>(n));
-        ok = out.size() <= kMaxProfileBytes;
-    }
-    close(fd);
-    return ok;
-}
 
 // UTF-16 without its byte-order mark; a lone surrogate or odd last byte
 // becomes U+FFFD.
@@ -116,7 +91,7 @@ std::wstring GetPrivateProfileString(const std::wstring& section, const std::wst
     if (sizeChars == 0) return {};
     std::wstring value;
     std::string raw;
-    if (!ReadWholeFile(ToUtf8(filePath), raw) ||
+    if (ReadWholeFile(ToUtf8(filePath), kMaxProfileBytes, raw) != ReadResult::Ok ||
         !Lookup(Decode(raw), section, key, match == KeyMatch::Exact, value)) {
         // Like the Windows call, the default loses its trailing blanks.
         value = def;

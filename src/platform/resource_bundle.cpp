@@ -1,9 +1,8 @@
 #include "platform/resource_bundle.h"
 
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
+#include "platform/file_io.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -25,14 +24,8 @@ std::string_view NextLine(std::string_view& rest) {
 
 bool ResourceBundle::Load(const std::string& path) {
     Unload();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<size_t>(size) > kMaxBundle) return false;
-    in.seekg(0);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    if (!in.read(bytes.data(), size)) return false;
+    std::string bytes;
+    if (ReadWholeFile(path, kMaxBundle, bytes) != ReadResult::Ok) return false;
     return LoadFromBytes(std::move(bytes));
 }
 
