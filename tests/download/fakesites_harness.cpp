@@ -40,8 +40,8 @@ bool FakeSites::Launch(const std::string& scenarioPath) {
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     std::string script = std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/fakesites.py";
     std::string record = dir_ / "record.txt";
-    std::vector<std::string> args = {"python3",    script,     "--scenario",
-                                     scenarioPath, "--record", record};
+    std::vector<std::string> args = {"python3", script,  "--scenario", scenarioPath,
+                                     "--record", record, "--tls",      dir_.path()};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -67,6 +67,12 @@ bool FakeSites::Launch(const std::string& scenarioPath) {
     if (line.rfind("PORT ", 0) != 0) return false;
     port_ = std::atoi(line.c_str() + 5);
     return port_ > 0;
+}
+
+void FakeSites::UseAsProxy() const {
+    setenv("http_proxy", ProxyUrl().c_str(), 1);
+    setenv("https_proxy", ProxyUrl().c_str(), 1);
+    setenv("CURL_CA_BUNDLE", CaBundle().c_str(), 1);
 }
 
 FakeSites::~FakeSites() {

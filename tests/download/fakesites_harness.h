@@ -30,6 +30,11 @@ class FakeSites {
 
     int port() const { return port_; }
     std::string ProxyUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    // The certificate the stand-in's https tunnels present, for CURL_CA_BUNDLE.
+    std::string CaBundle() const { return dir_ / "ca.pem"; }
+    // Points http_proxy, https_proxy and CURL_CA_BUNDLE of this process at
+    // the stand-in.
+    void UseAsProxy() const;
     std::vector<RecordedRequest> Requests() const;
 
   private:

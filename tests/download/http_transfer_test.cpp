@@ -198,3 +198,44 @@ TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
     EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/hang", page), 111);
     stopper.join();
 }
+
+TEST_F(Transfer, HttpsThroughTheTunnelIsVerified) {
+    Serve(R"({"host": "secure.nicovideo.jp", "method": "POST", "path": "/secure/login?site=niconico",
+              "status": 302, "headers": {"Location": "http://www.nicovideo.jp/"},
+              "set_cookies": ["user_session=u1; Domain=.nicovideo.jp; Path=/"]},
+             {"host": "www.nicovideo.jp", "path": "/watch/sm9", "body": "<title>ok</title>"})");
+    sites_.UseAsProxy();
+    std::unique_ptr<CHttpAnswer> answer;
+    std::wstring location, body = L"a=1&b=2";
+    EXPECT_EQ(http_.RequestHTTP(L"https://secure.nicovideo.jp/secure/login?site=niconico", answer,
+                                location, 0, &body),
+              302);
+    std::wstring page;
+    EXPECT_EQ(http_.GetHTMLPage(L"http://www.nicovideo.jp/watch/sm9", page), 0);
+    auto reqs = sites_.Requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[0].target, "https://secure.nicovideo.jp/secure/login?site=niconico");
+    EXPECT_EQ(reqs[0].body, "a=1&b=2");
+    EXPECT_NE(reqs[1].Header("Cookie").find("user_session=u1"), std::string::npos);
+
+    // Against the system's authorities the stand-in's certificate is refused.
+    setenv("CURL_CA_BUNDLE", "/etc/ssl/certs/ca-certificates.crt", 1);
+    try {
+        http_.RequestHTTP(L"https://secure.nicovideo.jp/secure/login?site=niconico", answer,
+                          location, 0, &body);
+        ADD_FAILURE() << "an unknown certificate was accepted";
+    } catch (const CNetException& e) {
+        EXPECT_EQ(e.code, kNetErrorBase + 60) << e.message;  // peer verification failed
+    }
+    EXPECT_EQ(sites_.Requests().size(), 2u);
+    unsetenv("CURL_CA_BUNDLE");
+    unsetenv("https_proxy");
+}
+
+TEST_F(Transfer, EndlessPageFailsAtTheBound) {
+    Serve(R"({"host": "www.youtube.com", "path": "/huge", "body_size": 67108865})");
+    std::wstring page;
+    int r = http_.GetHTMLPage(L"http://www.youtube.com/huge", page);
+    EXPECT_EQ(r, kNetErrorBase + 63);  // file size exceeded
+    EXPECT_FALSE(owner_.lastError.empty());
+}

@@ -1,10 +1,16 @@
 #!/usr/bin/env python3
 """Stand-in for the video sites, reached as an HTTP proxy on loopback.
 
-Usage: fakesites.py --scenario FILE [--record FILE] [--port N]
+Usage: fakesites.py --scenario FILE [--record FILE] [--port N] [--tls DIR]
 
 Prints "PORT <n>" on standard output once it listens, and stops when its
 standard input reaches end of file (the test that started it has ended).
+
+With --tls, CONNECT requests (https through the proxy) are answered with a
+TLS server whose certificate, made at start in DIR/ca.pem (key in
+DIR/key.pem), names every site host; clients trust it through
+CURL_CA_BUNDLE=DIR/ca.pem. Requests inside the tunnel are routed and
+recorded like the others, their target written as https://host/path.
 
 A scenario is a JSON object {"routes": [route, ...]}. A route matches on
 "host", "method" (default any) and "path" (path with query, exact) or
@@ -25,18 +31,27 @@ Every request is appended to the record file as
 """
 import argparse
 import json
+import os
 import socket
+import ssl
+import subprocess
 import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlsplit
 
+# The names the test certificate is valid for.
+TLS_NAMES = ["*.nicovideo.jp", "nicovideo.jp", "*.youtube.com", "youtube.com",
+             "*.google.com", "*.metacafe.com", "*.clipvane.test", "localhost"]
+
 BLOCK = (bytes(range(251)) * ((1 << 20) // 251 + 1))[:1 << 20]
 
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    # Set inside a CONNECT tunnel: the host the client asked for.
+    tunnel_host = None
 
     def log_message(self, fmt, *args):
         pass
@@ -45,10 +60,13 @@ class Handler(BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length) if length > 0 else b""
         srv = self.server
+        shown = self.path
+        if self.tunnel_host is not None:
+            shown = "https://%s%s" % (self.headers.get("Host") or self.tunnel_host, self.path)
         with srv.record_lock:
             if srv.record:
                 with open(srv.record, "a", encoding="utf-8") as f:
-                    f.write("REQUEST %s %s\n" % (self.command, self.path))
+                    f.write("REQUEST %s %s\n" % (self.command, shown))
                     for k, v in self.headers.items():
                         f.write("H %s: %s\n" % (k, v))
                     f.write("B %s\nEND\n" % body.hex())
@@ -64,6 +82,26 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(route)
 
     do_GET = do_POST = do_HEAD = handle_any
+
+    def do_CONNECT(self):
+        context = self.server.tls_context
+        host = self.path.rpartition(":")[0] or self.path
+        if context is None:
+            self.send_error(501, "no TLS here")
+            return
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        self.close_connection = True
+        try:
+            tls = context.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError):
+            return
+        inner = type("TunnelHandler", (Handler,), {"tunnel_host": host})
+        try:
+            inner(tls, self.client_address, self.server)
+        except (ssl.SSLError, OSError):
+            pass
 
     def find_route(self, host, target):
         for r in self.server.routes:
@@ -142,11 +180,27 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
 
 
+def make_tls_context(folder):
+    cert = os.path.join(folder, "ca.pem")
+    key = os.path.join(folder, "key.pem")
+    if not (os.path.exists(cert) and os.path.exists(key)):
+        san = ",".join("DNS:" + n for n in TLS_NAMES) + ",IP:127.0.0.1"
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                        "ec_paramgen_curve:prime256v1", "-nodes", "-days", "7",
+                        "-subj", "/CN=Clipvane stand-in sites", "-keyout", key,
+                        "-out", cert, "-addext", "subjectAltName=" + san],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    return context
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--scenario", required=True)
     ap.add_argument("--record")
     ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--tls")
     a = ap.parse_args()
     with open(a.scenario, encoding="utf-8") as f:
         scenario = json.load(f)
@@ -156,6 +210,7 @@ def main():
     server.record = a.record
     server.record_lock = threading.Lock()
     server.stopping = False
+    server.tls_context = make_tls_context(a.tls) if a.tls else None
     threading.Thread(target=server.serve_forever, daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)
     try:
