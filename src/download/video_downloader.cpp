@@ -133,7 +133,7 @@ void CVideoDownloader::Run() {
                     }
                 }
             }
-            if (aborted_ || remaining <= 0) break;
+            if (IsAborted() || remaining <= 0) break;
             --remaining;
             LogWarnW("CVideoDownloader", L"Retrying download %d, video id: %ls", remaining + 1,
                      site->videoId.c_str());

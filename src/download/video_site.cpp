@@ -54,9 +54,11 @@ bool CVideoSite::MakeOutputName(const std::wstring& outputFolder, bool useTitle,
     if (BuildOutputPaths(outputFolder, siteName, useTitle ? title : videoId, extension, finalPath,
                          tempPath))
         return true;
+    // The box ends early when the run is stopped.
+    ISiteOwner* o = owner;
     platform::ShowMessageBox(
         L"File name exceed max length, please change the output folder to a shorten one!", kAppName,
-        platform::MB_OK);
+        platform::MB_OK, [o] { return o && o->StopRequested(); });
     return false;
 }
 

@@ -6,9 +6,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/settings.h"
 #include "fakesites_harness.h"
+#include "platform/message_box.h"
 #include "platform/text.h"
 
 namespace {
@@ -161,6 +163,46 @@ TEST_F(Worker, StopDuringBodyRemovesTemporaryFile) {
     EXPECT_EQ(dl_.LastError(), L"Network error, can not get FLV file");
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv.cvt"));
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv"));
+}
+
+namespace {
+// A user who never answers: the box stays open until it is cancelled.
+class SilentUser : public platform::IMessageBoxService {
+  public:
+    int Show(const std::wstring& text, const std::wstring&, unsigned flags,
+             const platform::CancelCheck& cancelled) override {
+        shown = text;
+        open = true;
+        while (!(cancelled && cancelled()))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        open = false;
+        return platform::CancelAnswer(flags);
+    }
+    std::wstring shown;
+    std::atomic<bool> open{false};
+};
+}  // namespace
+
+TEST_F(Worker, StopEndsTheRunWhileTheNamingBoxIsOpen) {
+    SilentUser user;
+    platform::SetMessageBoxService(&user);
+    dl_.SetOutputFolder(platform::FromUtf8(out_.path() + "/" + std::string(260, 'f')));
+    dl_.SetRetryTimes(3);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok", 4);
+    ASSERT_TRUE(dl_.Start());
+    for (int i = 0; i < 2000 && !user.open; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(user.open);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(dl_.Stop());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5000));
+    platform::SetMessageBoxService(nullptr);
+    EXPECT_FALSE(user.open);
+    EXPECT_NE(user.shown.find(L"exceed max length"), std::wstring::npos);
+    auto rest = RunToEnd();
+    ASSERT_FALSE(rest.empty());
+    EXPECT_EQ(rest.back().msg, WM_DOWNLOAD_STOPPED);
+    for (const Msg& m : rest) EXPECT_NE(m.msg, WM_DOWNLOAD_RETRY);  // no retry after the stop
 }
 
 TEST(WorkerStatus, LParamAndTexts) {
