@@ -8,11 +8,13 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/folders.h"
 #include "app/helpers.h"
 #include "app/settings.h"
+#include "download/address_import.h"
 #include "download/site_helpers.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
@@ -29,9 +31,13 @@ void OnSignal(int) {
 }
 
 const char kUsage[] =
-    "Usage: clipvane-get [options] ADDRESS... | -\n"
+    "Usage: clipvane-get [options] ADDRESS... | - | -i FILE-OR-URL...\n"
     "Downloads the video of each page address ('-' reads one address a line from\n"
     "standard input) into the site's subfolder of the output folder.\n"
+    "  -i, --import FILE-OR-URL  also download every YouTube and Google Video\n"
+    "                            address found in a text or HTML file, local or\n"
+    "                            at an http address (may be given more than once)\n"
+    "Addresses are taken in command-line order; one given twice is downloaded once.\n"
     "Settings come from the user's Clipvane settings; these options override them\n"
     "for this run only and are never saved:\n"
     "  -o, --output-folder DIR   output folder\n"
@@ -41,8 +47,17 @@ const char kUsage[] =
     "      --format flv|mp4|3gp  YouTube rendition\n"
     "      --cache, --no-cache   allow or forbid cached answers\n"
     "  -h, --help                this text\n"
-    "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed,\n"
-    "2 bad usage.\n";
+    "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed or\n"
+    "there was nothing to download, 2 bad usage.\n";
+
+// One address, or a file or web address to import addresses from.
+struct Source {
+    bool import;
+    std::wstring text;
+};
+
+// A row number travels in 16 bits of the downloader's messages.
+constexpr size_t kMaxAddresses = 65536;
 
 int Usage(const char* msg) {
     if (msg) std::fprintf(stderr, "clipvane-get: %s\n", msg);
@@ -58,7 +73,7 @@ int main(int argc, char** argv) {
     SetSettingsInstance(&settings);
     settings.Load();
     SettingsData over = settings.Get();
-    std::vector<std::wstring> addresses;
+    std::vector<Source> sources;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -94,25 +109,60 @@ int main(int argc, char** argv) {
             over.UseInternalCache = 1;
         } else if (a == "--no-cache") {
             over.UseInternalCache = 0;
+        } else if (a == "-i" || a == "--import") {
+            const char* v = value();
+            if (!v || !*v) return Usage("missing file or address to import");
+            sources.push_back({true, platform::FromUtf8(v)});
         } else if (a == "-") {
             std::string line;
             while (std::getline(std::cin, line))
-                if (!line.empty()) addresses.push_back(platform::FromUtf8(line));
+                if (!line.empty()) sources.push_back({false, platform::FromUtf8(line)});
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage(("unknown option " + a).c_str());
         } else {
-            addresses.push_back(platform::FromUtf8(a));
+            sources.push_back({false, platform::FromUtf8(a)});
         }
     }
-    if (addresses.empty()) return Usage("no address given");
+    if (sources.empty()) return Usage("no address given");
     settings.Update([&](SettingsData& d) { d = over; });  // this run only; never saved
 
-    platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) +
-                                             "/cvres.bundle");
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+
+    std::vector<std::wstring> addresses;
+    std::unordered_set<std::wstring> seen;
+    auto add = [&](const std::wstring& address) {
+        if (seen.insert(address).second) addresses.push_back(address);
+    };
+    for (const Source& s : sources) {
+        if (!s.import) {
+            add(s.text);
+            continue;
+        }
+        std::vector<std::wstring> found = ImportAddresses(s.text, &g_interrupted);
+        if (g_interrupted) {
+            std::fprintf(stderr, "clipvane-get: stopped\n");
+            return 1;
+        }
+        if (found.empty())
+            std::fprintf(stderr, "clipvane-get: no video address found in %s\n",
+                         platform::ToUtf8(s.text).c_str());
+        for (const std::wstring& address : found) add(address);
+    }
+    if (addresses.empty()) {
+        std::fprintf(stderr, "clipvane-get: nothing to download\n");
+        return 1;
+    }
+    if (addresses.size() > kMaxAddresses) {
+        std::fprintf(stderr, "clipvane-get: %zu addresses, at most %zu in one run\n",
+                     addresses.size(), kMaxAddresses);
+        return 1;
+    }
+
+    platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) +
+                                             "/cvres.bundle");
 
     platform::QueuePostTarget queue;
     // Finished downloads are recorded in the history as the window records them.

@@ -15,7 +15,7 @@ pcre2_code* Code(void* p) {
 }
 
 // Valid UTF-32 as PCRE2 sees it: no surrogates, nothing beyond U+10FFFF.
-bool IsValidText(const std::wstring& text) {
+bool IsValidText(std::wstring_view text) {
     for (wchar_t c : text) {
         auto u = static_cast<uint32_t>(c);
         if (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return false;
@@ -95,4 +95,41 @@ bool CPattern::FindLast(const std::wstring& text, std::vector<std::wstring>& gro
     }
     if (!found) return false;
     return MatchAt(text, lastStart, true, s, e, &groups) == 1;
+}
+
+bool CPattern::FindAll(std::wstring_view text, const MatchVisitor& visit, bool validText) const {
+    if (!code_ || (!validText && !IsValidText(text))) return false;
+    std::unique_ptr<pcre2_match_data, decltype(&pcre2_match_data_free)> data(
+        pcre2_match_data_create_from_pattern(Code(code_), nullptr), &pcre2_match_data_free);
+    pcre2_match_data* md = data.get();
+    if (!md) return false;
+    const uint32_t n = pcre2_get_ovector_count(md);
+    std::vector<Span> spans(n);
+    static const wchar_t kEmpty[] = L"";
+    auto subject = reinterpret_cast<PCRE2_SPTR>(text.data() ? text.data() : kEmpty);
+    bool ok = true;
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        int rc =
+            pcre2_match(Code(code_), subject, text.size(), pos, PCRE2_NO_UTF_CHECK, md, nullptr);
+        if (rc == PCRE2_ERROR_JIT_STACKLIMIT)
+            rc = pcre2_match(Code(code_), subject, text.size(), pos,
+                             PCRE2_NO_UTF_CHECK | PCRE2_NO_JIT, md, nullptr);
+        if (rc == PCRE2_ERROR_NOMATCH) break;
+        if (rc < 0) {
+            LogError("CPattern", "match error %d", rc);
+            ok = false;
+            break;
+        }
+        const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+        for (uint32_t i = 0; i < n; ++i) {
+            bool set = ov[2 * i] != PCRE2_UNSET;
+            spans[i].begin = set ? ov[2 * i] : std::wstring::npos;
+            spans[i].end = set ? ov[2 * i + 1] : std::wstring::npos;
+        }
+        if (!visit(spans.data(), n)) break;
+        // An empty match moves on by one character (one code unit in UTF-32).
+        pos = ov[1] > ov[0] ? ov[1] : ov[0] + 1;
+    }
+    return ok;
 }

@@ -1,0 +1,483 @@
+#include "download/address_import.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <mutex>
+
+#include "download/pattern.h"
+#include "download/site_hosts.h"
+#include "download/url.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr size_t kPiece = 8192;
+// A local file is read and searched in pieces of this many bytes.
+constexpr size_t kReadPiece = 1 << 20;
+
+std::once_flag g_curlInit;
+
+std::wstring EscapeDots(const wchar_t* host) {
+    std::wstring out;
+    for (const wchar_t* p = host; *p; ++p) {
+        if (*p == L'.') out += L'\\';
+        out += *p;
+    }
+    return out;
+}
+
+const CPattern& YouTubePattern() {
+    static const CPattern p(L"(http://" + EscapeDots(kYouTubeHost) + L")?/watch\\?v=[\\w|\\-]+",
+                            CPattern::kCaseless);
+    return p;
+}
+
+const CPattern& GoogleVideoPattern() {
+    static const CPattern p(
+        L"(http://" + EscapeDots(kGoogleVideoHost) + L")/videoplay\\?docid=[\\w\\d]+",
+        CPattern::kCaseless);
+    return p;
+}
+
+// The host without a port written after it; empty when it cannot be a host.
+std::string PlainHost(const std::wstring& host) {
+    std::string h = platform::ToUtf8(host);
+    size_t colon = h.rfind(':');
+    if (colon != std::string::npos && h.find(']', colon) == std::string::npos) h.erase(colon);
+    for (unsigned char c : h)
+        if (c <= ' ' || c == 0x7F || std::strchr("/?#@\\", c)) return {};
+    return h;
+}
+
+// Bytes that may not stand in a request line are sent %-escaped.
+std::string EscapePath(const std::wstring& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string bytes = platform::ToUtf8(path);
+    std::string out;
+    if (bytes.empty() || bytes[0] != '/') out += '/';
+    for (unsigned char c : bytes) {
+        if (c <= ' ' || c >= 0x7F) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+struct Download {
+    CURL* easy = nullptr;
+    std::string path;
+    const std::atomic<bool>* cancel = nullptr;
+    int fd = -1;
+    bool failed = false;
+    uint64_t announced = 0;
+    uint64_t received = 0;
+
+    // Creates or truncates the output file once the final answer's length is
+    // known to be present and within the bound.
+    bool Open() {
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+            length < 0 || static_cast<uint64_t>(length) > kMaxImportDownloadBytes)
+            return false;
+        announced = static_cast<uint64_t>(length);
+        fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOCTTY, 0644);
+        return fd >= 0;
+    }
+
+    bool Write(const char* data, size_t n) {
+        while (n > 0) {
+            ssize_t w = ::write(fd, data, std::min(n, kPiece));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            data += w;
+            n -= static_cast<size_t>(w);
+        }
+        return true;
+    }
+
+    static size_t OnData(char* data, size_t size, size_t count, void* user) {
+        auto* self = static_cast<Download*>(user);
+        size_t n = size * count;
+        if (self->fd < 0 && !self->Open()) {
+            self->failed = true;
+            return 0;
+        }
+        self->received += n;
+        if (self->received > kMaxImportDownloadBytes) {
+            self->failed = true;
+            return 0;
+        }
+        // libcurl hands over larger pieces; each is written in slices.
+        for (size_t off = 0; off < n; off += kPiece) {
+            if (!self->Write(data + off, std::min(kPiece, n - off))) {
+                self->failed = true;
+                return 0;
+            }
+        }
+        return n;
+    }
+
+    static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        auto* self = static_cast<Download*>(user);
+        return self->cancel && self->cancel->load() ? 1 : 0;
+    }
+};
+
+}  // namespace
+
+bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
+                    const std::wstring& outputPath, const std::atomic<bool>* cancel) {
+    std::string plainHost = PlainHost(host);
+    if (plainHost.empty()) return false;
+    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    Download d;
+    d.path = platform::ToUtf8(outputPath);
+    d.cancel = cancel;
+    d.easy = curl_easy_init();
+    if (!d.easy) return false;
+    CURL* e = d.easy;
+    std::string url = "http://" + plainHost + EscapePath(pathWithQuery);
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(kMaxImportDownloadBytes));
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (const char* ca = std::getenv("CURL_CA_BUNDLE"))
+        curl_easy_setopt(e, CURLOPT_CAINFO, ca);
+    else if (const char* file = std::getenv("SSL_CERT_FILE"))
+        curl_easy_setopt(e, CURLOPT_CAINFO, file);
+    if (const char* dir = std::getenv("SSL_CERT_DIR")) curl_easy_setopt(e, CURLOPT_CAPATH, dir);
+    curl_slist* headers = nullptr;
+    for (const char* line :
+         {"User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1) "
+          "Gecko/20061010 Firefox/2.0",
+          "Accept-Charset: utf-8;q=0.7,*;q=0.7",
+          "Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/"
+          "plain;q=0.8,image/png,*/*;q=0.5",
+          "Accept-Language: en-us,en;q=0.5"})
+        headers = curl_slist_append(headers, line);
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Download::OnData);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &d);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &Download::OnProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &d);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+
+    CURLcode rc = curl_easy_perform(e);
+    // The status is read but not examined: an error page is imported too.
+    long status = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    (void)status;
+    bool ok = rc == CURLE_OK && !d.failed;
+    // An empty body never reaches OnData: the file is made here.
+    if (ok && d.fd < 0) ok = d.Open();
+    if (ok && d.received < d.announced) ok = false;
+    if (d.fd >= 0 && ::close(d.fd) != 0) ok = false;
+    curl_easy_cleanup(e);
+    curl_slist_free_all(headers);
+    return ok;
+}
+
+namespace {
+
+enum class Encoding { kUtf8, kUtf16Le, kUtf16Be };
+
+// The encoding a byte-order mark gives, and the mark's length.
+Encoding DetectEncoding(std::string_view bytes, size_t& markLength) {
+    auto b = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    markLength = 2;
+    if (bytes.size() >= 2 && b(0) == 0xFF && b(1) == 0xFE) return Encoding::kUtf16Le;
+    if (bytes.size() >= 2 && b(0) == 0xFE && b(1) == 0xFF) return Encoding::kUtf16Be;
+    markLength = bytes.size() >= 3 && b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF ? 3 : 0;
+    return Encoding::kUtf8;
+}
+
+// Length of a UTF-8 sequence from its lead byte; 0 for a byte that cannot lead.
+int SequenceLength(unsigned char b) {
+    if (b >= 0xC2 && b <= 0xDF) return 2;
+    if (b >= 0xE0 && b <= 0xEF) return 3;
+    if (b >= 0xF0 && b <= 0xF4) return 4;
+    return 0;
+}
+
+bool ValidContinuation(unsigned char lead, int idx, unsigned char b) {
+    if ((b & 0xC0) != 0x80) return false;
+    if (idx != 1) return true;
+    switch (lead) {
+        case 0xE0:
+            return b >= 0xA0;
+        case 0xED:
+            return b <= 0x9F;  // no surrogates
+        case 0xF0:
+            return b >= 0x90;
+        case 0xF4:
+            return b <= 0x8F;
+        default:
+            return true;
+    }
+}
+
+// Decodes a piece of UTF-8 onto the end of out and returns the bytes used:
+// unless `last`, an incomplete sequence at the end waits for the next piece.
+// The maximal valid part of a broken sequence becomes one U+FFFD, as in
+// platform::FromUtf8.
+size_t DecodeUtf8(const unsigned char* p, size_t n, bool last, std::wstring& out) {
+    size_t start = out.size();
+    out.resize(start + n);
+    wchar_t* o = out.data() + start;
+    size_t i = 0;
+    while (i < n) {
+        // Runs of ASCII go eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            for (int k = 0; k < 8; ++k) o[k] = static_cast<wchar_t>(p[i + k]);
+            o += 8;
+            i += 8;
+        }
+        if (i >= n) break;
+        unsigned char lead = p[i];
+        if (lead < 0x80) {
+            *o++ = static_cast<wchar_t>(lead);
+            ++i;
+            continue;
+        }
+        int len = SequenceLength(lead);
+        int got = 1;
+        while (len && got < len && i + got < n && ValidContinuation(lead, got, p[i + got])) ++got;
+        if (len && got == len) {
+            char32_t c = len == 2 ? ((lead & 0x1F) << 6) | (p[i + 1] & 0x3F)
+                         : len == 3
+                             ? ((lead & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F)
+                             : ((lead & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) |
+                                   ((p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
+            *o++ = static_cast<wchar_t>(c);
+        } else if (len && i + got == n && !last) {
+            break;
+        } else {
+            *o++ = platform::kReplacementChar;
+        }
+        i += got;
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return i;
+}
+
+// The same for UTF-16: pairs of surrogates are joined, a lone one and an odd
+// last byte become U+FFFD.
+size_t DecodeUtf16(const unsigned char* p, size_t n, bool le, bool last, std::wstring& out) {
+    auto unit = [&](size_t i) -> char32_t {
+        return le ? p[i] | (p[i + 1] << 8) : (p[i] << 8) | p[i + 1];
+    };
+    size_t start = out.size();
+    out.resize(start + n / 2 + 1);
+    wchar_t* o = out.data() + start;
+    size_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        char32_t u = unit(i);
+        if (u < 0xD800 || u > 0xDFFF) {
+            *o++ = static_cast<wchar_t>(u);
+            continue;
+        }
+        if (u <= 0xDBFF && i + 3 < n) {
+            char32_t lo = unit(i + 2);
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                *o++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                i += 2;
+                continue;
+            }
+        } else if (u <= 0xDBFF && !last) {
+            break;  // its partner may come with the next piece
+        }
+        *o++ = platform::kReplacementChar;
+    }
+    if (i + 1 == n && last) {
+        *o++ = platform::kReplacementChar;  // an odd last byte
+        i = n;
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+    return i;
+}
+
+size_t Decode(Encoding enc, const unsigned char* p, size_t n, bool last, std::wstring& out) {
+    return enc == Encoding::kUtf8 ? DecodeUtf8(p, n, last, out)
+                                  : DecodeUtf16(p, n, enc == Encoding::kUtf16Le, last, out);
+}
+
+// Searches text as it is decoded, piece by piece, so that a large file is
+// never held whole. A piece ends after a character that no pattern can
+// match, so no address is cut in two and each piece is searched as the whole
+// text would be.
+class CAddressScan {
+  public:
+    explicit CAddressScan(bool validText) : validText_(validText) {}
+
+    std::wstring& Text() { return text_; }
+
+    // Searches what has been decoded up to its last break; `last` searches all.
+    void Search(bool last) {
+        size_t end = text_.size();
+        if (!last) {
+            // Only text decoded since the last call can hold a new break.
+            while (end > breakless_ && !IsBreak(text_[end - 1])) --end;
+            if (end == breakless_) {
+                breakless_ = text_.size();  // no break yet: wait for more text
+                return;
+            }
+        }
+        std::wstring_view piece(text_.data(), end);
+        YouTubePattern().FindAll(
+            piece,
+            [&](const CPattern::Span* g, size_t n) {
+                std::wstring_view match = piece.substr(g[0].begin, g[0].Length());
+                if (n > 1 && g[1].Length() > 0)
+                    youTube_.emplace_back(match);
+                else
+                    youTube_.push_back(Base() + std::wstring(match));
+                return true;
+            },
+            validText_);
+        GoogleVideoPattern().FindAll(
+            piece,
+            [&](const CPattern::Span* g, size_t) {
+                google_.emplace_back(piece.substr(g[0].begin, g[0].Length()));
+                return true;
+            },
+            validText_);
+        text_.erase(0, end);
+        breakless_ = text_.size();
+    }
+
+    // All YouTube addresses first, then all Google Video ones.
+    std::vector<std::wstring> Result() {
+        std::vector<std::wstring> all = std::move(youTube_);
+        all.insert(all.end(), std::make_move_iterator(google_.begin()),
+                   std::make_move_iterator(google_.end()));
+        return all;
+    }
+
+  private:
+    static const std::wstring& Base() {
+        static const std::wstring base = std::wstring(L"http://") + kYouTubeHost;
+        return base;
+    }
+    // An ASCII character outside both patterns' letters, digits, '_' and
+    // literal characters: no match can hold it.
+    static bool IsBreak(wchar_t c) {
+        static const auto table = [] {
+            std::array<bool, 128> t{};
+            std::wstring used = std::wstring(kYouTubeHost) + kGoogleVideoHost +
+                                L"http://watch?v=|-_videoplay?docid=";
+            for (int i = 0; i < 128; ++i)
+                t[i] = !std::isalnum(i) && used.find(static_cast<wchar_t>(i)) == std::wstring::npos;
+            return t;
+        }();
+        return c >= 0 && c < 128 && table[static_cast<size_t>(c)];
+    }
+
+    bool validText_;
+    std::wstring text_;
+    size_t breakless_ = 0;  // the start of text_ known to hold no break
+    std::vector<std::wstring> youTube_, google_;
+};
+
+}  // namespace
+
+std::wstring DecodeImportText(std::string_view bytes) {
+    size_t mark = 0;
+    Encoding enc = DetectEncoding(bytes, mark);
+    std::wstring out;
+    Decode(enc, reinterpret_cast<const unsigned char*>(bytes.data()) + mark, bytes.size() - mark,
+           true, out);
+    return out;
+}
+
+std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text) {
+    CAddressScan scan(false);
+    scan.Text() = text;
+    scan.Search(true);
+    return scan.Result();
+}
+
+std::vector<std::wstring> ExtractAddresses(const std::wstring& path) {
+    // Opened without blocking, so a FIFO or a device is only looked at.
+    int fd = ::open(platform::ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return {};
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) > kMaxImportFileBytes)
+        return {};
+    // Decoding leaves only valid code points, so the text needs no check.
+    CAddressScan scan(true);
+    std::vector<unsigned char> buf(kReadPiece);
+    size_t have = 0;       // bytes in buf not yet decoded
+    uint64_t total = 0;    // bytes read so far
+    bool started = false;  // the byte-order mark has been looked for
+    Encoding enc = Encoding::kUtf8;
+    for (;;) {
+        ssize_t n = ::read(fd, buf.data() + have, buf.size() - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {};
+        total += static_cast<uint64_t>(n);
+        if (total > kMaxImportFileBytes) return {};  // grew while read
+        have += static_cast<size_t>(n);
+        bool last = n == 0;
+        size_t from = 0;
+        if (!started) {
+            if (have < 3 && !last) continue;
+            started = true;
+            size_t mark = 0;
+            enc = DetectEncoding(std::string_view(reinterpret_cast<char*>(buf.data()), have), mark);
+            from = mark;
+        }
+        size_t used = Decode(enc, buf.data() + from, have - from, last, scan.Text());
+        std::memmove(buf.data(), buf.data() + from + used, have - from - used);
+        have -= from + used;
+        scan.Search(last);
+        if (last) break;
+    }
+    return scan.Result();
+}
+
+std::vector<std::wstring> ImportAddresses(const std::wstring& source,
+                                          const std::atomic<bool>* cancel) {
+    UrlParts parts;
+    if (!CrackUrl(source, parts) || parts.scheme != L"http") return ExtractAddresses(source);
+    const char* dir = std::getenv("TMPDIR");
+    std::string name = std::string(dir && *dir ? dir : "/tmp") + "/~cvXXXXXX";
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return {};
+    ::close(fd);
+    std::wstring temp = platform::FromUtf8(name);
+    DownloadToFile(parts.host, parts.path, temp, cancel);
+    std::vector<std::wstring> found = ExtractAddresses(temp);
+    ::unlink(name.c_str());
+    return found;
+}
