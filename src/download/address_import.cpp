@@ -27,15 +27,6 @@ constexpr size_t kReadPiece = 1 << 20;
 
 std::once_flag g_curlInit;
 
-std::wstring EscapeDots(const wchar_t* host) {
-    std::wstring out;
-    for (const wchar_t* p = host; *p; ++p) {
-        if (*p == L'.') out += L'\\';
-        out += *p;
-    }
-    return out;
-}
-
 const CPattern& YouTubePattern() {
     static const CPattern p(L"(http://" + EscapeDots(kYouTubeHost) + L")?/watch\\?v=[\\w|\\-]+",
                             CPattern::kCaseless);
@@ -61,19 +52,8 @@ std::string PlainHost(const std::wstring& host) {
 
 // Bytes that may not stand in a request line are sent %-escaped.
 std::string EscapePath(const std::wstring& path) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string bytes = platform::ToUtf8(path);
-    std::string out;
-    if (bytes.empty() || bytes[0] != '/') out += '/';
-    for (unsigned char c : bytes) {
-        if (c <= ' ' || c >= 0x7F) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
+    std::string out = EscapeForRequest(path);
+    if (out.empty() || out[0] != '/') out.insert(0, 1, '/');
     return out;
 }
 

@@ -220,7 +220,7 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
     if (!CrackUrl(url, parts)) return -1;
     auto req = std::make_unique<CurlAnswer>(owner_);
     CURL* e = req->easy();
-    std::string address = platform::ToUtf8(url);
+    std::string address = EscapeForRequest(url);
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);

@@ -133,3 +133,12 @@ bool CPattern::FindAll(std::wstring_view text, const MatchVisitor& visit, bool v
     }
     return ok;
 }
+
+std::wstring EscapeDots(const std::wstring& name) {
+    std::wstring out;
+    for (wchar_t c : name) {
+        if (c == L'.') out += L'\\';
+        out += c;
+    }
+    return out;
+}

@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+// A host or domain name for a pattern: every dot escaped.
+std::wstring EscapeDots(const std::wstring& name);
+
 class CPattern {
   public:
     enum Flags : unsigned { kCaseless = 1, kUnicodeClasses = 2 };

@@ -122,7 +122,8 @@ std::wstring MakeSafeFileName(std::wstring name, wchar_t replacement) {
     ReplaceIllegalFileChars(name, replacement);
     for (wchar_t& c : name)
         if (c < L' ' || c == 0x7F) c = replacement;
-    if (name.empty() || name == L"." || name == L"..") name = std::wstring(1, replacement) + name;
+    // An empty name stays empty: the file is then named by its extension.
+    if (name == L"." || name == L"..") name = std::wstring(1, replacement) + name;
     return name;
 }
 
@@ -166,7 +167,6 @@ bool BuildOutputPaths(const std::wstring& outputFolder, const std::wstring& site
     if (!FitNameToFolder(outputFolder, baseName)) return false;
     // Room for "_999", the extension and ".cvt" within one component.
     baseName = FitNameBytes(baseName, L"_999." + extension + L".cvt", kMaxNameBytes);
-    if (baseName.empty()) baseName = L"_";
     finalPath = MakeUniquePath(JoinPath(outputFolder, siteFolder), baseName, extension);
     tempPath = finalPath + L".cvt";
     return true;

@@ -27,7 +27,8 @@ std::wstring DecodeEntities(const std::wstring& text);
 void ReplaceIllegalFileChars(std::wstring& text, wchar_t replacement);
 
 // Makes a title or id safe as one file-name component: the nine characters
-// replaced, NUL and controls replaced, "." and ".." never left alone.
+// replaced, NUL and controls replaced, "." and ".." never left alone; an
+// empty name stays empty.
 std::wstring MakeSafeFileName(std::wstring name, wchar_t replacement);
 
 // Cuts `name` on a character boundary so that name + suffix fits `maxBytes`

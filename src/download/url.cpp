@@ -86,3 +86,18 @@ std::wstring CanonicalizeUrl(const std::wstring& url) {
     flush();
     return out;
 }
+
+std::string EscapeForRequest(const std::wstring& url) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : platform::ToUtf8(url)) {
+        if (c <= ' ' || c >= 0x7F) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}

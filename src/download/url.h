@@ -16,3 +16,7 @@ bool CrackUrl(const std::wstring& url, UrlParts& out);
 // Decodes every %XX escape into its byte and reads the bytes as UTF-8; an
 // escape that is not two hex digits stays as it is.
 std::wstring CanonicalizeUrl(const std::wstring& url);
+
+// The address as UTF-8 with every byte that may not stand in a request
+// line (blanks, controls, non-ASCII) %-escaped.
+std::string EscapeForRequest(const std::wstring& url);

@@ -68,8 +68,16 @@ std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISite
         case kSiteYouTube:
             site = std::make_unique<CYouTubeSite>(address);
             break;
+        case kSiteGoogleVideo:
+            site = std::make_unique<CGoogleVideoSite>(address);
+            break;
+        case kSiteMetaCafe:
+            site = std::make_unique<CMetaCafeSite>(address);
+            break;
+        case kSiteNicoVideo:
+            site = std::make_unique<CNicoVideoSite>(address);
+            break;
         default:
-            // The other sites' handlers are not here yet: skipped like unknown ones.
             return nullptr;
     }
     site->owner = owner;
@@ -99,8 +107,8 @@ int CYouTubeSite::Prepare() {
     return r;
 }
 
-int CYouTubeSite::PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
-                           const char* name) {
+int CVideoSite::PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
+                         const char* name) {
     owner->PostStatus(before);
     CHttpTransfer http(owner, owner->UseCache());
     try {

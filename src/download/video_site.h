@@ -39,6 +39,10 @@ class CVideoSite {
     std::wstring extension = L"flv";
 
   protected:
+    // POSTs a form; a redirect answer is success (status `after` posted).
+    // 0, -1 without a redirect, or the network error code.
+    int PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
+                 const char* name);
     std::wstring user_, password_;
 };
 
@@ -53,8 +57,32 @@ class CYouTubeSite : public CVideoSite {
     std::wstring GetVideoId() override;
     int Prepare() override;
     int ParsePage(const std::wstring& page) override;
+};
 
-  private:
-    int PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
-                 const char* name);
+class CNicoVideoSite : public CVideoSite {
+  public:
+    explicit CNicoVideoSite(const std::wstring& address);
+    int Login(const std::wstring& videoId, const std::wstring& user,
+              const std::wstring& password) override;
+    std::wstring GetVideoId() override;
+    int Prepare() override;
+    int ParsePage(const std::wstring& page) override;
+    // The account hint is shown once per program run; this starts it anew.
+    static void ResetAccountHint();
+};
+
+class CMetaCafeSite : public CVideoSite {
+  public:
+    explicit CMetaCafeSite(const std::wstring& address);
+    std::wstring GetVideoId() override;
+    int ParsePage(const std::wstring& page) override;
+};
+
+class CGoogleVideoSite : public CVideoSite {
+  public:
+    explicit CGoogleVideoSite(const std::wstring& address);
+    std::wstring GetVideoId() override;
+    // 0, -2, or 205 when the page only frames another one, which is then
+    // named by pageAddress.
+    int ParsePage(const std::wstring& page) override;
 };

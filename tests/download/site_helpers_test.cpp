@@ -61,7 +61,7 @@ TEST(FileNames, IllegalCharactersAndHostileTitles) {
     EXPECT_EQ(t, L"a_b_c_d_e_f_g_h_i_j");
     EXPECT_EQ(MakeSafeFileName(L"..", L'_'), L"_..");
     EXPECT_EQ(MakeSafeFileName(L".", L'_'), L"_.");
-    EXPECT_EQ(MakeSafeFileName(L"", L'_'), L"_");
+    EXPECT_EQ(MakeSafeFileName(L"", L'_'), L"");  // named by its extension alone
     EXPECT_EQ(MakeSafeFileName(L"../../etc/passwd", L'_'), L".._.._etc_passwd");
     EXPECT_EQ(MakeSafeFileName(std::wstring(L"cut\0here", 8), L'_'), L"cut");
     EXPECT_EQ(MakeSafeFileName(L"line\nbreak\ttab", L'_'), L"line_break_tab");

@@ -1,0 +1,102 @@
+// The Google Video handler against the stand-in sites: player markers and
+// pages that only frame another site's page.
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "download/site_helpers.h"
+#include "fakesites_harness.h"
+#include "platform/text.h"
+#include "site_owner.h"
+
+using testsupport::CollectRun;
+using testsupport::RunMessage;
+using testsupport::StatusMessage;
+
+namespace {
+
+class GoogleVideo : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(sites_.StartFile("googlevideo.json"));
+        sites_.UseAsProxy();
+        GetSettings().Update([](SettingsData& d) {
+            d.YTUser.clear();
+            d.YoutubeFMT = 0;
+        });
+        dl_.SetOutputFolder(platform::FromUtf8(out_.path()));
+        dl_.SetUseTitleAsFileName(false);
+    }
+    int Parse(const std::wstring& address, std::unique_ptr<CVideoSite>& site) {
+        site = CreateSiteHandler(address, &owner_);
+        if (!site) return 999;
+        site->GetVideoId();
+        return site->Process();
+    }
+    testsupport::FakeSites sites_;
+    testsupport::SiteOwner owner_;
+    testsupport::TempDir out_;
+    platform::QueuePostTarget queue_;
+    CVideoDownloader dl_{&queue_};
+};
+
+}  // namespace
+
+TEST_F(GoogleVideo, PlayerMarkersGiveTheDecodedVideoAddress) {
+    std::unique_ptr<CVideoSite> site;
+    ASSERT_EQ(Parse(L"http://video.google.com/videoplay?docid=-4431", site), 0);
+    EXPECT_EQ(site->videoId, L"-4431");
+    EXPECT_EQ(site->flvAddress,
+              L"http://vp.video.google.com/videodownload?version=0&secureurl=uQAAAH&docid=-4431");
+    EXPECT_EQ(owner_.title, L"Sunset over the bay");
+    // End marker before the start marker: no address, and no frame either.
+    EXPECT_EQ(Parse(L"http://video.google.com/videoplay?docid=reversed", site), -2);
+    EXPECT_EQ(owner_.statuses.back(), 201);
+    // A frame without its source line.
+    EXPECT_EQ(Parse(L"http://video.google.com/videoplay?docid=badframe", site), -2);
+    // The frame's page is handed back, up to the line's last quote.
+    ASSERT_EQ(Parse(L"http://video.google.com/videoplay?docid=framed", site), 205);
+    EXPECT_EQ(site->pageAddress, L"http://www.youtube.com/watch?v=abc123");
+}
+
+TEST_F(GoogleVideo, EmptyIdsNameFilesByExtensionAlone) {
+    dl_.AddItem(L"http://video.google.com/videoplay?hl=en", 0);
+    dl_.AddItem(L"http://video.google.com/videoplay?hl=de", 1);
+    ASSERT_TRUE(dl_.Start());
+    auto got = CollectRun(queue_);
+    dl_.Stop();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back().msg, WM_DOWNLOAD_ALL_DONE);
+    EXPECT_EQ(testsupport::ReadFile(out_ / "Google/.flv").size(), 20000u);
+    EXPECT_EQ(testsupport::ReadFile(out_ / "Google/_001.flv").size(), 20000u);
+}
+
+TEST_F(GoogleVideo, FramedYouTubePageIsFollowedAsOneAttempt) {
+    dl_.SetRetryTimes(1);
+    dl_.AddItem(L"http://video.google.com/videoplay?docid=framed", 3);
+    ASSERT_TRUE(dl_.Start());
+    auto got = CollectRun(queue_);
+    EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(104, 3),
+                                            StatusMessage(105, 3),
+                                            {WM_DOWNLOAD_RETRY, 1, 3},
+                                            StatusMessage(104, 3),
+                                            StatusMessage(105, 3),
+                                            StatusMessage(108, 3),
+                                            {WM_DOWNLOAD_TITLE, 3, 0},
+                                            {WM_DOWNLOAD_DONE, 0, 3},
+                                            StatusMessage(110, 3),
+                                            {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
+    // The item keeps the kind it started with; the page is the framed one.
+    EXPECT_EQ(dl_.SiteKind(), kSiteGoogleVideo);
+    EXPECT_EQ(dl_.PageAddress(), L"http://www.youtube.com/watch?v=abc123");
+    EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/abc123.flv").size(), 30000u);
+    dl_.Stop();
+
+    // Without retries the framed page is not followed.
+    dl_.SetRetryTimes(0);
+    dl_.AddItem(L"http://video.google.com/videoplay?docid=framed", 4);
+    ASSERT_TRUE(dl_.Start());
+    got = CollectRun(queue_);
+    EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(104, 4),
+                                            StatusMessage(105, 4),
+                                            {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
+}
