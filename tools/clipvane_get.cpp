@@ -200,7 +200,11 @@ int main(int argc, char** argv) {
                 unsigned pm = static_cast<unsigned>(m->wParam);
                 if (pm / 10 == lastPermille / 10 && progressShown) break;
                 lastPermille = pm;
-                uint64_t got = dl.BytesReceived(), total = dl.ContentLength();
+                // The bytes the message stands for, not the live count, which
+                // runs ahead of the queue.
+                uint64_t total = dl.ContentLength();
+                uint64_t got =
+                    std::min<uint64_t>(total, total / 1000 * pm + total % 1000 * pm / 1000);
                 if (tty) {
                     int filled = static_cast<int>(std::min(pm, 1000u) * 40 / 1000);
                     std::printf("\r[%-40s] %5.1f%% %llu / %llu bytes",

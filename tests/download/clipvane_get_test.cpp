@@ -65,3 +65,42 @@ TEST(ClipvaneGet, DownloadsThroughTheProxyAndFailsOnAnUnknownSite) {
     other.args = {"-o", home / "out", "http://example.com/video"};
     EXPECT_EQ(RunTool(other), 1) << other.Output();
 }
+
+TEST(ClipvaneGet, EachOtherSiteThroughTheStandIn) {
+    FakeSites nico, cafe, google;
+    ASSERT_TRUE(nico.StartFile("nicovideo.json"));
+    ASSERT_TRUE(cafe.StartFile("metacafe.json"));
+    ASSERT_TRUE(google.StartFile("googlevideo.json"));
+    TempDir home;
+    auto run = [&](const FakeSites& sites, std::vector<std::string> args) {
+        auto r = std::make_unique<ProgramRun>(Tool(), home.path());
+        r->env["http_proxy"] = sites.ProxyUrl();
+        r->env["https_proxy"] = sites.ProxyUrl();
+        r->env["CURL_CA_BUNDLE"] = sites.CaBundle();
+        r->env.erase("no_proxy");
+        r->args = {"-o", home / "out", "--use-id", "-r", "1", "--format", "flv"};
+        r->args.insert(r->args.end(), args.begin(), args.end());
+        return r;
+    };
+
+    // No account: the hint once on standard error, and nobody is waited for.
+    auto n = run(nico, {"http://www.nicovideo.jp/watch/sm9", "http://www.nicovideo.jp/watch/sm10"});
+    ASSERT_EQ(RunTool(*n), 0) << n->Output();
+    const std::string hint = "usually needs a NicoVideo account";
+    size_t first = n->Output().find(hint);
+    ASSERT_NE(first, std::string::npos) << n->Output();
+    EXPECT_EQ(n->Output().find(hint, first + 1), std::string::npos) << "hint shown twice";
+    EXPECT_TRUE(std::filesystem::exists(home / "out/NicoVideo/sm9.flv"));
+    EXPECT_TRUE(std::filesystem::exists(home / "out/NicoVideo/sm10.swf"));
+
+    auto c = run(cafe, {"http://www.metacafe.com/watch/123/funny_cat/"});
+    ASSERT_EQ(RunTool(*c), 0) << c->Output();
+    EXPECT_TRUE(std::filesystem::exists(home / "out/MetaCafe/123.flv"));
+
+    // A Google page framing a YouTube page ends in the YouTube folder.
+    auto g = run(google, {"http://video.google.com/videoplay?docid=-4431",
+                          "http://video.google.com/videoplay?docid=framed"});
+    ASSERT_EQ(RunTool(*g), 0) << g->Output();
+    EXPECT_TRUE(std::filesystem::exists(home / "out/Google/-4431.flv"));
+    EXPECT_TRUE(std::filesystem::exists(home / "out/YouTube/abc123.flv"));
+}
