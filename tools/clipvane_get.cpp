@@ -227,7 +227,10 @@ int main(int argc, char** argv) {
                 if (text.empty()) text = L"status " + std::to_wstring(code);
                 std::printf("[%d] %s", static_cast<int>(m->lParam & 0xFFFF),
                             platform::ToUtf8(text).c_str());
-                if (code >= 200) std::printf(": %s", platform::ToUtf8(dl.LastError()).c_str());
+                if (code >= 200)
+                    std::printf(
+                        ": %s",
+                        platform::ToUtf8(dl.Report(static_cast<uint16_t>(row)).lastError).c_str());
                 std::printf("\n");
                 if (code >= 200 && static_cast<size_t>(row) < state.size() && state[row] == 0)
                     state[row] = -1;
@@ -236,16 +239,18 @@ int main(int argc, char** argv) {
             }
             case WM_DOWNLOAD_TITLE:
                 endProgressLine();
-                std::printf("[%d] %s\n", static_cast<int>(m->wParam),
-                            platform::ToUtf8(dl.Title()).c_str());
+                std::printf(
+                    "[%d] %s\n", static_cast<int>(m->wParam),
+                    platform::ToUtf8(dl.Report(static_cast<uint16_t>(m->wParam)).title).c_str());
                 break;
-            case WM_DOWNLOAD_DONE:
+            case WM_DOWNLOAD_DONE: {
                 endProgressLine();
-                std::printf("%s\n", platform::ToUtf8(dl.FinalPath()).c_str());
-                RecordDownload(history, dl.FinalPath(), GetSiteKind(dl.PageAddress()),
-                               dl.PageAddress());
+                ItemReport done = dl.Report(static_cast<uint16_t>(row));
+                std::printf("%s\n", platform::ToUtf8(done.finalPath).c_str());
+                RecordDownload(history, done.finalPath, done.siteKind, done.pageAddress);
                 lastPermille = 1001;
                 break;
+            }
             case WM_DOWNLOAD_RETRY:
                 std::printf("[%d] retry %d\n", row, static_cast<int>(m->wParam));
                 if (static_cast<size_t>(row) < state.size()) state[row] = 0;

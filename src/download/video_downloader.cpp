@@ -161,18 +161,36 @@ void CVideoDownloader::PostProgress(unsigned v) {
     mainWindow_->Post(WM_DOWNLOAD_PROGRESS, v, taskId_);
 }
 void CVideoDownloader::PostDone() {
-    if (!aborted_) mainWindow_->Post(WM_DOWNLOAD_DONE, 0, taskId_);
+    if (aborted_) return;
+    {
+        std::lock_guard lock(fieldsMutex_);
+        ItemReport& r = reports_[static_cast<uint16_t>(taskId_)];
+        r.title = title_;
+        r.pageAddress = pageAddress_;
+        r.flvAddress = flvAddress_;
+        r.finalPath = finalPath_;
+        r.siteKind = siteKind_;
+    }
+    mainWindow_->Post(WM_DOWNLOAD_DONE, 0, taskId_);
 }
 void CVideoDownloader::PostStatus(int code) {
     mainWindow_->Post(WM_DOWNLOAD_STATUS, 0,
                       static_cast<intptr_t>(code) * 65536 + (taskId_ & 0xFFFF));
 }
 void CVideoDownloader::PostTitle(const std::wstring& title) {
-    Set(title_, title);
+    {
+        std::lock_guard lock(fieldsMutex_);
+        title_ = title;
+        reports_[static_cast<uint16_t>(taskId_)].title = title;
+    }
     mainWindow_->Post(WM_DOWNLOAD_TITLE, static_cast<uintptr_t>(taskId_.load()), 0);
 }
 void CVideoDownloader::SetError(const std::wstring& text) {
-    Set(lastError_, text);
+    {
+        std::lock_guard lock(fieldsMutex_);
+        lastError_ = text;
+        reports_[static_cast<uint16_t>(taskId_)].lastError = text;
+    }
     LogErrorW("CVideoDownloader", L"Error: %ls", text.c_str());
 }
 void CVideoDownloader::ClearFinalPath() {
@@ -213,6 +231,11 @@ std::wstring CVideoDownloader::FlvAddress() const {
 }
 std::wstring CVideoDownloader::FinalPath() const {
     return GetField(finalPath_);
+}
+ItemReport CVideoDownloader::Report(uint16_t row) const {
+    std::lock_guard lock(fieldsMutex_);
+    auto it = reports_.find(row);
+    return it == reports_.end() ? ItemReport{} : it->second;
 }
 std::wstring CVideoDownloader::LastError() const {
     return GetField(lastError_);

@@ -3,6 +3,7 @@
 // thread and reports to the main window with posted messages.
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +20,13 @@ enum DownloadMessage : unsigned {
     WM_DOWNLOAD_RETRY = 5125,
     WM_DOWNLOAD_STOPPED = 5126,
     WM_DOWNLOAD_TITLE = 5127,
+};
+
+// What the worker reported for one row, as it stood when the messages were
+// posted; the run's live fields may already belong to a later item.
+struct ItemReport {
+    std::wstring title, pageAddress, flvAddress, finalPath, lastError;
+    int siteKind = -1;
 };
 
 class CVideoDownloader : public ISiteOwner {
@@ -45,6 +53,8 @@ class CVideoDownloader : public ISiteOwner {
     std::wstring FinalPath() const;
     std::wstring LastError() const;
     int SiteKind() const { return siteKind_; }
+    // The report of a row of this or an earlier run; empty for an unknown row.
+    ItemReport Report(uint16_t row) const;
     uint64_t ContentLength() const { return contentLength_; }
     uint64_t BytesReceived() const { return bytesReceived_; }
 
@@ -78,6 +88,7 @@ class CVideoDownloader : public ISiteOwner {
     std::atomic<int> retryTimes_{0};
     std::atomic<bool> useTitleAsFileName_{true};
     std::wstring outputFolder_;
+    std::map<uint16_t, ItemReport> reports_;  // under fieldsMutex_
 
     std::mutex listMutex_;
     std::vector<std::wstring> addresses_;

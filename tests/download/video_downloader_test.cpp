@@ -104,6 +104,14 @@ TEST_F(Worker, SuccessfulItemsWithUnknownAddressBetween) {
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Other.flv").size(), 300000u);
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/Other.flv.cvt"));
     EXPECT_EQ(dl_.BytesReceived(), 300000u);
+    // Read after the whole run, each row still tells its own item.
+    ItemReport first = dl_.Report(5), second = dl_.Report(7);
+    EXPECT_EQ(first.title, L"Clip");
+    EXPECT_EQ(first.finalPath, platform::FromUtf8(out_ / "YouTube/Clip.flv"));
+    EXPECT_EQ(first.pageAddress, L"http://www.youtube.com/watch?v=ok");
+    EXPECT_EQ(first.siteKind, 0);
+    EXPECT_EQ(second.finalPath, platform::FromUtf8(out_ / "YouTube/Other.flv"));
+    EXPECT_EQ(dl_.Report(6).finalPath, L"");
     EXPECT_TRUE(dl_.Stop());
 }
 

@@ -1,21 +1,37 @@
 #!/bin/sh
-# Watch one download through the stand-in sites:
+# Watch downloads through the stand-in sites:
 #   tests/fakesites/demo.sh [BUILD_DIR] [clipvane-get options...]
-# The YouTube scenario runs on a free loopback port as the HTTP proxy; the
-# video lands in ./clipvane-demo/YouTube/. Settings come from a fresh
-# temporary home, so the user's own are not touched.
+# The scenarios of all four sites run on a free loopback port as the HTTP
+# and HTTPS proxy (with its own test certificate); one video of each site
+# lands in ~/clipvane-demo/<site>/. Settings come from a fresh temporary
+# home, so the user's own are not touched. CLIPVANE_DEMO_SITES picks some
+# of: youtube nicovideo metacafe google.
 set -eu
 cd "$(dirname "$0")/../.."
 B=${1:-build}
 [ $# -gt 0 ] && shift
 T=$(mktemp -d)
 trap 'exec 3>&-; rm -rf "$T"' EXIT
+S=tests/fakesites/scenarios
 mkfifo "$T/in"
-python3 tests/fakesites/fakesites.py --scenario tests/fakesites/scenarios/youtube.json <"$T/in" >"$T/port" &
+python3 tests/fakesites/fakesites.py --tls "$T" --scenario $S/youtube.json \
+  --scenario $S/nicovideo.json --scenario $S/metacafe.json --scenario $S/googlevideo.json \
+  <"$T/in" >"$T/port" &
 exec 3>"$T/in"
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
 export http_proxy="http://127.0.0.1:$(cut -d' ' -f2 "$T/port")"
+export https_proxy="$http_proxy" CURL_CA_BUNDLE="$T/ca.pem"
 export XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data"
 OUT=${CLIPVANE_DEMO_OUT:-$HOME/clipvane-demo}
-"$B/clipvane/clipvane-get" -o "$OUT" --use-title "$@" \
-  "http://www.youtube.com/watch?v=abc123"
+ADDRS=
+for site in ${CLIPVANE_DEMO_SITES:-youtube nicovideo metacafe google}; do
+  case $site in
+    youtube) ADDRS="$ADDRS http://www.youtube.com/watch?v=abc123" ;;
+    nicovideo) ADDRS="$ADDRS http://www.nicovideo.jp/watch/sm9" ;;
+    metacafe) ADDRS="$ADDRS http://www.metacafe.com/watch/123/funny_cat/" ;;
+    google) ADDRS="$ADDRS http://video.google.com/videoplay?docid=-4431" ;;
+    *) echo "unknown site: $site" >&2; exit 2 ;;
+  esac
+done
+# shellcheck disable=SC2086 # the addresses hold no blanks
+"$B/clipvane/clipvane-get" -o "$OUT" --use-title "$@" $ADDRS

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Stand-in for the video sites, reached as an HTTP proxy on loopback.
 
-Usage: fakesites.py --scenario FILE [--record FILE] [--port N] [--tls DIR]
+Usage: fakesites.py --scenario FILE... [--record FILE] [--port N] [--tls DIR]
 
 Prints "PORT <n>" on standard output once it listens, and stops when its
 standard input reaches end of file (the test that started it has ended).
@@ -197,16 +197,19 @@ def make_tls_context(folder):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--scenario", required=True)
+    ap.add_argument("--scenario", required=True, action="append",
+                    help="may be given more than once: the routes are joined in order")
     ap.add_argument("--record")
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--tls")
     a = ap.parse_args()
-    with open(a.scenario, encoding="utf-8") as f:
-        scenario = json.load(f)
+    routes = []
+    for path in a.scenario:
+        with open(path, encoding="utf-8") as f:
+            routes += json.load(f).get("routes", [])
     server = ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
     server.daemon_threads = True
-    server.routes = scenario.get("routes", [])
+    server.routes = routes
     server.record = a.record
     server.record_lock = threading.Lock()
     server.stopping = False
