@@ -100,3 +100,18 @@ TEST_F(GoogleVideo, FramedYouTubePageIsFollowedAsOneAttempt) {
                                             StatusMessage(105, 4),
                                             {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
 }
+
+TEST(GoogleVideoAddress, CarriedPageGetsItsOwnHandlerWithTheWholeAddress) {
+    testsupport::SiteOwner owner;
+    const std::wstring carried =
+        L"http://video.google.com/url?q=1&srcurl=http://www.youtube.com/watch?v=abc123";
+    auto site = CreateSiteHandler(carried, &owner);
+    ASSERT_TRUE(site);
+    EXPECT_EQ(site->siteKind, kSiteYouTube);
+    EXPECT_EQ(site->pageAddress, carried);
+    EXPECT_EQ(site->GetVideoId(), L"abc123");
+    auto plain = CreateSiteHandler(L"http://video.google.com/anything", &owner);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->siteName, L"Google");
+    EXPECT_EQ(plain->GetVideoId(), L"");
+}
