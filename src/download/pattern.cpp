@@ -85,16 +85,16 @@ bool CPattern::FindFirst(const std::wstring& text, std::vector<std::wstring>& gr
 
 bool CPattern::FindLast(const std::wstring& text, std::vector<std::wstring>& groups) const {
     if (!code_ || !IsValidText(text)) return false;
-    size_t pos = 0, s = 0, e = 0;
-    bool found = false;
-    size_t lastStart = 0;
-    while (pos <= text.size() && MatchAt(text, pos, true, s, e, nullptr) == 1) {
-        found = true;
-        lastStart = s;
-        pos = e > s ? e : s + 1;
-    }
-    if (!found) return false;
-    return MatchAt(text, lastStart, true, s, e, &groups) == 1;
+    size_t lastStart = std::wstring::npos;
+    FindAll(
+        text,
+        [&](const Span* spans, size_t) {
+            lastStart = spans[0].begin;
+            return true;
+        },
+        true);
+    size_t s, e;
+    return lastStart != std::wstring::npos && MatchAt(text, lastStart, true, s, e, &groups) == 1;
 }
 
 bool CPattern::FindAll(std::wstring_view text, const MatchVisitor& visit, bool validText) const {
