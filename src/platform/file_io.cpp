@@ -23,6 +23,8 @@ ReadResult ReadWholeFile(const std::string& path, size_t maxBytes, std::string& 
         else if (static_cast<uint64_t>(st.st_size) > maxBytes)
             result = ReadResult::TooLarge;
     }
+    // One allocation for the size the file has now; one that grows is still read whole.
+    if (result == ReadResult::Ok) out.reserve(static_cast<size_t>(st.st_size) + 1);
     char buf[65536];
     while (result == ReadResult::Ok) {
         ssize_t n = read(fd, buf, sizeof buf);
