@@ -14,6 +14,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "download/http_transfer.h"
 #include "download/pattern.h"
 #include "download/site_hosts.h"
 #include "download/url.h"
@@ -24,8 +25,6 @@ namespace {
 constexpr size_t kPiece = 8192;
 // A local file is read and searched in pieces of this many bytes.
 constexpr size_t kReadPiece = 1 << 20;
-
-std::once_flag g_curlInit;
 
 const CPattern& YouTubePattern() {
     static const CPattern p(L"(http://" + EscapeDots(kYouTubeHost) + L")?/watch\\?v=[\\w|\\-]+",
@@ -123,7 +122,7 @@ bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
                     const std::wstring& outputPath, const std::atomic<bool>* cancel) {
     std::string plainHost = PlainHost(host);
     if (plainHost.empty()) return false;
-    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    EnsureCurlInit();
     Download d;
     d.path = platform::ToUtf8(outputPath);
     d.cancel = cancel;
@@ -132,32 +131,17 @@ bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
     CURL* e = d.easy;
     std::string url = "http://" + plainHost + EscapePath(pathWithQuery);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    ApplyCommonCurlOptions(e);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
     curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE,
                      static_cast<curl_off_t>(kMaxImportDownloadBytes));
-    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (const char* ca = std::getenv("CURL_CA_BUNDLE"))
-        curl_easy_setopt(e, CURLOPT_CAINFO, ca);
-    else if (const char* file = std::getenv("SSL_CERT_FILE"))
-        curl_easy_setopt(e, CURLOPT_CAINFO, file);
-    if (const char* dir = std::getenv("SSL_CERT_DIR")) curl_easy_setopt(e, CURLOPT_CAPATH, dir);
-    curl_slist* headers = nullptr;
-    for (const char* line :
-         {"User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1) "
-          "Gecko/20061010 Firefox/2.0",
-          "Accept-Charset: utf-8;q=0.7,*;q=0.7",
-          "Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/"
-          "plain;q=0.8,image/png,*/*;q=0.5",
-          "Accept-Language: en-us,en;q=0.5"})
-        headers = curl_slist_append(headers, line);
+    curl_slist* headers =
+        curl_slist_append(nullptr,
+                          "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1) "
+                          "Gecko/20061010 Firefox/2.0");
+    for (const char* line : kAcceptHeaderLines) headers = curl_slist_append(headers, line);
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Download::OnData);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &d);
@@ -194,79 +178,8 @@ Encoding DetectEncoding(std::string_view bytes, size_t& markLength) {
     return Encoding::kUtf8;
 }
 
-// Length of a UTF-8 sequence from its lead byte; 0 for a byte that cannot lead.
-int SequenceLength(unsigned char b) {
-    if (b >= 0xC2 && b <= 0xDF) return 2;
-    if (b >= 0xE0 && b <= 0xEF) return 3;
-    if (b >= 0xF0 && b <= 0xF4) return 4;
-    return 0;
-}
-
-bool ValidContinuation(unsigned char lead, int idx, unsigned char b) {
-    if ((b & 0xC0) != 0x80) return false;
-    if (idx != 1) return true;
-    switch (lead) {
-        case 0xE0:
-            return b >= 0xA0;
-        case 0xED:
-            return b <= 0x9F;  // no surrogates
-        case 0xF0:
-            return b >= 0x90;
-        case 0xF4:
-            return b <= 0x8F;
-        default:
-            return true;
-    }
-}
-
-// Decodes a piece of UTF-8 onto the end of out and returns the bytes used:
-// unless `last`, an incomplete sequence at the end waits for the next piece.
-// The maximal valid part of a broken sequence becomes one U+FFFD, as in
-// platform::FromUtf8.
-size_t DecodeUtf8(const unsigned char* p, size_t n, bool last, std::wstring& out) {
-    size_t start = out.size();
-    out.resize(start + n);
-    wchar_t* o = out.data() + start;
-    size_t i = 0;
-    while (i < n) {
-        // Runs of ASCII go eight bytes at a time.
-        while (i + 8 <= n) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ull) break;
-            for (int k = 0; k < 8; ++k) o[k] = static_cast<wchar_t>(p[i + k]);
-            o += 8;
-            i += 8;
-        }
-        if (i >= n) break;
-        unsigned char lead = p[i];
-        if (lead < 0x80) {
-            *o++ = static_cast<wchar_t>(lead);
-            ++i;
-            continue;
-        }
-        int len = SequenceLength(lead);
-        int got = 1;
-        while (len && got < len && i + got < n && ValidContinuation(lead, got, p[i + got])) ++got;
-        if (len && got == len) {
-            char32_t c = len == 2 ? ((lead & 0x1F) << 6) | (p[i + 1] & 0x3F)
-                         : len == 3
-                             ? ((lead & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F)
-                             : ((lead & 0x07) << 18) | ((p[i + 1] & 0x3F) << 12) |
-                                   ((p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
-            *o++ = static_cast<wchar_t>(c);
-        } else if (len && i + got == n && !last) {
-            break;
-        } else {
-            *o++ = platform::kReplacementChar;
-        }
-        i += got;
-    }
-    out.resize(static_cast<size_t>(o - out.data()));
-    return i;
-}
-
-// The same for UTF-16: pairs of surrogates are joined, a lone one and an odd
+// Decodes a piece of UTF-16 onto the end of out and returns the bytes used:
+// pairs of surrogates are joined, a lone one and an odd
 // last byte become U+FFFD.
 size_t DecodeUtf16(const unsigned char* p, size_t n, bool le, bool last, std::wstring& out) {
     auto unit = [&](size_t i) -> char32_t {
@@ -303,7 +216,7 @@ size_t DecodeUtf16(const unsigned char* p, size_t n, bool le, bool last, std::ws
 }
 
 size_t Decode(Encoding enc, const unsigned char* p, size_t n, bool last, std::wstring& out) {
-    return enc == Encoding::kUtf8 ? DecodeUtf8(p, n, last, out)
+    return enc == Encoding::kUtf8 ? platform::DecodeUtf8Span(p, n, out, last)
                                   : DecodeUtf16(p, n, enc == Encoding::kUtf16Le, last, out);
 }
 

@@ -206,9 +206,35 @@ class CurlAnswer : public CHttpAnswer {
 
 }  // namespace
 
+const char* const kAcceptHeaderLines[3] = {
+    "Accept-Charset: utf-8;q=0.7,*;q=0.7",
+    "Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/"
+    "plain;q=0.8,image/png,*/*;q=0.5",
+    "Accept-Language: en-us,en;q=0.5"};
+
+void EnsureCurlInit() {
+    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+void ApplyCommonCurlOptions(void* easy) {
+    CURL* e = easy;
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (const char* ca = std::getenv("CURL_CA_BUNDLE"))
+        curl_easy_setopt(e, CURLOPT_CAINFO, ca);
+    else if (const char* file = std::getenv("SSL_CERT_FILE"))
+        curl_easy_setopt(e, CURLOPT_CAINFO, file);
+    if (const char* dir = std::getenv("SSL_CERT_DIR")) curl_easy_setopt(e, CURLOPT_CAPATH, dir);
+}
+
 CHttpTransfer::CHttpTransfer(IHttpOwner* owner, bool useCache)
     : owner_(owner), useCache_(useCache) {
-    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    EnsureCurlInit();
 }
 
 CHttpTransfer::~CHttpTransfer() = default;
@@ -222,26 +248,12 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
     CURL* e = req->easy();
     std::string address = EscapeForRequest(url);
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    ApplyCommonCurlOptions(e);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (const char* ca = std::getenv("CURL_CA_BUNDLE"))
-        curl_easy_setopt(e, CURLOPT_CAINFO, ca);
-    else if (const char* file = std::getenv("SSL_CERT_FILE"))
-        curl_easy_setopt(e, CURLOPT_CAINFO, file);
-    if (const char* dir = std::getenv("SSL_CERT_DIR")) curl_easy_setopt(e, CURLOPT_CAPATH, dir);
     req->AddHeader(
         "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1.11) "
         "Gecko/20071127 Firefox/2.0.0.11");
-    req->AddHeader("Accept-Charset: utf-8;q=0.7,*;q=0.7");
-    req->AddHeader(
-        "Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/"
-        "plain;q=0.8,image/png,*/*;q=0.5");
-    req->AddHeader("Accept-Language: en-us,en;q=0.5");
+    for (const char* line : kAcceptHeaderLines) req->AddHeader(line);
     req->AddHeader("Content-Type: application/x-www-form-urlencoded");
     if (!useCache_) {
         req->AddHeader("Cache-Control: no-cache");

@@ -64,6 +64,15 @@ class CHttpTransfer {
     bool useCache_;
 };
 
+// Initialises libcurl once for the process, before the first handle.
+void EnsureCurlInit();
+// What every libcurl request of ours shares (a CURL* easy handle): http and
+// https only, no signals, connect and low-speed time-outs, the authorities
+// to trust from CURL_CA_BUNDLE, SSL_CERT_FILE and SSL_CERT_DIR.
+void ApplyCommonCurlOptions(void* easy);
+// The Accept-Charset, Accept and Accept-Language lines of every request.
+extern const char* const kAcceptHeaderLines[3];
+
 // A failure of DownloadFile or GetFLVFile described by a text.
 struct CTransferFailure {
     std::string text;

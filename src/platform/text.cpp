@@ -1,7 +1,9 @@
 #include "platform/text.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -49,45 +51,50 @@ char32_t DecodeComplete(const unsigned char* s, int len) {
     }
 }
 
-// Decodes as much of [p, end) as forms complete sequences. Returns the number
-// of bytes consumed; a trailing incomplete but so far valid sequence is left.
-size_t DecodeSpan(const unsigned char* p, size_t n, std::wstring& out, bool final) {
+}  // namespace
+
+size_t DecodeUtf8Span(const unsigned char* p, size_t n, std::wstring& out, bool final) {
+    size_t start = out.size();
+    out.resize(start + n);  // never more characters than bytes
+    wchar_t* o = out.data() + start;
     size_t i = 0;
     while (i < n) {
+        // Runs of ASCII go eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            for (int k = 0; k < 8; ++k) o[k] = static_cast<wchar_t>(p[i + k]);
+            o += 8;
+            i += 8;
+        }
+        if (i >= n) break;
         unsigned char lead = p[i];
         if (lead < 0x80) {
-            out.push_back(static_cast<wchar_t>(lead));
+            *o++ = static_cast<wchar_t>(lead);
             ++i;
             continue;
         }
         int len = SequenceLength(lead);
-        if (len == 0) {
-            out.push_back(kReplacementChar);
-            ++i;
-            continue;
-        }
         int got = 1;
-        while (got < len && i + got < n && ValidContinuation(lead, got, p[i + got])) ++got;
-        if (got == len) {
-            out.push_back(static_cast<wchar_t>(DecodeComplete(p + i, len)));
-            i += len;
-        } else if (i + got == n && !final) {
-            return i;  // incomplete at the end: wait for more
+        while (len && got < len && i + got < n && ValidContinuation(lead, got, p[i + got])) ++got;
+        if (len && got == len) {
+            *o++ = static_cast<wchar_t>(DecodeComplete(p + i, len));
+        } else if (len && i + got == n && !final) {
+            break;  // incomplete at the end: wait for more
         } else {
-            // Maximal valid prefix becomes one replacement character.
-            out.push_back(kReplacementChar);
-            i += got;
+            *o++ = kReplacementChar;  // the maximal valid prefix becomes one U+FFFD
         }
+        i += got;
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return i;
 }
-
-}  // namespace
 
 std::wstring FromUtf8(std::string_view utf8) {
     std::wstring out;
     out.reserve(utf8.size());
-    DecodeSpan(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out, true);
+    DecodeUtf8Span(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), out, true);
     return out;
 }
 
@@ -125,7 +132,7 @@ void Utf8Decoder::Feed(std::string_view piece, std::wstring& out) {
         pending_[pendingLen_++] = *p++;
         --n;
         std::wstring tmp;
-        size_t used = DecodeSpan(pending_, pendingLen_, tmp, false);
+        size_t used = DecodeUtf8Span(pending_, pendingLen_, tmp, false);
         out += tmp;
         if (used == static_cast<size_t>(pendingLen_)) {
             pendingLen_ = 0;
@@ -136,12 +143,12 @@ void Utf8Decoder::Feed(std::string_view piece, std::wstring& out) {
             pendingLen_ = rest;
         }
     }
-    size_t used = DecodeSpan(p, n, out, false);
+    size_t used = DecodeUtf8Span(p, n, out, false);
     for (size_t k = used; k < n; ++k) pending_[pendingLen_++] = p[k];
 }
 
 void Utf8Decoder::Finish(std::wstring& out) {
-    if (pendingLen_ > 0) DecodeSpan(pending_, pendingLen_, out, true);
+    if (pendingLen_ > 0) DecodeUtf8Span(pending_, pendingLen_, out, true);
     pendingLen_ = 0;
 }
 

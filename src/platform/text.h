@@ -19,6 +19,12 @@ void AppendUtf8(std::string& out, char32_t cp);
 
 // Decodes UTF-8 that arrives in pieces: an incomplete sequence at the end of
 // one piece is carried over to the next.
+// Decodes as much of the n bytes at p as forms complete sequences onto the
+// end of out and returns the bytes used; unless `final`, an incomplete but so
+// far valid sequence at the end is left for the next piece. The maximal valid
+// part of a broken sequence becomes one U+FFFD.
+size_t DecodeUtf8Span(const unsigned char* p, size_t n, std::wstring& out, bool final);
+
 class Utf8Decoder {
   public:
     // Decodes a piece and appends the complete characters to out.
