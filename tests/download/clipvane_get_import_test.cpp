@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 
+#include "clipvane_get_run.h"
 #include "fakesites_harness.h"
 #include "support/process_harness.h"
 
@@ -15,16 +16,7 @@ using namespace testsupport;
 namespace {
 
 std::string Tool() {
-    return std::string(CLIPVANE_PROGRAM_DIR) + "/clipvane-get";
-}
-
-int Exit(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
-}
-
-int RunTool(ProgramRun& run) {
-    if (!run.Start()) return -1;
-    return Exit(run.Wait(std::chrono::seconds(60)));
+    return ClipvaneGetPath();
 }
 
 // The YouTube scenario (abc123 downloads) with further routes in front.
@@ -160,6 +152,6 @@ TEST(ClipvaneGetImport, WebImportAndImportsThatFindNothing) {
     ASSERT_TRUE(
         WaitFor([&] { return sites.Requests().size() > before + 1; }, std::chrono::seconds(20)));
     stalled.Signal(SIGINT);
-    EXPECT_EQ(Exit(stalled.Wait(std::chrono::seconds(20))), 1) << stalled.Output();
+    EXPECT_EQ(ExitStatus(stalled.Wait(std::chrono::seconds(20))), 1) << stalled.Output();
     EXPECT_NE(stalled.Output().find("stopped"), std::string::npos) << stalled.Output();
 }

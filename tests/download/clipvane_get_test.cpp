@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "clipvane_get_run.h"
 #include "fakesites_harness.h"
 #include "support/process_harness.h"
 
@@ -12,16 +13,7 @@ using namespace testsupport;
 namespace {
 
 std::string Tool() {
-    return std::string(CLIPVANE_PROGRAM_DIR) + "/clipvane-get";
-}
-
-int Exit(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
-}
-
-int RunTool(ProgramRun& run) {
-    if (!run.Start()) return -1;
-    return Exit(run.Wait(std::chrono::seconds(60)));
+    return ClipvaneGetPath();
 }
 
 }  // namespace
