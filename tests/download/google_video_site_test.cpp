@@ -27,10 +27,7 @@ class GoogleVideo : public ::testing::Test {
         dl_.SetUseTitleAsFileName(false);
     }
     int Parse(const std::wstring& address, std::unique_ptr<CVideoSite>& site) {
-        site = CreateSiteHandler(address, &owner_);
-        if (!site) return 999;
-        site->GetVideoId();
-        return site->Process();
+        return testsupport::ProcessSite(address, owner_, site);
     }
     testsupport::FakeSites sites_;
     testsupport::SiteOwner owner_;

@@ -47,12 +47,8 @@ class NicoVideo : public ::testing::Test {
             d.NicoPasswd = password;
         });
     }
-    // Runs one handler up to its video address.
     int Parse(const std::wstring& address, std::unique_ptr<CVideoSite>& site) {
-        site = CreateSiteHandler(address, &owner_);
-        if (!site) return 999;
-        site->GetVideoId();
-        return site->Process();
+        return testsupport::ProcessSite(address, owner_, site);
     }
     testsupport::FakeSites sites_;
     testsupport::SiteOwner owner_;

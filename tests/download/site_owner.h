@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <chrono>
+#include <memory>
 
 #include "download/video_downloader.h"
 #include "download/video_site.h"
@@ -25,6 +26,16 @@ class SiteOwner : public ISiteOwner {
     std::vector<int> statuses;
     std::wstring title, lastError;
 };
+
+// Runs the handler of an address up to its video address: the result of
+// Process, or 999 when no handler is recognised.
+inline int ProcessSite(const std::wstring& address, SiteOwner& owner,
+                       std::unique_ptr<CVideoSite>& site) {
+    site = CreateSiteHandler(address, &owner);
+    if (!site) return 999;
+    site->GetVideoId();
+    return site->Process();
+}
 
 // One message of a download run.
 struct RunMessage {
