@@ -78,9 +78,9 @@ void FakeSites::UseAsProxy() const {
 FakeSites::~FakeSites() {
     if (stdinFd_ >= 0) close(stdinFd_);
     if (pid_ > 0) {
-        for (int i = 0; i < 50; ++i) {
+        for (int i = 0; i < 500; ++i) {
             if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-            usleep(100000);
+            usleep(10000);
         }
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);

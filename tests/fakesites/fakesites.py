@@ -214,7 +214,8 @@ def main():
     server.record_lock = threading.Lock()
     server.stopping = False
     server.tls_context = make_tls_context(a.tls) if a.tls else None
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05},
+                     daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)
     try:
         while sys.stdin.buffer.read(4096):
