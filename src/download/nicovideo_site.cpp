@@ -2,7 +2,6 @@
 // video file; the kind of its "smile" address picks the extension.
 #include <atomic>
 
-#include "app/folders.h"
 #include "app/localization.h"
 #include "app/settings.h"
 #include "download/pattern.h"
@@ -50,9 +49,7 @@ int CNicoVideoSite::Prepare() {
     SetUser(s.NicoUser);
     SetPassword(s.NicoPasswd);
     if (s.NicoUser.empty() && !g_accountHintShown.exchange(true)) {
-        ISiteOwner* o = owner;
-        platform::ShowMessageBox(LoadText(32876), kAppName, platform::MB_OK,
-                                 [o] { return o && o->StopRequested(); });
+        ShowBox(LoadText(32876), platform::MB_OK);
     }
     if (user_.empty()) return 0;
     int r = Login(videoId, user_, password_);

@@ -54,12 +54,14 @@ bool CVideoSite::MakeOutputName(const std::wstring& outputFolder, bool useTitle,
     if (BuildOutputPaths(outputFolder, siteName, useTitle ? title : videoId, extension, finalPath,
                          tempPath))
         return true;
-    // The box ends early when the run is stopped.
-    ISiteOwner* o = owner;
-    platform::ShowMessageBox(
-        L"File name exceed max length, please change the output folder to a shorten one!", kAppName,
-        platform::MB_OK, [o] { return o && o->StopRequested(); });
+    ShowBox(L"File name exceed max length, please change the output folder to a shorten one!",
+            platform::MB_OK);
     return false;
+}
+
+int CVideoSite::ShowBox(const std::wstring& text, unsigned flags) {
+    ISiteOwner* o = owner;
+    return platform::ShowMessageBox(text, kAppName, flags, [o] { return o && o->StopRequested(); });
 }
 
 std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISiteOwner* owner) {

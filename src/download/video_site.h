@@ -39,6 +39,8 @@ class CVideoSite {
     std::wstring extension = L"flv";
 
   protected:
+    // A message box of the run's; it ends unanswered when the run is stopped.
+    int ShowBox(const std::wstring& text, unsigned flags);
     // POSTs a form; a redirect answer is success (status `after` posted).
     // 0, -1 without a redirect, or the network error code.
     int PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
