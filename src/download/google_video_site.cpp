@@ -40,8 +40,8 @@ int CGoogleVideoSite::ParsePage(const std::wstring& page) {
         std::vector<std::wstring> g;
         if (kSource.FindFirst(page, g)) {
             pageAddress = g[1];
-            return 205;
+            return kResultOtherPage;
         }
     }
-    return -2;
+    return kResultNoVideo;
 }

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "app/logging.h"
+#include "download/codes.h"
 #include "download/url.h"
 #include "platform/text.h"
 
@@ -300,7 +301,7 @@ int CHttpTransfer::GetHTMLPage(const std::wstring& url, std::wstring& text) {
                 total += n;
                 if (total > kMaxPageBytes) ThrowCurl(CURLE_FILESIZE_EXCEEDED);
                 decoder.Feed(std::string_view(buf, n), text);
-                if (owner_ && owner_->IsAborted()) return 111;
+                if (owner_ && owner_->IsAborted()) return kResultStopped;
             }
             decoder.Finish(text);
             return 0;
@@ -308,7 +309,7 @@ int CHttpTransfer::GetHTMLPage(const std::wstring& url, std::wstring& text) {
         return -1;
     } catch (const CNetException& e) {
         if (owner_ && e.code == kNetErrorBase + CURLE_ABORTED_BY_CALLBACK && owner_->IsAborted())
-            return 111;
+            return kResultStopped;
         ReportException("GetHTMLPage", e);
         if (owner_) owner_->SetError(platform::FromUtf8(e.message));
         return e.code;

@@ -23,7 +23,7 @@ std::wstring CMetaCafeSite::GetVideoId() {
 int CMetaCafeSite::ParsePage(const std::wstring& page) {
     static const CPattern kMedia(L"mediaURL=(http.*?\\.flv)&", CPattern::kCaseless);
     std::vector<std::wstring> g;
-    if (!kMedia.FindFirst(page, g)) return -2;
+    if (!kMedia.FindFirst(page, g)) return kResultNoVideo;
     flvAddress = CanonicalizeUrl(g[1]);
     const std::wstring cdn = kMetaCafeCdnHost;
     for (size_t pos = 0; (pos = flvAddress.find(cdn, pos)) != std::wstring::npos;) {

@@ -53,7 +53,7 @@ int CNicoVideoSite::Prepare() {
     }
     if (user_.empty()) return 0;
     int r = Login(videoId, user_, password_);
-    if (r != 0) owner->PostStatus(204);
+    if (r != 0) owner->PostStatus(kStatusFailed);
     return r;
 }
 
@@ -82,14 +82,14 @@ int CNicoVideoSite::ParsePage(const std::wstring& page) {
             Trim(answer.substr(pos, amp == std::wstring::npos ? std::wstring::npos : amp - pos));
         if (part.compare(0, 4, L"url=") == 0) {
             UrlParts parts;
-            if (!CrackUrl(CanonicalizeUrl(part.substr(4)), parts)) return -2;
+            if (!CrackUrl(CanonicalizeUrl(part.substr(4)), parts)) return kResultNoVideo;
             flvAddress = L"http://" + parts.host + parts.path;
             break;
         }
         if (amp == std::wstring::npos) break;
         pos = amp + 1;
     }
-    if (flvAddress.empty()) return -2;
+    if (flvAddress.empty()) return kResultNoVideo;
     ExtractTitle(page);
     static const CPattern kSmile(
         std::wstring(L"^http://.*\\.") + EscapeDots(kNicoVideoDomain) + L"/smile\\?(.*?)=.*",

@@ -100,7 +100,7 @@ void CVideoDownloader::Run() {
         while (site) {
             site->GetVideoId();
             int r = site->Process();
-            if (r == 205) {
+            if (r == kResultOtherPage) {
                 std::wstring next = site->pageAddress;
                 site = CreateSiteHandler(next, this);
                 if (!site) break;
@@ -127,9 +127,9 @@ void CVideoDownloader::Run() {
                         // The video stays in its temporary file; it is not lost.
                         SetError(L"Can not rename the downloaded file to " + fin);
                         Set(tempPath_, L"");
-                        PostStatus(201);
+                        PostStatus(kStatusNoVideo);
                     } else {
-                        PostStatus(d < 0 ? 201 : 204);
+                        PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
                     }
                 }
             }
@@ -141,8 +141,8 @@ void CVideoDownloader::Run() {
                               row);
         }
         site.reset();
-        if (finished) PostStatus(110);
-        if (aborted_) PostStatus(111);
+        if (finished) PostStatus(kStatusComplete);
+        if (aborted_) PostStatus(kStatusStopped);
     }
     mainWindow_->Post(aborted_ ? WM_DOWNLOAD_STOPPED : WM_DOWNLOAD_ALL_DONE, 0, 0);
     std::wstring tmp = GetField(tempPath_);

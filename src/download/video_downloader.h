@@ -9,18 +9,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/messages.h"
+#include "download/codes.h"
 #include "download/video_site.h"
 #include "platform/post_message.h"
-
-enum DownloadMessage : unsigned {
-    WM_DOWNLOAD_PROGRESS = 5121,
-    WM_DOWNLOAD_DONE = 5122,
-    WM_DOWNLOAD_STATUS = 5123,
-    WM_DOWNLOAD_ALL_DONE = 5124,
-    WM_DOWNLOAD_RETRY = 5125,
-    WM_DOWNLOAD_STOPPED = 5126,
-    WM_DOWNLOAD_TITLE = 5127,
-};
 
 // What the worker reported for one row, as it stood when the messages were
 // posted; the run's live fields may already belong to a later item.

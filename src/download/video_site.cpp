@@ -17,23 +17,23 @@ int CVideoSite::Process() {
     std::wstring page;
     r = FetchPage(pageAddress, page);
     if (r != 0) {
-        owner->PostStatus(r == 111 ? 111 : 204);
+        owner->PostStatus(r == kResultStopped ? kStatusStopped : kStatusFailed);
         return r;
     }
     r = ParsePage(page);
-    if (r == -2) {
+    if (r == kResultNoVideo) {
         owner->SetError(LoadText(32891));
-        owner->PostStatus(201);
+        owner->PostStatus(kStatusNoVideo);
     }
     return r;
 }
 
 int CVideoSite::FetchPage(const std::wstring& address, std::wstring& page) {
-    owner->PostStatus(104);
+    owner->PostStatus(kStatusFetchingPage);
     CHttpTransfer http(owner, owner->UseCache());
     int r = http.GetHTMLPage(address, page);
-    if (r == 0) owner->PostStatus(105);
-    if (r == 111) owner->SetError(L"Aborted");
+    if (r == 0) owner->PostStatus(kStatusPageFetched);
+    if (r == kResultStopped) owner->SetError(L"Aborted");
     return r;
 }
 
@@ -105,7 +105,7 @@ int CYouTubeSite::Prepare() {
     if (user_.empty()) return 0;
     int r = Login(videoId, user_, password_);
     if (r == 0) r = ConfirmAgeVerify(videoId);
-    if (r != 0) owner->PostStatus(204);
+    if (r != 0) owner->PostStatus(kStatusFailed);
     return r;
 }
 
@@ -131,12 +131,12 @@ int CYouTubeSite::Login(const std::wstring&, const std::wstring& user,
                         const std::wstring& password) {
     std::wstring body = L"current_form=loginForm&next=/&username=" + user + L"&password=" +
                         password + L"&action_login=Log%20In";
-    return PostForm(100, 101, std::wstring(L"http://") + kYouTubeFormsHost + L"/login?next_url=/",
+    return PostForm(kStatusLogin, kStatusLoggedIn, std::wstring(L"http://") + kYouTubeFormsHost + L"/login?next_url=/",
                     body, "Login");
 }
 
 int CYouTubeSite::ConfirmAgeVerify(const std::wstring&) {
-    return PostForm(102, 103,
+    return PostForm(kStatusAgeConfirm, kStatusAgeConfirmed,
                     std::wstring(L"http://") + kYouTubeFormsHost + L"/verify_age?next_url=/",
                     L"next_url=/&action_confirm=Confirm", "ConfirmAgeVerify");
 }
@@ -145,9 +145,9 @@ int CYouTubeSite::ParsePage(const std::wstring& page) {
     static const CPattern kToken(L", \"t\": \"([^\"]+)\"");
     static const CPattern kTitle(L"<title>YouTube - ([^<]*)</title>", CPattern::kCaseless);
     std::vector<std::wstring> g;
-    if (!kToken.FindLast(page, g)) return -2;
+    if (!kToken.FindLast(page, g)) return kResultNoVideo;
     UrlParts parts;
-    if (!CrackUrl(pageAddress, parts)) return -2;
+    if (!CrackUrl(pageAddress, parts)) return kResultNoVideo;
     flvAddress = L"http://" + parts.host + L"/get_video.php?video_id=" + videoId + L"&t=" + g[1];
     switch (GetSettings().Get().YoutubeFMT) {
         case 1:
@@ -161,7 +161,7 @@ int CYouTubeSite::ParsePage(const std::wstring& page) {
         default:
             break;
     }
-    owner->PostStatus(108);
+    owner->PostStatus(kStatusVideoAddress);
     if (kTitle.FindLast(page, g)) {
         title = g[1];
         owner->PostTitle(title);

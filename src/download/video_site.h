@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "download/codes.h"
 #include "download/http_transfer.h"
 
 // What a site handler reports to the run that drives it.

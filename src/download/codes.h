@@ -1,0 +1,28 @@
+#pragma once
+// Result codes of the download code and the status codes a run posts.
+
+enum DownloadResult : int {
+    kResultOk = 0,
+    kResultFailed = -1,
+    kResultNoVideo = -2,
+    kResultStopped = 111,
+    kResultOtherPage = 205,
+    kResultRedirect = 302,
+    // Any other positive value is a network error code (kNetErrorBase + libcurl's code).
+};
+
+enum DownloadStatus : int {
+    kStatusLogin = 100,
+    kStatusLoggedIn = 101,
+    kStatusAgeConfirm = 102,
+    kStatusAgeConfirmed = 103,
+    kStatusFetchingPage = 104,
+    kStatusPageFetched = 105,
+    kStatusVideoAddress = 108,
+    kStatusComplete = 110,
+    kStatusStopped = 111,
+    // Codes from here on are errors; the window also shows the last error text.
+    kStatusFirstError = 200,
+    kStatusNoVideo = 201,
+    kStatusFailed = 204,
+};
