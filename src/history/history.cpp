@@ -157,15 +157,22 @@ int CountHistory(CHistoryDb* db, const wchar_t* site) {
     }
 }
 
+bool RecordProbedDownload(CHistoryDb* db, Task& task, const std::wstring& file, int siteKind,
+                          const std::wstring& pageAddress) {
+    task.source = file;
+    task.originAddress = pageAddress;
+    task.siteKind = siteKind;
+    if (!SiteWord(siteKind)) return false;
+    AddHistoryRow(db, task);
+    return true;
+}
+
 bool RecordDownload(CHistoryDb* db, const std::wstring& file, int siteKind,
                     const std::wstring& pageAddress, Task* probed) {
     if (!SiteWord(siteKind)) return false;
     Task t;
     if (!ProbeMediaFile(file, t)) return false;
-    t.source = file;
-    t.originAddress = pageAddress;
-    t.siteKind = siteKind;
-    AddHistoryRow(db, t);
+    RecordProbedDownload(db, t, file, siteKind, pageAddress);
     if (probed) *probed = t;
     return true;
 }

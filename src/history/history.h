@@ -28,3 +28,8 @@ int CountHistory(CHistoryDb* db, const wchar_t* site);
 // refuses the file or the kind is not 0..3.
 bool RecordDownload(CHistoryDb* db, const std::wstring& file, int siteKind,
                     const std::wstring& pageAddress, Task* probed = nullptr);
+// The same for a file already probed into `task` (the window probes off its
+// own thread): takes the file, kind and page address into the task and adds
+// the row. False (and no row) when the kind is not 0..3.
+bool RecordProbedDownload(CHistoryDb* db, Task& task, const std::wstring& file, int siteKind,
+                          const std::wstring& pageAddress);

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     ui::QtFrontEnd frontEnd;
     CClipvaneApp app(frontEnd);
+    frontEnd.SetApp(&app);
     app.RunStartup();
     return app.RunShutdown();
 }

@@ -1,33 +1,205 @@
 #include "ui/main_window.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QShortcut>
+#include <QTreeWidget>
+#include <QUrl>
+#include <sys/stat.h>
 
+#include <fstream>
+
+#include "app/folders.h"
 #include "app/helpers.h"
 #include "app/localization.h"
 #include "app/logging.h"
+#include "app/messages.h"
 #include "app/settings.h"
+#include "download/url.h"
+#include "download/video_downloader.h"
+#include "history/history.h"
+#include "platform/message_box.h"
 #include "platform/resource_bundle.h"
+#include "platform/text.h"
+#include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
+#include "ui/dialogs.h"
+#include "ui/preview_panel.h"
 #include "ui/qt_text.h"
+#include "ui/site_panel.h"
+#include "ui/task_list_model.h"
+#include "ui/task_list_view.h"
 #include "ui/translate.h"
+#include "ui/window_messages.h"
+
+#if __has_include("ui/menu_builder.h")
+#include "ui/menu_builder.h"
+#define CLIPVANE_HAVE_MENU_BUILDER 1
+#endif
+
+using ui::kColCheck;
+using ui::kColDuration;
+using ui::kColFormat;
+using ui::kColFps;
+using ui::kColName;
+using ui::kColSize;
+using ui::kColStatus;
 
 namespace {
+
 constexpr const char* kTag = "CClipvaneDlg";
+
+// Command numbers of the menus, toolbar and keys.
+enum Command : int {
+    ID_ABOUT_SYS = 16,
+    ID_CHECK_VERSION = 32771,
+    ID_EXIT = 32772,
+    ID_HELP = 32778,
+    ID_OPEN_OUTPUT = 32779,
+    ID_CHOOSE_OUTPUT = 32780,
+    ID_ADD_ADDRESSES = 32783,
+    ID_SETTINGS = 32791,
+    ID_SHOW_IN_FOLDER = 32796,
+    ID_REMOVE_SELECTED = 32828,
+    ID_REMOVE_ALL = 32829,
+    ID_CHECK_SELECTED = 32831,
+    ID_UNCHECK_SELECTED = 32832,
+    ID_DOWNLOAD_SELECTED = 32835,
+    ID_STOP_ASK = 32836,
+    ID_ABOUT = 32837,
+    ID_HOME_PAGE = 32839,
+    ID_LANG_EN = 32849,
+    ID_LANG_JA = 32850,
+    ID_LANG_ZH = 32851,
+    ID_UPGRADE_PAGE = 32853,
+    ID_IMPORT = 32854,
+    ID_DOWNLOAD_ALL = 32855,
+    ID_STOP = 32856,
+    ID_PASTE = 57637,
+    ID_SELECT_ALL = 57642,
+};
+
+// Keys of accelerator table 248.
+struct Accelerator {
+    QKeySequence keys;
+    int command;
+};
+const std::vector<Accelerator>& AcceleratorTable() {
+    static const std::vector<Accelerator> table = {
+        {QKeySequence(Qt::CTRL | Qt::Key_N), ID_ADD_ADDRESSES},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), ID_PASTE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_PASTE},
+        {QKeySequence(Qt::CTRL | Qt::Key_I), ID_IMPORT},
+        {QKeySequence(Qt::CTRL | Qt::Key_D), ID_DOWNLOAD_ALL},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), ID_DOWNLOAD_SELECTED},
+        {QKeySequence(Qt::CTRL | Qt::Key_Period), ID_STOP_ASK},
+        {QKeySequence(Qt::Key_Delete), ID_REMOVE_SELECTED},
+        {QKeySequence(Qt::CTRL | Qt::Key_A), ID_SELECT_ALL},
+        {QKeySequence(Qt::CTRL | Qt::Key_E), ID_SHOW_IN_FOLDER},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), ID_OPEN_OUTPUT},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), ID_CHOOSE_OUTPUT},
+        {QKeySequence(Qt::CTRL | Qt::Key_Comma), ID_SETTINGS},
+        {QKeySequence(Qt::CTRL | Qt::Key_U), ID_CHECK_VERSION},
+        {QKeySequence(Qt::Key_F1), ID_HELP},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), ID_EXIT},
+    };
+    return table;
 }
 
-CClipvaneDlg::CClipvaneDlg(QWidget* parent) : QDialog(parent) {
-    ui::BuildDialogFromTemplate(this, kTemplateId);
+// Longest stretch the window spends on its messages before it lets paint
+// and input events in.
+constexpr qint64 kMessageSliceMs = 8;
+
+std::wstring Text(unsigned id) {
+    return LoadText(id);
+}
+
+QString QText(unsigned id) {
+    return ui::ToQ(LoadText(id));
+}
+
+bool IsHttpAddress(const std::wstring& text) {
+    UrlParts parts;
+    return CrackUrl(text, parts) && parts.scheme == L"http";
+}
+
+// File name without folder and extension.
+std::wstring BaseName(const std::wstring& path) {
+    std::wstring name = path;
+    if (auto slash = name.find_last_of(L"/\\"); slash != std::wstring::npos)
+        name = name.substr(slash + 1);
+    if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
+bool CanRead(const std::wstring& path) {
+    if (path.empty()) return false;
+    std::ifstream f(platform::ToUtf8(path), std::ios::binary);
+    return f.good();
+}
+
+int CommandOf(const QAction* a) {
+    QVariant v = a->property(ui::kCommandIdProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
+}  // namespace
+
+CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, QWidget* parent)
+    : QDialog(parent), history_(history), desktop_(desktop) {
+    if (!desktop_) {
+        ownDesktop_ = std::make_unique<ui::SystemDesktopServices>();
+        desktop_ = ownDesktop_.get();
+    }
+    post_ = std::make_unique<ui::WindowPostTarget>(this);
+    probes_ = std::make_unique<ui::ProbeQueue>(
+        this, [this](const ui::ProbeQueue::Result& r) { OnProbed(r); });
     OnInitDialog();
 }
 
+CClipvaneDlg::~CClipvaneDlg() {
+    post_->Detach();
+    probes_.reset();
+    if (downloader_) downloader_->Stop();
+    downloader_.reset();
+    if (historyList_) historyList_->clear();
+}
+
+platform::IPostTarget* CClipvaneDlg::PostTarget() const {
+    return post_.get();
+}
+
+int CClipvaneDlg::Box(const std::wstring& text, unsigned flags) {
+    return platform::ShowMessageBox(text, kAppName, flags);
+}
+
+// ---- Start-up ----
+
 void CClipvaneDlg::OnInitDialog() {
     LogContextScope context("OnInitDialog");
+    // 1.
     LogInfo(kTag, "Initializing main dialog ...");
     setWindowFlag(Qt::WindowSystemMenuHint, true);
+    setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     setWindowTitle(ui::ToQ(TranslateWord(L"Clipvane Video Downloader")));
-
+    // 3.
     if (auto icon = platform::ResourceBundle::Current().Icon(kIconId)) {
         QPixmap pm;
         if (pm.loadFromData(reinterpret_cast<const uchar*>(icon->data()),
@@ -35,22 +207,311 @@ void CClipvaneDlg::OnInitDialog() {
             setWindowIcon(QIcon(pm));
     }
     LogInfo(kTag, "Loading accelerators ...");
-
+    CreateAccelerators();
+    // 4 to 6.
+    CreateChildren();
     LogInfo(kTag, "List control initialized.");
-    if (auto* folder = qobject_cast<QLineEdit*>(ui::FindControl(this, 1194)))
-        folder->setText(ui::ToQ(GetSettings().Get().OutputFolder));
-
+    outputFolder_->setText(ui::ToQ(GetSettings().Get().OutputFolder));
     LogInfo(kTag, "Panel preview initialized.");
     LogInfo(kTag, "HTML tips initialized.");
-
+    // 7.
     int major = 0, minor = 0, build = 0;
     if (GetProgramVersion(major, minor, build) == 0) {
         std::wstring v = TranslateWord(L"Clipvane") + L" " + std::to_wstring(major) + L"." +
                          std::to_wstring(minor) + L"." + std::to_wstring(build);
         LogInfoW(kTag, L"Version : %ls", v.c_str());
+        majorVersion_ = major;
     }
+    // 8. Both lists take drops (set up with the lists).
+    // 9.
+    CreateMenus();
+    // 10.
     resize(999, 600);
+    historyList_->hide();
+    // 11.
+    const int rows = CountHistory(history_, nullptr);
+    const bool showPanel = rows >= 1;
+    sitePanel_->setVisible(showPanel);
+    showPanelButton_->setVisible(!showPanel);
+    // 12.
+    post_->Post(WM_DEFERRED_START, 0, 0);
     TranslateDialog(this, kTemplateId);
+    SetStatusText();
+    LayOut();
+}
+
+void CClipvaneDlg::CreateChildren() {
+    auto tag = [](QWidget* w, int id) {
+        w->setProperty(ui::kControlIdProperty, id);
+        w->setObjectName(QStringLiteral("ctl%1").arg(id));
+    };
+
+    menuButton_ = new QPushButton(this);
+    tag(menuButton_, kMenuButtonId);
+    menuButton_->setFlat(true);
+    menuButton_->setText(TranslateWord(L"Menu").empty() ? QStringLiteral("Menu")
+                                                         : ui::ToQ(TranslateWord(L"Menu")));
+    connect(menuButton_, &QPushButton::clicked, this, [this] {
+        if (mainMenu_) mainMenu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
+    });
+
+    // Toolbar: add, download all, stop; each posts its code with 5025.
+    toolbar_ = new QWidget(this);
+    tag(toolbar_, kToolbarId);
+    struct ToolButton {
+        int code, x, width;
+        unsigned tip;
+    };
+    const ToolButton tools[] = {{6, 19, 166, 32808}, {7, 192, 163, 32809}, {8, 360, 163, 32810}};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(toolbar_);
+        b->setObjectName(QStringLiteral("toolbar%1").arg(tools[i].code));
+        b->setProperty("buttonCode", tools[i].code);
+        b->setGeometry(tools[i].x, 0, tools[i].width, 39);
+        b->setText(QText(tools[i].tip));
+        b->setToolTip(QText(tools[i].tip));
+        b->setFocusPolicy(Qt::NoFocus);
+        const int code = tools[i].code;
+        connect(b, &QPushButton::clicked, this,
+                [this, code] { post_->Post(WM_TOOLBAR_BUTTON, static_cast<uintptr_t>(code), 0); });
+        toolbarButtons_[i] = b;
+    }
+    toolbarButtons_[1]->setEnabled(false);
+    toolbarButtons_[2]->setEnabled(false);
+
+    // Caption buttons: minimise, maximise or restore, close.
+    captionBar_ = new QWidget(this);
+    tag(captionBar_, kCaptionBarId);
+    const std::pair<int, unsigned> caption[] = {{1, 104}, {2, 105}, {3, 106}};
+    int cx = 6;
+    for (auto [code, tip] : caption) {
+        auto* b = new QPushButton(captionBar_);
+        b->setObjectName(QStringLiteral("caption%1").arg(code));
+        b->setGeometry(cx - 2, 2, 18, 16);
+        b->setText(code == 1 ? QStringLiteral("_") : code == 2 ? QStringLiteral("□")
+                                                               : QStringLiteral("×"));
+        b->setToolTip(QText(tip));
+        b->setFlat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, this,
+                [this, code] { post_->Post(WM_TOOLBAR_BUTTON, static_cast<uintptr_t>(code), 0); });
+        cx += 20;
+    }
+
+    showPanelButton_ = new QPushButton(QStringLiteral("›"), this);
+    tag(showPanelButton_, kShowPanelButtonId);
+    showPanelButton_->setToolTip(QText(32800));
+    showPanelButton_->setFocusPolicy(Qt::NoFocus);
+    connect(showPanelButton_, &QPushButton::clicked, this,
+            [this] { post_->Post(WM_TOOLBAR_BUTTON, 20, 0); });
+
+    outputFolder_ = new QLineEdit(this);
+    tag(outputFolder_, kOutputFolderId);
+
+    // The task list: a model of the registry, a view and its delegate.
+    model_ = new ui::TaskListModel(this);
+    view_ = new ui::TaskListView(this);
+    tag(view_, kTaskListId);
+    view_->setModel(model_);
+    connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
+        if (downloading_)
+            model_->SetCell(row, kColStatus,
+                            model_->IsChecked(row) ? QStringLiteral("Waiting") : QString());
+        if (preview_->playState() == 0) preview_->SetTask(nullptr);
+        RefreshDownloadButtons();
+    });
+    connect(view_->CheckHeader(), &ui::CheckHeaderView::checkToggled, this, [this](bool checked) {
+        model_->SetAllChecked(checked);
+        RefreshDownloadButtons();
+    });
+    connect(view_, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& i) { OnRowActivated(i.row()); });
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CClipvaneDlg::OnSelectionChanged);
+    connect(view_, &ui::TaskListView::dropped, this, &CClipvaneDlg::DropData);
+    connect(view_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { ShowTaskListMenu(view_->viewport()->mapToGlobal(p)); });
+
+    historyList_ = new QTreeWidget(this);
+    tag(historyList_, kHistoryListId);
+    historyList_->setRootIsDecorated(false);
+    historyList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    historyList_->setHeaderLabels({QText(32803), QText(261), QText(280), QText(267), QText(32802)});
+    historyList_->setAcceptDrops(true);
+
+    preview_ = new CPreviewPanel(this);
+    sitePanel_ = new ui::SitePanel(history_, this);
+    connect(sitePanel_, &ui::SitePanel::buttonCode, this, [this](int code) {
+        if (code == 1) OnCommand(ID_OPEN_OUTPUT);
+        if (code == 2) OnCommand(ID_SETTINGS);
+    });
+    connect(sitePanel_, &ui::SitePanel::closeClicked, this,
+            [this] { post_->Post(WM_TOGGLE_SITE_PANEL, 0, 0); });
+
+    tips_ = new QLabel(this);
+    tag(tips_, kTipsPanelId);
+    tips_->setWordWrap(true);
+    tips_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    tips_->setContentsMargins(8, 28, 2, 2);
+    tips_->setFrameShape(QFrame::StyledPanel);
+    tips_->setOpenExternalLinks(true);
+    QPalette tp = tips_->palette();
+    tp.setColor(QPalette::WindowText, QColor(85, 85, 85));
+    tips_->setPalette(tp);
+    tipIndex_ = static_cast<int>(QRandomGenerator::global()->bounded(5));
+    tips_->setText(QText(32837 + static_cast<unsigned>(tipIndex_)));
+    tips_->installEventFilter(this);
+}
+
+void CClipvaneDlg::CreateMenus() {
+#ifdef CLIPVANE_HAVE_MENU_BUILDER
+    mainMenu_ = ui::BuildMenu(243, 0, this);
+    taskListMenu_ = ui::BuildMenu(184, 0, this);
+#endif
+    if (!mainMenu_ || !taskListMenu_) LogError(kTag, "Cannot load main menu");
+    for (QMenu* menu : {mainMenu_, taskListMenu_}) {
+        if (!menu) continue;
+        connect(menu, &QMenu::triggered, this, [this](QAction* a) {
+            if (int id = CommandOf(a)) OnCommand(id);
+        });
+        std::vector<QMenu*> all{menu};
+        for (QMenu* sub : menu->findChildren<QMenu*>()) all.push_back(sub);
+        for (QMenu* m : all)
+            connect(m, &QMenu::aboutToShow, this, [this, m] { PrepareMenu(m); });
+    }
+    if (mainMenu_) {
+        // Tick the language in use.
+        const std::wstring lang = GetSettings().LangID();
+        for (QAction* a : mainMenu_->findChildren<QAction*>()) {
+            int id = CommandOf(a);
+            if (id < ID_LANG_EN || id > ID_LANG_ZH) continue;
+            a->setCheckable(true);
+            a->setChecked((id == ID_LANG_EN && lang == L"en") ||
+                          (id == ID_LANG_JA && lang == L"ja") ||
+                          (id == ID_LANG_ZH && lang == L"zh_cn"));
+        }
+    }
+}
+
+void CClipvaneDlg::CreateAccelerators() {
+    for (const Accelerator& a : AcceleratorTable()) {
+        auto* s = new QShortcut(a.keys, this);
+        s->setContext(Qt::WindowShortcut);
+        const int id = a.command;
+        connect(s, &QShortcut::activated, this, [this, id] {
+            if (IsCommandEnabled(id)) OnCommand(id);
+        });
+    }
+}
+
+void CClipvaneDlg::PrepareMenu(QMenu* menu) {
+    TranslateMenu(menu);
+    for (QAction* a : menu->actions()) {
+        if (int id = CommandOf(a)) a->setEnabled(IsCommandEnabled(id));
+    }
+}
+
+void CClipvaneDlg::ShowTaskListMenu(const QPoint& globalPos) {
+    if (taskListMenu_) taskListMenu_->popup(globalPos);
+}
+
+void CClipvaneDlg::OnDeferredStart() {
+    // 1.
+    LogInfo(kTag, "Creating events for pipe read/write...");
+    std::wstring folder = NormalizeOutputFolder();
+    // 2.
+    struct stat st;
+    if (::stat(platform::ToUtf8(folder).c_str(), &st) != 0) {
+        Box(Text(32798), platform::MB_OK);
+        ChooseOutputFolder();
+    }
+    // 3.
+    LogInfo(kTag, "Creating online video downloader...");
+    downloader_ = std::make_unique<CVideoDownloader>(post_.get());
+    const SettingsData s = GetSettings().Get();
+    LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", s.OutputFolder.c_str());
+    if (!s.OutputFolder.empty()) {
+        downloader_->SetOutputFolder(s.OutputFolder);
+        CreateFolderTree(s.OutputFolder);
+    }
+    downloader_->SetUseTitleAsFileName(s.UseTitleAsFileName != 0);
+    downloader_->SetRetryTimes(s.RetryTimes);
+    // 4.
+    LogInfo(kTag, "Main dialog initialized.");
+    RefreshDownloadButtons();
+}
+
+std::wstring CClipvaneDlg::NormalizeOutputFolder() const {
+    std::wstring t = ui::FromQ(outputFolder_->text());
+    const wchar_t* blanks = L" \t\r\n";
+    t.erase(0, std::min(t.size(), t.find_first_not_of(blanks)));
+    if (auto end = t.find_last_not_of(blanks); end != std::wstring::npos)
+        t.erase(end + 1);
+    else
+        t.clear();
+    while (!t.empty() && (t.back() == L'\\' || t.back() == L'/')) t.pop_back();
+    // The last resort: a folder of our own that survives a reboot.
+    if (t.empty()) t = GetDataFolder() + L"/temp";
+    t = SanitizePath(t, L'-');
+    CreateFolderTree(t);
+    return t;
+}
+
+// ---- Layout and painting ----
+
+void CClipvaneDlg::LayOut() {
+    const int w = width(), h = height();
+    if (w <= 100 || h <= 100) return;
+    const int top = 95, bottom = 33;
+    const int middle = std::max(0, h - top - bottom);
+    menuButton_->setGeometry(11, 29, 243, 17);
+    toolbar_->setGeometry(8, 50, 540, 39);
+    outputFolder_->setGeometry(560, 60, std::min(300, std::max(60, w - 560 - 90)), 22);
+    captionBar_->setGeometry(w - 71, 4, 66, 20);
+    int x = 11;
+    if (sitePanel_->isVisible()) {
+        sitePanel_->setGeometry(x, top, ui::SitePanel::kWidth, middle);
+        x += ui::SitePanel::kWidth + 6;
+    } else {
+        showPanelButton_->setGeometry(0, top, 14, 31);
+    }
+    const int right = w - 8 - CPreviewPanel::kWidth;
+    const QRect list(x, top, std::max(10, right - 6 - x), middle);
+    view_->setGeometry(list);
+    historyList_->setGeometry(list);
+    preview_->move(right, top);
+    tips_->setGeometry(right, top + CPreviewPanel::kHeight + 6, CPreviewPanel::kWidth,
+                       std::max(0, middle - CPreviewPanel::kHeight - 6));
+    view_->ApplyColumnWidths();
+    update();
+}
+
+void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    LayOut();
+}
+
+void CClipvaneDlg::paintEvent(QPaintEvent* e) {
+    QDialog::paintEvent(e);
+    QPainter p(this);
+    const int w = width(), h = height();
+    // Caption strip and status line stand-ins.
+    p.fillRect(0, 0, w, 95, QColor(60, 66, 78));
+    p.fillRect(0, h - 33, w, 33, QColor(222, 224, 228));
+    QFont title(QStringLiteral("Arial"));
+    title.setPixelSize(16);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(QColor(240, 240, 240));
+    p.drawText(QRect(35, 6, w - 35, 20), Qt::AlignLeft | Qt::TextSingleLine, windowTitle());
+    if (!statusText_.isEmpty()) {
+        QFont f(QStringLiteral("Tahoma"));
+        f.setPixelSize(13);
+        p.setFont(f);
+        p.setPen(QColor(51, 51, 51));
+        p.drawText(QRect(11, h - 25, w - 61, 22), Qt::AlignLeft | Qt::TextSingleLine,
+                   statusText_);
+    }
 }
 
 void CClipvaneDlg::showEvent(QShowEvent* e) {
@@ -61,7 +522,781 @@ void CClipvaneDlg::showEvent(QShowEvent* e) {
     }
 }
 
+void CClipvaneDlg::keyPressEvent(QKeyEvent* e) {
+    // Neither key closes the window.
+    if (e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+bool CClipvaneDlg::event(QEvent* e) {
+    if (e->type() == ui::kMessagesEvent) {
+        DrainMessages();
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == tips_ && e->type() == QEvent::MouseButtonPress) {
+        // A click on the tips shows the next one.
+        tipIndex_ = (tipIndex_ + 1) % 5;
+        tips_->setText(QText(32837 + static_cast<unsigned>(tipIndex_)));
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+// ---- Messages ----
+
+void CClipvaneDlg::DrainMessages() {
+    if (draining_) return;  // a box opened by a handler; the outer loop goes on
+    draining_ = true;
+    QElapsedTimer slice;
+    slice.start();
+    platform::PostedMessage m;
+    bool more = false;
+    while (blockingIntakes_ == 0) {
+        if (slice.elapsed() >= kMessageSliceMs) {
+            more = true;
+            break;
+        }
+        if (!post_->Take(m)) break;
+        HandleMessage(m.msg, m.wParam, m.lParam);
+    }
+    draining_ = false;
+    if (more) post_->Wake();
+}
+
+void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    switch (msg) {
+        case WM_DOWNLOAD_PROGRESS:
+            OnProgress(static_cast<unsigned>(wParam), static_cast<int>(lParam));
+            break;
+        case WM_DOWNLOAD_DONE:
+            OnDownloadDone(static_cast<int>(lParam));
+            break;
+        case WM_DOWNLOAD_STATUS:
+            OnStatus(lParam);
+            break;
+        case WM_DOWNLOAD_ALL_DONE:
+            OnAllDone();
+            break;
+        case WM_DOWNLOAD_RETRY:
+            OnRetry(static_cast<int>(wParam), static_cast<int>(lParam));
+            break;
+        case WM_DOWNLOAD_STOPPED:
+            OnStopped();
+            break;
+        case WM_DOWNLOAD_TITLE:
+            OnTitle(static_cast<int>(wParam));
+            break;
+        case WM_DEFERRED_START:
+            OnDeferredStart();
+            break;
+        case WM_TOOLBAR_BUTTON:
+            OnToolbarCode(static_cast<int>(wParam));
+            break;
+        case WM_TOGGLE_SITE_PANEL:
+            ShowSitePanel(-1);
+            break;
+        case WM_HISTORY_CHANGED:
+            sitePanel_->Recount();
+            emit historyChanged();
+            break;
+        case WM_LANGUAGE_CHANGED:
+            model_->RetranslateHeaders();
+            sitePanel_->Retranslate();
+            SetStatusText();
+            LayOut();
+            break;
+        case WM_MARK_CHANGED:
+            OnMarkChanged();
+            break;
+        case MsgCheckFailed:
+        case MsgNoNewVersion:
+        case MsgNewVersion:
+            break;
+        default:
+            break;
+    }
+}
+
+void CClipvaneDlg::OnProgress(unsigned permille, int row) {
+    if (row == -1 || !downloader_ || !downloading_) return;
+    model_->SetProgress(row, static_cast<int>(permille));
+    downloading_ = true;
+    std::wstring title = downloader_->Report(static_cast<uint16_t>(row)).title;
+    if (title.size() > 100) title.resize(100);
+    const std::wstring got =
+        FormatGroupedNumber(std::to_wstring(downloader_->BytesReceived()), 0);
+    const std::wstring total =
+        FormatGroupedNumber(std::to_wstring(downloader_->ContentLength()), 0);
+    SetStatusText(
+        platform::FormatW(Text(32827).c_str(), title.c_str(), got.c_str(), total.c_str()));
+}
+
+void CClipvaneDlg::OnStatus(intptr_t lParam) {
+    if (!downloader_) return;
+    downloading_ = true;
+    const int row = static_cast<int>(lParam & 0xFFFF);
+    const int code = static_cast<int>(lParam >> 16);
+    model_->RemoveProgress(row);
+    const std::wstring text = CVideoDownloader::GetStatusText(code);
+    if (code < 200) {
+        model_->SetCell(row, kColStatus, ui::ToQ(text));
+        SetStatusText(text);
+    } else {
+        model_->SetCell(row, kColStatus, ui::ToQ(text), ui::kDarkRed,
+                        palette().color(QPalette::Base));
+        std::wstring error = downloader_->Report(static_cast<uint16_t>(row)).lastError;
+        if (error.empty()) error = downloader_->LastError();
+        SetStatusText(platform::FormatW(Text(32831).c_str(), error.c_str()));
+    }
+}
+
+void CClipvaneDlg::OnRetry(int attempt, int row) {
+    const std::wstring text = platform::FormatW(Text(32832).c_str(), attempt);
+    model_->SetCell(row, kColStatus, ui::ToQ(text), model_->CellColor(row, kColStatus),
+                    model_->CellBackground(row, kColStatus));
+    SetStatusText(text);
+}
+
+void CClipvaneDlg::OnTitle(int row) {
+    if (!downloader_ || row < 0) return;
+    model_->SetCell(row, kColName, ui::ToQ(downloader_->Report(static_cast<uint16_t>(row)).title),
+                    model_->CellColor(row, kColName), model_->CellBackground(row, kColName));
+}
+
+void CClipvaneDlg::OnDownloadDone(int row) {
+    if (row < 0 || !downloader_) return;
+    // 1.
+    model_->SetCell(row, kColStatus, QString());
+    model_->RemoveProgress(row);
+    // 2.
+    if (CountHistory(history_, nullptr) <= 0) ShowSitePanel(1);
+    // 3. The probe runs off this thread; the messages after this one wait
+    // until the intake is done, so they keep their order.
+    const ItemReport done = downloader_->Report(static_cast<uint16_t>(row));
+    Task* task = model_->TaskAt(row);
+    if (!done.finalPath.empty() && task) {
+        Intake in;
+        in.path = done.finalPath;
+        in.task = task;
+        in.siteKind = done.siteKind;
+        in.origin = done.pageAddress;
+        in.download = true;
+        in.id = probes_->Submit(in.path);
+        intakes_.push_back(std::move(in));
+        ++blockingIntakes_;
+        return;
+    }
+    // 4, 5.
+    ShowSelectedInPreview();
+    model_->SetChecked(row, false);
+    model_->SetOnlinePending(row, false);
+    RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::OnAllDone() {
+    downloading_ = false;
+    RefreshDownloadButtons();
+    ShowSelectedInPreview();
+    desktop_->Beep();
+    if (GetSettings().Get().ShutdownFlag)
+        ShutdownWindows();
+    else
+        ShowCompletionDialog();
+}
+
+void CClipvaneDlg::OnStopped() {
+    downloading_ = false;
+    RefreshDownloadButtons();
+    ShowSelectedInPreview();
+}
+
+void CClipvaneDlg::ShowCompletionDialog() {
+    ui::CompletionDialog dlg(this);
+    if (dlg.exec() == QDialog::Accepted) desktop_->OpenUrl(ui::kVendorUpgradePage);
+}
+
+void CClipvaneDlg::ShutdownWindows() {
+    std::wstring error;
+    if (!desktop_->PowerOff(error) && !error.empty())
+        Box(error, platform::MB_OK | platform::MB_ICONERROR);
+    // The program ends either way, as a quit would end it.
+    closing_ = true;
+    QDialog::done(QDialog::Rejected);
+}
+
+void CClipvaneDlg::OnToolbarCode(int code) {
+    switch (code) {
+        case 1:
+            showMinimized();
+            break;
+        case 2:
+            if (isMaximized())
+                showNormal();
+            else
+                showMaximized();
+            break;
+        case 3:
+            reject();
+            break;
+        case 6:
+            OnCommand(ID_ADD_ADDRESSES);
+            break;
+        case 7:
+            OnCommand(ID_DOWNLOAD_ALL);
+            break;
+        case 8:
+            OnCommand(ID_STOP_ASK);
+            break;
+        case 20:
+            ShowSitePanel(-1);
+            break;
+        default:
+            break;
+    }
+}
+
+void CClipvaneDlg::OnMarkChanged() {
+    const QList<int> rows = view_->SelectedRows();
+    if (rows.isEmpty()) return;
+    if (Task* t = model_->TaskAt(rows.front()))
+        model_->SetCell(rows.front(), kColDuration,
+                        ui::ToQ(FormatDuration(t->cutEndMs - t->cutStartMs)));
+}
+
+// ---- Status line, buttons, preview ----
+
+void CClipvaneDlg::SetStatusText() {
+    SetStatusText(Text(32822));
+}
+
+void CClipvaneDlg::SetStatusText(const std::wstring& text) {
+    const QString t = ui::ToQ(text);
+    if (t == statusText_) return;
+    statusText_ = t;
+    update(0, height() - 33, width(), 33);
+}
+
+void CClipvaneDlg::RefreshDownloadButtons() {
+    toolbarButtons_[1]->setEnabled(model_->CheckedPendingCount() > 0 && !downloading_);
+    toolbarButtons_[2]->setEnabled(downloading_);
+}
+
+QPushButton* CClipvaneDlg::ToolbarButton(int code) const {
+    if (code < 6 || code > 8) return nullptr;
+    return toolbarButtons_[code - 6];
+}
+
+bool CClipvaneDlg::SitePanelVisible() const {
+    return sitePanel_->isVisible();
+}
+
+void CClipvaneDlg::ShowSitePanel(int mode) {
+    const bool show = mode == 1 || (mode == -1 && sitePanel_->isHidden());
+    sitePanel_->setVisible(show);
+    showPanelButton_->setVisible(!show);
+    LayOut();
+}
+
+void CClipvaneDlg::ShowSelectedInPreview() {
+    const QList<int> rows = view_->SelectedRows();
+    if (rows.size() == 1) preview_->SetTask(model_->TaskAt(rows.front()));
+}
+
+void CClipvaneDlg::OnSelectionChanged() {
+    const QModelIndex current = view_->currentIndex();
+    const bool focusedAndSelected =
+        current.isValid() && view_->selectionModel()->isSelected(current);
+    if (preview_->playState() != 0) return;
+    Task* task = focusedAndSelected ? model_->TaskAt(current.row()) : nullptr;
+    preview_->SetTask(task);
+    if (task && downloading_) preview_->LockControls();
+}
+
+void CClipvaneDlg::OnRowActivated(int row) {
+    Task* task = model_->TaskAt(row);
+    if (!task) return;
+    if (!task->onlinePending || downloading_) {
+        preview_->SetTask(task);
+        preview_->PlayTask(false);
+    } else {
+        DownloadSelected();
+    }
+}
+
+// ---- Adding tasks ----
+
+bool CClipvaneDlg::AddAddress(const std::wstring& text) {
+    // 1.
+    if (!IsHttpAddress(text)) {
+        Box(Text(32782), platform::MB_OK | platform::MB_ICONWARNING);
+        return false;
+    }
+    // 2.
+    if (model_->HasPendingAddress(text)) return false;
+    // 3.
+    auto task = std::make_unique<Task>();
+    task->source = text;
+    task->onlinePending = 1;
+    const int row = model_->AppendTask(std::move(task));
+    // 4.
+    const QColor bg = palette().color(QPalette::Base);
+    const QString na = QStringLiteral("N/A");
+    model_->SetChecked(row, true);
+    model_->SetCell(row, kColName, ui::ToQ(text), ui::kDarkRed, bg);
+    model_->SetCell(row, kColDuration, na, ui::kDarkRed, bg);
+    model_->SetCell(row, kColFormat, QStringLiteral("Online"), ui::kDarkRed, bg);
+    model_->SetCell(row, kColSize, na, ui::kDarkRed, bg);
+    model_->SetCell(row, kColFps, na, ui::kDarkRed, bg);
+    model_->SetTooltip(row, ui::ToQ(text));
+    model_->SetCell(row, kColStatus, QStringLiteral("Ready for download..."), ui::kDarkRed, bg);
+    // 5.
+    if (downloading_ && downloadAllMode_ && downloader_) QueueRow(row, text);
+    // 6.
+    RefreshDownloadButtons();
+    if (historyShown_) {
+        historyList_->hide();
+        view_->show();
+        historyShown_ = false;
+    }
+    return true;
+}
+
+bool CClipvaneDlg::QueueRow(int row, const std::wstring& address) {
+    if (row > kLastReportableRow) {
+        SetStatusText(platform::FormatW(Text(32900).c_str(), row + 1));
+        return false;
+    }
+    downloader_->AddItem(address, static_cast<uint16_t>(row));
+    return true;
+}
+
+bool CClipvaneDlg::AddMediaFile(const std::wstring& path, int row, int siteKind,
+                                const std::wstring& originAddress) {
+    Intake in;
+    if (row != -1) {
+        in.task = model_->TaskAt(row);
+        if (!in.task) return false;
+    }
+    in.path = path;
+    in.siteKind = siteKind;
+    in.origin = originAddress;
+    in.id = probes_->Submit(path);
+    intakes_.push_back(std::move(in));
+    return true;
+}
+
+void CClipvaneDlg::OnProbed(const ui::ProbeQueue::Result& r) {
+    probed_.push_back(r);
+    FinishIntakes();
+}
+
+void CClipvaneDlg::FinishIntakes() {
+    // A box of one intake must not let the next one overtake it.
+    if (finishingIntakes_) return;
+    finishingIntakes_ = true;
+    while (!probed_.empty() && !intakes_.empty()) {
+        ui::ProbeQueue::Result r = std::move(probed_.front());
+        probed_.pop_front();
+        Intake in = std::move(intakes_.front());
+        intakes_.pop_front();
+        const bool added = FinishIntake(in, r);
+        if (in.download) {
+            // The rest of the finished download's handling.
+            const int row = model_->RowOf(in.task);
+            ShowSelectedInPreview();
+            if (row >= 0) {
+                model_->SetChecked(row, false);
+                model_->SetOnlinePending(row, false);
+            }
+            RefreshDownloadButtons();
+            if (--blockingIntakes_ == 0) post_->Wake();
+        }
+        emit intakeFinished(added);
+    }
+    finishingIntakes_ = false;
+}
+
+bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& r) {
+    // 1.
+    int row = -1;
+    if (in.task) {
+        row = model_->RowOf(in.task);
+        if (row < 0) return false;
+    }
+    // 2, 10.
+    if (!r.ok) {
+        const std::wstring text = platform::FormatW(Text(32804).c_str(), in.path.c_str());
+        Box(text, platform::MB_OK | platform::MB_ICONWARNING);
+        SetStatusText(text);
+        return false;
+    }
+    // 3.
+    if (r.task.hasAudio) {
+        SetStatusText();
+    } else {
+        const std::wstring text = Text(32788);
+        Box(text, platform::MB_OK | platform::MB_ICONWARNING);
+        SetStatusText(text);
+    }
+    // The Task may have gone while the box was open.
+    if (in.task) {
+        row = model_->RowOf(in.task);
+        if (row < 0) return false;
+    }
+    // 4.
+    Task* task = in.task;
+    if (!task) {
+        auto fresh = std::make_unique<Task>();
+        task = fresh.get();
+        row = model_->AppendTask(std::move(fresh));
+    }
+    const std::wstring keepSource = task->source;
+    const std::wstring keepOrigin = task->originAddress;
+    const int keepKind = task->siteKind;
+    const std::wstring keepPage = task->historyPageAddress;
+    *task = r.task;
+    task->source = keepSource;
+    task->originAddress = keepOrigin;
+    task->siteKind = keepKind;
+    task->historyPageAddress = keepPage;
+    model_->SetOnlinePending(row, false);
+    model_->SetSource(row, in.path);
+    if (in.siteKind < 0) {
+        // 5.
+        model_->SetCell(row, kColName, ui::ToQ(BaseName(in.path)));
+    } else {
+        // 6.
+        if (RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin))
+            post_->Post(WM_HISTORY_CHANGED, 0, 0);
+        model_->SetCell(row, kColName, model_->CellText(row, kColName));
+    }
+    // 7, 8.
+    model_->SetChecked(row, true);
+    model_->SetCell(row, kColDuration, ui::ToQ(FormatDuration(task->cutEndMs - task->cutStartMs)));
+    model_->SetCell(row, kColFormat, ui::ToQ(task->videoFormat));
+    model_->SetCell(row, kColSize, QStringLiteral("%1x%2").arg(task->width).arg(task->height));
+    model_->SetCell(row, kColFps, QString::asprintf("%.0f fps", task->fps));
+    model_->SetTooltip(row, ui::ToQ(task->source));
+    // 9.
+    RefreshDownloadButtons();
+    if (historyShown_) {
+        historyList_->hide();
+        view_->show();
+        historyShown_ = false;
+    }
+    return true;
+}
+
+void CClipvaneDlg::DropData(const QMimeData* data) {
+    if (!data) return;
+    QList<QUrl> urls = data->urls();
+    bool files = !urls.isEmpty();
+    for (const QUrl& u : urls) files &= u.isLocalFile();
+    if (files) {
+        std::vector<std::wstring> paths;
+        for (const QUrl& u : urls) {
+            std::wstring p = ui::FromQ(u.toLocalFile());
+            if (p.size() > kMaxPath) p.resize(kMaxPath);
+            paths.push_back(p);
+        }
+        for (const std::wstring& p : paths) AddMediaFile(p, -1, -2, L"");
+        return;
+    }
+    if (data->hasText()) {
+        AddAddress(ui::FromQ(data->text()));
+    } else if (!urls.isEmpty()) {
+        AddAddress(ui::FromQ(urls.front().toString()));
+    }
+}
+
+// ---- Commands ----
+
+bool CClipvaneDlg::IsCommandEnabled(int id) const {
+    const QList<int> selected = view_->SelectedRows();
+    const bool idle = preview_->playState() == 0 && !downloading_;
+    switch (id) {
+        case ID_SHOW_IN_FOLDER: {
+            if (selected.size() != 1) return false;
+            Task* t = model_->TaskAt(selected.front());
+            return t && CanRead(t->source);
+        }
+        case ID_REMOVE_SELECTED:
+            return idle && !selected.isEmpty();
+        case ID_REMOVE_ALL:
+            return idle && model_->rowCount() > 0;
+        case ID_CHECK_SELECTED:
+        case ID_UNCHECK_SELECTED:
+            return !selected.isEmpty();
+        case ID_DOWNLOAD_SELECTED: {
+            if (selected.size() != 1 || !downloader_ || downloading_) return false;
+            Task* t = model_->TaskAt(selected.front());
+            return t && t->onlinePending;
+        }
+        case ID_STOP_ASK:
+        case ID_STOP:
+            return downloader_ && downloading_;
+        case ID_DOWNLOAD_ALL:
+            return downloader_ && !downloading_ && model_->PendingCount() > 0;
+        case ID_PASTE: {
+            const QMimeData* data = QApplication::clipboard()->mimeData();
+            return data && data->hasText() && IsHttpAddress(ui::FromQ(data->text()));
+        }
+        case ID_SELECT_ALL:
+            return selected.size() < model_->rowCount();
+        default:
+            return true;
+    }
+}
+
+void CClipvaneDlg::OnCommand(int id) {
+    switch (id) {
+        case ID_ABOUT_SYS:
+        case ID_ABOUT:
+            ShowAbout();
+            break;
+        case ID_CHECK_VERSION:
+            LogInfo(kTag, "Version check requested.");
+            break;
+        case ID_EXIT:
+            reject();
+            break;
+        case ID_HELP:
+            ShowHelp();
+            break;
+        case ID_OPEN_OUTPUT:
+            OpenOutputFolder();
+            break;
+        case ID_CHOOSE_OUTPUT:
+            ChooseOutputFolder();
+            break;
+        case ID_ADD_ADDRESSES:
+            AddAddressesDialog();
+            break;
+        case ID_SETTINGS:
+            LogInfo(kTag, "Settings requested.");
+            break;
+        case ID_SHOW_IN_FOLDER:
+            ShowInFolder();
+            break;
+        case ID_REMOVE_SELECTED:
+            RemoveSelected();
+            break;
+        case ID_REMOVE_ALL:
+            RemoveAll();
+            break;
+        case ID_CHECK_SELECTED:
+            CheckSelected(true);
+            break;
+        case ID_UNCHECK_SELECTED:
+            CheckSelected(false);
+            break;
+        case ID_DOWNLOAD_SELECTED:
+            DownloadSelected();
+            break;
+        case ID_STOP_ASK:
+            StopWithQuestion();
+            break;
+        case ID_STOP:
+            Stop();
+            break;
+        case ID_HOME_PAGE:
+            desktop_->OpenUrl(ui::kVendorHomePage);
+            break;
+        case ID_UPGRADE_PAGE:
+            desktop_->OpenUrl(ui::kVendorUpgradePage);
+            break;
+        case ID_LANG_EN:
+            SetLanguage(L"en");
+            break;
+        case ID_LANG_JA:
+            SetLanguage(L"ja");
+            break;
+        case ID_LANG_ZH:
+            SetLanguage(L"zh_cn");
+            break;
+        case ID_IMPORT:
+            ImportDialog();
+            break;
+        case ID_DOWNLOAD_ALL:
+            DownloadAll();
+            break;
+        case ID_PASTE:
+            Paste();
+            break;
+        case ID_SELECT_ALL:
+            SelectAll();
+            break;
+        default:
+            break;
+    }
+}
+
+void CClipvaneDlg::DownloadSelected() {
+    if (downloading_ || !downloader_) return;
+    const QList<int> rows = view_->SelectedRows();
+    if (rows.size() != 1) return;
+    Task* t = model_->TaskAt(rows.front());
+    if (!t || !t->onlinePending) return;
+    if (!QueueRow(rows.front(), t->source)) return;
+    downloadAllMode_ = false;
+    downloading_ = true;
+    downloader_->Start();
+    RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::DownloadAll() {
+    if (downloading_ || !downloader_) return;
+    int skipped = 0;
+    const int n = model_->rowCount();
+    for (int row = 0; row < n; ++row) {
+        Task* t = model_->TaskAt(row);
+        if (!t || !t->onlinePending || !model_->IsChecked(row)) continue;
+        if (row > kLastReportableRow) {
+            ++skipped;
+            continue;
+        }
+        downloader_->AddItem(t->source, static_cast<uint16_t>(row));
+    }
+    downloader_->Start();
+    downloading_ = true;
+    downloadAllMode_ = true;
+    RefreshDownloadButtons();
+    if (skipped) SetStatusText(platform::FormatW(Text(32900).c_str(), kLastReportableRow + 2));
+}
+
+void CClipvaneDlg::Stop() {
+    if (!downloading_ || !downloader_) return;
+    downloader_->Stop();
+    downloading_ = false;
+    RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::StopWithQuestion() {
+    if (!downloading_) return;
+    if (Box(Text(309), platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION) == platform::IDYES)
+        Stop();
+}
+
+void CClipvaneDlg::CheckSelected(bool check) {
+    for (int row : view_->SelectedRows()) {
+        model_->SetChecked(row, check);
+        if (!check) model_->SetCell(row, kColStatus, QString());
+    }
+    RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::RemoveTaskAt(int row) {
+    Task* t = model_->TaskAt(row);
+    if (t && preview_->CurrentTask() == t) preview_->SetTask(nullptr);
+    model_->RemoveTaskAt(row);
+}
+
+void CClipvaneDlg::RemoveSelected() {
+    if (preview_->playState() != 0 || downloading_) return;
+    QList<int> rows = view_->SelectedRows();
+    // From the bottom up, so the rows still to go keep their numbers.
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) RemoveTaskAt(*it);
+    RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::RemoveAll() {
+    if (preview_->playState() != 0 || downloading_) return;
+    preview_->SetTask(nullptr);
+    model_->RemoveAll();
+    RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::Paste() {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (!data || !data->hasText()) return;
+    AddAddress(ui::FromQ(data->text()));
+}
+
+void CClipvaneDlg::SelectAll() {
+    view_->selectAll();
+}
+
+void CClipvaneDlg::AddAddressesDialog() {
+    ui::AddAddressesDialog dlg(this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    for (const std::wstring& a : dlg.Result()) AddAddress(a);
+}
+
+void CClipvaneDlg::ImportDialog() {
+    ui::ImportDialog dlg(this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    for (const std::wstring& a : dlg.Result()) AddAddress(a);
+}
+
+void CClipvaneDlg::ShowInFolder() {
+    const QList<int> rows = view_->SelectedRows();
+    if (rows.size() != 1) return;
+    if (Task* t = model_->TaskAt(rows.front())) desktop_->ShowItem(t->source);
+}
+
+void CClipvaneDlg::OpenOutputFolder() {
+    const std::wstring folder = NormalizeOutputFolder();
+    CreateFolderTree(folder);
+    desktop_->OpenUrl(folder);
+}
+
+void CClipvaneDlg::ChooseOutputFolder() {
+    const std::wstring before = NormalizeOutputFolder();
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, QText(32813), ui::ToQ(before));
+    if (chosen.isEmpty()) return;
+    outputFolder_->setText(chosen);
+    const std::wstring folder = NormalizeOutputFolder();
+    outputFolder_->setText(ui::ToQ(folder));
+    if (!folder.empty()) {
+        if (downloader_) downloader_->SetOutputFolder(folder);
+        CreateFolderTree(folder);
+    }
+    if (folder != before) SetStatusText(platform::FormatW(Text(32814).c_str(), folder.c_str()));
+}
+
+void CClipvaneDlg::ShowAbout() {
+    ui::AboutDialog dlg(this);
+    dlg.exec();
+}
+
+void CClipvaneDlg::ShowHelp() {
+    desktop_->OpenUrl(L"file://" + GetProgramFolder() + L"/help/intro.html");
+}
+
+void CClipvaneDlg::SetLanguage(const wchar_t* code) {
+    if (GetSettings().LangID() == code) return;
+    GetSettings().Update([&](SettingsData& d) { d.LangID = code; });
+    if (mainMenu_) {
+        for (QAction* a : mainMenu_->findChildren<QAction*>()) {
+            int id = CommandOf(a);
+            if (id < ID_LANG_EN || id > ID_LANG_ZH) continue;
+            a->setCheckable(true);
+            a->setChecked((id == ID_LANG_EN && std::wstring(code) == L"en") ||
+                          (id == ID_LANG_JA && std::wstring(code) == L"ja") ||
+                          (id == ID_LANG_ZH && std::wstring(code) == L"zh_cn"));
+        }
+    }
+    post_->Post(WM_LANGUAGE_CHANGED, 0, 0);
+}
+
+// ---- Closing ----
+
 void CClipvaneDlg::reject() {
+    if (closing_) return;
+    // 1.
+    if (downloading_ &&
+        Box(Text(32805), platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
+        return;
+    closing_ = true;
+    // 2, 3.
     GetSettings().Save();
+    // 4.
     QDialog::reject();
 }

@@ -1,23 +1,209 @@
 #pragma once
-// The main window, built from dialog layout 102.
+// The main window: the task list, the one downloader, the intake of media
+// files, the commands of its menus, toolbar and keys.
 #include <QDialog>
+#include <QPointer>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "media/task.h"
+#include "ui/probe_queue.h"
+
+class CHistoryDb;
+class CVideoDownloader;
+class CPreviewPanel;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+class QPushButton;
+class QTreeWidget;
+
+namespace platform {
+class IPostTarget;
+}
+
+namespace ui {
+class TaskListModel;
+class TaskListView;
+class WindowPostTarget;
+class IDesktopServices;
+class SitePanel;
+}  // namespace ui
 
 class CClipvaneDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CClipvaneDlg(QWidget* parent = nullptr);
-
     static constexpr int kTemplateId = 102;
     static constexpr int kIconId = 1009;
+    static constexpr int kTaskListId = 1005;
+    static constexpr int kHistoryListId = 1006;
+    static constexpr int kOutputFolderId = 1194;
+    static constexpr int kToolbarId = 1003;
+    static constexpr int kMenuButtonId = 1002;
+    static constexpr int kCaptionBarId = 1000;
+    static constexpr int kShowPanelButtonId = 1001;
+    static constexpr int kSitePanelId = 173;
+    static constexpr int kTipsPanelId = 1018;
+    // Rows past this one cannot be reported on: messages carry 16 bits.
+    static constexpr int kLastReportableRow = 65535;
+
+    // `history` may be null (no history); `desktop` null means the real
+    // desktop and machine.
+    explicit CClipvaneDlg(CHistoryDb* history = nullptr, ui::IDesktopServices* desktop = nullptr,
+                          QWidget* parent = nullptr);
+    ~CClipvaneDlg() override;
+
+    // Operations other parts of the window call.
+    bool AddAddress(const std::wstring& text);
+    // Queues the intake of a media file; its probe runs off this thread and
+    // the intake is finished here, in the order of the calls. False when
+    // `row` names no task.
+    bool AddMediaFile(const std::wstring& path, int row, int siteKind,
+                      const std::wstring& originAddress);
+    void RefreshDownloadButtons();
+    void SetStatusText();
+    void SetStatusText(const std::wstring& text);
+    void ShowSelectedInPreview();
+    void RemoveTaskAt(int row);
+    std::wstring NormalizeOutputFolder() const;
+
+    void OnCommand(int id);
+    bool IsCommandEnabled(int id) const;
+    // A numbered message, as it arrives from the posting target.
+    void HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam);
+    platform::IPostTarget* PostTarget() const;
+    // A drop on either list.
+    void DropData(const QMimeData* data);
+    // The context menu of the task list at a global position.
+    void ShowTaskListMenu(const QPoint& globalPos);
+    QMenu* MainMenu() const { return mainMenu_; }
+
+    // State, for the windows around it and for tests.
+    ui::TaskListModel* Model() const { return model_; }
+    ui::TaskListView* TaskView() const { return view_; }
+    CPreviewPanel* Preview() const { return preview_; }
+    CVideoDownloader* Downloader() const { return downloader_.get(); }
+    bool Downloading() const { return downloading_; }
+    bool DownloadAllMode() const { return downloadAllMode_; }
+    QString StatusText() const { return statusText_; }
+    QPushButton* ToolbarButton(int code) const;
+    QLineEdit* OutputFolderEdit() const { return outputFolder_; }
+    bool SitePanelVisible() const;
+    size_t PendingIntakes() const { return intakes_.size(); }
+
+  signals:
+    // One for every AddMediaFile, when its intake has finished.
+    void intakeFinished(bool added);
+    // Message 5030 reached the site panel.
+    void historyChanged();
 
   public slots:
-    // The closing sequence: settings saved, then the dialog ends.
+    // The close request: asks during a run, saves the settings, ends.
     void reject() override;
 
   protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
   private:
+    struct Intake {
+        uint64_t id = 0;
+        std::wstring path;
+        Task* task = nullptr;  // an existing row's Task, else null
+        int siteKind = -2;
+        std::wstring origin;
+        bool download = false;  // the file of a finished download (5122)
+    };
+
     void OnInitDialog();
+    void CreateChildren();
+    void CreateMenus();
+    void CreateAccelerators();
+    void LayOut();
+    void OnDeferredStart();
+    void DrainMessages();
+
+    void OnProgress(unsigned permille, int row);
+    void OnDownloadDone(int row);
+    void OnStatus(intptr_t lParam);
+    void OnAllDone();
+    void OnRetry(int attempt, int row);
+    void OnStopped();
+    void OnTitle(int row);
+    void OnToolbarCode(int code);
+    void OnMarkChanged();
+
+    void DownloadSelected();
+    void DownloadAll();
+    void Stop();
+    void StopWithQuestion();
+    void CheckSelected(bool check);
+    void RemoveSelected();
+    void RemoveAll();
+    void Paste();
+    void AddAddressesDialog();
+    void ImportDialog();
+    void ShowInFolder();
+    void OpenOutputFolder();
+    void ChooseOutputFolder();
+    void ShowAbout();
+    void ShowHelp();
+    void SelectAll();
+    void SetLanguage(const wchar_t* code);
+    void ShowSitePanel(int mode);
+    void ShutdownWindows();
+    void ShowCompletionDialog();
+
+    void OnProbed(const ui::ProbeQueue::Result& r);
+    void FinishIntakes();
+    bool FinishIntake(const Intake& in, const ui::ProbeQueue::Result& r);
+    void OnRowActivated(int row);
+    void OnSelectionChanged();
+    void PrepareMenu(QMenu* menu);
+    bool QueueRow(int row, const std::wstring& address);
+    int Box(const std::wstring& text, unsigned flags);
+
+    CHistoryDb* history_;
+    std::unique_ptr<ui::IDesktopServices> ownDesktop_;
+    ui::IDesktopServices* desktop_;
+    std::unique_ptr<ui::WindowPostTarget> post_;
+    std::unique_ptr<CVideoDownloader> downloader_;
+
+    ui::TaskListModel* model_ = nullptr;
+    ui::TaskListView* view_ = nullptr;
+    QTreeWidget* historyList_ = nullptr;
+    CPreviewPanel* preview_ = nullptr;
+    ui::SitePanel* sitePanel_ = nullptr;
+    QLabel* tips_ = nullptr;
+    QLineEdit* outputFolder_ = nullptr;
+    QPushButton* menuButton_ = nullptr;
+    QWidget* toolbar_ = nullptr;
+    QWidget* captionBar_ = nullptr;
+    QPushButton* showPanelButton_ = nullptr;
+    QPushButton* toolbarButtons_[3] = {};
+    QMenu* mainMenu_ = nullptr;
+    QMenu* contextMenus_ = nullptr;  // owner of the context submenus
+    QMenu* taskListMenu_ = nullptr;
+
+    bool downloading_ = false;
+    bool downloadAllMode_ = false;
+    bool historyShown_ = false;
     bool shownOnce_ = false;
+    bool closing_ = false;
+    bool draining_ = false;
+    bool finishingIntakes_ = false;
+    int majorVersion_ = 0;
+    int tipIndex_ = 0;
+    QString statusText_;
+
+    std::unique_ptr<ui::ProbeQueue> probes_;
+    std::deque<Intake> intakes_;
+    std::deque<ui::ProbeQueue::Result> probed_;
+    int blockingIntakes_ = 0;  // downloads whose intake holds the messages back
 };

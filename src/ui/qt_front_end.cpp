@@ -81,7 +81,7 @@ bool QtFrontEnd::InitToolkit() {
 }
 
 void QtFrontEnd::RunMainWindow() {
-    mainWindow_ = std::make_unique<CClipvaneDlg>();
+    mainWindow_ = std::make_unique<CClipvaneDlg>(app_ ? app_->History() : nullptr);
     if (closeRequested_) {
         // A signal that came during the start-up closes the window at once.
         QTimer::singleShot(0, mainWindow_.get(), &CClipvaneDlg::reject);

@@ -23,6 +23,9 @@ class QtFrontEnd : public QObject, public IFrontEnd {
     void RunMainWindow() override;
     void ReleaseToolkit() override;
     void DestroyMainWindow() override;
+    // The application object whose history the window shows.
+    void SetApp(CClipvaneApp* app) { app_ = app; }
+    CClipvaneDlg* MainWindow() const { return mainWindow_.get(); }
 
   private slots:
     void OnSignal();
@@ -32,6 +35,7 @@ class QtFrontEnd : public QObject, public IFrontEnd {
     std::unique_ptr<CClipvaneDlg> mainWindow_;
     QSocketNotifier* notifier_ = nullptr;
     bool closeRequested_ = false;
+    CClipvaneApp* app_ = nullptr;
 };
 
 }  // namespace ui

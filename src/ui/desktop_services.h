@@ -1,0 +1,34 @@
+#pragma once
+// What the main window asks of the desktop and the machine. Tests replace
+// the whole of it, so that no test opens a browser or powers a machine off.
+#include <string>
+
+namespace ui {
+
+// The vendor's pages.
+inline constexpr const wchar_t* kVendorHomePage = L"http://www.clipvane.com/";
+inline constexpr const wchar_t* kVendorUpgradePage = L"http://www.clipvane.com/upgrade.php";
+
+class IDesktopServices {
+  public:
+    virtual ~IDesktopServices() = default;
+    // A web address, file or folder in the desktop's default program.
+    virtual bool OpenUrl(const std::wstring& target) = 0;
+    // The file manager showing the folder of `path` with the file selected.
+    virtual bool ShowItem(const std::wstring& path) = 0;
+    // Powers the machine off; false with the system's reason when refused.
+    virtual bool PowerOff(std::wstring& error) = 0;
+    virtual void Beep() = 0;
+};
+
+// xdg-open, the file manager's ShowItems and systemd-logind's PowerOff over
+// D-Bus, and the toolkit's beep.
+class SystemDesktopServices : public IDesktopServices {
+  public:
+    bool OpenUrl(const std::wstring& target) override;
+    bool ShowItem(const std::wstring& path) override;
+    bool PowerOff(std::wstring& error) override;
+    void Beep() override;
+};
+
+}  // namespace ui

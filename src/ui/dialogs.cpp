@@ -1,0 +1,212 @@
+#include "ui/dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <atomic>
+#include <future>
+
+#include "app/folders.h"
+#include "app/helpers.h"
+#include "app/localization.h"
+#include "download/address_import.h"
+#include "platform/resource_bundle.h"
+#include "platform/text.h"
+#include "ui/desktop_services.h"
+#include "ui/dialog_builder.h"
+#include "ui/qt_text.h"
+#include "ui/translate.h"
+
+namespace ui {
+namespace {
+
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+QDialogButtonBox* AddButtonBox(QDialog* dialog, QBoxLayout* layout, bool cancel) {
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok |
+                                         (cancel ? QDialogButtonBox::Cancel
+                                                 : QDialogButtonBox::NoButton),
+                                     dialog);
+    box->button(QDialogButtonBox::Ok)->setProperty(kControlIdProperty, kIdOk);
+    if (cancel) box->button(QDialogButtonBox::Cancel)->setProperty(kControlIdProperty, kIdCancel);
+    QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(box);
+    return box;
+}
+
+// Swallows Escape and Enter as the main window does.
+bool IsCloseKey(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+}  // namespace
+
+bool ConnectDialogButtons(QDialog* dialog) {
+    bool any = false;
+    if (auto* ok = qobject_cast<QAbstractButton*>(FindControl(dialog, kIdOk))) {
+        QObject::connect(ok, &QAbstractButton::clicked, dialog, &QDialog::accept);
+        if (auto* p = qobject_cast<QPushButton*>(ok)) p->setDefault(true);
+        any = true;
+    }
+    if (auto* cancel = qobject_cast<QAbstractButton*>(FindControl(dialog, kIdCancel))) {
+        QObject::connect(cancel, &QAbstractButton::clicked, dialog, &QDialog::reject);
+        any = true;
+    }
+    return any;
+}
+
+// ---- Add addresses ----
+
+AddAddressesDialog::AddAddressesDialog(QWidget* parent) : QDialog(parent) {
+    if (BuildDialogFromTemplate(this, kTemplateId)) {
+        // The layout's edit control becomes a multi-line one in its place.
+        for (QLineEdit* line : findChildren<QLineEdit*>()) {
+            edit_ = new QPlainTextEdit(this);
+            edit_->setGeometry(line->geometry());
+            edit_->setProperty(kControlIdProperty, ControlId(line));
+            edit_->setObjectName(line->objectName());
+            delete line;
+            break;
+        }
+        ConnectDialogButtons(this);
+    }
+    if (!edit_) {
+        auto* layout = new QVBoxLayout(this);
+        edit_ = new QPlainTextEdit(this);
+        layout->addWidget(edit_);
+        AddButtonBox(this, layout, true);
+        resize(420, 260);
+    }
+    edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit_->setAcceptDrops(true);
+    TranslateDialog(this, kTemplateId);
+    edit_->setFocus();
+}
+
+void AddAddressesDialog::Paste() {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (data && data->hasText()) edit_->insertPlainText(data->text());
+}
+
+void AddAddressesDialog::keyPressEvent(QKeyEvent* e) {
+    if (IsCloseKey(e)) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void AddAddressesDialog::accept() {
+    result_.clear();
+    QString text = edit_->toPlainText();
+    if (!text.isEmpty()) {
+        if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            result_.push_back(FromQ(QString(line).remove(QLatin1Char('\r'))));
+    }
+    QDialog::accept();
+}
+
+// ---- Import ----
+
+ImportDialog::ImportDialog(QWidget* parent) : QDialog(parent) {
+    QPushButton* browse = nullptr;
+    if (BuildDialogFromTemplate(this, kTemplateId)) {
+        source_ = qobject_cast<QLineEdit*>(FindControl(this, kSourceId));
+        browse = qobject_cast<QPushButton*>(FindControl(this, kBrowseId));
+        ConnectDialogButtons(this);
+    }
+    if (!source_ || !browse) {
+        for (QObject* o : children())
+            if (o->isWidgetType()) delete o;
+        auto* layout = new QVBoxLayout(this);
+        auto* row = new QHBoxLayout;
+        source_ = new QLineEdit(this);
+        source_->setProperty(kControlIdProperty, kSourceId);
+        browse = new QPushButton(QStringLiteral("..."), this);
+        browse->setProperty(kControlIdProperty, kBrowseId);
+        row->addWidget(source_, 1);
+        row->addWidget(browse);
+        layout->addLayout(row);
+        AddButtonBox(this, layout, true);
+        resize(460, 110);
+    }
+    connect(browse, &QPushButton::clicked, this, &ImportDialog::Browse);
+    TranslateDialog(this, kTemplateId);
+}
+
+void ImportDialog::Browse() {
+    const QString filter = QStringLiteral(
+        "Text/HTML Files (all types) (*.txt *.html *.htm);;Text Files (*.txt);;"
+        "HTML Files (*.html *.htm);;All Files (*)");
+    QStringList files = QFileDialog::getOpenFileNames(this, QString(), QString(), filter);
+    // Each chosen path goes into the field in turn: the last one stays.
+    for (const QString& f : files) source_->setText(f);
+}
+
+void ImportDialog::accept() {
+    const std::wstring source = FromQ(source_->text());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A web file is fetched off this thread so that the window keeps painting.
+    std::atomic<bool> cancel{false};
+    auto job = std::async(std::launch::async, [&] { return ImportAddresses(source, &cancel); });
+    while (job.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    result_ = job.get();
+    QApplication::restoreOverrideCursor();
+    QDialog::accept();
+}
+
+// ---- Completion ----
+
+CompletionDialog::CompletionDialog(QWidget* parent) : QDialog(parent) {
+    if (!BuildDialogFromTemplate(this, kTemplateId) || !ConnectDialogButtons(this)) {
+        for (QObject* o : children())
+            if (o->isWidgetType()) delete o;
+        auto* layout = new QVBoxLayout(this);
+        AddButtonBox(this, layout, true);
+    }
+    TranslateDialog(this, kTemplateId);
+}
+
+// ---- About ----
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+    const std::wstring product = TranslateWord(L"Clipvane");
+    int major = 0, minor = 0, build = 0;
+    GetProgramVersion(major, minor, build);
+    setWindowTitle(ToQ(platform::FormatW(LoadText(32815).c_str(), product.c_str())));
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(windowIcon().pixmap(32, 32));
+    if (parent) icon->setPixmap(parent->windowIcon().pixmap(32, 32));
+    row->addWidget(icon, 0, Qt::AlignTop);
+    auto* text = new QLabel(
+        ToQ(platform::FormatW(LoadText(32799).c_str(), product.c_str(), major, minor, build)),
+        this);
+    text->setObjectName(QStringLiteral("aboutText"));
+    text->setTextFormat(Qt::PlainText);
+    row->addWidget(text, 1);
+    layout->addLayout(row);
+    auto* link = new QLabel(this);
+    link->setTextFormat(Qt::RichText);
+    link->setOpenExternalLinks(true);
+    link->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(ToQ(kVendorHomePage)));
+    layout->addWidget(link);
+    AddButtonBox(this, layout, false);
+}
+
+}  // namespace ui

@@ -1,0 +1,70 @@
+#pragma once
+// The small dialogs of the main window: adding addresses (156), importing
+// them from a file or page (159), the end of a run (161) and about (100).
+// Each is built from its layout in the bundle when the bundle has one.
+#include <QDialog>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace ui {
+
+class AddAddressesDialog : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 156;
+    explicit AddAddressesDialog(QWidget* parent = nullptr);
+    // Every line of the text, in order, once the dialog closed with OK.
+    const std::vector<std::wstring>& Result() const { return result_; }
+    QPlainTextEdit* Editor() const { return edit_; }
+    // Inserts the clipboard's text (command 57637 inside the dialog).
+    void Paste();
+    void accept() override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+  private:
+    QPlainTextEdit* edit_ = nullptr;
+    std::vector<std::wstring> result_;
+};
+
+class ImportDialog : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 159;
+    static constexpr int kSourceId = 1022;
+    static constexpr int kBrowseId = 1021;
+    explicit ImportDialog(QWidget* parent = nullptr);
+    const std::vector<std::wstring>& Result() const { return result_; }
+    QLineEdit* Source() const { return source_; }
+    void accept() override;
+
+  private:
+    void Browse();
+    QLineEdit* source_ = nullptr;
+    std::vector<std::wstring> result_;
+};
+
+// The end of a run. Accepted: the caller opens the upgrade page.
+class CompletionDialog : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 161;
+    explicit CompletionDialog(QWidget* parent = nullptr);
+};
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 100;
+    explicit AboutDialog(QWidget* parent = nullptr);
+};
+
+// Connects the buttons IDOK (1) and IDCANCEL (2) of a built layout; false
+// when the layout has neither.
+bool ConnectDialogButtons(QDialog* dialog);
+
+}  // namespace ui

@@ -1,0 +1,155 @@
+#include "ui/task_list_view.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStyleOptionProgressBar>
+
+#include "ui/task_list_model.h"
+
+namespace ui {
+
+QString TaskItemDelegate::ProgressText(int permille) {
+    return QString::asprintf("%.1f%%", permille * 0.1);
+}
+
+void TaskItemDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    QVariant v = index.data(kProgressRole);
+    if (!v.isValid()) {
+        QStyledItemDelegate::paint(p, option, index);
+        return;
+    }
+    QStyleOptionViewItem background = option;
+    initStyleOption(&background, index);
+    background.text.clear();
+    const QWidget* w = option.widget;
+    QStyle* style = w ? w->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, p, w);
+
+    QStyleOptionProgressBar bar;
+    bar.rect = option.rect.adjusted(2, 2, -2, -2);
+    bar.minimum = 0;
+    bar.maximum = 1000;
+    bar.progress = v.toInt();
+    bar.text = ProgressText(bar.progress);
+    bar.textVisible = true;
+    bar.textAlignment = Qt::AlignCenter;
+    bar.state = option.state | QStyle::State_Horizontal;
+    style->drawControl(QStyle::CE_ProgressBar, &bar, p, w);
+}
+
+CheckHeaderView::CheckHeaderView(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    setSectionsClickable(true);
+    setHighlightSections(false);
+}
+
+void CheckHeaderView::paintSection(QPainter* p, const QRect& rect, int logicalIndex) const {
+    p->save();
+    QHeaderView::paintSection(p, rect, logicalIndex);
+    p->restore();
+    if (logicalIndex != kColCheck) return;
+    QStyleOptionButton box;
+    const int side = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
+    box.rect = QRect(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2,
+                     side, side);
+    box.state = QStyle::State_Enabled | (checked_ ? QStyle::State_On : QStyle::State_Off);
+    style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, p, this);
+}
+
+void CheckHeaderView::Toggle() {
+    checked_ = !checked_;
+    viewport()->update();
+    emit checkToggled(checked_);
+}
+
+void CheckHeaderView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && logicalIndexAt(e->position().toPoint()) == kColCheck) {
+        Toggle();
+        return;
+    }
+    QHeaderView::mousePressEvent(e);
+}
+
+TaskListView::TaskListView(QWidget* parent) : QTableView(parent) {
+    header_ = new CheckHeaderView(this);
+    setHorizontalHeader(header_);
+    header_->setSectionResizeMode(QHeaderView::Interactive);
+    header_->setStretchLastSection(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    setShowGrid(false);
+    setWordWrap(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new TaskItemDelegate(this));
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void TaskListView::ApplyColumnWidths() {
+    static constexpr double kShares[] = {0.055, 0.25, 0.15, 0.10, 0.15, 0.10};
+    const int total = viewport()->width() + (verticalScrollBar()->isVisible() ? 0 : 0);
+    const int base = std::max(0, total - 22);
+    int used = 0;
+    for (int c = 0; c < kColStatus; ++c) {
+        int w = static_cast<int>(base * kShares[c]);
+        setColumnWidth(c, w);
+        used += w;
+    }
+    setColumnWidth(kColStatus, std::max(20, total - used - 2));
+}
+
+QList<int> TaskListView::SelectedRows() const {
+    QList<int> rows;
+    if (!selectionModel()) return rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TaskListView::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    ApplyColumnWidths();
+}
+
+bool AcceptsDrop(const QMimeData* data) {
+    return data && (data->hasText() || data->hasUrls());
+}
+
+void TaskListView::dragEnterEvent(QDragEnterEvent* e) {
+    if (AcceptsDrop(e->mimeData())) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+void TaskListView::dragMoveEvent(QDragMoveEvent* e) {
+    if (AcceptsDrop(e->mimeData())) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+void TaskListView::dropEvent(QDropEvent* e) {
+    if (!AcceptsDrop(e->mimeData())) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    emit dropped(e->mimeData());
+}
+
+}  // namespace ui

@@ -1,0 +1,67 @@
+#pragma once
+// The view of the task list: a check box in the header of column 0 that
+// ticks every row, a progress bar painted in the status cell, and column
+// widths as shares of the list's width.
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+namespace ui {
+
+// Paints the progress bar of a cell that has one, with "%.1f%%" of its value.
+class TaskItemDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    static QString ProgressText(int permille);
+};
+
+class CheckHeaderView : public QHeaderView {
+    Q_OBJECT
+  public:
+    explicit CheckHeaderView(QWidget* parent = nullptr);
+    bool IsChecked() const { return checked_; }
+    // Toggles the header's mark as a click on it does.
+    void Toggle();
+
+  signals:
+    void checkToggled(bool checked);
+
+  protected:
+    void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+  private:
+    bool checked_ = false;
+};
+
+class TaskListView : public QTableView {
+    Q_OBJECT
+  public:
+    explicit TaskListView(QWidget* parent = nullptr);
+    CheckHeaderView* CheckHeader() const { return header_; }
+    // Widths as shares of the width less 22 pixels; the last takes the rest
+    // less 2.
+    void ApplyColumnWidths();
+    QList<int> SelectedRows() const;
+
+  signals:
+    // A drag of text or files entered; the window decides.
+    void dropped(const QMimeData* data);
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+  private:
+    CheckHeaderView* header_;
+};
+
+// True when a drag offers text or a list of files.
+bool AcceptsDrop(const QMimeData* data);
+
+}  // namespace ui

@@ -1,0 +1,55 @@
+#include "ui/window_messages.h"
+
+#include <QCoreApplication>
+
+#include "app/messages.h"
+
+namespace ui {
+
+void WindowPostTarget::Detach() {
+    std::lock_guard lock(mutex_);
+    receiver_ = nullptr;
+    queue_.clear();
+}
+
+void WindowPostTarget::Post(unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    std::lock_guard lock(mutex_);
+    if (!receiver_) return;
+    if (msg == WM_DOWNLOAD_PROGRESS && !queue_.empty()) {
+        platform::PostedMessage& last = queue_.back();
+        if (last.msg == WM_DOWNLOAD_PROGRESS && last.lParam == lParam) {
+            last.wParam = wParam;
+            return;
+        }
+    }
+    queue_.push_back({msg, wParam, lParam});
+    if (!wakePosted_) {
+        wakePosted_ = true;
+        QCoreApplication::postEvent(receiver_, new QEvent(kMessagesEvent));
+    }
+}
+
+bool WindowPostTarget::Take(platform::PostedMessage& out) {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) {
+        wakePosted_ = false;
+        return false;
+    }
+    out = queue_.front();
+    queue_.pop_front();
+    return true;
+}
+
+void WindowPostTarget::Wake() {
+    std::lock_guard lock(mutex_);
+    if (!receiver_ || queue_.empty()) return;
+    wakePosted_ = true;
+    QCoreApplication::postEvent(receiver_, new QEvent(kMessagesEvent));
+}
+
+size_t WindowPostTarget::Pending() const {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
+}  // namespace ui

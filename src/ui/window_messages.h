@@ -1,0 +1,41 @@
+#pragma once
+// The posting target of a window: numbered messages from any thread wait in
+// one ordered queue and reach the window as a custom event on its thread.
+// A progress message (5121) that follows one for the same row replaces it,
+// so a storm of them costs the window one handling per batch; nothing else
+// is merged, dropped or reordered.
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <deque>
+#include <mutex>
+
+#include "platform/post_message.h"
+
+namespace ui {
+
+// The custom event that wakes the window to take its messages.
+inline const QEvent::Type kMessagesEvent = static_cast<QEvent::Type>(QEvent::User + 5121);
+
+class WindowPostTarget : public platform::IPostTarget {
+  public:
+    explicit WindowPostTarget(QObject* receiver) : receiver_(receiver) {}
+    // Posts after Detach go nowhere.
+    void Detach();
+
+    void Post(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    // Takes the oldest message; false when none waits. A wake event is
+    // posted again whenever the queue turns from empty to non-empty.
+    bool Take(platform::PostedMessage& out);
+    size_t Pending() const;
+    // Wakes the window again after it stopped taking messages early.
+    void Wake();
+
+  private:
+    mutable std::mutex mutex_;
+    QObject* receiver_;
+    std::deque<platform::PostedMessage> queue_;
+    bool wakePosted_ = false;
+};
+
+}  // namespace ui
