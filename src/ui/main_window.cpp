@@ -626,7 +626,6 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
 void CClipvaneDlg::OnProgress(unsigned permille, int row) {
     if (row == -1 || !downloader_ || !downloading_) return;
     model_->SetProgress(row, static_cast<int>(permille));
-    downloading_ = true;
     std::wstring title = downloader_->Report(static_cast<uint16_t>(row)).title;
     if (title.size() > 100) title.resize(100);
     const std::wstring got =
@@ -639,7 +638,10 @@ void CClipvaneDlg::OnProgress(unsigned permille, int row) {
 
 void CClipvaneDlg::OnStatus(intptr_t lParam) {
     if (!downloader_) return;
-    downloading_ = true;
+    if (!downloading_) {
+        downloading_ = true;
+        RefreshDownloadButtons();
+    }
     const int row = static_cast<int>(lParam & 0xFFFF);
     const int code = static_cast<int>(lParam >> 16);
     model_->RemoveProgress(row);

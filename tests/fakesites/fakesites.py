@@ -16,7 +16,7 @@ A scenario is a JSON object {"routes": [route, ...]}. A route matches on
 "host", "method" (default any) and "path" (path with query, exact) or
 "path_prefix". The first matching route answers with:
   status (200), headers {name: value}, set_cookies [..],
-  body (text, UTF-8) or body_size (bytes of a fixed pattern),
+  body (text, UTF-8), body_file (the bytes of a file) or body_size (bytes of a fixed pattern),
   content_length: true (default) | false | a number to announce,
   reset_after: close the connection after N body bytes,
   stall_after: stop sending (but keep the connection) after N body bytes,
@@ -120,6 +120,10 @@ class Handler(BaseHTTPRequestHandler):
         status = int(r.get("status", 200))
         if "body" in r:
             body = r["body"].encode("utf-8")
+            size = len(body)
+        elif "body_file" in r:
+            with open(r["body_file"], "rb") as f:
+                body = f.read()
             size = len(body)
         else:
             body = None

@@ -1,0 +1,666 @@
+// The main window on real widgets: the task list, the downloader's messages
+// (from the real worker against the stand-in sites), the intake of media
+// files with the real player, the commands and closing.
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <atomic>
+#include <deque>
+#include <filesystem>
+#include <thread>
+
+#include "app/helpers.h"
+#include "app/localization.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "download/fakesites_harness.h"
+#include "download/video_downloader.h"
+#include "history/history.h"
+#include "history/history_db.h"
+#include "media/media_files.h"
+#include "platform/message_box.h"
+#include "platform/resource_bundle.h"
+#include "platform/text.h"
+#include "support/process_harness.h"
+#include "ui/desktop_services.h"
+#include "ui/dialogs.h"
+#include "ui/preview_panel.h"
+#include "ui/task_list_model.h"
+#include "ui/task_list_view.h"
+#include "ui/window_messages.h"
+
+namespace {
+
+using platform::FormatW;
+using platform::FromUtf8;
+using ui::kColStatus;
+
+// Answers every box at once with the next scripted answer (else the first
+// button) and remembers what it showed.
+class RecordingBoxes : public platform::IMessageBoxService {
+  public:
+    struct Shown {
+        std::wstring text;
+        unsigned flags;
+    };
+    int Show(const std::wstring& text, const std::wstring&, unsigned flags,
+             const platform::CancelCheck&) override {
+        shown.push_back({text, flags});
+        if (!answers.empty()) {
+            int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return (flags & 0xF) == platform::MB_YESNO || (flags & 0xF) == platform::MB_YESNOCANCEL
+                   ? platform::IDYES
+                   : platform::IDOK;
+    }
+    int Count(const std::wstring& text) const {
+        int n = 0;
+        for (const auto& s : shown) n += s.text == text;
+        return n;
+    }
+    std::vector<Shown> shown;
+    std::deque<int> answers;
+};
+
+// Stands in for the desktop and the machine: nothing is opened, nothing
+// powered off.
+class FakeDesktop : public ui::IDesktopServices {
+  public:
+    bool OpenUrl(const std::wstring& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    bool ShowItem(const std::wstring& path) override {
+        shown.push_back(path);
+        return true;
+    }
+    bool PowerOff(std::wstring&) override {
+        ++powerOffs;
+        return true;
+    }
+    void Beep() override { ++beeps; }
+    std::vector<std::wstring> opened, shown;
+    int powerOffs = 0, beeps = 0;
+};
+
+template <class F>
+bool SpinUntil(F done, int limitMs = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+}
+
+QUrl FileUrl(const std::string& path) {
+    return QUrl::fromLocalFile(QString::fromStdString(path));
+}
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
+                                                             "/cvres.bundle"));
+        platform::SetMessageBoxService(&boxes_);
+        GetSettings().Update([&](SettingsData& d) {
+            d.OutputFolder = FromUtf8(out_.path());
+            d.ShutdownFlag = 0;
+            d.RetryTimes = 0;
+            d.UseTitleAsFileName = 0;
+            d.YTUser.clear();
+            d.YoutubeFMT = 0;
+            d.LangID = L"en";
+        });
+        ASSERT_EQ(OpenHistory(history_, FromUtf8(out_ / "history.db")), 1);
+    }
+    void TearDown() override {
+        win_.reset();
+        platform::SetMessageBoxService(nullptr);
+        if (history_) {
+            history_->close();
+            delete history_;
+        }
+        unsetenv("http_proxy");
+    }
+    CClipvaneDlg& Window() {
+        if (!win_) {
+            win_ = std::make_unique<CClipvaneDlg>(history_, &desktop_);
+            win_->show();
+            EXPECT_TRUE(SpinUntil([&] { return win_->Downloader() != nullptr; }));
+        }
+        return *win_;
+    }
+    ui::TaskListModel& Model() { return *Window().Model(); }
+    // Puts the window into a run as the worker's first status message does.
+    void EnterRun() {
+        Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusFetchingPage << 16) | 0);
+        ASSERT_TRUE(Window().Downloading());
+    }
+    void Select(int row) {
+        auto* v = Window().TaskView();
+        v->clearSelection();
+        v->setCurrentIndex(Model().index(row, 0));
+        v->selectRow(row);
+    }
+    // Waits for `n` intakes to finish.
+    bool WaitIntakes(size_t n) {
+        return SpinUntil([&] { return finished_ >= n; }, 40000);
+    }
+    void CountIntakes() {
+        QObject::connect(&Window(), &CClipvaneDlg::intakeFinished, [this](bool) { ++finished_; });
+    }
+    int HistoryRows() { return CountHistory(history_, nullptr); }
+
+    testsupport::TempDir out_;
+    RecordingBoxes boxes_;
+    FakeDesktop desktop_;
+    CHistoryDb* history_ = nullptr;
+    std::unique_ptr<CClipvaneDlg> win_;
+    size_t finished_ = 0;
+};
+
+// ---- Rows, cells and their colours ----
+
+TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
+    const std::wstring a = L"http://www.youtube.com/watch?v=abc123";
+    ASSERT_TRUE(Window().AddAddress(a));
+    ASSERT_EQ(Model().rowCount(), 1);
+    EXPECT_TRUE(Model().IsChecked(0));
+    const QStringList want = {QString::fromStdWString(a), "N/A", "Online", "N/A", "N/A",
+                              "Ready for download..."};
+    for (int col = 1; col <= 6; ++col) {
+        EXPECT_EQ(Model().CellText(0, col), want[col - 1]) << col;
+        EXPECT_EQ(Model().CellColor(0, col), QColor(192, 0, 0)) << col;
+        EXPECT_EQ(Model().CellBackground(0, col), Window().palette().color(QPalette::Base));
+    }
+    EXPECT_EQ(Model().data(Model().index(0, 1), Qt::ToolTipRole).toString(),
+              QString::fromStdWString(a));
+    EXPECT_EQ(Model().data(Model().index(0, 0), Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(Model().TaskAt(0)->source, a);
+    EXPECT_EQ(Model().TaskAt(0)->onlinePending, 1);
+    EXPECT_EQ(Model().TaskAt(0)->siteKind, -2);
+}
+
+TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
+    const std::wstring refusal = LoadText(32782);
+    for (const wchar_t* bad : {L"https://www.youtube.com/watch?v=a", L"ftp://host/file.flv",
+                               L"not an address", L""}) {
+        EXPECT_FALSE(Window().AddAddress(bad)) << bad;
+    }
+    EXPECT_EQ(boxes_.Count(refusal), 4);
+    EXPECT_EQ(boxes_.shown.back().flags & 0xF0, platform::MB_ICONWARNING);
+    EXPECT_EQ(Model().rowCount(), 0);
+
+    EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
+    EXPECT_FALSE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
+    EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=A"));  // case counts
+    EXPECT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(boxes_.shown.size(), 4u);  // the duplicate is ignored silently
+
+    // Once removed, the address may come again.
+    Select(0);
+    Window().OnCommand(32828);
+    EXPECT_EQ(Model().rowCount(), 1);
+    EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
+}
+
+TEST_F(MainWindow, ProgressCellShowsPerMilleWithOneDecimal) {
+    EXPECT_EQ(ui::TaskItemDelegate::ProgressText(1000), "100.0%");
+    EXPECT_EQ(ui::TaskItemDelegate::ProgressText(5), "0.5%");
+    EXPECT_EQ(ui::TaskItemDelegate::ProgressText(0), "0.0%");
+
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    // Progress while no run is active is ignored.
+    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 500, 0);
+    EXPECT_FALSE(Model().data(Model().index(0, kColStatus), ui::kProgressRole).isValid());
+    EnterRun();
+    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 1000, 0);
+    EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 1000);
+    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 5, 0);
+    EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 5);
+    EXPECT_FALSE(Model().data(Model().index(0, 1), ui::kProgressRole).isValid());
+    // The status line names the title and the byte counts.
+    EXPECT_FALSE(Window().StatusText().isEmpty());
+    // The cell paints without trouble.
+    QImage img = Window().TaskView()->grab().toImage();
+    EXPECT_FALSE(img.isNull());
+}
+
+TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Window().AddAddress(L"http://www.youtube.com/watch?v=b");
+    EnterRun();
+    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 300, 1);
+    Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (201 << 16) | 1);
+    EXPECT_EQ(Model().CellText(1, kColStatus),
+              QString::fromStdWString(CVideoDownloader::GetStatusText(201)));
+    EXPECT_EQ(Model().CellColor(1, kColStatus), QColor(192, 0, 0));
+    EXPECT_EQ(Model().Progress(1), -1);  // the bar is gone
+    EXPECT_EQ(Window().StatusText(),
+              QString::fromStdWString(FormatW(LoadText(32831).c_str(), L"")));
+
+    Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (110 << 16) | 0);
+    const QString done = QString::fromStdWString(CVideoDownloader::GetStatusText(110));
+    EXPECT_EQ(Model().CellText(0, kColStatus), done);
+    EXPECT_FALSE(Model().CellColor(0, kColStatus).isValid());  // the list's own colours
+    EXPECT_EQ(Window().StatusText(), done);
+
+    Window().HandleMessage(WM_DOWNLOAD_RETRY, 2, 0);
+    EXPECT_EQ(Window().StatusText(),
+              QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
+}
+
+TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
+    QPushButton* download = Window().ToolbarButton(7);
+    QPushButton* stop = Window().ToolbarButton(8);
+    EXPECT_FALSE(download->isEnabled());
+    EXPECT_FALSE(stop->isEnabled());
+
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    EXPECT_TRUE(download->isEnabled());
+    Select(0);
+    Window().OnCommand(32832);  // uncheck selected
+    EXPECT_FALSE(download->isEnabled());
+    EXPECT_TRUE(Model().CellText(0, kColStatus).isEmpty());
+    Window().OnCommand(32831);  // check selected
+    EXPECT_TRUE(download->isEnabled());
+
+    // Header click: every row off, then on.
+    Window().TaskView()->CheckHeader()->Toggle();  // on
+    Window().TaskView()->CheckHeader()->Toggle();  // off
+    EXPECT_FALSE(Model().IsChecked(0));
+    EXPECT_FALSE(download->isEnabled());
+    Window().TaskView()->CheckHeader()->Toggle();
+    EXPECT_TRUE(download->isEnabled());
+
+    EnterRun();
+    EXPECT_FALSE(download->isEnabled());
+    EXPECT_TRUE(stop->isEnabled());
+    // Ticking a row during a run shows it waiting.
+    Window().AddAddress(L"http://www.youtube.com/watch?v=b");
+    Model().setData(Model().index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_TRUE(Model().CellText(1, kColStatus).isEmpty());
+    Model().setData(Model().index(1, 0), Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(Model().CellText(1, kColStatus), "Waiting");
+}
+
+TEST_F(MainWindow, MediaRowsAloneLeaveDownloadDisabled) {
+    CountIntakes();
+    const std::string dir = mediatest::ScratchDir();
+    ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), dir + "/clip.flv"));
+    ASSERT_TRUE(Window().AddMediaFile(FromUtf8(dir + "/clip.flv"), -1, -2, L""));
+    ASSERT_TRUE(WaitIntakes(1));
+    ASSERT_EQ(Model().rowCount(), 1);
+    EXPECT_TRUE(Model().IsChecked(0));
+    EXPECT_FALSE(Window().ToolbarButton(7)->isEnabled());
+    EXPECT_FALSE(Window().IsCommandEnabled(32855));
+}
+
+TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
+    for (const wchar_t* a : {L"http://www.youtube.com/watch?v=a", L"http://www.youtube.com/watch?v=b"})
+        Window().AddAddress(a);
+    Select(1);
+    EnterRun();
+    EXPECT_FALSE(Window().IsCommandEnabled(32828));
+    Window().OnCommand(32828);
+    Window().OnCommand(32829);
+    EXPECT_EQ(Model().rowCount(), 2);
+    // After the run, the selected row goes and the registry stays aligned.
+    Window().HandleMessage(WM_DOWNLOAD_STOPPED, 0, 0);
+    EXPECT_FALSE(Window().Downloading());
+    Select(0);
+    Window().OnCommand(32828);
+    ASSERT_EQ(Model().rowCount(), 1);
+    EXPECT_EQ(Model().TaskAt(0)->source, L"http://www.youtube.com/watch?v=b");
+    EXPECT_EQ(Model().CellText(0, 1), "http://www.youtube.com/watch?v=b");
+    Window().OnCommand(32829);
+    EXPECT_EQ(Model().rowCount(), 0);
+    EXPECT_FALSE(Window().ToolbarButton(7)->isEnabled());
+}
+
+TEST_F(MainWindow, MarkedRangeShowsAsHoursMinutesSeconds) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Task* t = Model().TaskAt(0);
+    t->cutStartMs = 1000;
+    t->cutEndMs = 3726000;
+    Select(0);
+    Window().HandleMessage(WM_MARK_CHANGED, 0, 0);
+    EXPECT_EQ(Model().CellText(0, ui::kColDuration), "01:02:05");
+}
+
+TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Select(0);
+    EXPECT_EQ(Window().Preview()->CurrentTask(), Model().TaskAt(0));
+    Window().TaskView()->clearSelection();
+    EXPECT_EQ(Window().Preview()->CurrentTask(), nullptr);
+    // Download selected needs one selected online row and no run.
+    Select(0);
+    EXPECT_TRUE(Window().IsCommandEnabled(32835));
+    EnterRun();
+    EXPECT_FALSE(Window().IsCommandEnabled(32835));
+    Select(0);
+    EXPECT_TRUE(Window().Preview()->ControlsLocked());
+}
+
+// ---- Messages under a storm ----
+
+TEST(WindowPostTarget, MergesOnlyConsecutiveProgressOfOneRow) {
+    QObject receiver;
+    ui::WindowPostTarget t(&receiver);
+    t.Post(WM_DOWNLOAD_PROGRESS, 1, 0);
+    t.Post(WM_DOWNLOAD_PROGRESS, 2, 0);
+    t.Post(WM_DOWNLOAD_PROGRESS, 3, 0);
+    t.Post(WM_DOWNLOAD_PROGRESS, 4, 1);
+    t.Post(WM_DOWNLOAD_PROGRESS, 5, 0);
+    t.Post(WM_DOWNLOAD_STATUS, 0, (110 << 16) | 0);
+    t.Post(WM_DOWNLOAD_PROGRESS, 6, 0);
+    t.Post(WM_DOWNLOAD_PROGRESS, 7, 0);
+    t.Post(WM_DOWNLOAD_DONE, 0, 0);
+    t.Post(WM_DOWNLOAD_DONE, 0, 0);
+    const std::vector<std::pair<unsigned, uintptr_t>> want = {
+        {WM_DOWNLOAD_PROGRESS, 3}, {WM_DOWNLOAD_PROGRESS, 4}, {WM_DOWNLOAD_PROGRESS, 5},
+        {WM_DOWNLOAD_STATUS, 0},   {WM_DOWNLOAD_PROGRESS, 7}, {WM_DOWNLOAD_DONE, 0},
+        {WM_DOWNLOAD_DONE, 0}};
+    platform::PostedMessage m;
+    for (const auto& [msg, w] : want) {
+        ASSERT_TRUE(t.Take(m));
+        EXPECT_EQ(m.msg, msg);
+        EXPECT_EQ(m.wParam, w);
+    }
+    EXPECT_FALSE(t.Take(m));
+    QCoreApplication::removePostedEvents(&receiver);
+}
+
+TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Window().AddAddress(L"http://www.youtube.com/watch?v=b");
+    EnterRun();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        platform::IPostTarget* t = Window().PostTarget();
+        for (unsigned i = 0; i <= 200000; ++i) t->Post(WM_DOWNLOAD_PROGRESS, i / 200, 0);
+        t->Post(WM_DOWNLOAD_STATUS, 0, (110 << 16) | 0);
+        for (unsigned i = 0; i <= 1000; ++i) t->Post(WM_DOWNLOAD_PROGRESS, i, 1);
+        done = true;
+    });
+    // The window's own timers still fire while the storm goes on.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    EXPECT_TRUE(SpinUntil([&] {
+        return done && static_cast<ui::WindowPostTarget*>(Window().PostTarget())->Pending() == 0;
+    }));
+    worker.join();
+    SpinUntil([&] { return Model().Progress(1) == 1000; }, 5000);
+    EXPECT_GT(ticks, 0);
+    EXPECT_EQ(Model().Progress(0), -1);  // the status came after its progress
+    EXPECT_EQ(Model().CellText(0, kColStatus),
+              QString::fromStdWString(CVideoDownloader::GetStatusText(110)));
+    EXPECT_EQ(Model().Progress(1), 1000);
+}
+
+// ---- Media intake ----
+
+TEST_F(MainWindow, LocalFileNameKeepsItsAmpersandAndShowsProbedValues) {
+    CountIntakes();
+    const std::string dir = mediatest::ScratchDir();
+    const std::string path = dir + "/A&B.flv";
+    ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), path));
+    ASSERT_TRUE(Window().AddMediaFile(FromUtf8(path), -1, -2, L""));
+    ASSERT_TRUE(WaitIntakes(1));
+    ASSERT_EQ(Model().rowCount(), 1);
+    EXPECT_EQ(Model().CellText(0, 1), "A&B");
+    EXPECT_EQ(Model().CellText(0, 2), QString::fromStdWString(FormatDuration(2000)));
+    EXPECT_EQ(Model().CellText(0, 4), "160x120");
+    EXPECT_EQ(Model().CellText(0, 5), "25 fps");
+    EXPECT_FALSE(Model().CellColor(0, 1).isValid());
+    EXPECT_EQ(Model().data(Model().index(0, 1), Qt::ToolTipRole).toString(),
+              QString::fromStdString(path));
+    EXPECT_EQ(Model().TaskAt(0)->source, FromUtf8(path));
+    EXPECT_EQ(Model().TaskAt(0)->onlinePending, 0);
+    EXPECT_EQ(Model().TaskAt(0)->hasAudio, 1);
+    EXPECT_TRUE(boxes_.shown.empty());
+    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(LoadText(32822)));
+}
+
+TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
+    CountIntakes();
+    const std::string dir = mediatest::ScratchDir();
+    ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), dir + "/first.flv"));
+    ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("b.mp4"), dir + "/second.mp4"));
+    testsupport::WriteFile(dir + "/notes.txt", "not a video\n");
+    QMimeData data;
+    data.setUrls({FileUrl(dir + "/first.flv"), FileUrl(dir + "/notes.txt"),
+                  FileUrl(dir + "/second.mp4")});
+    Window().DropData(&data);
+    ASSERT_TRUE(WaitIntakes(3));
+    ASSERT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(Model().TaskAt(0)->source, FromUtf8(dir + "/first.flv"));
+    EXPECT_EQ(Model().TaskAt(1)->source, FromUtf8(dir + "/second.mp4"));
+    EXPECT_EQ(Model().CellText(0, 1), "first");
+    EXPECT_EQ(Model().CellText(1, 1), "second");
+    EXPECT_EQ(Model().CellText(1, 4), "176x144");
+    const std::wstring refusal = FormatW(LoadText(32804).c_str(), FromUtf8(dir + "/notes.txt").c_str());
+    EXPECT_EQ(boxes_.Count(refusal), 1);
+    // The video without sound is warned about and still added.
+    EXPECT_EQ(boxes_.Count(LoadText(32788)), 1);
+    ASSERT_EQ(boxes_.shown.size(), 2u);
+    EXPECT_EQ(boxes_.shown[0].text, refusal);  // in drop order
+    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(LoadText(32788)));
+    // A dropped file writes no history.
+    EXPECT_EQ(HistoryRows(), 0);
+}
+
+TEST_F(MainWindow, DroppedTextBecomesOneAddress) {
+    QMimeData link;
+    link.setText("http://www.youtube.com/watch?v=dropped");
+    link.setUrls({QUrl("http://www.youtube.com/watch?v=dropped")});
+    Window().DropData(&link);
+    ASSERT_EQ(Model().rowCount(), 1);
+    EXPECT_EQ(Model().TaskAt(0)->source, L"http://www.youtube.com/watch?v=dropped");
+    QMimeData bad;
+    bad.setText("two\nlines");
+    Window().DropData(&bad);
+    EXPECT_EQ(Model().rowCount(), 1);
+    EXPECT_EQ(boxes_.Count(LoadText(32782)), 1);
+}
+
+// ---- A whole run against the stand-in sites ----
+
+class MainWindowRun : public MainWindow {
+  protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        video_ = mediatest::Media("a.flv");
+        silent_ = mediatest::Media("b.mp4");
+        const std::string routes = R"({"routes": [
+  {"host": "www.youtube.com", "path": "/watch?v=one", "body": "<title>YouTube - First</title>, \"t\": \"T1\""},
+  {"host": "www.youtube.com", "path": "/watch?v=two", "body": "<title>YouTube - Second</title>, \"t\": \"T2\""},
+  {"host": "www.youtube.com", "path": "/watch?v=three", "body": "<title>YouTube - Third</title>, \"t\": \"T3\""},
+  {"host": "www.youtube.com", "path": "/watch?v=four", "body": "<title>YouTube - Fourth</title>, \"t\": \"T4\""},
+  {"host": "www.youtube.com", "path": "/watch?v=bad", "body": "<title>YouTube - Bad</title>, \"t\": \"T5\""},
+  {"host": "www.youtube.com", "path": "/watch?v=slow", "body": "<title>YouTube - Slow</title>, \"t\": \"T6\""},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=bad", "status": 302,
+   "headers": {"Location": "http://v1.test/text"}},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=slow", "status": 302,
+   "headers": {"Location": "http://v1.test/stall"}},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=", "status": 302,
+   "headers": {"Location": "http://v1.test/video"}},
+  {"host": "v1.test", "path": "/video", "body_file": ")" + video_ + R"("},
+  {"host": "v1.test", "path": "/text", "body": "this is no video at all"},
+  {"host": "v1.test", "path": "/stall", "body_size": 300000, "stall_after": 50000}
+]})";
+        ASSERT_TRUE(sites_.Start(routes));
+        setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
+    }
+    std::vector<std::string> WatchPagesFetched() {
+        std::vector<std::string> pages;
+        for (const auto& r : sites_.Requests())
+            if (r.target.find("/watch?v=") != std::string::npos) pages.push_back(r.target);
+        return pages;
+    }
+    // Accepts (or rejects) every completion dialog as it opens.
+    void AnswerCompletion(bool accept) {
+        auto* timer = new QTimer(&Window());
+        QObject::connect(timer, &QTimer::timeout, [this, accept] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<ui::CompletionDialog*>(w);
+                if (!d || !d->isVisible()) continue;
+                ++completions_;
+                accept ? d->accept() : d->reject();
+            }
+        });
+        timer->start(20);
+    }
+    testsupport::FakeSites sites_;
+    std::string video_, silent_;
+    int completions_ = 0;
+};
+
+TEST_F(MainWindowRun, DownloadAllQueuesCheckedOnlineRowsInRowOrder) {
+    AnswerCompletion(false);
+    for (const char* v : {"one", "two", "three", "four"})
+        Window().AddAddress(FromUtf8(std::string("http://www.youtube.com/watch?v=") + v));
+    Model().SetChecked(1, false);
+    Window().OnCommand(32855);
+    EXPECT_TRUE(Window().Downloading());
+    EXPECT_TRUE(Window().DownloadAllMode());
+    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading(); }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return completions_ == 1; }));
+    const std::vector<std::string> want = {"http://www.youtube.com/watch?v=one",
+                                           "http://www.youtube.com/watch?v=three",
+                                           "http://www.youtube.com/watch?v=four"};
+    EXPECT_EQ(WatchPagesFetched(), want);
+    // Finished rows became media rows; the unchecked one stayed online.
+    EXPECT_EQ(Model().TaskAt(0)->onlinePending, 0);
+    EXPECT_EQ(Model().TaskAt(1)->onlinePending, 1);
+    EXPECT_EQ(HistoryRows(), 3);
+}
+
+TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOnce) {
+    AnswerCompletion(true);
+    int changes = 0;
+    QObject::connect(&Window(), &CClipvaneDlg::historyChanged, [&] { ++changes; });
+    Window().AddAddress(L"http://www.youtube.com/watch?v=one");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading() && completions_ > 0; }, 60000));
+    SpinUntil([] { return false; }, 300);  // nothing more may come
+    EXPECT_EQ(completions_, 1);
+    EXPECT_EQ(desktop_.beeps, 1);
+    EXPECT_EQ(desktop_.powerOffs, 0);
+    ASSERT_EQ(desktop_.opened.size(), 1u);
+    EXPECT_EQ(desktop_.opened[0], ui::kVendorUpgradePage);
+
+    EXPECT_EQ(HistoryRows(), 1);
+    EXPECT_EQ(changes, 1);
+    ASSERT_EQ(Model().rowCount(), 1);
+    Task* t = Model().TaskAt(0);
+    EXPECT_EQ(t->onlinePending, 0);
+    EXPECT_EQ(t->siteKind, 0);
+    EXPECT_EQ(t->originAddress, L"http://www.youtube.com/watch?v=one");
+    EXPECT_TRUE(std::filesystem::exists(platform::ToUtf8(t->source)));
+    EXPECT_FALSE(Model().IsChecked(0));
+    EXPECT_EQ(Model().CellText(0, 1), "First");  // the page title stays
+    EXPECT_EQ(Model().CellText(0, 4), "160x120");
+    // The worker's last word on the row.
+    EXPECT_EQ(Model().CellText(0, kColStatus),
+              QString::fromStdWString(CVideoDownloader::GetStatusText(110)));
+    EXPECT_TRUE(Window().SitePanelVisible());
+
+    // A dropped file adds a row but no history.
+    CountIntakes();
+    QMimeData data;
+    data.setUrls({FileUrl(video_)});
+    Window().DropData(&data);
+    ASSERT_TRUE(WaitIntakes(1));
+    EXPECT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(HistoryRows(), 1);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(MainWindowRun, AFileTheProbeRefusesKeepsItsRow) {
+    AnswerCompletion(false);
+    Window().AddAddress(L"http://www.youtube.com/watch?v=bad");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading() && completions_ > 0; }, 60000));
+    ASSERT_EQ(Model().rowCount(), 1);
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_EQ(boxes_.shown[0].text.rfind(LoadText(32804).substr(0, 5), 0), 0u);
+    EXPECT_EQ(Model().CellText(0, 1), "Bad");
+    EXPECT_EQ(Model().CellText(0, 4), "N/A");
+    EXPECT_EQ(HistoryRows(), 0);
+}
+
+TEST_F(MainWindowRun, ShutdownFlagPowersOffThroughTheDesktopInstead) {
+    AnswerCompletion(true);
+    GetSettings().Update([](SettingsData& d) { d.ShutdownFlag = 1; });
+    Window().AddAddress(L"http://www.youtube.com/watch?v=one");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return desktop_.powerOffs > 0; }, 60000));
+    SpinUntil([] { return false; }, 200);
+    EXPECT_EQ(desktop_.powerOffs, 1);
+    EXPECT_EQ(completions_, 0);
+    EXPECT_TRUE(desktop_.opened.empty());
+    EXPECT_FALSE(Window().isVisible());  // the program ends
+}
+
+TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
+    AnswerCompletion(false);
+    Window().AddAddress(L"http://www.youtube.com/watch?v=slow");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
+    boxes_.answers = {platform::IDNO};
+    Window().reject();
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_EQ(boxes_.shown[0].text, LoadText(32805));
+    EXPECT_EQ(boxes_.shown[0].flags, platform::MB_YESNO | platform::MB_ICONQUESTION);
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_TRUE(Window().Downloading());
+
+    // Stop with the question: No keeps the run, Yes ends it within its 5 s.
+    boxes_.answers = {platform::IDNO};
+    Window().OnCommand(32836);
+    EXPECT_TRUE(Window().Downloading());
+    boxes_.answers = {platform::IDYES};
+    QElapsedTimer t;
+    t.start();
+    Window().OnCommand(32836);
+    EXPECT_LT(t.elapsed(), 6000);
+    EXPECT_FALSE(Window().Downloading());
+    ASSERT_TRUE(SpinUntil([&] { return Model().CellText(0, kColStatus) ==
+                                       QString::fromStdWString(CVideoDownloader::GetStatusText(111)); }));
+    EXPECT_EQ(completions_, 0);  // a stop shows no completion
+
+    // Now closing asks nothing and ends the window.
+    const size_t asked = boxes_.shown.size();
+    Window().reject();
+    EXPECT_EQ(boxes_.shown.size(), asked);
+    EXPECT_FALSE(Window().isVisible());
+}
+
+TEST_F(MainWindowRun, ClosingDuringARunWithYesStopsTheWorker) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=slow");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
+    Window().reject();  // answered Yes
+    EXPECT_FALSE(Window().isVisible());
+    QElapsedTimer t;
+    t.start();
+    win_.reset();
+    EXPECT_LT(t.elapsed(), 6000);
+}
+
+}  // namespace
