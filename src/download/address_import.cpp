@@ -131,7 +131,7 @@ bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
     CURL* e = d.easy;
     std::string url = "http://" + plainHost + EscapePath(pathWithQuery);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    ApplyCommonCurlOptions(e);
+    ApplyCommonCurlOptions(e, CHttpTransfer::kMinPageBytesPerSecond);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "app/logging.h"
 #include "download/codes.h"
@@ -53,9 +55,23 @@ std::string Trim(std::string s) {
     return b == std::string::npos ? "" : s.substr(b);
 }
 
-[[noreturn]] void ThrowCurl(CURLcode code) {
-    throw CNetException{kNetErrorBase + static_cast<int>(code), curl_easy_strerror(code)};
+[[noreturn]] void ThrowCurl(CURLcode code, const char* detail = nullptr,
+                            const std::string& host = std::string()) {
+    std::string text = detail && *detail ? detail : curl_easy_strerror(code);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    if (!host.empty()) text += " (" + host + ")";
+    throw CNetException{kNetErrorBase + static_cast<int>(code), text};
 }
+
+// A reason phrase or other text from a server, safe to show and to log.
+std::string CleanServerText(const std::string& raw, size_t maxBytes) {
+    std::string out;
+    for (unsigned char c : raw.substr(0, maxBytes)) out += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return platform::ToUtf8(platform::FromUtf8(out));
+}
+
+std::atomic<long> g_lowSpeedTime{120};
 
 class CurlAnswer : public CHttpAnswer {
   public:
@@ -75,6 +91,9 @@ class CurlAnswer : public CHttpAnswer {
     }
 
     CURL* easy() { return easy_; }
+    void SetHost(const std::string& host) { host_ = host; }
+    const std::string& Host() const { return host_; }
+    std::string StatusText() const override { return reason_; }
     void AddHeader(const char* line) { headers_ = curl_slist_append(headers_, line); }
 
     // Sends the request and waits for the head of the final answer.
@@ -85,17 +104,19 @@ class CurlAnswer : public CHttpAnswer {
         curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlAnswer::OnData);
         curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
+        errbuf_[0] = '\0';
+        curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errbuf_);
         {
             std::lock_guard lock(g_cookieMutex);
             for (const auto& [key, line] : g_cookies)
                 curl_easy_setopt(easy_, CURLOPT_COOKIELIST, line.c_str());
         }
-        if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) ThrowCurl(CURLE_FAILED_INIT);
+        if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) Fail(CURLE_FAILED_INIT);
         added_ = true;
         Pump([this] { return headersDone_; });
         if (!headersDone_) {
-            if (result_ != CURLE_OK) ThrowCurl(result_);
-            ThrowCurl(CURLE_GOT_NOTHING);
+            if (result_ != CURLE_OK) Fail(result_);
+            Fail(CURLE_GOT_NOTHING);
         }
         SaveCookies();
     }
@@ -112,7 +133,7 @@ class CurlAnswer : public CHttpAnswer {
         Pump([this] { return offset_ < buffer_.size(); });
         size_t avail = buffer_.size() - offset_;
         if (avail == 0) {
-            if (result_ != CURLE_OK) ThrowCurl(result_);
+            if (result_ != CURLE_OK) Fail(result_);
             return 0;
         }
         size_t n = std::min(avail, max);
@@ -124,6 +145,8 @@ class CurlAnswer : public CHttpAnswer {
         }
         return n;
     }
+
+    [[noreturn]] void Fail(CURLcode code) { ThrowCurl(code, errbuf_, host_); }
 
   private:
     // Drives the transfer until `ready` holds or it has ended. A stop ends
@@ -164,6 +187,8 @@ class CurlAnswer : public CHttpAnswer {
             // A new answer head (after 100 Continue): forget the last one.
             size_t sp = line.find(' ');
             self->status_ = sp == std::string::npos ? 0 : std::atol(line.c_str() + sp + 1);
+            size_t sp2 = sp == std::string::npos ? sp : line.find(' ', sp + 1);
+            self->reason_ = sp2 == std::string::npos ? "" : CleanServerText(Trim(line.substr(sp2 + 1)), 80);
             self->hasLength_ = false;
             self->location_.clear();
         } else if (StartsNoCase(line, "Location:")) {
@@ -198,6 +223,8 @@ class CurlAnswer : public CHttpAnswer {
     bool added_ = false, done_ = false, headersDone_ = false, paused_ = false;
     CURLcode result_ = CURLE_OK;
     long status_ = 0;
+    std::string reason_, host_;
+    char errbuf_[CURL_ERROR_SIZE] = {};
     std::string location_;
     bool hasLength_ = false;
     uint64_t length_ = 0;
@@ -217,14 +244,20 @@ void EnsureCurlInit() {
     std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-void ApplyCommonCurlOptions(void* easy) {
+void SetLowSpeedTime(long seconds) {
+    g_lowSpeedTime = seconds;
+}
+
+void ApplyCommonCurlOptions(void* easy, long minBytesPerSecond) {
     CURL* e = easy;
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
+    // A peer that drips slower than this for the whole window fails like a
+    // broken connection, so retries apply.
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, minBytesPerSecond);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, g_lowSpeedTime.load());
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (const char* ca = std::getenv("CURL_CA_BUNDLE"))
         curl_easy_setopt(e, CURLOPT_CAINFO, ca);
@@ -244,12 +277,16 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
                                std::wstring& location, int verb, const std::wstring* body) {
     LogInfoW("CVideoDownloder::RequestHTTP", L"Getting HTTP file [%ls]...", url.c_str());
     UrlParts parts;
-    if (!CrackUrl(url, parts)) return -1;
+    if (!CrackUrl(url, parts)) {
+        if (owner_) owner_->SetError(L"Not a valid address: " + url);
+        return kResultFailed;
+    }
     auto req = std::make_unique<CurlAnswer>(owner_);
+    req->SetHost(platform::ToUtf8(parts.host));
     CURL* e = req->easy();
     std::string address = EscapeForRequest(url);
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
-    ApplyCommonCurlOptions(e);
+    ApplyCommonCurlOptions(e, videoFetch_ ? kMinVideoBytesPerSecond : kMinPageBytesPerSecond);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     req->AddHeader(
         "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1.11) "
@@ -272,13 +309,63 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
     req->Begin();
     long status = req->Status();
     if (status == 301 || status == 302 || status == 303) {
-        if (req->Location().empty()) return -1;
+        if (req->Location().empty()) {
+            if (owner_)
+                owner_->SetError(platform::FromUtf8(platform::Format(
+                    "HTTP %ld redirect without a location from %s", status, req->Host().c_str())));
+            return kResultFailed;
+        }
         location = platform::FromUtf8(req->Location());
-        return 302;
+        return kResultRedirect;
     }
     answer = std::move(req);
-    return 0;
+    return kResultOk;
 }
+
+namespace {
+
+std::string HostOf(const std::wstring& url) {
+    UrlParts parts;
+    return CrackUrl(url, parts) ? platform::ToUtf8(parts.host) : platform::ToUtf8(url);
+}
+
+// Collects an answer's bytes in blocks that are never moved, so that reading
+// up to the bound needs about the bound in memory, and decodes them once.
+class PageBuffer {
+  public:
+    void Append(const char* p, size_t n) {
+        while (n > 0) {
+            if (blocks_.empty() || used_ == kBlock) {
+                blocks_.push_back(std::make_unique<char[]>(kBlock));
+                used_ = 0;
+            }
+            size_t take = std::min(n, kBlock - used_);
+            std::memcpy(blocks_.back().get() + used_, p, take);
+            used_ += take;
+            p += take;
+            n -= take;
+            size_ += take;
+        }
+    }
+    uint64_t size() const { return size_; }
+    void DecodeInto(std::wstring& text) const {
+        text.reserve(text.size() + size_);
+        platform::Utf8Decoder decoder;
+        for (size_t i = 0; i < blocks_.size(); ++i) {
+            size_t n = i + 1 == blocks_.size() ? used_ : kBlock;
+            decoder.Feed(std::string_view(blocks_[i].get(), n), text);
+        }
+        decoder.Finish(text);
+    }
+
+  private:
+    static constexpr size_t kBlock = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t used_ = 0;
+    uint64_t size_ = 0;
+};
+
+}  // namespace
 
 int CHttpTransfer::GetHTMLPage(const std::wstring& url, std::wstring& text) {
     std::wstring current = url;
@@ -287,26 +374,29 @@ int CHttpTransfer::GetHTMLPage(const std::wstring& url, std::wstring& text) {
             std::unique_ptr<CHttpAnswer> answer;
             std::wstring location;
             int r = RequestHTTP(current, answer, location, 1, nullptr);
-            if (r == 302) {
+            if (r == kResultRedirect) {
                 LogWarnW("CVideoDownloader", L"ParseHTMLContainer redirect to %ls",
                          location.c_str());
                 current = MakeAbsoluteUrl(location, url);
                 continue;
             }
-            if (r != 0) return -1;
-            platform::Utf8Decoder decoder;
+            if (r != kResultOk) return kResultFailed;
+            PageBuffer page;
             char buf[kPiece];
-            uint64_t total = 0;
             while (size_t n = answer->Read(buf, sizeof buf)) {
-                total += n;
-                if (total > kMaxPageBytes) ThrowCurl(CURLE_FILESIZE_EXCEEDED);
-                decoder.Feed(std::string_view(buf, n), text);
+                if (page.size() + n > kMaxPageBytes)
+                    ThrowCurl(CURLE_FILESIZE_EXCEEDED,
+                              "The page is larger than the 64 MiB a page may have",
+                              HostOf(current));
+                page.Append(buf, n);
                 if (owner_ && owner_->IsAborted()) return kResultStopped;
             }
-            decoder.Finish(text);
-            return 0;
+            page.DecodeInto(text);
+            return kResultOk;
         }
-        return -1;
+        if (owner_)
+            owner_->SetError(platform::FromUtf8("Too many redirects from " + HostOf(current)));
+        return kResultFailed;
     } catch (const CNetException& e) {
         if (owner_ && e.code == kNetErrorBase + CURLE_ABORTED_BY_CALLBACK && owner_->IsAborted())
             return kResultStopped;
@@ -336,27 +426,42 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
     auto fail = [&](const std::string& text) {
         LogError("CVideoDownloader", "GetFLVFile() Error: %s", text.c_str());
         if (owner_) owner_->SetError(platform::FromUtf8(text));
-        return -1;
+        return kResultFailed;
     };
+    struct VideoFetch {
+        bool& flag;
+        explicit VideoFetch(bool& f) : flag(f) { flag = true; }
+        ~VideoFetch() { flag = false; }
+    } videoFetch(videoFetch_);
     try {
         std::wstring current = url;
         std::unique_ptr<CHttpAnswer> answer;
-        int r = -1;
+        int r = kResultFailed;
         for (int count = 10; count > 0; --count) {
             std::wstring location;
             r = RequestHTTP(current, answer, location, 1, nullptr);
-            if (r != 302) break;
-            if (location.empty())
-                throw CTransferFailure{platform::Format("can not connect to flv url, %d", r)};
+            if (r != kResultRedirect) break;
             current = location;
             LogInfoW("CVideoDownloader::GetFLVFile", L"Redirect to new location: %ls",
                      current.c_str());
         }
-        if (r != 0 || !answer)
+        if (r == kResultRedirect)
+            throw CTransferFailure{"Too many redirects from " + HostOf(current)};
+        if (r != kResultOk || !answer)
             throw CTransferFailure{platform::Format("can not connect to flv url, %d", r)};
         finalUrl = current;
+        // An error answer is not a video.
+        long status = answer->Status();
+        if (status < 200 || status > 299) {
+            std::string reason = answer->StatusText();
+            throw CTransferFailure{platform::Format("HTTP %ld%s%s from %s", status,
+                                                    reason.empty() ? "" : " ", reason.c_str(),
+                                                    HostOf(current).c_str())};
+        }
         DownloadFile(*answer, path, contentLength, bytesReceived);
-        return 0;
+        if (bytesReceived == 0 && !(owner_ && owner_->IsAborted()))
+            throw CTransferFailure{"The video server " + HostOf(current) + " sent no data"};
+        return kResultOk;
     } catch (const CTransferFailure& f) {
         return fail(f.text);
     } catch (const CNetException& e) {
@@ -369,7 +474,7 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
         if (owner_) owner_->SetError(platform::FromUtf8(e.message));
         return e.code;
     } catch (...) {
-        return -1;
+        return kResultFailed;
     }
 }
 
@@ -379,11 +484,15 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
     contentLength = 0;
     bytesReceived = 0;
     std::string file = platform::ToUtf8(path);
-    int fd = ::open(file.c_str(), O_CREAT | O_TRUNC | O_RDWR | O_CLOEXEC, 0644);
+    // The temporary file was reserved empty by the naming; it is written
+    // only as a plain file of ours, never through a link.
+    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-        LogError("CVideoDownloader::DownloadFile", "Open file failed: %s, %d\n", file.c_str(),
-                 errno);
-        throw CTransferFailure{"can not create output file"};
+        int err = errno;
+        LogError("CVideoDownloader::DownloadFile", "Open file failed: %s, %d\n", file.c_str(), err);
+        throw CTransferFailure{"can not create output file " + file + ": " + std::strerror(err)};
     }
     struct Closer {
         int fd;
@@ -391,8 +500,8 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
     } closer{fd};
     uint64_t length = 0;
     if (!answer.ContentLength(length))
-        throw CTransferFailure{
-            "Can not download the FLV file, please check your network connection."};
+        throw CTransferFailure{"The video server sent no Content-Length, so the download can not "
+                               "be checked for completeness"};
     contentLength = length;
     std::string out;
     out.reserve(1 << 20);
@@ -402,9 +511,10 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
             ssize_t w = ::write(fd, out.data() + done, out.size() - done);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
+                int err = w < 0 ? errno : ENOSPC;
                 LogError("CVideoDownloader::DownloadFile", "Write file failed: %s, %d\n",
-                         file.c_str(), errno);
-                throw CTransferFailure{"Write file failed"};
+                         file.c_str(), err);
+                throw CTransferFailure{"Write file failed: " + file + ": " + std::strerror(err)};
             }
             done += static_cast<size_t>(w);
         }
@@ -425,5 +535,10 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
         }
     }
     flush();
-    if (received < length) throw CTransferFailure{"Network error, can not get FLV file"};
+    if (received < length && owner_ && owner_->IsAborted())
+        throw CTransferFailure{"Network error, can not get FLV file"};
+    if (received < length)
+        throw CTransferFailure{platform::Format(
+            "Network error, can not get FLV file: the connection ended after %llu of %llu bytes",
+            static_cast<unsigned long long>(received), static_cast<unsigned long long>(length))};
 }

@@ -33,6 +33,8 @@ class CHttpAnswer {
     virtual long Status() const = 0;
     // The Content-Length header; false when the answer has none.
     virtual bool ContentLength(uint64_t& length) const = 0;
+    // The reason phrase of the status line, made safe to show.
+    virtual std::string StatusText() const { return ""; }
     // At most `max` bytes; 0 at the end of the answer.
     virtual size_t Read(char* buf, size_t max) = 0;
 };
@@ -58,10 +60,15 @@ class CHttpTransfer {
 
     // A page answer beyond this many bytes fails like a network failure.
     static constexpr uint64_t kMaxPageBytes = 64ull << 20;
+    // Slowest rates that do not fail an answer within the low-speed window:
+    // about 1 KiB in two minutes for a video, 256 bytes a second for a page.
+    static constexpr long kMinVideoBytesPerSecond = 9;
+    static constexpr long kMinPageBytesPerSecond = 256;
 
   private:
     IHttpOwner* owner_;
     bool useCache_;
+    bool videoFetch_ = false;
 };
 
 // Initialises libcurl once for the process, before the first handle.
@@ -69,7 +76,11 @@ void EnsureCurlInit();
 // What every libcurl request of ours shares (a CURL* easy handle): http and
 // https only, no signals, connect and low-speed time-outs, the authorities
 // to trust from CURL_CA_BUNDLE, SSL_CERT_FILE and SSL_CERT_DIR.
-void ApplyCommonCurlOptions(void* easy);
+// `minBytesPerSecond` sets the low-speed limit.
+void ApplyCommonCurlOptions(void* easy, long minBytesPerSecond);
+// The window, in seconds, in which an answer slower than its least rate
+// fails (120 unless a test shortens it).
+void SetLowSpeedTime(long seconds);
 // The Accept-Charset, Accept and Accept-Language lines of every request.
 extern const char* const kAcceptHeaderLines[3];
 

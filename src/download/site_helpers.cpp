@@ -1,9 +1,13 @@
 #include "download/site_helpers.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cwctype>
 
 #include "app/helpers.h"
 #include "download/url.h"
@@ -115,15 +119,31 @@ void ReplaceIllegalFileChars(std::wstring& text, wchar_t replacement) {
         if (std::wstring_view(L":/\\*?\"<>|").find(c) != std::wstring_view::npos) c = replacement;
 }
 
+namespace {
+
+// Characters that hide or disguise a name: C1 controls, zero-width marks and
+// the bidirectional embeddings, overrides and isolates.
+bool IsInvisibleOrControl(wchar_t c) {
+    auto u = static_cast<uint32_t>(c);
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x200B && u <= 0x200F) ||
+           (u >= 0x202A && u <= 0x202E) || (u >= 0x2060 && u <= 0x2064) ||
+           (u >= 0x2066 && u <= 0x2069) || u == 0xFEFF || u == 0x061C;
+}
+
+}  // namespace
+
 std::wstring MakeSafeFileName(std::wstring name, wchar_t replacement) {
     // A numeric reference of code 0 ends the title, as it would a C string.
     size_t nul = name.find(L'\0');
     if (nul != std::wstring::npos) name.erase(nul);
     ReplaceIllegalFileChars(name, replacement);
     for (wchar_t& c : name)
-        if (c < L' ' || c == 0x7F) c = replacement;
-    // An empty name stays empty: the file is then named by its extension.
-    if (name == L"." || name == L"..") name = std::wstring(1, replacement) + name;
+        if (IsInvisibleOrControl(c)) c = replacement;
+    // A name must not be hidden: leading dots (and an empty name, which would
+    // leave only ".ext") become one replacement character.
+    size_t dots = name.find_first_not_of(L'.');
+    if (dots == std::wstring::npos) dots = name.size();
+    if (dots > 0 || name.empty()) name.replace(0, dots, 1, replacement);
     return name;
 }
 
@@ -139,18 +159,92 @@ std::wstring FitNameBytes(const std::wstring& name, const std::wstring& suffix, 
     return name.substr(0, keep);
 }
 
-std::wstring MakeUniquePath(const std::wstring& folder, const std::wstring& name,
-                            const std::wstring& extension) {
-    CreateFolderTree(folder);
-    std::wstring path;
-    for (int i = 0; i < 1000; ++i) {
-        std::wstring candidate = i == 0 ? name : platform::FormatW(L"%ls_%03d", name.c_str(), i);
-        path = folder + L"/" + candidate + L"." + extension;
-        int fd = ::open(platform::ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 && errno == ENOENT) return path;
-        if (fd >= 0) ::close(fd);
+namespace {
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
+std::wstring Candidate(const std::wstring& folder, const std::wstring& name,
+                       const std::wstring& extension, int i) {
+    std::wstring stem = i == 0 ? name : platform::FormatW(L"%ls_%03d", name.c_str(), i);
+    return folder + L"/" + stem + L"." + extension;
+}
+
+// The base name and number of a path made by Candidate.
+void SplitCandidate(const std::wstring& path, std::wstring& folder, std::wstring& name,
+                    std::wstring& extension, int& number) {
+    size_t slash = path.rfind(L'/');
+    folder = slash == std::wstring::npos ? L"." : path.substr(0, slash);
+    std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    size_t dot = file.rfind(L'.');
+    extension = dot == std::wstring::npos ? L"" : file.substr(dot + 1);
+    name = dot == std::wstring::npos ? file : file.substr(0, dot);
+    number = 0;
+    size_t n = name.size();
+    if (n > 4 && name[n - 4] == L'_' && iswdigit(name[n - 3]) && iswdigit(name[n - 2]) &&
+        iswdigit(name[n - 1])) {
+        number = (name[n - 3] - L'0') * 100 + (name[n - 2] - L'0') * 10 + (name[n - 1] - L'0');
+        name.resize(n - 4);
     }
-    return path;
+}
+
+}  // namespace
+
+std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& name,
+                               const std::wstring& extension, int first) {
+    CreateFolderTree(folder);
+    for (int i = first; i < 1000; ++i) {
+        std::wstring path = Candidate(folder, name, extension, i);
+        std::string final = platform::ToUtf8(path);
+        if (PathExists(final)) continue;
+        int fd = ::open((final + ".cvt").c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            // The final name may have been taken while the temporary one was made.
+            if (!PathExists(final)) return path;
+            ::unlink((final + ".cvt").c_str());
+            continue;
+        }
+        if (errno != EEXIST && errno != ELOOP) return L"";
+    }
+    return L"";
+}
+
+namespace {
+
+// Moves `from` to `to` unless `to` exists. 0, EEXIST, or another errno.
+int MoveNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    // A file system without the flag: a hard link never replaces either.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
+}  // namespace
+
+std::wstring FinishOutputFile(const std::wstring& tempPath, const std::wstring& finalPath) {
+    std::string from = platform::ToUtf8(tempPath);
+    int r = MoveNoReplace(from, platform::ToUtf8(finalPath));
+    if (r == 0) return finalPath;
+    if (r != EEXIST) return L"";
+    std::wstring folder, name, extension;
+    int number = 0;
+    SplitCandidate(finalPath, folder, name, extension, number);
+    for (int i = std::max(number + 1, 1); i < 1000; ++i) {
+        std::wstring path = Candidate(folder, name, extension, i);
+        std::string to = platform::ToUtf8(path);
+        // Another download's temporary file reserves its name.
+        if (PathExists(to + ".cvt")) continue;
+        r = MoveNoReplace(from, to);
+        if (r == 0) return path;
+        if (r != EEXIST) return L"";
+    }
+    return L"";
 }
 
 bool FitNameToFolder(const std::wstring& outputFolder, std::wstring& name) {
@@ -167,7 +261,7 @@ bool BuildOutputPaths(const std::wstring& outputFolder, const std::wstring& site
     if (!FitNameToFolder(outputFolder, baseName)) return false;
     // Room for "_999", the extension and ".cvt" within one component.
     baseName = FitNameBytes(baseName, L"_999." + extension + L".cvt", kMaxNameBytes);
-    finalPath = MakeUniquePath(JoinPath(outputFolder, siteFolder), baseName, extension);
-    tempPath = finalPath + L".cvt";
-    return true;
+    finalPath = ReserveOutputPath(JoinPath(outputFolder, siteFolder), baseName, extension);
+    tempPath = finalPath.empty() ? L"" : finalPath + L".cvt";
+    return !finalPath.empty();
 }

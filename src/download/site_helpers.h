@@ -26,27 +26,37 @@ std::wstring DecodeEntities(const std::wstring& text);
 // Replaces : / \ * ? " < > | with the replacement.
 void ReplaceIllegalFileChars(std::wstring& text, wchar_t replacement);
 
-// Makes a title or id safe as one file-name component: the nine characters
-// replaced, NUL and controls replaced, "." and ".." never left alone; an
-// empty name stays empty.
+// Makes a title or id safe as one file-name component: the nine characters,
+// controls (C0, DEL, C1) and invisible or direction-changing marks replaced;
+// leading dots, or an empty name, become one replacement character, so the
+// file is never hidden.
 std::wstring MakeSafeFileName(std::wstring name, wchar_t replacement);
 
 // Cuts `name` on a character boundary so that name + suffix fits `maxBytes`
 // bytes of UTF-8.
 std::wstring FitNameBytes(const std::wstring& name, const std::wstring& suffix, size_t maxBytes);
 
-// folder/name.ext, or name_001.ext ... name_999.ext when taken; the folder
-// is created first.
-std::wstring MakeUniquePath(const std::wstring& folder, const std::wstring& name,
-                            const std::wstring& extension);
+// Reserves a download's name in `folder` (created first): the first of
+// name.ext, name_001.ext ... name_999.ext (from number `first` on) whose final
+// file does not exist and whose temporary file, final + ".cvt", this call
+// could create, empty, exclusively and not through a link. The final path, or
+// empty when no name is free.
+std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& name,
+                               const std::wstring& extension, int first = 0);
 
-// The design's length rule for an output name: room = 252 - folder length.
+// Moves a finished temporary file to its final name without ever replacing a
+// file: when the name was taken meanwhile, the next free name of the same
+// _NNN rule is used. The path used, or empty when the move failed.
+std::wstring FinishOutputFile(const std::wstring& tempPath, const std::wstring& finalPath);
+
+// The length rule for an output name: room = 252 - folder length.
 // False when there is no room; else `name` is cut to the room.
 bool FitNameToFolder(const std::wstring& outputFolder, std::wstring& name);
 
 // Final and temporary path of a download: the name made safe and cut to the
 // folder's room and to 255 bytes (".cvt" and any "_NNN" included), then
-// made unique in the site's subfolder. False when the folder leaves no room.
+// reserved in the site's subfolder (ReserveOutputPath). False when the folder
+// leaves no room or no name is free.
 bool BuildOutputPaths(const std::wstring& outputFolder, const std::wstring& siteFolder,
                       std::wstring baseName, const std::wstring& extension, std::wstring& finalPath,
                       std::wstring& tempPath);

@@ -5,6 +5,7 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "download/site_helpers.h"
 #include "platform/text.h"
 
 CVideoDownloader::CVideoDownloader(platform::IPostTarget* mainWindow) : mainWindow_(mainWindow) {}
@@ -112,14 +113,18 @@ void CVideoDownloader::Run() {
                     Set(finalPath_, fin);
                     Set(tempPath_, tmp);
                     int d = DownloadFLV(site->flvAddress);
-                    if (d == 0) {
-                        std::string from = platform::ToUtf8(tmp), to = platform::ToUtf8(fin);
-                        bool moved = std::rename(from.c_str(), to.c_str()) == 0;
-                        if (!moved) {
+                    if (d == kResultOk) {
+                        std::wstring used = FinishOutputFile(tmp, fin);
+                        if (used.empty()) {
                             std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-                            moved = std::rename(from.c_str(), to.c_str()) == 0;
+                            used = FinishOutputFile(tmp, fin);
                         }
-                        if (moved) {
+                        if (!used.empty()) {
+                            if (used != fin)
+                                LogWarnW("CVideoDownloader", L"%ls was taken meanwhile, saved as %ls",
+                                         fin.c_str(), used.c_str());
+                            Set(finalPath_, used);
+                            Set(tempPath_, L"");
                             finished = true;
                             PostDone();
                             break;
@@ -129,6 +134,9 @@ void CVideoDownloader::Run() {
                         Set(tempPath_, L"");
                         PostStatus(kStatusNoVideo);
                     } else {
+                        // A failed attempt leaves nothing behind.
+                        std::remove(platform::ToUtf8(tmp).c_str());
+                        Set(tempPath_, L"");
                         PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
                     }
                 }

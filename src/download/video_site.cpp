@@ -1,6 +1,10 @@
 #include "download/video_site.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/folders.h"
+#include "app/helpers.h"
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
@@ -51,11 +55,20 @@ int CVideoSite::ExtractTitle(const std::wstring& page) {
 
 bool CVideoSite::MakeOutputName(const std::wstring& outputFolder, bool useTitle,
                                 std::wstring& finalPath, std::wstring& tempPath) {
+    std::wstring name = useTitle ? title : videoId;
+    if (!FitNameToFolder(outputFolder, name)) {
+        ShowBox(L"File name exceed max length, please change the output folder to a shorten one!",
+                platform::MB_OK);
+        return false;
+    }
     if (BuildOutputPaths(outputFolder, siteName, useTitle ? title : videoId, extension, finalPath,
                          tempPath))
         return true;
-    ShowBox(L"File name exceed max length, please change the output folder to a shorten one!",
-            platform::MB_OK);
+    int err = errno;
+    owner->SetError(platform::FormatW(L"Can not create a file in %ls: %s",
+                                      JoinPath(outputFolder, siteName).c_str(),
+                                      std::strerror(err ? err : EEXIST)));
+    owner->PostStatus(kStatusNoVideo);
     return false;
 }
 
@@ -86,29 +99,6 @@ std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISite
     return site;
 }
 
-CYouTubeSite::CYouTubeSite(const std::wstring& address) {
-    siteName = L"YouTube";
-    siteKind = kSiteYouTube;
-    pageAddress = address;
-}
-
-std::wstring CYouTubeSite::GetVideoId() {
-    size_t pos = pageAddress.find(L"?v=");
-    videoId = (pos == std::wstring::npos || pos == 0) ? L"youtube" : pageAddress.substr(pos + 3);
-    return videoId;
-}
-
-int CYouTubeSite::Prepare() {
-    SettingsData s = GetSettings().Get();
-    SetUser(s.YTUser);
-    SetPassword(s.YTPasswd);
-    if (user_.empty()) return 0;
-    int r = Login(videoId, user_, password_);
-    if (r == 0) r = ConfirmAgeVerify(videoId);
-    if (r != 0) owner->PostStatus(kStatusFailed);
-    return r;
-}
-
 int CVideoSite::PostForm(int before, int after, const std::wstring& url, const std::wstring& body,
                          const char* name) {
     owner->PostStatus(before);
@@ -117,56 +107,23 @@ int CVideoSite::PostForm(int before, int after, const std::wstring& url, const s
         std::unique_ptr<CHttpAnswer> answer;
         std::wstring location;
         int r = http.RequestHTTP(url, answer, location, 0, &body);
+        if (r == kResultOk) {
+            // The form came back instead of leading on: the site refused it.
+            UrlParts parts;
+            CrackUrl(url, parts);
+            std::wstring text = platform::FormatW(L"%s at %ls was refused (HTTP %ld)", name,
+                                                  parts.host.c_str(), answer->Status());
+            if (std::strcmp(name, "Login") == 0)
+                text += L"; check the user name and password in the settings";
+            owner->SetError(text);
+        }
         answer.reset();
-        if (r != 302) return -1;
+        if (r != kResultRedirect) return kResultFailed;
         owner->PostStatus(after);
-        return 0;
+        return kResultOk;
     } catch (const CNetException& e) {
         CHttpTransfer::ReportException(name, e);
+        owner->SetError(platform::FromUtf8(e.message));
         return e.code;
     }
-}
-
-int CYouTubeSite::Login(const std::wstring&, const std::wstring& user,
-                        const std::wstring& password) {
-    std::wstring body = L"current_form=loginForm&next=/&username=" + user + L"&password=" +
-                        password + L"&action_login=Log%20In";
-    return PostForm(kStatusLogin, kStatusLoggedIn, std::wstring(L"http://") + kYouTubeFormsHost + L"/login?next_url=/",
-                    body, "Login");
-}
-
-int CYouTubeSite::ConfirmAgeVerify(const std::wstring&) {
-    return PostForm(kStatusAgeConfirm, kStatusAgeConfirmed,
-                    std::wstring(L"http://") + kYouTubeFormsHost + L"/verify_age?next_url=/",
-                    L"next_url=/&action_confirm=Confirm", "ConfirmAgeVerify");
-}
-
-int CYouTubeSite::ParsePage(const std::wstring& page) {
-    static const CPattern kToken(L", \"t\": \"([^\"]+)\"");
-    static const CPattern kTitle(L"<title>YouTube - ([^<]*)</title>", CPattern::kCaseless);
-    std::vector<std::wstring> g;
-    if (!kToken.FindLast(page, g)) return kResultNoVideo;
-    UrlParts parts;
-    if (!CrackUrl(pageAddress, parts)) return kResultNoVideo;
-    flvAddress = L"http://" + parts.host + L"/get_video.php?video_id=" + videoId + L"&t=" + g[1];
-    switch (GetSettings().Get().YoutubeFMT) {
-        case 1:
-            flvAddress += L"&fmt=18";
-            extension = L"mp4";
-            break;
-        case 2:
-            flvAddress += L"&fmt=17";
-            extension = L"3gp";
-            break;
-        default:
-            break;
-    }
-    owner->PostStatus(kStatusVideoAddress);
-    if (kTitle.FindLast(page, g)) {
-        title = g[1];
-        owner->PostTitle(title);
-    } else {
-        title = videoId;
-    }
-    return 0;
 }

@@ -137,7 +137,7 @@ TEST_F(Transfer, VideoRedirectChainsAndRelativeLocation) {
     EXPECT_EQ(owner_.lastProgress, 1000u);
     EXPECT_EQ(testsupport::ReadFile(dir_ / "a.flv").size(), 100000u);
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c1", Out("b.flv"), final_, length_, received_), -1);
-    EXPECT_EQ(owner_.lastError, L"can not connect to flv url, 302");
+    EXPECT_EQ(owner_.lastError, L"Too many redirects from v.test");
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c0", Out("b.flv"), final_, length_, received_), -1);
     owner_.lastError.clear();
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/rel", Out("c.flv"), final_, length_, received_), -1);
@@ -151,21 +151,22 @@ TEST_F(Transfer, NoLengthShortBodyAndZeroLength) {
              {"host": "v.test", "path": "/empty", "body": ""})");
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/nolen", Out("n.flv"), final_, length_, received_),
               -1);
-    EXPECT_EQ(owner_.lastError,
-              L"Can not download the FLV file, please check your network connection.");
+    EXPECT_NE(owner_.lastError.find(L"no Content-Length"), std::wstring::npos);
     EXPECT_EQ(testsupport::ReadFile(dir_ / "n.flv"), "");
     int r = http_.GetFLVFile(L"http://v.test/short", Out("s.flv"), final_, length_, received_);
     EXPECT_GT(r, kNetErrorBase);
     EXPECT_EQ(length_, 100000u);
     r = http_.GetFLVFile(L"http://v.test/liar", Out("l.flv"), final_, length_, received_);
     EXPECT_NE(r, 0);
+    // An empty answer is no video.
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/empty", Out("e.flv"), final_, length_, received_),
-              0);
-    EXPECT_EQ(received_, 0u);
+              -1);
+    EXPECT_EQ(owner_.lastError, L"The video server v.test sent no data");
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/nolen", L"/nonexistent/dir/x.flv", final_, length_,
                                received_),
               -1);
-    EXPECT_EQ(owner_.lastError, L"can not create output file");
+    EXPECT_EQ(owner_.lastError,
+              L"can not create output file /nonexistent/dir/x.flv: No such file or directory");
 }
 
 TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
@@ -238,4 +239,63 @@ TEST_F(Transfer, EndlessPageFailsAtTheBound) {
     int r = http_.GetHTMLPage(L"http://www.youtube.com/huge", page);
     EXPECT_EQ(r, kNetErrorBase + 63);  // file size exceeded
     EXPECT_FALSE(owner_.lastError.empty());
+}
+
+TEST_F(Transfer, ErrorAnswersAreNoVideo) {
+    Serve(R"({"host": "v.test", "path": "/moved", "status": 302, "headers": {"Location": "http://v.test/gone"}},
+             {"host": "v.test", "path": "/gone", "status": 404, "body": "<html>not here</html>"},
+             {"host": "v.test", "path": "/broken", "status": 500, "body": "oops"},
+             {"host": "v.test", "path": "/secret", "status": 403, "body": "no"})");
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/moved", Out("a.flv"), final_, length_, received_),
+              -1);
+    EXPECT_EQ(owner_.lastError, L"HTTP 404 Not Found from v.test");
+    EXPECT_EQ(final_, L"http://v.test/gone");
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/broken", Out("b.flv"), final_, length_, received_),
+              -1);
+    EXPECT_EQ(owner_.lastError, L"HTTP 500 Internal Server Error from v.test");
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/secret", Out("c.flv"), final_, length_, received_),
+              -1);
+    EXPECT_EQ(owner_.lastError, L"HTTP 403 Forbidden from v.test");
+    // A page is still read whatever its status.
+    std::wstring page;
+    EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/gone", page), 0);
+    EXPECT_EQ(page, L"<html>not here</html>");
+}
+
+TEST_F(Transfer, DrippingAnswersFailButSlowOnesFinish) {
+    SetLowSpeedTime(2);
+    Serve(R"({"host": "v.test", "path": "/drip", "body_size": 100000, "drip": 1},
+             {"host": "v.test", "path": "/page", "body_size": 100000, "drip": 0.02},
+             {"host": "v.test", "path": "/slow", "body_size": 60, "drip": 0.05})");
+    auto t0 = std::chrono::steady_clock::now();
+    int r = http_.GetFLVFile(L"http://v.test/drip", Out("d.flv"), final_, length_, received_);
+    EXPECT_EQ(r, kNetErrorBase + 28) << platform::ToUtf8(owner_.lastError);  // timed out
+    std::wstring page;
+    EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/page", page), kNetErrorBase + 28);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(60));
+    // 20 bytes a second is slow but moving: a video gets through.
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/slow", Out("s.flv"), final_, length_, received_), 0);
+    EXPECT_EQ(received_, 60u);
+    SetLowSpeedTime(120);
+}
+
+namespace {
+uint64_t PeakKiB() {
+    std::string status = testsupport::ReadFile("/proc/self/status");
+    size_t at = status.find("VmHWM:");
+    return at == std::string::npos ? 0 : std::strtoull(status.c_str() + at + 6, nullptr, 10);
+}
+}  // namespace
+
+TEST_F(Transfer, AnEndlessPageTakesAboutTheBoundInMemory) {
+    Serve(R"({"host": "www.youtube.com", "path": "/endless", "body_size": 104857600,
+              "content_length": false})");
+    testsupport::WriteFile("/proc/self/clear_refs", "5");  // resets the peak
+    uint64_t before = PeakKiB();
+    std::wstring page;
+    EXPECT_EQ(http_.GetHTMLPage(L"http://www.youtube.com/endless", page), kNetErrorBase + 63);
+    EXPECT_TRUE(page.empty());
+    uint64_t grown = PeakKiB() - before;
+    // The bound is 64 MiB; decoded as it came, the page took over 256 MiB.
+    EXPECT_LT(grown, 100u * 1024) << grown << " KiB";
 }

@@ -112,11 +112,18 @@ TEST_F(NicoVideo, FailedLoginIsStatus204) {
     refusing.UseAsProxy();
     EXPECT_EQ(Parse(L"http://www.nicovideo.jp/watch/sm9", site), -1);
     EXPECT_EQ(owner_.statuses, (std::vector<int>{100, 204}));
+    EXPECT_EQ(owner_.lastError,
+              L"Login at secure.nicovideo.jp was refused (HTTP 200); check the user name and "
+              L"password in the settings");
     // A certificate nobody vouches for: the network error code.
     owner_.statuses.clear();
     setenv("CURL_CA_BUNDLE", "/etc/ssl/certs/ca-certificates.crt", 1);
     EXPECT_EQ(Parse(L"http://www.nicovideo.jp/watch/sm9", site), kNetErrorBase + 60);
     EXPECT_EQ(owner_.statuses, (std::vector<int>{100, 204}));
+    // libcurl's own words and the host, never a blank.
+    EXPECT_NE(owner_.lastError.find(L"certificate"), std::wstring::npos)
+        << platform::ToUtf8(owner_.lastError);
+    EXPECT_NE(owner_.lastError.find(L"(secure.nicovideo.jp)"), std::wstring::npos);
     EXPECT_EQ(refusing.Requests().size(), 1u);
 }
 

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "download/site_helpers.h"
 #include "platform/text.h"
@@ -59,10 +62,19 @@ TEST(FileNames, IllegalCharactersAndHostileTitles) {
     std::wstring t = L"a:b?c*d\"e<f>g|h/i\\j";
     ReplaceIllegalFileChars(t, L'_');
     EXPECT_EQ(t, L"a_b_c_d_e_f_g_h_i_j");
-    EXPECT_EQ(MakeSafeFileName(L"..", L'_'), L"_..");
-    EXPECT_EQ(MakeSafeFileName(L".", L'_'), L"_.");
-    EXPECT_EQ(MakeSafeFileName(L"", L'_'), L"");  // named by its extension alone
-    EXPECT_EQ(MakeSafeFileName(L"../../etc/passwd", L'_'), L".._.._etc_passwd");
+    // No name is ever hidden: leading dots, or nothing, become one "_".
+    EXPECT_EQ(MakeSafeFileName(L"..", L'_'), L"_");
+    EXPECT_EQ(MakeSafeFileName(L".", L'_'), L"_");
+    EXPECT_EQ(MakeSafeFileName(L"...", L'_'), L"_");
+    EXPECT_EQ(MakeSafeFileName(L"", L'_'), L"_");
+    EXPECT_EQ(MakeSafeFileName(L".hidden.clip", L'_'), L"_hidden.clip");
+    EXPECT_EQ(MakeSafeFileName(L"a.b.", L'_'), L"a.b.");
+    EXPECT_EQ(MakeSafeFileName(L"../../etc/passwd", L'_'), L"__.._etc_passwd");
+    // Marks that disguise a name: a right-to-left override, zero-width
+    // characters, isolates and C1 controls.
+    EXPECT_EQ(MakeSafeFileName(L"clip\u202Eexe.flv", L'_'), L"clip_exe.flv");
+    EXPECT_EQ(MakeSafeFileName(L"a\u200Bb\u2066c\uFEFFd\u0085e\u009Bf", L'_'), L"a_b_c_d_e_f");
+    EXPECT_EQ(MakeSafeFileName(L"日本語 – ok", L'_'), L"日本語 – ok");
     EXPECT_EQ(MakeSafeFileName(std::wstring(L"cut\0here", 8), L'_'), L"cut");
     EXPECT_EQ(MakeSafeFileName(L"line\nbreak\ttab", L'_'), L"line_break_tab");
 }
@@ -88,11 +100,54 @@ TEST_F(OutputNaming, CollisionsAreNumbered) {
     EXPECT_EQ(f, site + L"/clip.flv");
     testsupport::WriteFile(ToUtf8(site + L"/clip.flv"), "x");
     testsupport::WriteFile(ToUtf8(site + L"/clip_001.flv"), "x");
-    // A temporary file of another download does not count.
-    testsupport::WriteFile(ToUtf8(site + L"/clip_002.flv.cvt"), "x");
+    // The temporary file of another download reserves its name.
+    testsupport::WriteFile(ToUtf8(site + L"/clip_002.flv.cvt"), "theirs");
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
+    EXPECT_EQ(f, site + L"/clip_003.flv");
+    EXPECT_EQ(t, site + L"/clip_003.flv.cvt");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(t)), "");  // reserved, empty
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(site + L"/clip_002.flv.cvt")), "theirs");
+    // The reservation holds against the next naming.
+    std::wstring f2, t2;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f2, t2));
+    EXPECT_EQ(f2, site + L"/clip_004.flv");
+}
+
+TEST_F(OutputNaming, LinksAreNeverFollowed) {
+    std::wstring site = Folder() + L"/YouTube";
+    std::wstring f, t;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"x", L"flv", f, t));
+    ::unlink(ToUtf8(t).c_str());
+    testsupport::WriteFile(dir_ / "outside", "keep");
+    // A dangling link at the final name and a link at a temporary name.
+    ASSERT_EQ(::symlink((dir_ / "nowhere").c_str(), ToUtf8(site + L"/clip.flv").c_str()), 0);
+    ASSERT_EQ(::symlink((dir_ / "outside").c_str(), ToUtf8(site + L"/clip_001.flv.cvt").c_str()),
+              0);
     ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
     EXPECT_EQ(f, site + L"/clip_002.flv");
-    EXPECT_EQ(t, site + L"/clip_002.flv.cvt");
+    EXPECT_EQ(testsupport::ReadFile(dir_ / "outside"), "keep");
+}
+
+TEST_F(OutputNaming, FinishingNeverReplacesAFile) {
+    std::wstring site = Folder() + L"/YouTube";
+    std::wstring f, t;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
+    testsupport::WriteFile(ToUtf8(t), "video");
+    // Files appear at the final name and at the next one meanwhile, and
+    // another download reserves the one after.
+    testsupport::WriteFile(ToUtf8(f), "planted");
+    testsupport::WriteFile(ToUtf8(site + L"/clip_001.flv"), "planted 1");
+    testsupport::WriteFile(ToUtf8(site + L"/clip_002.flv.cvt"), "");
+    EXPECT_EQ(FinishOutputFile(t, f), site + L"/clip_003.flv");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(f)), "planted");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(site + L"/clip_001.flv")), "planted 1");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(site + L"/clip_003.flv")), "video");
+    EXPECT_FALSE(std::filesystem::exists(ToUtf8(t)));
+    // A numbered name goes on counting from its number.
+    testsupport::WriteFile(ToUtf8(site + L"/clip_003.flv.cvt"), "again");
+    EXPECT_EQ(FinishOutputFile(site + L"/clip_003.flv.cvt", site + L"/clip_003.flv"),
+              site + L"/clip_004.flv");
+    EXPECT_EQ(FinishOutputFile(site + L"/missing.cvt", site + L"/x.flv"), L"");
 }
 
 TEST_F(OutputNaming, LongCjkTitleFitsOneComponent) {
@@ -121,7 +176,7 @@ TEST_F(OutputNaming, FolderOf240CharactersLeavesTwelve) {
 TEST_F(OutputNaming, HostileTitleStaysInSiteFolder) {
     std::wstring f, t;
     ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"../../escape", L"flv", f, t));
-    EXPECT_EQ(f, Folder() + L"/YouTube/.._.._escape.flv");
+    EXPECT_EQ(f, Folder() + L"/YouTube/__.._escape.flv");
     ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"..", L"flv", f, t));
-    EXPECT_EQ(f, Folder() + L"/YouTube/_...flv");
+    EXPECT_EQ(f, Folder() + L"/YouTube/_.flv");
 }

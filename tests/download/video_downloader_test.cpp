@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <unistd.h>
+
 #include "app/settings.h"
 #include "fakesites_harness.h"
 #include "platform/message_box.h"
@@ -24,6 +26,18 @@ constexpr const char* kRoutes = R"({"routes": [
    "headers": {"Location": "http://v1.test/video"}},
   {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=slow", "status": 302,
    "headers": {"Location": "http://v1.test/stall"}},
+  {"host": "www.youtube.com", "path": "/watch?v=drip", "body": "<title>YouTube - Clip</title>, \"t\": \"T4\""},
+  {"host": "www.youtube.com", "path": "/watch?v=drip2", "body": "<title>YouTube - Clip</title>, \"t\": \"T5\""},
+  {"host": "www.youtube.com", "path": "/watch?v=gone404", "body": "<title>YouTube - Gone</title>, \"t\": \"T6\""},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=drip2", "status": 302,
+   "headers": {"Location": "http://v1.test/drip2"}},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=drip", "status": 302,
+   "headers": {"Location": "http://v1.test/drip"}},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=gone404", "status": 302,
+   "headers": {"Location": "http://v1.test/gone"}},
+  {"host": "v1.test", "path": "/gone", "status": 404, "body": "<html>Not found</html>"},
+  {"host": "v1.test", "path": "/drip", "body_size": 30, "drip": 0.05},
+  {"host": "v1.test", "path": "/drip2", "body_size": 41, "drip": 0.05},
   {"host": "v1.test", "path": "/video", "body_size": 300000},
   {"host": "v1.test", "path": "/stall", "body_size": 300000, "stall_after": 50000}
 ]})";
@@ -171,6 +185,83 @@ TEST_F(Worker, StopDuringBodyRemovesTemporaryFile) {
     EXPECT_EQ(dl_.LastError(), L"Network error, can not get FLV file");
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv.cvt"));
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv"));
+}
+
+namespace {
+void WaitForFile(const std::string& path) {
+    for (int i = 0; i < 2000 && !std::filesystem::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+}
+}  // namespace
+
+TEST_F(Worker, AFilePlantedAtTheFinalNameSurvives) {
+    dl_.AddItem(L"http://www.youtube.com/watch?v=drip", 1);
+    ASSERT_TRUE(dl_.Start());
+    WaitForFile(out_ / "YouTube/drip.flv.cvt");
+    testsupport::WriteFile(out_ / "YouTube/drip.flv", "the user's own file");
+    auto got = RunToEnd();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back().msg, WM_DOWNLOAD_ALL_DONE);
+    EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/drip.flv"), "the user's own file");
+    EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/drip_001.flv").size(), 30u);
+    EXPECT_EQ(dl_.Report(1).finalPath, platform::FromUtf8(out_ / "YouTube/drip_001.flv"));
+    EXPECT_EQ(dl_.FinalPath(), dl_.Report(1).finalPath);
+}
+
+TEST_F(Worker, TwoRunsWithOneTitleKeepTheirOwnVideos) {
+    platform::QueuePostTarget otherQueue;
+    CVideoDownloader other(&otherQueue);
+    other.SetOutputFolder(platform::FromUtf8(out_.path()));
+    for (CVideoDownloader* d : {&dl_, &other}) d->SetUseTitleAsFileName(true);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=drip", 1);
+    other.AddItem(L"http://www.youtube.com/watch?v=drip2", 1);
+    ASSERT_TRUE(dl_.Start());
+    ASSERT_TRUE(other.Start());
+    RunToEnd();
+    while (auto m = otherQueue.Take(std::chrono::seconds(20)))
+        if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
+    // Each run's report names a file of its own size: 30 and 41 bytes.
+    std::string mine = testsupport::ReadFile(platform::ToUtf8(dl_.Report(1).finalPath));
+    std::string theirs = testsupport::ReadFile(platform::ToUtf8(other.Report(1).finalPath));
+    EXPECT_NE(dl_.Report(1).finalPath, other.Report(1).finalPath);
+    EXPECT_EQ(mine.size(), 30u);
+    EXPECT_EQ(theirs.size(), 41u);
+    EXPECT_EQ(theirs.substr(0, 30), mine);  // the same pattern, so compare lengths
+    EXPECT_TRUE(std::filesystem::exists(out_ / "YouTube/Clip.flv"));
+    EXPECT_TRUE(std::filesystem::exists(out_ / "YouTube/Clip_001.flv"));
+}
+
+TEST_F(Worker, APlantedLinkIsNotFollowed) {
+    std::filesystem::create_directories(out_ / "YouTube");
+    testsupport::TempDir elsewhere;
+    testsupport::WriteFile(elsewhere / "precious", "do not touch");
+    ASSERT_EQ(::symlink((elsewhere / "precious").c_str(), (out_ / "YouTube/ok.flv.cvt").c_str()), 0);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok", 1);
+    ASSERT_TRUE(dl_.Start());
+    RunToEnd();
+    EXPECT_EQ(testsupport::ReadFile(elsewhere / "precious"), "do not touch");
+    EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/ok_001.flv").size(), 300000u);
+    EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/ok.flv"));
+}
+
+TEST_F(Worker, AnErrorAnswerLeavesNothingBehind) {
+    dl_.SetRetryTimes(1);
+    dl_.AddItem(L"http://www.youtube.com/watch?v=gone404", 2);
+    ASSERT_TRUE(dl_.Start());
+    auto got = RunToEnd();
+    std::vector<Msg> want;
+    for (int a = 0; a < 2; ++a) {
+        for (int code : {104, 105, 108}) want.push_back(Status(code, 2));
+        want.push_back({WM_DOWNLOAD_TITLE, 2, 0});
+        want.push_back(Status(201, 2));
+        if (a == 0) want.push_back({WM_DOWNLOAD_RETRY, 1, 2});
+    }
+    want.push_back({WM_DOWNLOAD_ALL_DONE, 0, 0});
+    Expect(got, want);
+    EXPECT_EQ(dl_.LastError(), L"HTTP 404 Not Found from v1.test");
+    // Neither a video nor a temporary file of either attempt.
+    EXPECT_TRUE(std::filesystem::is_empty(out_ / "YouTube"));
 }
 
 namespace {
