@@ -56,7 +56,7 @@ SitePanel::SitePanel(CHistoryDb* history, QWidget* parent) : QFrame(parent), his
 
     auto* buttons = new QWidget(this);
     buttons->setProperty(kControlIdProperty, 1015);
-    auto* row = new QHBoxLayout(buttons);
+    auto* row = new QVBoxLayout(buttons);
     row->setContentsMargins(1, 0, 1, 1);
     for (int code : {1, 2}) {
         auto* b = new QPushButton(buttons);

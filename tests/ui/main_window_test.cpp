@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMimeData>
+#include <QClipboard>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
@@ -661,6 +664,95 @@ TEST_F(MainWindowRun, ClosingDuringARunWithYesStopsTheWorker) {
     t.start();
     win_.reset();
     EXPECT_LT(t.elapsed(), 6000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindow, RowsPastTheSixteenBitLimitAreNotQueued) {
+    setenv("http_proxy", "http://127.0.0.1:9", 1);  // nothing listens: no request leaves
+    QElapsedTimer t;
+    t.start();
+    const int rows = 65537;
+    for (int i = 0; i < rows; ++i)
+        Window().AddAddress(FromUtf8("http://www.youtube.com/watch?v=r" + std::to_string(i)));
+    std::printf("%d addresses added in %lld ms\n", rows, static_cast<long long>(t.elapsed()));
+    ASSERT_EQ(Model().rowCount(), rows);
+    EXPECT_EQ(Model().CheckedPendingCount(), rows);
+    Window().TaskView()->CheckHeader()->Toggle();  // all on
+    Window().TaskView()->CheckHeader()->Toggle();  // all off
+    EXPECT_EQ(Model().CheckedPendingCount(), 0);
+    Model().SetChecked(65535, true);
+    Model().SetChecked(65536, true);
+    Window().OnCommand(32855);
+    EXPECT_TRUE(Window().Downloading());
+    EXPECT_EQ(Window().StatusText(),
+              QString::fromStdWString(FormatW(LoadText(32900).c_str(), 65537)));
+    Window().OnCommand(32856);
+    EXPECT_FALSE(Window().Downloading());
+    // Download selected on such a row is refused the same way.
+    Select(65536);
+    Window().OnCommand(32835);
+    EXPECT_FALSE(Window().Downloading());
+}
+
+}  // namespace
+
+// ---- As a user does it, on a real X server ----
+
+namespace {
+
+std::string ScreenshotDir() {
+    std::string d = std::string(CLIPVANE_TEST_OUT_DIR) + "/screenshots";
+    std::filesystem::create_directories(d);
+    return d;
+}
+
+bool SaveScreenshot(QWidget* w, const std::string& name) {
+    // Let the last changes reach the screen first.
+    w->repaint();
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QScreen* screen = w->screen();
+    if (!screen) return false;
+    QPixmap shot = screen->grabWindow(w->winId());
+    return !shot.isNull() && shot.save(QString::fromStdString(ScreenshotDir() + "/" + name));
+}
+
+TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (Xvfb)";
+    CClipvaneDlg& w = Window();
+    w.resize(999, 600);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    w.TaskView()->setFocus();
+    QApplication::clipboard()->setText("http://www.youtube.com/watch?v=one");
+    SpinUntil([] { return false; }, 200);
+    QTest::keyClick(w.TaskView(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(SpinUntil([&] { return Model().rowCount() == 1; }, 5000));
+    SaveScreenshot(&w, "1-pasted.png");
+
+    bool completionSeen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* d = qobject_cast<ui::CompletionDialog*>(top);
+            if (!d || !d->isVisible() || completionSeen) continue;
+            completionSeen = true;
+            SaveScreenshot(&w, "3-finished.png");
+            SaveScreenshot(d, "4-completion.png");
+            d->reject();
+        }
+    });
+    poll.start(50);
+    QTest::mouseClick(w.ToolbarButton(7), Qt::LeftButton);
+    ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0 || !w.Downloading(); }, 30000));
+    SaveScreenshot(&w, "2-downloading.png");
+    ASSERT_TRUE(SpinUntil([&] { return completionSeen; }, 60000));
+    EXPECT_EQ(Model().CellText(0, 4), "160x120");
+    EXPECT_EQ(HistoryRows(), 1);
+    EXPECT_TRUE(w.SitePanelVisible());
+    std::printf("screenshots in %s\n", ScreenshotDir().c_str());
 }
 
 }  // namespace
