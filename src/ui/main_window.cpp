@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <sys/stat.h>
@@ -125,6 +126,8 @@ const std::vector<Accelerator>& AcceleratorTable() {
 // Longest stretch the window spends on its messages before it lets paint
 // and input events in.
 constexpr qint64 kMessageSliceMs = 8;
+// How soon a window that just emptied its queue looks again.
+constexpr int kRecheckMs = 10;
 
 std::wstring Text(unsigned id) {
     return LoadText(id);
@@ -398,9 +401,7 @@ void CClipvaneDlg::CreateAccelerators() {
         auto* s = new QShortcut(a.keys, this);
         s->setContext(Qt::WindowShortcut);
         const int id = a.command;
-        connect(s, &QShortcut::activated, this, [this, id] {
-            if (IsCommandEnabled(id)) OnCommand(id);
-        });
+        connect(s, &QShortcut::activated, this, [this, id] { OnCommand(id); });
     }
 }
 
@@ -556,17 +557,34 @@ void CClipvaneDlg::DrainMessages() {
     QElapsedTimer slice;
     slice.start();
     platform::PostedMessage m;
-    bool more = false;
-    while (blockingIntakes_ == 0) {
+    int handled = 0;
+    for (;;) {
+        if (blockingIntakes_ > 0) break;  // FinishIntakes wakes us again
         if (slice.elapsed() >= kMessageSliceMs) {
-            more = true;
+            // Let paint and input events in, then go on.
+            post_->Wake();
             break;
         }
-        if (!post_->Take(m)) break;
-        HandleMessage(m.msg, m.wParam, m.lParam);
+        if (post_->Take(m)) {
+            HandleMessage(m.msg, m.wParam, m.lParam);
+            ++handled;
+            continue;
+        }
+        if (handled > 0) {
+            // Busy: look again shortly, so that a storm of posts merges in
+            // the queue instead of waking us for each one.
+            if (!recheckPending_) {
+                recheckPending_ = true;
+                QTimer::singleShot(kRecheckMs, this, [this] {
+                    recheckPending_ = false;
+                    DrainMessages();
+                });
+            }
+            break;
+        }
+        if (post_->GoIdle()) break;
     }
     draining_ = false;
-    if (more) post_->Wake();
 }
 
 void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
@@ -606,6 +624,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             emit historyChanged();
             break;
         case WM_LANGUAGE_CHANGED:
+            progressFormat_.clear();
             model_->RetranslateHeaders();
             sitePanel_->Retranslate();
             SetStatusText();
@@ -626,14 +645,15 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
 void CClipvaneDlg::OnProgress(unsigned permille, int row) {
     if (row == -1 || !downloader_ || !downloading_) return;
     model_->SetProgress(row, static_cast<int>(permille));
-    std::wstring title = downloader_->Report(static_cast<uint16_t>(row)).title;
+    std::wstring title = downloader_->Title();
     if (title.size() > 100) title.resize(100);
     const std::wstring got =
         FormatGroupedNumber(std::to_wstring(downloader_->BytesReceived()), 0);
     const std::wstring total =
         FormatGroupedNumber(std::to_wstring(downloader_->ContentLength()), 0);
+    if (progressFormat_.empty()) progressFormat_ = Text(32827);
     SetStatusText(
-        platform::FormatW(Text(32827).c_str(), title.c_str(), got.c_str(), total.c_str()));
+        platform::FormatW(progressFormat_.c_str(), title.c_str(), got.c_str(), total.c_str()));
 }
 
 void CClipvaneDlg::OnStatus(intptr_t lParam) {

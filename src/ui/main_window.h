@@ -198,6 +198,8 @@ class CClipvaneDlg : public QDialog {
     bool closing_ = false;
     bool draining_ = false;
     bool finishingIntakes_ = false;
+    bool recheckPending_ = false;
+    std::wstring progressFormat_;  // string 32827, read once per language
     int majorVersion_ = 0;
     int tipIndex_ = 0;
     QString statusText_;

@@ -31,10 +31,7 @@ void WindowPostTarget::Post(unsigned msg, uintptr_t wParam, intptr_t lParam) {
 
 bool WindowPostTarget::Take(platform::PostedMessage& out) {
     std::lock_guard lock(mutex_);
-    if (queue_.empty()) {
-        wakePosted_ = false;
-        return false;
-    }
+    if (queue_.empty()) return false;
     out = queue_.front();
     queue_.pop_front();
     return true;
@@ -42,9 +39,20 @@ bool WindowPostTarget::Take(platform::PostedMessage& out) {
 
 void WindowPostTarget::Wake() {
     std::lock_guard lock(mutex_);
-    if (!receiver_ || queue_.empty()) return;
+    if (!receiver_) return;
+    if (queue_.empty()) {
+        wakePosted_ = false;  // idle: the next post wakes the window
+        return;
+    }
     wakePosted_ = true;
     QCoreApplication::postEvent(receiver_, new QEvent(kMessagesEvent));
+}
+
+bool WindowPostTarget::GoIdle() {
+    std::lock_guard lock(mutex_);
+    if (!queue_.empty()) return false;
+    wakePosted_ = false;
+    return true;
 }
 
 size_t WindowPostTarget::Pending() const {

@@ -1,6 +1,9 @@
 #pragma once
 // The posting target of a window: numbered messages from any thread wait in
 // one ordered queue and reach the window as a custom event on its thread.
+// Only the first message after the window went idle posts an event; while
+// the window is awake (it looks again shortly after emptying the queue)
+// posting is a push under a lock.
 // A progress message (5121) that follows one for the same row replaces it,
 // so a storm of them costs the window one handling per batch; nothing else
 // is merged, dropped or reordered.
@@ -24,11 +27,14 @@ class WindowPostTarget : public platform::IPostTarget {
     void Detach();
 
     void Post(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
-    // Takes the oldest message; false when none waits. A wake event is
-    // posted again whenever the queue turns from empty to non-empty.
+    // Takes the oldest message; false when none waits.
     bool Take(platform::PostedMessage& out);
+    // The window has taken everything and goes idle: the next post wakes it
+    // with an event. False (and still awake) when a message came meanwhile.
+    bool GoIdle();
     size_t Pending() const;
-    // Wakes the window again after it stopped taking messages early.
+    // Wakes the window again after it stopped taking messages early (or
+    // lets it go idle when nothing waits).
     void Wake();
 
   private:

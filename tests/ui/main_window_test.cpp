@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMimeData>
 #include <QClipboard>
 #include <QPushButton>
@@ -753,6 +755,113 @@ TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
     EXPECT_EQ(HistoryRows(), 1);
     EXPECT_TRUE(w.SitePanelVisible());
     std::printf("screenshots in %s\n", ScreenshotDir().c_str());
+}
+
+}  // namespace
+
+// ---- Commands and their dialogs ----
+
+namespace {
+
+// Runs `act` on the first visible dialog of type D as soon as it opens.
+template <class D, class F>
+void WhenOpen(QObject* owner, F act) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
+                timer->stop();
+                act(d);
+                timer->deleteLater();
+                return;
+            }
+        }
+    });
+    timer->start(10);
+}
+
+TEST_F(MainWindow, AddAddressesDialogAddsEveryLineInOrder) {
+    WhenOpen<ui::AddAddressesDialog>(&Window(), [](ui::AddAddressesDialog* d) {
+        d->Editor()->setPlainText(
+            "http://www.youtube.com/watch?v=1\n\nhttp://www.youtube.com/watch?v=2\n"
+            "http://www.youtube.com/watch?v=1\n");
+        d->accept();
+    });
+    Window().OnCommand(32783);
+    ASSERT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(Model().TaskAt(0)->source, L"http://www.youtube.com/watch?v=1");
+    EXPECT_EQ(Model().TaskAt(1)->source, L"http://www.youtube.com/watch?v=2");
+    EXPECT_EQ(boxes_.Count(LoadText(32782)), 1);  // the empty line
+
+    // Cancel adds nothing; Escape does not close the dialog.
+    WhenOpen<ui::AddAddressesDialog>(&Window(), [](ui::AddAddressesDialog* d) {
+        d->Editor()->setPlainText("http://www.youtube.com/watch?v=3");
+        QTest::keyClick(d, Qt::Key_Escape);
+        EXPECT_TRUE(d->isVisible());
+        d->reject();
+    });
+    Window().OnCommand(32783);
+    EXPECT_EQ(Model().rowCount(), 2);
+}
+
+TEST_F(MainWindow, ImportAddsEachFoundAddressOnce) {
+    const std::string file = out_ / "page.html";
+    testsupport::WriteFile(file,
+                           "<a href=\"/watch?v=abc123\">one</a> <a "
+                           "href=\"http://www.youtube.com/watch?v=abc123\">again</a>\n"
+                           "<a href=\"http://video.google.com/videoplay?docid=42\">g</a>\n");
+    WhenOpen<ui::ImportDialog>(&Window(), [&](ui::ImportDialog* d) {
+        d->Source()->setText(QString::fromStdString(file));
+        d->accept();
+    });
+    Window().OnCommand(32854);
+    ASSERT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(Model().TaskAt(0)->source, L"http://www.youtube.com/watch?v=abc123");
+    EXPECT_EQ(Model().TaskAt(1)->source, L"http://video.google.com/videoplay?docid=42");
+    EXPECT_TRUE(boxes_.shown.empty());
+}
+
+TEST_F(MainWindow, PasteTakesTheWholeClipboardTextAsOneAddress) {
+    QApplication::clipboard()->setText("http://www.youtube.com/watch?v=p");
+    EXPECT_TRUE(Window().IsCommandEnabled(57637));
+    Window().OnCommand(57637);
+    ASSERT_EQ(Model().rowCount(), 1);
+    QApplication::clipboard()->setText("just words");
+    EXPECT_FALSE(Window().IsCommandEnabled(57637));
+    Window().OnCommand(57637);
+    EXPECT_EQ(Model().rowCount(), 1);
+    EXPECT_EQ(boxes_.Count(LoadText(32782)), 1);
+}
+
+TEST_F(MainWindow, EscapeAndEnterLeaveTheWindowOpen) {
+    QTest::keyClick(&Window(), Qt::Key_Escape);
+    QTest::keyClick(&Window(), Qt::Key_Return);
+    EXPECT_TRUE(Window().isVisible());
+}
+
+TEST_F(MainWindow, ShowInFolderAndOutputFolderGoThroughTheDesktop) {
+    CountIntakes();
+    const std::string dir = mediatest::ScratchDir();
+    ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), dir + "/shown.flv"));
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Window().AddMediaFile(FromUtf8(dir + "/shown.flv"), -1, -2, L"");
+    ASSERT_TRUE(WaitIntakes(1));
+    Select(0);
+    EXPECT_FALSE(Window().IsCommandEnabled(32796));  // an address is no file
+    Select(1);
+    EXPECT_TRUE(Window().IsCommandEnabled(32796));
+    Window().OnCommand(32796);
+    ASSERT_EQ(desktop_.shown.size(), 1u);
+    EXPECT_EQ(desktop_.shown[0], FromUtf8(dir + "/shown.flv"));
+
+    Window().OutputFolderEdit()->setText(QString::fromStdString("  " + out_.path() + "/sub//\\ "));
+    EXPECT_EQ(Window().NormalizeOutputFolder(), FromUtf8(out_.path() + "/sub"));
+    Window().OnCommand(32779);
+    ASSERT_EQ(desktop_.opened.size(), 1u);
+    EXPECT_EQ(desktop_.opened[0], FromUtf8(out_.path() + "/sub"));
+    EXPECT_TRUE(std::filesystem::is_directory(out_.path() + "/sub"));
+    Window().OutputFolderEdit()->setText("   ");
+    EXPECT_FALSE(Window().NormalizeOutputFolder().empty());
 }
 
 }  // namespace
