@@ -155,4 +155,12 @@ TEST_F(Menus, AcceleratorTableHasExactlyTheDocumentedKeys) {
         EXPECT_TRUE(a->text().contains('\t')) << cmd;
     }
     EXPECT_TRUE(ui::LoadAccelerators(1).empty());
+
+    // The help page lists every key.
+    std::string help =
+        testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/help/intro.html");
+    for (const char* k : {"Ctrl+N", "Ctrl+V", "Shift+Insert", "Ctrl+I", "Ctrl+D", "Ctrl+Shift+D",
+                          "Ctrl+.", "Delete", "Ctrl+A", "Ctrl+E", "Ctrl+O", "Ctrl+Shift+O",
+                          "Ctrl+,", "Ctrl+U", "F1", "Ctrl+Q"})
+        EXPECT_NE(help.find(k), std::string::npos) << k;
 }
