@@ -3,7 +3,7 @@ set(args)
 foreach(root ${SRC} ${GEN})
   file(GLOB_RECURSE files RELATIVE ${root}
     ${root}/strings.txt ${root}/dialogs/*.dlg ${root}/menus/*.menu
-    ${root}/bitmaps/*.png ${root}/icons/*.png)
+    ${root}/accelerators/*.acc ${root}/bitmaps/*.png ${root}/icons/*.png)
   foreach(f ${files})
     list(APPEND args "${f}=${root}/${f}")
   endforeach()

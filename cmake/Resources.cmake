@@ -13,7 +13,7 @@ add_custom_command(
 
 file(GLOB_RECURSE res_files CONFIGURE_DEPENDS
   ${RES_SRC}/strings.txt ${RES_SRC}/dialogs/*.dlg ${RES_SRC}/menus/*.menu
-  ${RES_SRC}/bitmaps/*.png ${RES_SRC}/icons/*.png)
+  ${RES_SRC}/accelerators/*.acc ${RES_SRC}/bitmaps/*.png ${RES_SRC}/icons/*.png)
 add_custom_command(
   OUTPUT ${BUNDLE}
   COMMAND ${CMAKE_COMMAND} -DPACK=$<TARGET_FILE:cvres_pack> -DSRC=${RES_SRC} -DGEN=${RES_GEN}

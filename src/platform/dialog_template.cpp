@@ -74,14 +74,18 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::string_view text) {
             haveDialog = true;
         } else if (t[0] == "CONTROL") {
             ControlTemplate c;
-            if (!haveDialog || t.size() < 8 || t.size() > 9 || !ToInt(t[1], c.id) ||
+            if (!haveDialog || t.size() < 8 || t.size() > 11 || !ToInt(t[1], c.id) ||
                 !ToInt(t[3], c.x) || !ToInt(t[4], c.y) || !ToInt(t[5], c.width) ||
                 !ToInt(t[6], c.height) || !Quoted(t[7], c.text))
                 return std::nullopt;
             c.kind = t[2];
-            if (t.size() == 9) {
-                if (t[8] != "hidden") return std::nullopt;
-                c.hidden = true;
+            for (size_t i = 8; i < t.size(); ++i) {
+                bool* flag = t[i] == "hidden"    ? &c.hidden
+                             : t[i] == "wrap"    ? &c.wrap
+                             : t[i] == "default" ? &c.isDefault
+                                                 : nullptr;
+                if (!flag || *flag) return std::nullopt;
+                *flag = true;
             }
             dlg.controls.push_back(std::move(c));
         } else {

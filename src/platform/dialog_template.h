@@ -1,7 +1,9 @@
 #pragma once
 // Dialog layouts of the resource bundle. A layout is text, one item a line:
 //   DIALOG <id> <width> <height> "<caption>"
-//   CONTROL <id> <kind> <x> <y> <width> <height> "<text>" [hidden]
+//   CONTROL <id> <kind> <x> <y> <width> <height> "<text>" [hidden] [wrap] [default]
+// (hidden: starts hidden; wrap: a static text breaks its lines to fit; default:
+// the button that Enter presses)
 // '#' starts a comment line; texts take \" \\ and \n escapes.
 #include <optional>
 #include <string>
@@ -12,10 +14,13 @@ namespace platform {
 
 struct ControlTemplate {
     int id = 0;
-    std::string kind;  // static, button, check, edit, list, tree, panel, slider, combo, group
+    // static, button, check, edit, multiedit, list, tree, panel, slider, combo, group
+    std::string kind;
     int x = 0, y = 0, width = 0, height = 0;
     std::wstring text;
     bool hidden = false;
+    bool wrap = false;
+    bool isDefault = false;
 };
 
 struct DialogTemplate {

@@ -78,6 +78,9 @@ std::optional<std::string_view> ResourceBundle::Dialog(unsigned id) const {
 std::optional<std::string_view> ResourceBundle::Menu(unsigned id) const {
     return Find("menus/" + std::to_string(id) + ".menu");
 }
+std::optional<std::string_view> ResourceBundle::Accelerators(unsigned id) const {
+    return Find("accelerators/" + std::to_string(id) + ".acc");
+}
 std::optional<std::string_view> ResourceBundle::Bitmap(unsigned id) const {
     return Find("bitmaps/" + std::to_string(id) + ".png");
 }

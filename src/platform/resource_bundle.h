@@ -29,6 +29,7 @@ class ResourceBundle {
     bool HasString(unsigned id) const { return strings_.count(id) != 0; }
     std::optional<std::string_view> Dialog(unsigned id) const;
     std::optional<std::string_view> Menu(unsigned id) const;
+    std::optional<std::string_view> Accelerators(unsigned id) const;
     std::optional<std::string_view> Bitmap(unsigned id) const;
     std::optional<std::string_view> Icon(unsigned id) const;
 

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTreeWidget>
@@ -21,10 +22,20 @@ namespace {
 QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* parent) {
     const QString text = ToQ(c.text);
     const std::string& k = c.kind;
-    if (k == "button") return new QPushButton(text, parent);
+    if (k == "button") {
+        auto* b = new QPushButton(text, parent);
+        b->setDefault(c.isDefault);
+        return b;
+    }
     if (k == "check") return new QCheckBox(text, parent);
     if (k == "edit") return new QLineEdit(text, parent);
-    if (k == "static") return new QLabel(text, parent);
+    if (k == "multiedit") return new QPlainTextEdit(text, parent);
+    if (k == "static") {
+        auto* l = new QLabel(text, parent);
+        l->setWordWrap(c.wrap);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return l;
+    }
     if (k == "group") return new QGroupBox(text, parent);
     if (k == "combo") return new QComboBox(parent);
     if (k == "slider") return new QSlider(Qt::Horizontal, parent);

@@ -71,15 +71,7 @@ bool ConnectDialogButtons(QDialog* dialog) {
 
 AddAddressesDialog::AddAddressesDialog(QWidget* parent) : QDialog(parent) {
     if (BuildDialogFromTemplate(this, kTemplateId)) {
-        // The layout's edit control becomes a multi-line one in its place.
-        for (QLineEdit* line : findChildren<QLineEdit*>()) {
-            edit_ = new QPlainTextEdit(this);
-            edit_->setGeometry(line->geometry());
-            edit_->setProperty(kControlIdProperty, ControlId(line));
-            edit_->setObjectName(line->objectName());
-            delete line;
-            break;
-        }
+        edit_ = findChild<QPlainTextEdit*>();
         ConnectDialogButtons(this);
     }
     if (!edit_) {
@@ -187,26 +179,42 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const std::wstring product = TranslateWord(L"Clipvane");
     int major = 0, minor = 0, build = 0;
     GetProgramVersion(major, minor, build);
+    const QString text =
+        ToQ(platform::FormatW(LoadText(32799).c_str(), product.c_str(), major, minor, build));
+    const QPixmap icon = (parent ? parent->windowIcon() : windowIcon()).pixmap(32, 32);
+    QLabel* iconLabel = nullptr;
+    QLabel* textLabel = nullptr;
+    QLabel* link = nullptr;
+    if (BuildDialogFromTemplate(this, kTemplateId) && ConnectDialogButtons(this)) {
+        iconLabel = qobject_cast<QLabel*>(FindControl(this, kIconId));
+        textLabel = qobject_cast<QLabel*>(FindControl(this, kTextId));
+        link = qobject_cast<QLabel*>(FindControl(this, kLinkId));
+        TranslateDialog(this, kTemplateId);
+    }
+    if (!textLabel || !link) {
+        for (QObject* o : children())
+            if (o->isWidgetType()) delete o;
+        auto* layout = new QVBoxLayout(this);
+        auto* row = new QHBoxLayout;
+        iconLabel = new QLabel(this);
+        row->addWidget(iconLabel, 0, Qt::AlignTop);
+        textLabel = new QLabel(this);
+        row->addWidget(textLabel, 1);
+        layout->addLayout(row);
+        link = new QLabel(ToQ(kVendorHomePage), this);
+        layout->addWidget(link);
+        AddButtonBox(this, layout, false);
+    }
     setWindowTitle(ToQ(platform::FormatW(LoadText(32815).c_str(), product.c_str())));
-    auto* layout = new QVBoxLayout(this);
-    auto* row = new QHBoxLayout;
-    auto* icon = new QLabel(this);
-    icon->setPixmap(windowIcon().pixmap(32, 32));
-    if (parent) icon->setPixmap(parent->windowIcon().pixmap(32, 32));
-    row->addWidget(icon, 0, Qt::AlignTop);
-    auto* text = new QLabel(
-        ToQ(platform::FormatW(LoadText(32799).c_str(), product.c_str(), major, minor, build)),
-        this);
-    text->setObjectName(QStringLiteral("aboutText"));
-    text->setTextFormat(Qt::PlainText);
-    row->addWidget(text, 1);
-    layout->addLayout(row);
-    auto* link = new QLabel(this);
+    if (iconLabel) iconLabel->setPixmap(icon);
+    textLabel->setTextFormat(Qt::PlainText);
+    textLabel->setText(text);
+    textLabel->setObjectName(QStringLiteral("aboutText"));
+    // The link keeps its (translated) words and points at the home page.
+    const QString words = link->text().toHtmlEscaped();
     link->setTextFormat(Qt::RichText);
     link->setOpenExternalLinks(true);
-    link->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(ToQ(kVendorHomePage)));
-    layout->addWidget(link);
-    AddButtonBox(this, layout, false);
+    link->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(ToQ(kVendorHomePage), words));
 }
 
 }  // namespace ui

@@ -60,6 +60,9 @@ class AboutDialog : public QDialog {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = 100;
+    static constexpr int kIconId = 1030;
+    static constexpr int kTextId = 1031;
+    static constexpr int kLinkId = 1032;
     explicit AboutDialog(QWidget* parent = nullptr);
 };
 

@@ -41,6 +41,7 @@
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
+#include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/qt_text.h"
 #include "ui/site_panel.h"
@@ -49,10 +50,6 @@
 #include "ui/translate.h"
 #include "ui/window_messages.h"
 
-#if __has_include("ui/menu_builder.h")
-#include "ui/menu_builder.h"
-#define CLIPVANE_HAVE_MENU_BUILDER 1
-#endif
 
 using ui::kColCheck;
 using ui::kColDuration;
@@ -96,32 +93,9 @@ enum Command : int {
     ID_SELECT_ALL = 57642,
 };
 
-// Keys of accelerator table 248.
-struct Accelerator {
-    QKeySequence keys;
-    int command;
-};
-const std::vector<Accelerator>& AcceleratorTable() {
-    static const std::vector<Accelerator> table = {
-        {QKeySequence(Qt::CTRL | Qt::Key_N), ID_ADD_ADDRESSES},
-        {QKeySequence(Qt::CTRL | Qt::Key_V), ID_PASTE},
-        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_PASTE},
-        {QKeySequence(Qt::CTRL | Qt::Key_I), ID_IMPORT},
-        {QKeySequence(Qt::CTRL | Qt::Key_D), ID_DOWNLOAD_ALL},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), ID_DOWNLOAD_SELECTED},
-        {QKeySequence(Qt::CTRL | Qt::Key_Period), ID_STOP_ASK},
-        {QKeySequence(Qt::Key_Delete), ID_REMOVE_SELECTED},
-        {QKeySequence(Qt::CTRL | Qt::Key_A), ID_SELECT_ALL},
-        {QKeySequence(Qt::CTRL | Qt::Key_E), ID_SHOW_IN_FOLDER},
-        {QKeySequence(Qt::CTRL | Qt::Key_O), ID_OPEN_OUTPUT},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), ID_CHOOSE_OUTPUT},
-        {QKeySequence(Qt::CTRL | Qt::Key_Comma), ID_SETTINGS},
-        {QKeySequence(Qt::CTRL | Qt::Key_U), ID_CHECK_VERSION},
-        {QKeySequence(Qt::Key_F1), ID_HELP},
-        {QKeySequence(Qt::CTRL | Qt::Key_Q), ID_EXIT},
-    };
-    return table;
-}
+constexpr int kAcceleratorTable = 248;
+constexpr int kMainMenu = 243;
+constexpr int kContextMenu = 184;
 
 // Longest stretch the window spends on its messages before it lets paint
 // and input events in.
@@ -367,10 +341,8 @@ void CClipvaneDlg::CreateChildren() {
 }
 
 void CClipvaneDlg::CreateMenus() {
-#ifdef CLIPVANE_HAVE_MENU_BUILDER
-    mainMenu_ = ui::BuildMenu(243, 0, this);
-    taskListMenu_ = ui::BuildMenu(184, 0, this);
-#endif
+    mainMenu_ = ui::BuildMenu(kMainMenu, 0, this);
+    taskListMenu_ = ui::BuildMenu(kContextMenu, 0, this);
     if (!mainMenu_ || !taskListMenu_) LogError(kTag, "Cannot load main menu");
     for (QMenu* menu : {mainMenu_, taskListMenu_}) {
         if (!menu) continue;
@@ -397,10 +369,10 @@ void CClipvaneDlg::CreateMenus() {
 }
 
 void CClipvaneDlg::CreateAccelerators() {
-    for (const Accelerator& a : AcceleratorTable()) {
-        auto* s = new QShortcut(a.keys, this);
+    for (const auto& [keys, command] : ui::LoadAccelerators(kAcceleratorTable)) {
+        auto* s = new QShortcut(keys, this);
         s->setContext(Qt::WindowShortcut);
-        const int id = a.command;
+        const int id = command;
         connect(s, &QShortcut::activated, this, [this, id] { OnCommand(id); });
     }
 }
@@ -891,7 +863,7 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
 
 bool CClipvaneDlg::QueueRow(int row, const std::wstring& address) {
     if (row > kLastReportableRow) {
-        SetStatusText(platform::FormatW(Text(32900).c_str(), row + 1));
+        SetStatusText(Text(32900));
         return false;
     }
     downloader_->AddItem(address, static_cast<uint16_t>(row));
@@ -1189,7 +1161,7 @@ void CClipvaneDlg::DownloadAll() {
     downloading_ = true;
     downloadAllMode_ = true;
     RefreshDownloadButtons();
-    if (skipped) SetStatusText(platform::FormatW(Text(32900).c_str(), kLastReportableRow + 2));
+    if (skipped) SetStatusText(Text(32900));
 }
 
 void CClipvaneDlg::Stop() {

@@ -188,7 +188,6 @@ class CClipvaneDlg : public QDialog {
     QPushButton* showPanelButton_ = nullptr;
     QPushButton* toolbarButtons_[3] = {};
     QMenu* mainMenu_ = nullptr;
-    QMenu* contextMenus_ = nullptr;  // owner of the context submenus
     QMenu* taskListMenu_ = nullptr;
 
     bool downloading_ = false;

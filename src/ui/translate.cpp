@@ -70,7 +70,8 @@ void TranslateMenu(QMenuBar* bar) {
     TranslateActions(bar->actions(), true);
 }
 void TranslateMenu(QMenu* menu) {
-    TranslateActions(menu->actions(), false);
+    // The main menu stands for the menu bar: its drop-downs are titled by position.
+    TranslateActions(menu->actions(), menu->property("mainMenu").toBool());
 }
 
 void LoadTranslatedBitmap(QPixmap& bitmap, int id) {

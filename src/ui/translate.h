@@ -7,7 +7,8 @@
 
 // Control texts and the caption of a dialog built from template `id`.
 void TranslateDialog(QWidget* dialog, int id);
-// Texts of a menu bar ("item_%d" for its drop-down titles) and its menus.
+// Texts of a menu bar ("item_%d" for its drop-down titles) and its menus; a
+// menu with the property "mainMenu" set is treated as the menu bar.
 void TranslateMenu(QMenuBar* bar);
 void TranslateMenu(QMenu* menu);
 // The bitmap of the language file when it names a loadable one, else the

@@ -31,6 +31,23 @@ bool FakeSites::StartFile(const std::string& name) {
 }
 
 bool FakeSites::Launch(const std::string& scenarioPath) {
+    std::string script = std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/fakesites.py";
+    std::vector<std::string> args = {"python3",  script,   "--scenario", scenarioPath,
+                                     "--record", dir_ / "record.txt", "--tls", dir_.path()};
+    if (!filesDir.empty()) {
+        args.push_back("--files");
+        args.push_back(filesDir);
+    }
+    return Spawn(std::move(args), 10000);
+}
+
+bool FakeSites::StartDemo() {
+    std::string script = std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/demo_sites.sh";
+    // Making the videos takes a few seconds on a busy machine.
+    return Spawn({"sh", script, dir_.path(), "--record", dir_ / "record.txt"}, 120000);
+}
+
+bool FakeSites::Spawn(std::vector<std::string> args, int waitMs) {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0) return false;
     if (pipe2(out, O_CLOEXEC) != 0) return false;
@@ -38,14 +55,10 @@ bool FakeSites::Launch(const std::string& scenarioPath) {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, in[0], 0);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    std::string script = std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/fakesites.py";
-    std::string record = dir_ / "record.txt";
-    std::vector<std::string> args = {"python3", script,  "--scenario", scenarioPath,
-                                     "--record", record, "--tls",      dir_.path()};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    int rc = posix_spawnp(&pid_, "python3", &fa, nullptr, argv.data(), environ);
+    int rc = posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     close(in[0]);
     close(out[1]);
@@ -57,7 +70,7 @@ bool FakeSites::Launch(const std::string& scenarioPath) {
     }
     std::string line;
     pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
+    while (line.find('\n') == std::string::npos && poll(&p, 1, waitMs) > 0) {
         char buf[64];
         ssize_t n = read(out[0], buf, sizeof buf);
         if (n <= 0) break;

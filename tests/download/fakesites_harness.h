@@ -24,8 +24,15 @@ class FakeSites {
     // `scenario` is the JSON text of the scenario; false when the server did
     // not come up.
     bool Start(const std::string& scenario);
+    // Folder of the files that routes serve by name (body_file); set before
+    // starting. Empty: the server's working folder.
+    std::string filesDir;
     // Starts with a scenario file of tests/fakesites/scenarios.
     bool StartFile(const std::string& name);
+    // Starts the demo's sites (tests/fakesites/demo_sites.sh), which first
+    // make their videos in the folder that Files() names.
+    bool StartDemo();
+    std::string Files() const { return dir_.path(); }
     ~FakeSites();
 
     int port() const { return port_; }
@@ -39,6 +46,7 @@ class FakeSites {
 
   private:
     bool Launch(const std::string& scenarioPath);
+    bool Spawn(std::vector<std::string> args, int waitMs);
     TempDir dir_;
     pid_t pid_ = -1;
     int stdinFd_ = -1;

@@ -46,12 +46,12 @@ TEST_F(GoogleVideo, PlayerMarkersGiveTheDecodedVideoAddress) {
               L"http://vp.video.google.com/videodownload?version=0&secureurl=uQAAAH&docid=-4431");
     EXPECT_EQ(owner_.title, L"Sunset over the bay");
     // End marker before the start marker: no address, and no frame either.
-    EXPECT_EQ(Parse(L"http://video.google.com/videoplay?docid=reversed", site), -2);
-    EXPECT_EQ(owner_.statuses.back(), 201);
+    EXPECT_EQ(Parse(L"http://video.google.com/videoplay?docid=reversed", site), kResultNoVideo);
+    EXPECT_EQ(owner_.statuses.back(), kStatusNoVideo);
     // A frame without its source line.
-    EXPECT_EQ(Parse(L"http://video.google.com/videoplay?docid=badframe", site), -2);
+    EXPECT_EQ(Parse(L"http://video.google.com/videoplay?docid=badframe", site), kResultNoVideo);
     // The frame's page is handed back, up to the line's last quote.
-    ASSERT_EQ(Parse(L"http://video.google.com/videoplay?docid=framed", site), 205);
+    ASSERT_EQ(Parse(L"http://video.google.com/videoplay?docid=framed", site), kResultOtherPage);
     EXPECT_EQ(site->pageAddress, L"http://www.youtube.com/watch?v=abc123");
 }
 
@@ -73,15 +73,15 @@ TEST_F(GoogleVideo, FramedYouTubePageIsFollowedAsOneAttempt) {
     dl_.AddItem(L"http://video.google.com/videoplay?docid=framed", 3);
     ASSERT_TRUE(dl_.Start());
     auto got = CollectRun(queue_);
-    EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(104, 3),
-                                            StatusMessage(105, 3),
+    EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(kStatusFetchingPage, 3),
+                                            StatusMessage(kStatusPageFetched, 3),
                                             {WM_DOWNLOAD_RETRY, 1, 3},
-                                            StatusMessage(104, 3),
-                                            StatusMessage(105, 3),
-                                            StatusMessage(108, 3),
+                                            StatusMessage(kStatusFetchingPage, 3),
+                                            StatusMessage(kStatusPageFetched, 3),
+                                            StatusMessage(kStatusVideoAddress, 3),
                                             {WM_DOWNLOAD_TITLE, 3, 0},
                                             {WM_DOWNLOAD_DONE, 0, 3},
-                                            StatusMessage(110, 3),
+                                            StatusMessage(kStatusComplete, 3),
                                             {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
     // The item keeps the kind it started with; the page is the framed one.
     EXPECT_EQ(dl_.SiteKind(), kSiteGoogleVideo);
@@ -94,8 +94,8 @@ TEST_F(GoogleVideo, FramedYouTubePageIsFollowedAsOneAttempt) {
     dl_.AddItem(L"http://video.google.com/videoplay?docid=framed", 4);
     ASSERT_TRUE(dl_.Start());
     got = CollectRun(queue_);
-    EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(104, 4),
-                                            StatusMessage(105, 4),
+    EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(kStatusFetchingPage, 4),
+                                            StatusMessage(kStatusPageFetched, 4),
                                             {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
 }
 

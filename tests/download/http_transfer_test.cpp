@@ -1,5 +1,6 @@
 // The transport over real HTTP on loopback, through the stand-in sites.
 #include "download/http_transfer.h"
+#include "download/codes.h"
 
 #include <gtest/gtest.h>
 
@@ -196,7 +197,7 @@ TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
         owner_.stop = true;
     });
     std::wstring page;
-    EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/hang", page), 111);
+    EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/hang", page), kResultStopped);
     stopper.join();
 }
 

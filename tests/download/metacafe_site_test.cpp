@@ -34,14 +34,14 @@ TEST(MetaCafe, EscapedMediaAddressFromTheSitesOwnServer) {
     auto got = CollectRun(queue);
     dl.Stop();
     EXPECT_EQ(got, (std::vector<testsupport::RunMessage>{
-                       StatusMessage(104, 1),
-                       StatusMessage(105, 1),
+                       StatusMessage(kStatusFetchingPage, 1),
+                       StatusMessage(kStatusPageFetched, 1),
                        {WM_DOWNLOAD_TITLE, 1, 0},
                        {WM_DOWNLOAD_DONE, 0, 1},
-                       StatusMessage(110, 1),
-                       StatusMessage(104, 2),
-                       StatusMessage(105, 2),
-                       StatusMessage(201, 2),  // no .flv mediaURL
+                       StatusMessage(kStatusComplete, 1),
+                       StatusMessage(kStatusFetchingPage, 2),
+                       StatusMessage(kStatusPageFetched, 2),
+                       StatusMessage(kStatusNoVideo, 2),  // no .flv mediaURL
                        {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
     EXPECT_EQ(dl.LastError(), LoadText(32891));
     EXPECT_EQ(testsupport::ReadFile(out / "MetaCafe/Funny Cat \u2013 Video.flv").size(), 40000u);

@@ -81,7 +81,7 @@ TEST_F(NicoVideo, LoginOverHttpsAndItsCookiesReachTheVideo) {
         if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
     }
     dl.Stop();
-    EXPECT_EQ(statuses, (std::vector<int>{100, 101, 104, 105, 110}));
+    EXPECT_EQ(statuses, (std::vector<int>{kStatusLogin, kStatusLoggedIn, kStatusFetchingPage, kStatusPageFetched, kStatusComplete}));
     EXPECT_EQ(user_.shown, 0);
     EXPECT_EQ(dl.Title(), L"Bad Apple & friends \u2010 \u30cb\u30b3\u30cb\u30b3\u52d5\u753b");
     EXPECT_EQ(testsupport::ReadFile(out / "NicoVideo/sm9.flv").size(), 65536u);
@@ -111,7 +111,7 @@ TEST_F(NicoVideo, FailedLoginIsStatus204) {
     ASSERT_TRUE(refusing.Start(R"({"routes": [{"host": "secure.nicovideo.jp", "body": "bad"}]})"));
     refusing.UseAsProxy();
     EXPECT_EQ(Parse(L"http://www.nicovideo.jp/watch/sm9", site), -1);
-    EXPECT_EQ(owner_.statuses, (std::vector<int>{100, 204}));
+    EXPECT_EQ(owner_.statuses, (std::vector<int>{kStatusLogin, kStatusFailed}));
     EXPECT_EQ(owner_.lastError,
               L"Login at secure.nicovideo.jp was refused (HTTP 200); check the user name and "
               L"password in the settings");
@@ -119,7 +119,7 @@ TEST_F(NicoVideo, FailedLoginIsStatus204) {
     owner_.statuses.clear();
     setenv("CURL_CA_BUNDLE", "/etc/ssl/certs/ca-certificates.crt", 1);
     EXPECT_EQ(Parse(L"http://www.nicovideo.jp/watch/sm9", site), kNetErrorBase + 60);
-    EXPECT_EQ(owner_.statuses, (std::vector<int>{100, 204}));
+    EXPECT_EQ(owner_.statuses, (std::vector<int>{kStatusLogin, kStatusFailed}));
     // libcurl's own words and the host, never a blank.
     EXPECT_NE(owner_.lastError.find(L"certificate"), std::wstring::npos)
         << platform::ToUtf8(owner_.lastError);
@@ -146,7 +146,7 @@ TEST_F(NicoVideo, UnusableInformationIsNoVideo) {
         owner_.statuses.clear();
         std::unique_ptr<CVideoSite> site;
         EXPECT_EQ(Parse(std::wstring(L"http://www.nicovideo.jp/watch/") + id, site), -2) << id;
-        EXPECT_EQ(owner_.statuses.back(), 201);
+        EXPECT_EQ(owner_.statuses.back(), kStatusNoVideo);
         EXPECT_EQ(owner_.lastError, LoadText(32891));
     }
 }

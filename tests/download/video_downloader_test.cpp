@@ -100,18 +100,18 @@ TEST_F(Worker, SuccessfulItemsWithUnknownAddressBetween) {
     ASSERT_TRUE(dl_.Start());
     int progress = 0;
     auto got = RunToEnd(&progress);
-    Expect(got, {Status(104, 5),
-                 Status(105, 5),
-                 Status(108, 5),
+    Expect(got, {Status(kStatusFetchingPage, 5),
+                 Status(kStatusPageFetched, 5),
+                 Status(kStatusVideoAddress, 5),
                  {WM_DOWNLOAD_TITLE, 5, 0},
                  {WM_DOWNLOAD_DONE, 0, 5},
-                 Status(110, 5),
-                 Status(104, 7),
-                 Status(105, 7),
-                 Status(108, 7),
+                 Status(kStatusComplete, 5),
+                 Status(kStatusFetchingPage, 7),
+                 Status(kStatusPageFetched, 7),
+                 Status(kStatusVideoAddress, 7),
                  {WM_DOWNLOAD_TITLE, 7, 0},
                  {WM_DOWNLOAD_DONE, 0, 7},
-                 Status(110, 7),
+                 Status(kStatusComplete, 7),
                  {WM_DOWNLOAD_ALL_DONE, 0, 0}});
     EXPECT_GE(progress, 2 * 300000 / 8192);
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Clip.flv").size(), 300000u);
@@ -137,9 +137,9 @@ TEST_F(Worker, RetriesCountUpInMessages) {
         auto got = RunToEnd();
         std::vector<Msg> want;
         for (int a = 0; a <= retries; ++a) {
-            want.push_back(Status(104, 2));
-            want.push_back(Status(105, 2));  // a 404 page is a page
-            want.push_back(Status(201, 2));  // without a token
+            want.push_back(Status(kStatusFetchingPage, 2));
+            want.push_back(Status(kStatusPageFetched, 2));  // a 404 page is a page
+            want.push_back(Status(kStatusNoVideo, 2));  // without a token
             if (a < retries) want.push_back({WM_DOWNLOAD_RETRY, static_cast<uintptr_t>(a + 1), 2});
         }
         want.push_back({WM_DOWNLOAD_ALL_DONE, 0, 0});
@@ -156,13 +156,13 @@ TEST_F(Worker, StopDuringSecondPageFetch) {
     for (;;) {
         auto m = queue_.Take(std::chrono::seconds(20));
         ASSERT_TRUE(m);
-        if (m->msg == WM_DOWNLOAD_STATUS && m->lParam == 104 * 65536 + 1) break;
+        if (m->msg == WM_DOWNLOAD_STATUS && m->lParam == kStatusFetchingPage * 65536 + 1) break;
     }
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_TRUE(dl_.Stop());
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5000));
     auto rest = RunToEnd();
-    Expect(rest, {Status(111, 1), Status(111, 1), {WM_DOWNLOAD_STOPPED, 0, 0}});
+    Expect(rest, {Status(kStatusStopped, 1), Status(kStatusStopped, 1), {WM_DOWNLOAD_STOPPED, 0, 0}});
     EXPECT_EQ(dl_.LastError(), L"Aborted");
     EXPECT_TRUE(std::filesystem::exists(out_ / "YouTube/ok.flv"));
 }
@@ -181,7 +181,7 @@ TEST_F(Worker, StopDuringBodyRemovesTemporaryFile) {
     auto rest = RunToEnd();
     ASSERT_GE(rest.size(), 3u);
     Expect({rest.end() - 3, rest.end()},
-           {Status(201, 3), Status(111, 3), {WM_DOWNLOAD_STOPPED, 0, 0}});
+           {Status(kStatusNoVideo, 3), Status(kStatusStopped, 3), {WM_DOWNLOAD_STOPPED, 0, 0}});
     EXPECT_EQ(dl_.LastError(), L"Network error, can not get FLV file");
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv.cvt"));
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv"));
@@ -252,9 +252,9 @@ TEST_F(Worker, AnErrorAnswerLeavesNothingBehind) {
     auto got = RunToEnd();
     std::vector<Msg> want;
     for (int a = 0; a < 2; ++a) {
-        for (int code : {104, 105, 108}) want.push_back(Status(code, 2));
+        for (int code : {kStatusFetchingPage, kStatusPageFetched, kStatusVideoAddress}) want.push_back(Status(code, 2));
         want.push_back({WM_DOWNLOAD_TITLE, 2, 0});
-        want.push_back(Status(201, 2));
+        want.push_back(Status(kStatusNoVideo, 2));
         if (a == 0) want.push_back({WM_DOWNLOAD_RETRY, 1, 2});
     }
     want.push_back({WM_DOWNLOAD_ALL_DONE, 0, 0});

@@ -38,7 +38,7 @@ TEST_F(YouTube, LoginAgeCheckPageAndVideoAddress) {
     ASSERT_TRUE(site);
     EXPECT_EQ(site->GetVideoId(), L"abc123");
     ASSERT_EQ(site->Process(), 0);
-    EXPECT_EQ(owner_.statuses, (std::vector<int>{100, 101, 102, 103, 104, 105, 108}));
+    EXPECT_EQ(owner_.statuses, (std::vector<int>{kStatusLogin, kStatusLoggedIn, kStatusAgeConfirm, kStatusAgeConfirmed, kStatusFetchingPage, kStatusPageFetched, kStatusVideoAddress}));
     EXPECT_EQ(owner_.title, L"A walk in the park");
     EXPECT_EQ(site->flvAddress,
               L"http://www.youtube.com/get_video.php?video_id=abc123&t=vjVQa1PpcFMxQ0");
@@ -74,8 +74,8 @@ TEST_F(YouTube, PageWithoutTokenAndUnknownSitesSkipped) {
     Account(L"", 0);
     auto site = CreateSiteHandler(L"http://www.youtube.com/watch?v=missing", &owner_);
     site->GetVideoId();
-    EXPECT_EQ(site->Process(), -2);
-    EXPECT_EQ(owner_.statuses.back(), 201);
+    EXPECT_EQ(site->Process(), kResultNoVideo);
+    EXPECT_EQ(owner_.statuses.back(), kStatusNoVideo);
     CYouTubeSite noId(L"http://www.youtube.com/");
     EXPECT_EQ(noId.GetVideoId(), L"youtube");
     EXPECT_FALSE(CreateSiteHandler(L"not an address", &owner_));

@@ -1,9 +1,10 @@
 #!/bin/sh
 # Watch downloads through the stand-in sites:
 #   tests/fakesites/demo.sh [BUILD_DIR] [clipvane-get options...]
-# The scenarios of all four sites run on a free loopback port as the HTTP
-# and HTTPS proxy (with its own test certificate); one video of each site
-# lands in ~/clipvane-demo/<site>/. Settings come from a fresh temporary
+# The stand-in sites of the demo (demo_sites.sh: all four sites, serving
+# short videos that ffmpeg makes first) run on a free loopback port as the
+# HTTP and HTTPS proxy (with their own test certificate); one video of each
+# site lands in ~/clipvane-demo/<site>/. Settings come from a fresh temporary
 # home, so the user's own are not touched. CLIPVANE_DEMO_SITES picks some
 # of: youtube nicovideo metacafe google.
 set -eu
@@ -12,15 +13,17 @@ B=${1:-build}
 [ $# -gt 0 ] && shift
 T=$(mktemp -d)
 trap 'exec 3>&-; rm -rf "$T"' EXIT
-S=tests/fakesites/scenarios
 mkfifo "$T/in"
-python3 tests/fakesites/fakesites.py --tls "$T" --scenario $S/youtube.json \
-  --scenario $S/nicovideo.json --scenario $S/metacafe.json --scenario $S/googlevideo.json \
-  <"$T/in" >"$T/port" &
+tests/fakesites/demo_sites.sh "$T/files" <"$T/in" >"$T/port" &
 exec 3>"$T/in"
-for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
+i=0
+until [ -s "$T/port" ]; do
+  i=$((i + 1))
+  [ $i -le 300 ] || { echo "the stand-in sites did not start" >&2; exit 1; }
+  sleep 0.2
+done
 export http_proxy="http://127.0.0.1:$(cut -d' ' -f2 "$T/port")"
-export https_proxy="$http_proxy" CURL_CA_BUNDLE="$T/ca.pem"
+export https_proxy="$http_proxy" CURL_CA_BUNDLE="$T/files/ca.pem"
 export XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data"
 OUT=${CLIPVANE_DEMO_OUT:-$HOME/clipvane-demo}
 ADDRS=

@@ -2,6 +2,7 @@
 """Stand-in for the video sites, reached as an HTTP proxy on loopback.
 
 Usage: fakesites.py --scenario FILE... [--record FILE] [--port N] [--tls DIR]
+                    [--files DIR]
 
 Prints "PORT <n>" on standard output once it listens, and stops when its
 standard input reaches end of file (the test that started it has ended).
@@ -16,11 +17,13 @@ A scenario is a JSON object {"routes": [route, ...]}. A route matches on
 "host", "method" (default any) and "path" (path with query, exact) or
 "path_prefix". The first matching route answers with:
   status (200), headers {name: value}, set_cookies [..],
-  body (text, UTF-8), body_file (the bytes of a file) or body_size (bytes of a fixed pattern),
+  body (text, UTF-8), body_size (bytes of a fixed pattern) or body_file
+  (the bytes of a file in the --files folder, by name; 500 when unreadable),
   content_length: true (default) | false | a number to announce,
   reset_after: close the connection after N body bytes,
   stall_after: stop sending (but keep the connection) after N body bytes,
-  drip: seconds between single body bytes.
+  drip: seconds between single body bytes,
+  rate: bytes per second, sent in pieces of 16 KiB.
 Unmatched requests get 404 "no route".
 
 Every request is appended to the record file as
@@ -118,12 +121,18 @@ class Handler(BaseHTTPRequestHandler):
 
     def answer(self, r):
         status = int(r.get("status", 200))
-        if "body" in r:
-            body = r["body"].encode("utf-8")
+        if "body_file" in r:
+            data = self.server.load_file(r["body_file"])
+            if data is None:
+                r = {"status": 500, "body": "cannot read " + r["body_file"]}
+                status = 500
+            else:
+                r = dict(r, body=data)
+        if isinstance(r.get("body"), bytes):
+            body = r["body"]
             size = len(body)
-        elif "body_file" in r:
-            with open(r["body_file"], "rb") as f:
-                body = f.read()
+        elif "body" in r:
+            body = r["body"].encode("utf-8")
             size = len(body)
         else:
             body = None
@@ -156,12 +165,15 @@ class Handler(BaseHTTPRequestHandler):
         if stall is not None:
             limit = min(limit, int(stall))
         drip = r.get("drip")
+        rate = float(r.get("rate", 0))
+        piece = 16384 if rate > 0 else len(BLOCK) - 251
+        started = time.monotonic()
         sent = 0
         try:
             while sent < limit:
                 # The pattern block is read from offset sent % 251, so a piece
                 # never runs past its end.
-                n = 1 if drip else min(limit - sent, len(BLOCK) - 251)
+                n = 1 if drip else min(limit - sent, piece)
                 if body is not None:
                     chunk = body[sent:sent + n]
                 else:
@@ -172,6 +184,11 @@ class Handler(BaseHTTPRequestHandler):
                 if drip:
                     self.wfile.flush()
                     time.sleep(float(drip))
+                elif rate > 0:
+                    self.wfile.flush()
+                    ahead = started + sent / rate - time.monotonic()
+                    if ahead > 0:
+                        time.sleep(ahead)
             self.wfile.flush()
             if stall is not None and sent >= int(stall):
                 while not self.server.stopping:
@@ -182,6 +199,25 @@ class Handler(BaseHTTPRequestHandler):
                 self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
+
+
+class FileCache:
+    """Bytes of the files that routes serve, read once; None when unreadable."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.lock = threading.Lock()
+        self.files = {}
+
+    def __call__(self, name):
+        with self.lock:
+            if name not in self.files:
+                try:
+                    with open(os.path.join(self.folder, os.path.basename(name)), "rb") as f:
+                        self.files[name] = f.read()
+                except OSError:
+                    self.files[name] = None
+            return self.files[name]
 
 
 def make_tls_context(folder):
@@ -206,6 +242,7 @@ def main():
     ap.add_argument("--record")
     ap.add_argument("--port", type=int, default=0)
     ap.add_argument("--tls")
+    ap.add_argument("--files", default=".")
     a = ap.parse_args()
     routes = []
     for path in a.scenario:
@@ -218,6 +255,7 @@ def main():
     server.record_lock = threading.Lock()
     server.stopping = False
     server.tls_context = make_tls_context(a.tls) if a.tls else None
+    server.load_file = FileCache(a.files)
     threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05},
                      daemon=True).start()
     print("PORT %d" % server.server_address[1], flush=True)

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QMimeData>
 #include <QClipboard>
@@ -36,6 +37,7 @@
 #include "support/process_harness.h"
 #include "ui/desktop_services.h"
 #include "ui/dialogs.h"
+#include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
@@ -118,6 +120,11 @@ class MainWindow : public ::testing::Test {
         ASSERT_TRUE(platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
                                                              "/cvres.bundle"));
         platform::SetMessageBoxService(&boxes_);
+        // No request may leave the machine: nothing listens on this port.
+        setenv("http_proxy", "http://127.0.0.1:9", 1);
+        setenv("https_proxy", "http://127.0.0.1:9", 1);
+        unsetenv("no_proxy");
+        unsetenv("NO_PROXY");
         GetSettings().Update([&](SettingsData& d) {
             d.OutputFolder = FromUtf8(out_.path());
             d.ShutdownFlag = 0;
@@ -504,10 +511,11 @@ class MainWindowRun : public MainWindow {
    "headers": {"Location": "http://v1.test/stall"}},
   {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=", "status": 302,
    "headers": {"Location": "http://v1.test/video"}},
-  {"host": "v1.test", "path": "/video", "body_file": ")" + video_ + R"("},
+  {"host": "v1.test", "path": "/video", "body_file": "a.flv"},
   {"host": "v1.test", "path": "/text", "body": "this is no video at all"},
   {"host": "v1.test", "path": "/stall", "body_size": 300000, "stall_after": 50000}
 ]})";
+        sites_.filesDir = mediatest::MediaDir();
         ASSERT_TRUE(sites_.Start(routes));
         setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
     }
@@ -673,7 +681,6 @@ TEST_F(MainWindowRun, ClosingDuringARunWithYesStopsTheWorker) {
 namespace {
 
 TEST_F(MainWindow, RowsPastTheSixteenBitLimitAreNotQueued) {
-    setenv("http_proxy", "http://127.0.0.1:9", 1);  // nothing listens: no request leaves
     QElapsedTimer t;
     t.start();
     const int rows = 65537;
@@ -690,7 +697,7 @@ TEST_F(MainWindow, RowsPastTheSixteenBitLimitAreNotQueued) {
     Window().OnCommand(32855);
     EXPECT_TRUE(Window().Downloading());
     EXPECT_EQ(Window().StatusText(),
-              QString::fromStdWString(FormatW(LoadText(32900).c_str(), 65537)));
+              QString::fromStdWString(LoadText(32900)));
     Window().OnCommand(32856);
     EXPECT_FALSE(Window().Downloading());
     // Download selected on such a row is refused the same way.
@@ -862,6 +869,42 @@ TEST_F(MainWindow, ShowInFolderAndOutputFolderGoThroughTheDesktop) {
     EXPECT_TRUE(std::filesystem::is_directory(out_.path() + "/sub"));
     Window().OutputFolderEdit()->setText("   ");
     EXPECT_FALSE(Window().NormalizeOutputFolder().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
+    QMenu* menu = Window().MainMenu();
+    ASSERT_NE(menu, nullptr);
+    QAction* all = ui::FindCommand(menu, 32855);
+    QAction* stop = ui::FindCommand(menu, 32836);
+    QAction* add = ui::FindCommand(menu, 32783);
+    ASSERT_TRUE(all && stop && add);
+    emit menu->aboutToShow();
+    EXPECT_FALSE(all->isEnabled());
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_TRUE(add->isEnabled());
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    emit menu->aboutToShow();
+    EXPECT_TRUE(all->isEnabled());
+    EnterRun();
+    emit menu->aboutToShow();
+    EXPECT_FALSE(all->isEnabled());
+    EXPECT_TRUE(stop->isEnabled());
+    Window().HandleMessage(WM_DOWNLOAD_STOPPED, 0, 0);
+
+    // The language items show the language in use.
+    QAction* english = ui::FindCommand(menu, 32849);
+    ASSERT_NE(english, nullptr);
+    EXPECT_TRUE(english->isChecked());
+    // Choosing an item runs its command.
+    Select(0);
+    menu->triggered(ui::FindCommand(menu, 32835));
+    EXPECT_TRUE(Window().Downloading());
+    Window().OnCommand(32856);
+    EXPECT_FALSE(Window().Downloading());
 }
 
 }  // namespace

@@ -60,3 +60,34 @@ TEST(DialogTemplateText, ParsesQuotedTextsAndRefusesMalformedLines) {
           "DIALOG 7 1 2 \"\"\nDIALOG 8 1 2 \"\"\n", "WINDOW 1\n"})
         EXPECT_FALSE(platform::ParseDialogTemplate(bad)) << bad;
 }
+
+TEST(DialogTemplateText, ControlFlagsEachAtMostOnce) {
+    auto d = platform::ParseDialogTemplate(
+        "DIALOG 7 10 20 \"\"\nCONTROL 1 button 1 2 3 4 \"OK\" default\n"
+        "CONTROL 2 static 1 2 3 4 \"t\" wrap hidden\nCONTROL 3 edit 1 2 3 4 \"\"\n");
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->controls[0].isDefault && !d->controls[0].hidden && !d->controls[0].wrap);
+    EXPECT_TRUE(d->controls[1].wrap && d->controls[1].hidden && !d->controls[1].isDefault);
+    EXPECT_FALSE(d->controls[2].wrap || d->controls[2].hidden || d->controls[2].isDefault);
+    for (const char* bad : {"DIALOG 7 1 2 \"\"\nCONTROL 1 a 1 2 3 4 \"\" wrap wrap\n",
+                            "DIALOG 7 1 2 \"\"\nCONTROL 1 a 1 2 3 4 \"\" \"wrap\"\n",
+                            "DIALOG 7 1 2 \"\"\nCONTROL 1 a 1 2 3 4 \"\" hidden wrap default x\n"})
+        EXPECT_FALSE(platform::ParseDialogTemplate(bad)) << bad;
+}
+
+TEST(ResourceBundleFile, ShippedBundleHasTheMainWindowsStringsAndDialogs) {
+    ResourceBundle b;
+    ASSERT_TRUE(b.Load(std::string(CLIPVANE_PROGRAM_DIR) + "/cvres.bundle"));
+    for (unsigned id : {101u, 261u, 267u, 278u, 280u, 282u, 283u, 309u, 32782u, 32788u, 32798u,
+                        32799u, 32804u, 32805u, 32815u, 32822u, 32827u, 32831u, 32832u, 32900u,
+                        32901u})
+        EXPECT_FALSE(b.String(id).empty()) << id;
+    for (unsigned id : {100u, 102u, 156u, 159u, 161u}) {
+        ASSERT_TRUE(b.Dialog(id)) << id;
+        auto d = platform::ParseDialogTemplate(*b.Dialog(id));
+        ASSERT_TRUE(d) << id;
+        EXPECT_EQ(d->id, static_cast<int>(id));
+    }
+    // The refusal of an address names the scheme that is accepted.
+    EXPECT_NE(b.String(32782).find(L"http://"), std::wstring::npos);
+}
