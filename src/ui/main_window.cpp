@@ -966,8 +966,13 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
         model_->SetCell(row, kColName, ui::ToQ(BaseName(in.path)));
     } else {
         // 6.
-        if (RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin))
-            post_->Post(WM_HISTORY_CHANGED, 0, 0);
+        if (RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin)) {
+            // 5030 goes to the site panel, a window of its own: it does not
+            // wait behind the main window's messages.
+            QMetaObject::invokeMethod(
+                sitePanel_, [this] { HandleMessage(WM_HISTORY_CHANGED, 0, 0); },
+                Qt::QueuedConnection);
+        }
         model_->SetCell(row, kColName, model_->CellText(row, kColName));
     }
     // 7, 8.
