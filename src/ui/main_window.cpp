@@ -837,18 +837,16 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
     auto task = std::make_unique<Task>();
     task->source = text;
     task->onlinePending = 1;
-    const int row = model_->AppendTask(std::move(task));
-    // 4.
-    const QColor bg = palette().color(QPalette::Base);
+    // 4. The row comes with its cells in one step.
     const QString na = QStringLiteral("N/A");
-    model_->SetChecked(row, true);
-    model_->SetCell(row, kColName, ui::ToQ(text), ui::kDarkRed, bg);
-    model_->SetCell(row, kColDuration, na, ui::kDarkRed, bg);
-    model_->SetCell(row, kColFormat, QStringLiteral("Online"), ui::kDarkRed, bg);
-    model_->SetCell(row, kColSize, na, ui::kDarkRed, bg);
-    model_->SetCell(row, kColFps, na, ui::kDarkRed, bg);
-    model_->SetTooltip(row, ui::ToQ(text));
-    model_->SetCell(row, kColStatus, QStringLiteral("Ready for download..."), ui::kDarkRed, bg);
+    ui::TaskListModel::RowCells cells;
+    cells.checked = true;
+    cells.texts = {QString(), ui::ToQ(text), na, QStringLiteral("Online"), na, na,
+                   QStringLiteral("Ready for download...")};
+    cells.fg = ui::kDarkRed;
+    cells.bg = palette().color(QPalette::Base);
+    cells.tooltip = cells.texts[kColName];
+    const int row = model_->AppendTask(std::move(task), cells);
     // 5.
     if (downloading_ && downloadAllMode_ && downloader_) QueueRow(row, text);
     // 6.

@@ -97,10 +97,20 @@ void TaskListModel::Index(const Row& r, int delta) {
 }
 
 int TaskListModel::AppendTask(std::unique_ptr<Task> task) {
+    return AppendTask(std::move(task), RowCells{});
+}
+
+int TaskListModel::AppendTask(std::unique_ptr<Task> task, const RowCells& cells) {
     const int row = static_cast<int>(rows_.size());
     beginInsertRows({}, row, row);
     Row r;
     r.task = std::move(task);
+    r.checked = cells.checked;
+    r.tooltip = cells.tooltip;
+    for (size_t c = 0; c < r.cells.size(); ++c) {
+        if (c == kColCheck || (cells.texts[c].isEmpty() && !cells.fg.isValid())) continue;
+        r.cells[c] = {cells.texts[c], cells.fg, cells.bg};
+    }
     Index(r, +1);
     rows_.push_back(std::move(r));
     endInsertRows();

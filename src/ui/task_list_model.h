@@ -45,6 +45,14 @@ class TaskListModel : public QAbstractTableModel {
 
     // Appends the Task to the registry and its empty, unchecked row.
     int AppendTask(std::unique_ptr<Task> task);
+    // The same with the row's cells filled, all in one colour.
+    struct RowCells {
+        bool checked = false;
+        std::array<QString, kTaskColumnCount> texts;
+        QColor fg, bg;
+        QString tooltip;
+    };
+    int AppendTask(std::unique_ptr<Task> task, const RowCells& cells);
     void RemoveTaskAt(int row);
     void RemoveAll();
 
