@@ -22,8 +22,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
-#include <sys/stat.h>
-
 #include <fstream>
 
 #include "app/folders.h"
@@ -35,6 +33,7 @@
 #include "download/url.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
+#include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
@@ -393,8 +392,7 @@ void CClipvaneDlg::OnDeferredStart() {
     LogInfo(kTag, "Creating events for pipe read/write...");
     std::wstring folder = NormalizeOutputFolder();
     // 2.
-    struct stat st;
-    if (::stat(platform::ToUtf8(folder).c_str(), &st) != 0) {
+    if (!platform::PathExists(folder)) {
         Box(Text(32798), platform::MB_OK);
         ChooseOutputFolder();
     }
@@ -423,8 +421,8 @@ std::wstring CClipvaneDlg::NormalizeOutputFolder() const {
     else
         t.clear();
     while (!t.empty() && (t.back() == L'\\' || t.back() == L'/')) t.pop_back();
-    // The last resort: a folder of our own that survives a reboot.
-    if (t.empty()) t = GetDataFolder() + L"/temp";
+    // The last resort, where Windows used c:\temp.
+    if (t.empty()) t = platform::PersistentTempFolder();
     t = SanitizePath(t, L'-');
     CreateFolderTree(t);
     return t;
