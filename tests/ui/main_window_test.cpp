@@ -909,3 +909,47 @@ TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo's sites: real short videos from all four stand-in sites.
+TEST_F(MainWindow, DemoPageImportedAndDownloadedBecomesMediaRowsAndHistory) {
+    testsupport::FakeSites sites;
+    ASSERT_TRUE(sites.StartDemo());
+    sites.UseAsProxy();
+    unsetenv("no_proxy");
+    int completions = 0;
+    auto* timer = new QTimer(&Window());
+    QObject::connect(timer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible()) {
+                ++completions;
+                d->reject();
+            }
+    });
+    timer->start(20);
+    WhenOpen<ui::ImportDialog>(&Window(), [](ui::ImportDialog* d) {
+        d->Source()->setText("http://demo.clipvane.test/");
+        d->accept();
+    });
+    Window().OnCommand(32854);
+    ASSERT_EQ(Model().rowCount(), 2);  // the YouTube and Google Video links
+    Window().AddAddress(L"http://www.metacafe.com/watch/123/funny_cat/");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return completions > 0; }, 90000));
+    ASSERT_EQ(Model().rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(Model().TaskAt(row)->onlinePending, 0) << row;
+        EXPECT_EQ(Model().CellText(row, 4), "320x240") << row;
+        EXPECT_EQ(Model().CellText(row, 2), "00:00:05") << row;
+    }
+    EXPECT_EQ(Model().TaskAt(0)->siteKind, 0);
+    EXPECT_EQ(Model().TaskAt(1)->siteKind, 1);
+    EXPECT_EQ(Model().TaskAt(2)->siteKind, 2);
+    EXPECT_EQ(Model().TaskAt(2)->hasAudio, 0);
+    EXPECT_EQ(boxes_.Count(LoadText(32788)), 1);  // the cat has no sound
+    EXPECT_EQ(HistoryRows(), 3);
+    EXPECT_EQ(completions, 1);
+}
+
+}  // namespace
