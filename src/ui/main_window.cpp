@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -314,6 +316,8 @@ void CClipvaneDlg::CreateChildren() {
     historyList_->setSelectionBehavior(QAbstractItemView::SelectRows);
     historyList_->setHeaderLabels({QText(32803), QText(261), QText(280), QText(267), QText(32802)});
     historyList_->setAcceptDrops(true);
+    historyList_->viewport()->setAcceptDrops(true);
+    historyList_->viewport()->installEventFilter(this);
 
     preview_ = new CPreviewPanel(this);
     sitePanel_ = new ui::SitePanel(history_, this);
@@ -511,6 +515,29 @@ bool CClipvaneDlg::event(QEvent* e) {
 }
 
 bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (historyList_ && watched == historyList_->viewport()) {
+        // The history list takes the same drops as the task list.
+        switch (e->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove: {
+                auto* d = static_cast<QDragMoveEvent*>(e);
+                if (!ui::AcceptsDrop(d->mimeData())) return false;
+                d->setDropAction(Qt::CopyAction);
+                d->accept();
+                return true;
+            }
+            case QEvent::Drop: {
+                auto* d = static_cast<QDropEvent*>(e);
+                if (!ui::AcceptsDrop(d->mimeData())) return false;
+                d->setDropAction(Qt::CopyAction);
+                d->accept();
+                DropData(d->mimeData());
+                return true;
+            }
+            default:
+                break;
+        }
+    }
     if (watched == tips_ && e->type() == QEvent::MouseButtonPress) {
         // A click on the tips shows the next one.
         tipIndex_ = (tipIndex_ + 1) % 5;
@@ -1282,6 +1309,13 @@ void CClipvaneDlg::SetLanguage(const wchar_t* code) {
 }
 
 // ---- Closing ----
+
+void CClipvaneDlg::CloseWithoutAsking() {
+    if (closing_) return;
+    closing_ = true;
+    GetSettings().Save();
+    QDialog::reject();
+}
 
 void CClipvaneDlg::reject() {
     if (closing_) return;

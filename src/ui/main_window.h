@@ -102,6 +102,9 @@ class CClipvaneDlg : public QDialog {
   public slots:
     // The close request: asks during a run, saves the settings, ends.
     void reject() override;
+    // Closing for a termination signal: no question; the worker is stopped
+    // when the window goes.
+    void CloseWithoutAsking();
 
   protected:
     bool event(QEvent* e) override;

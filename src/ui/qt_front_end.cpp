@@ -67,11 +67,11 @@ void QtFrontEnd::OnSignal() {
         QTimer::singleShot(50, this, [this] {
             if (mainWindow_ && mainWindow_->isVisible() &&
                 QApplication::activeModalWidget() == mainWindow_.get())
-                mainWindow_->reject();
+                mainWindow_->CloseWithoutAsking();
         });
         return;
     }
-    if (mainWindow_ && mainWindow_->isVisible()) mainWindow_->reject();
+    if (mainWindow_ && mainWindow_->isVisible()) mainWindow_->CloseWithoutAsking();
 }
 
 bool QtFrontEnd::InitToolkit() {
@@ -84,7 +84,7 @@ void QtFrontEnd::RunMainWindow() {
     mainWindow_ = std::make_unique<CClipvaneDlg>(app_ ? app_->History() : nullptr);
     if (closeRequested_) {
         // A signal that came during the start-up closes the window at once.
-        QTimer::singleShot(0, mainWindow_.get(), &CClipvaneDlg::reject);
+        QTimer::singleShot(0, mainWindow_.get(), &CClipvaneDlg::CloseWithoutAsking);
     }
     mainWindow_->exec();
 }

@@ -11,7 +11,10 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QMimeData>
+#include <QAbstractScrollArea>
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -37,6 +40,7 @@
 #include "platform/text.h"
 #include "support/process_harness.h"
 #include "ui/desktop_services.h"
+#include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
@@ -489,6 +493,21 @@ TEST_F(MainWindow, DroppedTextBecomesOneAddress) {
     Window().DropData(&bad);
     EXPECT_EQ(Model().rowCount(), 1);
     EXPECT_EQ(boxes_.Count(LoadText(32782)), 1);
+
+    // The history list takes drops too; they land in the task list.
+    auto* history = qobject_cast<QAbstractScrollArea*>(ui::FindControl(&Window(), 1006));
+    ASSERT_NE(history, nullptr);
+    QMimeData onHistory;
+    onHistory.setText("http://www.youtube.com/watch?v=on-history");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &onHistory, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(history->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &onHistory, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(history->viewport(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_EQ(Model().rowCount(), 2);
+    EXPECT_EQ(Model().TaskAt(1)->source, L"http://www.youtube.com/watch?v=on-history");
 }
 
 // ---- A whole run against the stand-in sites ----
