@@ -1,12 +1,11 @@
 #pragma once
 // Starts the stand-in sites (tests/fakesites/fakesites.py) on a free port of
 // loopback for one test and reads back the requests it recorded.
-#include <sys/types.h>
-
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/child_process.h"
 #include "support/process_harness.h"
 
 namespace testsupport {
@@ -40,8 +39,8 @@ class FakeSites {
   private:
     bool Launch(const std::string& scenarioPath);
     TempDir dir_;
-    pid_t pid_ = -1;
-    int stdinFd_ = -1;
+    // The server runs until its input closes.
+    platform::ChildProcess server_;
     int port_ = 0;
 };
 
