@@ -7,8 +7,6 @@ add_library(cv_engine INTERFACE)
 
 function(clipvane_engine_lib name dir)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
-  # The application object stands above every subsystem.
-  list(FILTER srcs EXCLUDE REGEX "/clipvane_app\\.cpp$")
   if(NOT srcs)
     return()
   endif()
@@ -24,7 +22,3 @@ clipvane_engine_lib(cv_download download cv_app CURL::libcurl PkgConfig::PCRE2)
 clipvane_engine_lib(cv_media media cv_app)
 clipvane_engine_lib(cv_history history cv_media SQLite::SQLite3)
 clipvane_engine_lib(cv_update update cv_app CURL::libcurl)
-
-# The application object: start-up and shutdown over the whole engine.
-add_library(cv_application STATIC ${CMAKE_SOURCE_DIR}/src/app/clipvane_app.cpp)
-target_link_libraries(cv_application PUBLIC cv_engine)

@@ -19,6 +19,7 @@
 #include "download/site_hosts.h"
 #include "download/url.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ struct Download {
     CURL* easy = nullptr;
     std::string path;
     const std::atomic<bool>* cancel = nullptr;
-    int fd = -1;
+    platform::UniqueFd fd;
     bool failed = false;
     uint64_t announced = 0;
     uint64_t received = 0;
@@ -73,13 +74,13 @@ struct Download {
             length < 0 || static_cast<uint64_t>(length) > kMaxImportDownloadBytes)
             return false;
         announced = static_cast<uint64_t>(length);
-        fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOCTTY, 0644);
-        return fd >= 0;
+        fd.Reset(::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOCTTY, 0644));
+        return static_cast<bool>(fd);
     }
 
     bool Write(const char* data, size_t n) {
         while (n > 0) {
-            ssize_t w = ::write(fd, data, std::min(n, kPiece));
+            ssize_t w = ::write(fd.get(), data, std::min(n, kPiece));
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) return false;
             data += w;
@@ -91,7 +92,7 @@ struct Download {
     static size_t OnData(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Download*>(user);
         size_t n = size * count;
-        if (self->fd < 0 && !self->Open()) {
+        if (!self->fd && !self->Open()) {
             self->failed = true;
             return 0;
         }
@@ -156,9 +157,9 @@ bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
     (void)status;
     bool ok = rc == CURLE_OK && !d.failed;
     // An empty body never reaches OnData: the file is made here.
-    if (ok && d.fd < 0) ok = d.Open();
+    if (ok && !d.fd) ok = d.Open();
     if (ok && d.received < d.announced) ok = false;
-    if (d.fd >= 0 && ::close(d.fd) != 0) ok = false;
+    if (!d.fd.Close()) ok = false;
     curl_easy_cleanup(e);
     curl_slist_free_all(headers);
     return ok;
@@ -317,14 +318,11 @@ std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text) {
 
 std::vector<std::wstring> ExtractAddresses(const std::wstring& path) {
     // Opened without blocking, so a FIFO or a device is only looked at.
-    int fd = ::open(platform::ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return {};
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    platform::UniqueFd fd(
+        ::open(platform::ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd) return {};
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<uint64_t>(st.st_size) > kMaxImportFileBytes)
         return {};
     // Decoding leaves only valid code points, so the text needs no check.
@@ -335,7 +333,7 @@ std::vector<std::wstring> ExtractAddresses(const std::wstring& path) {
     bool started = false;  // the byte-order mark has been looked for
     Encoding enc = Encoding::kUtf8;
     for (;;) {
-        ssize_t n = ::read(fd, buf.data() + have, buf.size() - have);
+        ssize_t n = ::read(fd.get(), buf.data() + have, buf.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return {};
         total += static_cast<uint64_t>(n);
@@ -365,9 +363,9 @@ std::vector<std::wstring> ImportAddresses(const std::wstring& source,
     if (!CrackUrl(source, parts) || parts.scheme != L"http") return ExtractAddresses(source);
     const char* dir = std::getenv("TMPDIR");
     std::string name = std::string(dir && *dir ? dir : "/tmp") + "/~cvXXXXXX";
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) return {};
-    ::close(fd);
+    platform::UniqueFd made(::mkstemp(name.data()));
+    if (!made) return {};
+    made.Reset();  // the download opens it by name
     std::wstring temp = platform::FromUtf8(name);
     DownloadToFile(parts.host, parts.path, temp, cancel);
     std::vector<std::wstring> found = ExtractAddresses(temp);

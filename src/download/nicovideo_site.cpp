@@ -15,13 +15,6 @@
 namespace {
 // The account hint is shown once per program run.
 std::atomic<bool> g_accountHintShown{false};
-
-std::wstring Trim(const std::wstring& s) {
-    size_t b = s.find_first_not_of(L" \t\r\n");
-    if (b == std::wstring::npos) return L"";
-    size_t e = s.find_last_not_of(L" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 }  // namespace
 
 CNicoVideoSite::CNicoVideoSite(const std::wstring& address) {
@@ -78,8 +71,9 @@ int CNicoVideoSite::ParsePage(const std::wstring& page) {
     size_t pos = 0;
     for (;;) {
         size_t amp = answer.find(L'&', pos);
-        std::wstring part =
-            Trim(answer.substr(pos, amp == std::wstring::npos ? std::wstring::npos : amp - pos));
+        std::wstring part(platform::Trim(
+            std::wstring_view(answer).substr(pos, amp == std::wstring::npos ? std::wstring::npos : amp - pos),
+            L" \t\r\n"));
         if (part.compare(0, 4, L"url=") == 0) {
             UrlParts parts;
             if (!CrackUrl(CanonicalizeUrl(part.substr(4)), parts)) return kResultNoVideo;

@@ -1,5 +1,7 @@
 #include "media/command_line.h"
 
+#include "platform/text.h"
+
 namespace media {
 
 std::wstring BytesToWide(std::string_view s) {
@@ -32,28 +34,13 @@ std::wstring BytesToWide(std::string_view s) {
 
 std::string WideToBytes(std::wstring_view w) {
     std::string out;
+    out.reserve(w.size());
     for (wchar_t wc : w) {
         char32_t cp = static_cast<char32_t>(wc);
-        if (cp >= 0xDC80 && cp <= 0xDCFF) {
-            out.push_back(static_cast<char>(cp - 0xDC00));
-        } else if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp <= 0x10FFFF) {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out += "\xEF\xBF\xBD";
-        }
+        if (cp >= 0xDC80 && cp <= 0xDCFF)
+            out.push_back(static_cast<char>(cp - 0xDC00));  // a byte carried from BytesToWide
+        else
+            platform::AppendUtf8(out, cp);
     }
     return out;
 }

@@ -5,10 +5,15 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "platform/unique_fd.h"
 
 inline constexpr uint32_t kStillActive = 259;
 
@@ -29,7 +34,7 @@ class CConsoleRedirector {
 
     // The program's exit code, kStillActive while it runs.
     uint32_t ChildExitCode();
-    pid_t childProcessId() const { return childPid_; }
+    pid_t childProcessId() const { return child_.pid(); }
     int readerResult() const { return readerResult_; }
     uint32_t exitCode() const { return exitCode_; }
     bool readerRunning() const { return readerRunning_; }
@@ -43,21 +48,27 @@ class CConsoleRedirector {
     std::mutex lock_;
 
   private:
+    // The steps of Start; each gives 0 or the errno of its failure.
+    static std::vector<std::string> BuildArguments(const std::wstring& commandLine);
+    int SpawnChild(const std::vector<std::string>& args);
+    int MakeStopEvent();
+    int StartReader();
+    void FailStart(int err);
+
     void ReaderMain();
+    void ReaderDone(int result);
     int Drain();
-    void CloseAll();
 
     std::thread reader_;
     std::mutex stopMutex_;
     std::mutex doneMutex_;
+    std::condition_variable doneCv_;
     bool readerDone_ = true;
-    int stopFd_ = -1;
-    int pidFd_ = -1;
-    pid_t childPid_ = 0;
-    bool reaped_ = false;
+    platform::UniqueFd stopFd_;
+    platform::ChildProcess child_;
     std::atomic<bool> readerRunning_{false};
     int readerResult_ = 0;
-    int stdinWrite_ = -1;
-    int stdoutRead_ = -1;
+    platform::UniqueFd stdinWrite_;
+    platform::UniqueFd stdoutRead_;
     std::atomic<uint32_t> exitCode_{0};
 };

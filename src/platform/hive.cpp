@@ -234,12 +234,6 @@ std::string Serialize(const Key& root) {
 
 // ---- reading
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 bool ParseHex(std::string_view s, size_t maxDigits, uint32_t& v) {
     if (s.empty() || s.size() > maxDigits) return false;
     v = 0;

@@ -49,12 +49,6 @@ bool Blank(wchar_t c) {
     return c == L' ' || c == L'\t';
 }
 
-std::wstring_view Trim(std::wstring_view s) {
-    while (!s.empty() && Blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && Blank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // Finds key in section; false when either is absent.
 bool Lookup(std::wstring_view text, std::wstring_view section, std::wstring_view key, bool exactKey,
             std::wstring& value) {

@@ -124,6 +124,23 @@ std::string ToUtf8(std::wstring_view wide) {
     return out;
 }
 
+namespace {
+template <typename View>
+View TrimView(View s, View chars) {
+    size_t b = s.find_first_not_of(chars);
+    if (b == View::npos) return View();
+    return s.substr(b, s.find_last_not_of(chars) - b + 1);
+}
+}  // namespace
+
+std::string_view Trim(std::string_view s, std::string_view chars) {
+    return TrimView(s, chars);
+}
+
+std::wstring_view Trim(std::wstring_view s, std::wstring_view chars) {
+    return TrimView(s, chars);
+}
+
 void Utf8Decoder::Feed(std::string_view piece, std::wstring& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
     size_t n = piece.size();

@@ -44,6 +44,11 @@ class Utf8Decoder {
     int pendingLen_ = 0;
 };
 
+// The text without any of `chars` at either end; spaces and tabs unless
+// told otherwise. The result views the argument's characters.
+std::string_view Trim(std::string_view s, std::string_view chars = " \t");
+std::wstring_view Trim(std::wstring_view s, std::wstring_view chars = L" \t");
+
 // ASCII-only case folding, as used for key and value names.
 std::wstring AsciiLower(std::wstring_view s);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);

@@ -1,7 +1,7 @@
 // Clipvane: the desktop program.
 #include <QApplication>
 
-#include "app/clipvane_app.h"
+#include "application/clipvane_app.h"
 #include "ui/qt_front_end.h"
 
 int main(int argc, char** argv) {

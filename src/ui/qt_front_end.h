@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "app/clipvane_app.h"
+#include "application/clipvane_app.h"
 #include "ui/qt_message_box.h"
 
 class QSocketNotifier;

@@ -1,17 +1,12 @@
 #include "fakesites_harness.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdlib>
 
 #include "platform/text.h"
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -48,35 +43,21 @@ bool FakeSites::StartDemo() {
 }
 
 bool FakeSites::Spawn(std::vector<std::string> args, int waitMs) {
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return false;
-    if (pipe2(out, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int rc = posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    close(in[0]);
-    close(out[1]);
-    stdinFd_ = in[1];
-    if (rc != 0) {
-        pid_ = -1;
-        close(out[0]);
-        return false;
-    }
+    platform::ChildOptions o;
+    o.argv = std::move(args);
+    o.in = platform::ChildStream::kPipe;
+    o.out = platform::ChildStream::kPipe;
+    if (server_.Spawn(o) != 0) return false;
+    // The first line names the port.
     std::string line;
-    pollfd p{out[0], POLLIN, 0};
+    pollfd p{server_.stdoutPipe().get(), POLLIN, 0};
     while (line.find('\n') == std::string::npos && poll(&p, 1, waitMs) > 0) {
         char buf[64];
-        ssize_t n = read(out[0], buf, sizeof buf);
+        ssize_t n = read(p.fd, buf, sizeof buf);
         if (n <= 0) break;
         line.append(buf, static_cast<size_t>(n));
     }
-    close(out[0]);
+    server_.stdoutPipe().Reset();
     if (line.rfind("PORT ", 0) != 0) return false;
     port_ = std::atoi(line.c_str() + 5);
     return port_ > 0;
@@ -89,14 +70,11 @@ void FakeSites::UseAsProxy() const {
 }
 
 FakeSites::~FakeSites() {
-    if (stdinFd_ >= 0) close(stdinFd_);
-    if (pid_ > 0) {
-        for (int i = 0; i < 500; ++i) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-            usleep(10000);
-        }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+    // Closing its input ends the server; one that does not end is killed.
+    server_.stdinPipe().Reset();
+    if (server_.pid() > 0 && !server_.Wait(5000)) {
+        server_.Kill(SIGKILL);
+        server_.Wait();
     }
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 // Starts the stand-in sites (tests/fakesites/fakesites.py) on a free port of
 // loopback for one test and reads back the requests it recorded.
-#include <sys/types.h>
-
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/child_process.h"
 #include "support/process_harness.h"
 
 namespace testsupport {
@@ -48,8 +47,8 @@ class FakeSites {
     bool Launch(const std::string& scenarioPath);
     bool Spawn(std::vector<std::string> args, int waitMs);
     TempDir dir_;
-    pid_t pid_ = -1;
-    int stdinFd_ = -1;
+    // The server runs until its input closes.
+    platform::ChildProcess server_;
     int port_ = 0;
 };
 

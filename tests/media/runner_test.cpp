@@ -117,6 +117,20 @@ TEST(Runner, OutputJustBeforeExitArrives) {
     EXPECT_EQ(r.exitCode(), 0u);
 }
 
+TEST(Runner, WaitForReaderTimesOutThenSeesTheEnd) {
+    Collect r;
+    ASSERT_TRUE(r.Start(L"sh -c \"sleep 0.5; exit 4\""));
+    EXPECT_FALSE(r.WaitForReader(50));
+    EXPECT_TRUE(r.readerRunning());
+    // The end is noticed when it happens, not at the limit.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(r.WaitForReader(60000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_FALSE(r.readerRunning());
+    EXPECT_EQ(r.exitCode(), 4u);
+    EXPECT_TRUE(r.WaitForReader(0)) << "no reader left to wait for";
+}
+
 TEST(Runner, StopTwiceFailedStartAndSendAfterStop) {
     Collect bad;
     EXPECT_FALSE(bad.Start(L"\"/nonexistent/tool\" x"));

@@ -1,10 +1,6 @@
 #include "support/process_harness.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -82,50 +78,35 @@ ProgramRun::ProgramRun(std::string program, const std::string& home)
 }
 
 ProgramRun::~ProgramRun() {
-    if (pid_ > 0 && Running()) {
-        ::kill(pid_, SIGKILL);
+    if (Running()) {
+        child_.Kill(SIGKILL);
         Wait(std::chrono::seconds(10));
     }
 }
 
 bool ProgramRun::Start() {
-    std::vector<std::string> kv;
-    for (auto& [k, v] : env) kv.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : kv) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::string prog = program_;
-    std::vector<std::string> words = args;
-    std::vector<char*> argv = {prog.data()};
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    int rc = posix_spawn(&pid_, prog.c_str(), &fa, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&fa);
-    return rc == 0;
+    platform::ChildOptions o;
+    o.argv.push_back(program_);
+    o.argv.insert(o.argv.end(), args.begin(), args.end());
+    o.env.emplace();
+    for (auto& [k, v] : env) o.env->push_back(k + "=" + v);
+    o.out = platform::ChildStream::kFile;
+    o.outputFile = outPath_;
+    o.err = platform::ChildStream::kToStdout;
+    return child_.Spawn(o) == 0;
 }
 
 bool ProgramRun::Running() {
-    if (pid_ <= 0 || status_ != -1) return false;
-    int st = 0;
-    pid_t r = waitpid(pid_, &st, WNOHANG);
-    if (r == pid_) {
-        status_ = st;
-        return false;
-    }
-    return r == 0;
+    if (child_.pid() <= 0 || child_.Reaped()) return false;
+    return !child_.Wait(0).has_value();
 }
 
 int ProgramRun::Wait(std::chrono::milliseconds limit) {
-    if (!WaitFor([this] { return !Running(); }, limit)) return -1;
-    return status_;
+    return child_.Wait(static_cast<int>(limit.count())).value_or(-1);
 }
 
 void ProgramRun::Signal(int sig) {
-    if (pid_ > 0 && Running()) ::kill(pid_, sig);
+    if (Running()) child_.Kill(sig);
 }
 
 std::string ProgramRun::Output() const {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/child_process.h"
+
 namespace testsupport {
 
 // A temporary folder removed with everything in it at destruction.
@@ -38,7 +40,7 @@ class ProgramRun {
     // Waits for the process to end; the exit status or -1 on time-out.
     int Wait(std::chrono::milliseconds limit);
     void Signal(int sig);
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return child_.pid(); }
     bool Running();
     std::string Output() const;  // stdout and stderr
 
@@ -48,8 +50,7 @@ class ProgramRun {
 
   private:
     std::string program_, home_, outPath_;
-    pid_t pid_ = -1;
-    int status_ = -1;
+    platform::ChildProcess child_;
 };
 
 // Starts the program, waits for its main window, closes it with SIGTERM and

@@ -66,3 +66,14 @@ TEST(Text, FormatCutsAtLimitWithoutOverrun) {
     EXPECT_EQ(platform::FormatW(L"%ls=%d", L"k", 5), L"k=5");
     EXPECT_EQ(platform::FormatW(L"%ls", std::wstring(3000, L'y').c_str()).size(), 3000u);
 }
+
+TEST(Text, TrimCutsOnlyTheGivenCharactersAtTheEnds) {
+    using platform::Trim;
+    EXPECT_EQ(Trim(" \ta b\t "), "a b");
+    EXPECT_EQ(Trim("x\r\n"), "x\r\n") << "line ends are not blanks unless asked";
+    EXPECT_EQ(Trim("\r\n x \r\n", " \r\n"), "x");
+    EXPECT_EQ(Trim(" \t \t"), "");
+    EXPECT_EQ(Trim(""), "");
+    EXPECT_EQ(Trim(L"\t\u3000key = v\u00e9 \t"), L"\u3000key = v\u00e9");
+    EXPECT_EQ(Trim(L" \r\nurl=x\t\r\n", L" \t\r\n"), L"url=x");
+}

@@ -1,4 +1,4 @@
-#include "app/clipvane_app.h"
+#include "application/clipvane_app.h"
 
 #include <curl/curl.h>
 #include <sys/stat.h>
@@ -13,17 +13,6 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-
-namespace {
-platform::OsVersionInfo g_osVersion;
-}
-
-const platform::OsVersionInfo& GetOsVersionRecord() {
-    return g_osVersion;
-}
-void SetOsVersionRecord(const platform::OsVersionInfo& info) {
-    g_osVersion = info;
-}
 
 CClipvaneApp::CClipvaneApp(IFrontEnd& frontEnd) : frontEnd_(frontEnd) {}
 
