@@ -365,6 +365,12 @@ TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
     // Download selected needs one selected online row and no run.
     Select(0);
     EXPECT_TRUE(Window().IsCommandEnabled(32835));
+    // A double click on a waiting online row downloads it.
+    emit Window().TaskView()->doubleClicked(Model().index(0, 1));
+    EXPECT_TRUE(Window().Downloading());
+    EXPECT_FALSE(Window().DownloadAllMode());
+    Window().OnCommand(32856);
+    EXPECT_FALSE(Window().Downloading());
     EnterRun();
     EXPECT_FALSE(Window().IsCommandEnabled(32835));
     Select(0);
