@@ -41,7 +41,8 @@ class NoDesktop : public ui::IDesktopServices {
     void Beep() override {}
 };
 
-// The longest gap between two ticks of a 1 ms timer.
+// The longest gap between two ticks of a 5 ms timer (finer ticks would
+// cost the window more than they tell).
 class StallMeter : public QObject {
   public:
     StallMeter() {
@@ -54,7 +55,7 @@ class StallMeter : public QObject {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible()) d->reject();
         });
-        timer_.start(1);
+        timer_.start(5);
     }
     void Reset() {
         last_ = clock_.elapsed();

@@ -102,7 +102,7 @@ constexpr int kContextMenu = 184;
 // and input events in.
 constexpr qint64 kMessageSliceMs = 8;
 // How soon a window that just emptied its queue looks again.
-constexpr int kRecheckMs = 10;
+constexpr int kRecheckMs = 25;
 
 std::wstring Text(unsigned id) {
     return LoadText(id);
