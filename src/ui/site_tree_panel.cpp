@@ -1,12 +1,14 @@
 #include "ui/site_tree_panel.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <map>
+
 #include "app/localization.h"
+#include "app/logging.h"
 #include "app/messages.h"
 #include "history/history.h"
 #include "ui/dialog_builder.h"
@@ -48,6 +50,22 @@ QList<QIcon> TreeImages() {
     return icons;
 }
 
+// The rows of every site in one pass over the table; false when the query
+// fails (the counts are then asked for one by one).
+bool CountAllSites(CHistoryDb* db, std::map<std::wstring, int>& counts) {
+    if (!db) return true;
+    try {
+        CppSQLite3Query q = db->execQuery(
+            "SELECT SUM(profile_name = 'YOUTUBE'), SUM(profile_name = 'GOOGLE'), "
+            "SUM(profile_name = 'METACAFE'), SUM(profile_name = 'NICOVIDEO') FROM history;");
+        for (int i = 0; i < 4 && !q.eof(); ++i) counts[kSites[i].word] = q.getIntField(i, 0);
+    } catch (const CppSQLite3Exception& e) {
+        LogError("CSitePanel", "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+        return false;
+    }
+    return true;
+}
+
 void SetBold(QTreeWidgetItem* item, bool bold) {
     QFont f = item->font(0);
     f.setBold(bold);
@@ -86,15 +104,15 @@ CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent)
     close->setFocusPolicy(Qt::NoFocus);
     connect(close, &QPushButton::clicked, this, [this] { OnButtonCode(0); });
     auto* bar = new QWidget(this);
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(2, 1, 2, 1);
-    row->setSpacing(3);
+    const QRect parts[] = {QRect(3, 2, 96, 19), QRect(102, 2, 73, 19)};
     for (int code : {1, 2}) {
         auto* b = new QPushButton(bar);
         b->setObjectName(QStringLiteral("siteButton%1").arg(code));
         b->setFocusPolicy(Qt::NoFocus);
+        b->setFlat(true);
+        b->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"));
+        b->setGeometry(parts[code - 1]);
         connect(b, &QPushButton::clicked, this, [this, code] { OnButtonCode(code); });
-        row->addWidget(b);
     }
     closeBar_ = close;
     buttonBar_ = bar;
@@ -140,25 +158,35 @@ QTreeWidgetItem* CSitePanel::SiteItem(int value) const {
 void CSitePanel::Retranslate() {
     FirstRoot()->setText(0, ui::ToQ(LoadText(32823)));
     SecondRoot()->setText(0, ui::ToQ(LoadText(32825)));
-    if (auto* b = findChild<QPushButton*>(QStringLiteral("siteButton1"))) {
-        b->setText(ui::ToQ(LoadText(32811)));
-        b->setToolTip(ui::ToQ(LoadText(32811)));
-    }
-    if (auto* b = findChild<QPushButton*>(QStringLiteral("siteButton2"))) {
-        b->setText(ui::ToQ(LoadText(32812)));
-        b->setToolTip(ui::ToQ(LoadText(32812)));
+    // The plain buttons show their part of the bar's bitmap.
+    QPixmap bar;
+    LoadTranslatedBitmap(bar, 187);
+    const QRect parts[] = {QRect(3, 2, 96, 19), QRect(102, 2, 73, 19)};
+    for (int code : {1, 2}) {
+        auto* b = findChild<QPushButton*>(QStringLiteral("siteButton%1").arg(code));
+        if (!b) continue;
+        const QString tip = ui::ToQ(LoadText(code == 1 ? 32811 : 32812));
+        b->setToolTip(tip);
+        if (bar.isNull()) {
+            b->setText(tip);
+        } else {
+            b->setIcon(QIcon(bar.copy(parts[code - 1])));
+            b->setIconSize(parts[code - 1].size());
+        }
     }
     Recount();
 }
 
 void CSitePanel::Recount() {
+    std::map<std::wstring, int> counts;
+    const bool grouped = CountAllSites(history_, counts);
     for (int i = 0; i < 4; ++i) {
         QTreeWidgetItem* item = SiteItem(kFirstSiteValue + i);
         if (!item) continue;
         const Site& s = kSites[i];
         std::wstring name = s.nameId ? LoadText(s.nameId) : std::wstring(s.name);
         if (name.empty()) name = s.name;
-        const int n = CountHistory(history_, s.word);
+        const int n = grouped ? counts[s.word] : CountHistory(history_, s.word);
         item->setText(0, n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(name)).arg(n)
                                : ui::ToQ(name));
         SetBold(item, n > 0);
