@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
+#include <QPainter>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include "ui/settings_pages.h"
 #include "ui/settings_sheet.h"
 #include "ui/site_tree_panel.h"
+#include "ui/tips_panel.h"
+#include "ui/window_shell.h"
 
 using shelltest::ShellTest;
 
@@ -108,4 +111,44 @@ TEST_F(Screenshots, HistoryListAndSitePanelAreSaved) {
     window.show();
     EXPECT_TRUE(window.grab().save(ArtefactDir() + "/history_list.png"));
     delete db;
+}
+
+namespace {
+// A window with the shell's painting and the panels of this folder in
+// their places; the task list and the preview stand as empty frames.
+class SkinnedWindow : public QWidget {
+  public:
+    SkinnedWindow() : shell_(this) {}
+    CWindowShell& Shell() { return shell_; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        shell_.Paint(p, QStringLiteral("Ready"));
+    }
+
+  private:
+    CWindowShell shell_;
+};
+}  // namespace
+
+TEST_F(Screenshots, SkinnedWindowIsSaved) {
+    SkinnedWindow w;
+    w.setWindowTitle("Clipvane Video Downloader");
+    w.resize(1100, 680);
+    const int H = 680 - 95 - 33;
+    CSitePanel panel(nullptr, &w);
+    panel.setGeometry(11, 95, 180, H);
+    ui::HistoryListView list(nullptr, &w);
+    list.setGeometry(197, 95, 1100 - 197 - 6 - 266 - 8, H);
+    QWidget preview(&w);
+    preview.setGeometry(1100 - 8 - 266, 95, 266, 252);
+    preview.setAutoFillBackground(true);
+    QPalette pal = preview.palette();
+    pal.setColor(QPalette::Window, QColor(33, 37, 44));
+    preview.setPalette(pal);
+    CTipsPanel tips(&w);
+    tips.setGeometry(1100 - 8 - 266, 95 + 252 + 6, 266, H - 258);
+    w.show();
+    EXPECT_TRUE(w.grab().save(ArtefactDir() + "/skinned_window.png"));
 }
