@@ -1,5 +1,6 @@
 #include "ui/window_shell.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -176,8 +177,18 @@ bool CWindowShell::eventFilter(QObject* watched, QEvent* e) {
             auto* m = static_cast<QMouseEvent*>(e);
             if (m->buttons() == Qt::NoButton)
                 window_->setCursor(CursorOf(ZoneAt(m->position().toPoint(), window_->size())));
+            if (movePress_ && (m->buttons() & Qt::LeftButton) &&
+                (m->position().toPoint() - *movePress_).manhattanLength() >=
+                    QApplication::startDragDistance()) {
+                movePress_.reset();
+                if (QWindow* handle = window_->windowHandle()) handle->startSystemMove();
+                return true;
+            }
             break;
         }
+        case QEvent::MouseButtonRelease:
+            movePress_.reset();
+            break;
         case QEvent::MouseButtonPress: {
             auto* m = static_cast<QMouseEvent*>(e);
             if (m->button() != Qt::LeftButton) break;
@@ -185,7 +196,7 @@ bool CWindowShell::eventFilter(QObject* watched, QEvent* e) {
             if (!handle) break;
             const Zone z = ZoneAt(m->position().toPoint(), window_->size());
             if (z == Zone::Surface)
-                handle->startSystemMove();
+                movePress_ = m->position().toPoint();
             else
                 handle->startSystemResize(EdgesOf(z));
             return true;
@@ -193,6 +204,7 @@ bool CWindowShell::eventFilter(QObject* watched, QEvent* e) {
         case QEvent::MouseButtonDblClick: {
             auto* m = static_cast<QMouseEvent*>(e);
             const QPoint pos = m->position().toPoint();
+            movePress_.reset();
             if (m->button() != Qt::LeftButton || pos.y() >= kCaptionHeight) break;
             if (pos.x() < kIconWidth)
                 emit closeRequested();

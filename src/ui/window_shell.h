@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QRegion>
 #include <QSize>
+#include <optional>
 
 class QPainter;
 class QWidget;
@@ -53,5 +54,8 @@ class CWindowShell : public QObject {
     QWidget* window_;
     QWidget* maximizeBar_ = nullptr;
     QWidget* restoreBar_ = nullptr;
+    // Where the left button went down on the surface; the move starts once
+    // the mouse leaves that spot, so a double click still arrives.
+    std::optional<QPoint> movePress_;
     QPixmap caption_, middle_, bottom_, left_, right_;
 };
