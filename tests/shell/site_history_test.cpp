@@ -93,6 +93,11 @@ TEST_F(SiteHistory, SiteCountsArePlainWhenEmptyAndBoldWithRows) {
     EXPECT_EQ(panel.FirstRoot()->text(0), ui::ToQ(LoadText(32823)));
     EXPECT_TRUE(Bold(panel.FirstRoot()));
     EXPECT_TRUE(panel.SecondRoot()->isExpanded());
+    // Images cut from the strip, red made transparent.
+    const QImage tasks = panel.FirstRoot()->icon(0).pixmap(16, 16).toImage();
+    ASSERT_FALSE(tasks.isNull());
+    EXPECT_EQ(qAlpha(tasks.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(tasks.pixel(8, 8)), 255);
     EXPECT_EQ(panel.SecondRoot()->childCount(), 4);
 
     // A new row counts on message 5030.
