@@ -3,19 +3,24 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "app/clipvane_app.h"
 #include "app/folders.h"
 #include "app/helpers.h"
 #include "app/settings.h"
 #include "download/address_import.h"
-#include "download/site_helpers.h"
+#include "download/codes.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
 #include "history/history_db.h"
@@ -24,31 +29,18 @@
 
 namespace {
 
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// A row number travels in 16 bits of the downloader's messages.
+constexpr size_t kMaxAddresses = 65536;
+
 std::atomic<bool> g_interrupted{false};
 
 void OnSignal(int) {
     g_interrupted = true;
 }
-
-const char kUsage[] =
-    "Usage: clipvane-get [options] ADDRESS... | - | -i FILE-OR-URL...\n"
-    "Downloads the video of each page address ('-' reads one address a line from\n"
-    "standard input) into the site's subfolder of the output folder.\n"
-    "  -i, --import FILE-OR-URL  also download every YouTube and Google Video\n"
-    "                            address found in a text or HTML file, local or\n"
-    "                            at an http address (may be given more than once)\n"
-    "Addresses are taken in command-line order; one given twice is downloaded once.\n"
-    "Settings come from the user's Clipvane settings; these options override them\n"
-    "for this run only and are never saved:\n"
-    "  -o, --output-folder DIR   output folder\n"
-    "  -r, --retries N           further attempts of a failed item\n"
-    "      --use-title           name files after the video title\n"
-    "      --use-id              name files after the video id\n"
-    "      --format flv|mp4|3gp  YouTube rendition\n"
-    "      --cache, --no-cache   allow or forbid cached answers\n"
-    "  -h, --help                this text\n"
-    "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed or\n"
-    "there was nothing to download, 2 bad usage.\n";
 
 // One address, or a file or web address to import addresses from.
 struct Source {
@@ -56,82 +48,178 @@ struct Source {
     std::wstring text;
 };
 
-// A row number travels in 16 bits of the downloader's messages.
-constexpr size_t kMaxAddresses = 65536;
-
-int Usage(const char* msg) {
-    if (msg) std::fprintf(stderr, "clipvane-get: %s\n", msg);
-    std::fputs(kUsage, stderr);
-    return 2;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    CSettings settings;
-    SetSettingsInstance(&settings);
-    settings.Load();
-    SettingsData over = settings.Get();
+// What the command line asks for.
+struct Request {
+    SettingsData settings;  // the user's, with this run's options over them
     std::vector<Source> sources;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (a == "-o" || a == "--output-folder") {
-            const char* v = value();
-            if (!v || !*v) return Usage("missing folder");
-            over.OutputFolder = platform::FromUtf8(v);
-        } else if (a == "-r" || a == "--retries") {
-            const char* v = value();
-            char* end = nullptr;
-            long n = v ? std::strtol(v, &end, 10) : -1;
-            if (!v || *end || n < 0 || n > 1000) return Usage("bad retry count");
-            over.RetryTimes = static_cast<int32_t>(n);
-        } else if (a == "--use-title") {
-            over.UseTitleAsFileName = 1;
-        } else if (a == "--use-id") {
-            over.UseTitleAsFileName = 0;
-        } else if (a == "--format") {
-            const char* v = value();
-            std::string f = v ? v : "";
-            if (f == "flv")
-                over.YoutubeFMT = 0;
-            else if (f == "mp4")
-                over.YoutubeFMT = 1;
-            else if (f == "3gp")
-                over.YoutubeFMT = 2;
-            else
-                return Usage("format must be flv, mp4 or 3gp");
-        } else if (a == "--cache") {
-            over.UseInternalCache = 1;
-        } else if (a == "--no-cache") {
-            over.UseInternalCache = 0;
-        } else if (a == "-i" || a == "--import") {
-            const char* v = value();
-            if (!v || !*v) return Usage("missing file or address to import");
-            sources.push_back({true, platform::FromUtf8(v)});
-        } else if (a == "-") {
-            std::string line;
-            while (std::getline(std::cin, line))
-                if (!line.empty()) sources.push_back({false, platform::FromUtf8(line)});
-        } else if (a.size() > 1 && a[0] == '-') {
-            return Usage(("unknown option " + a).c_str());
-        } else {
-            sources.push_back({false, platform::FromUtf8(a)});
+    bool help = false;
+};
+
+// An option of the command line: how it reads and how --help shows it.
+struct Option {
+    const char* shortName;  // "-o", or nullptr
+    const char* longName;
+    const char* valueName;  // nullptr for an option without a value
+    const char* help;       // lines joined by '\n'
+    // Applies the option's value (nullptr when the command line ended before
+    // it); returns the complaint for bad usage, or nullptr.
+    const char* (*apply)(Request&, const char* value);
+    const char* intro;  // paragraph --help prints before the option, or nullptr
+};
+
+const char kUsageHead[] =
+    "Usage: clipvane-get [options] ADDRESS... | - | -i FILE-OR-URL...\n"
+    "Downloads the video of each page address ('-' reads one address a line from\n"
+    "standard input) into the site's subfolder of the output folder.\n";
+
+const char kSettingsIntro[] =
+    "Addresses are taken in command-line order; one given twice is downloaded once.\n"
+    "Settings come from the user's Clipvane settings; these options override them\n"
+    "for this run only and are never saved:\n";
+
+const char kUsageTail[] =
+    "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed or\n"
+    "there was nothing to download, 2 bad usage.\n";
+
+const Option kOptions[] = {
+    {"-i", "--import", "FILE-OR-URL",
+     "also download every YouTube and Google Video\n"
+     "address found in a text or HTML file, local or\n"
+     "at an http address (may be given more than once)",
+     [](Request& r, const char* v) -> const char* {
+         if (!v || !*v) return "missing file or address to import";
+         r.sources.push_back({true, platform::FromUtf8(v)});
+         return nullptr;
+     },
+     nullptr},
+    {"-o", "--output-folder", "DIR", "output folder",
+     [](Request& r, const char* v) -> const char* {
+         if (!v || !*v) return "missing folder";
+         r.settings.OutputFolder = platform::FromUtf8(v);
+         return nullptr;
+     },
+     kSettingsIntro},
+    {"-r", "--retries", "N", "further attempts of a failed item",
+     [](Request& r, const char* v) -> const char* {
+         char* end = nullptr;
+         long n = v ? std::strtol(v, &end, 10) : -1;
+         if (!v || *end || n < 0 || n > 1000) return "bad retry count";
+         r.settings.RetryTimes = static_cast<int32_t>(n);
+         return nullptr;
+     },
+     nullptr},
+    {nullptr, "--use-title", nullptr, "name files after the video title",
+     [](Request& r, const char*) -> const char* {
+         r.settings.UseTitleAsFileName = 1;
+         return nullptr;
+     },
+     nullptr},
+    {nullptr, "--use-id", nullptr, "name files after the video id",
+     [](Request& r, const char*) -> const char* {
+         r.settings.UseTitleAsFileName = 0;
+         return nullptr;
+     },
+     nullptr},
+    {nullptr, "--format", "flv|mp4|3gp", "YouTube rendition",
+     [](Request& r, const char* v) -> const char* {
+         static const char* const kFormats[] = {"flv", "mp4", "3gp"};
+         for (int i = 0; i < 3; ++i)
+             if (v && std::strcmp(v, kFormats[i]) == 0) {
+                 r.settings.YoutubeFMT = i;
+                 return nullptr;
+             }
+         return "format must be flv, mp4 or 3gp";
+     },
+     nullptr},
+    {nullptr, "--cache", nullptr, "allow cached answers",
+     [](Request& r, const char*) -> const char* {
+         r.settings.UseInternalCache = 1;
+         return nullptr;
+     },
+     nullptr},
+    {nullptr, "--no-cache", nullptr, "forbid cached answers",
+     [](Request& r, const char*) -> const char* {
+         r.settings.UseInternalCache = 0;
+         return nullptr;
+     },
+     nullptr},
+    {"-h", "--help", nullptr, "this text",
+     [](Request& r, const char*) -> const char* {
+         r.help = true;
+         return nullptr;
+     },
+     nullptr},
+};
+
+void PrintHelp(std::FILE* to) {
+    constexpr size_t kHelpColumn = 28;
+    std::string text = kUsageHead;
+    for (const Option& o : kOptions) {
+        if (o.intro) text += o.intro;
+        std::string left = std::string("  ") + (o.shortName ? o.shortName : "  ") +
+                           (o.shortName ? ", " : "  ") + o.longName;
+        if (o.valueName) left += std::string(" ") + o.valueName;
+        left.resize(std::max(left.size() + 2, kHelpColumn), ' ');
+        text += left;
+        for (const char* line = o.help; *line;) {
+            const char* end = std::strchr(line, '\n');
+            size_t n = end ? static_cast<size_t>(end - line) : std::strlen(line);
+            if (line != o.help) text += std::string(kHelpColumn, ' ');
+            text.append(line, n).append("\n");
+            line += n + (end ? 1 : 0);
         }
     }
-    if (sources.empty()) return Usage("no address given");
-    settings.Update([&](SettingsData& d) { d = over; });  // this run only; never saved
+    text += kUsageTail;
+    std::fputs(text.c_str(), to);
+}
 
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+int Usage(const std::string& complaint) {
+    std::fprintf(stderr, "clipvane-get: %s\n", complaint.c_str());
+    PrintHelp(stderr);
+    return kExitUsage;
+}
 
-    std::vector<std::wstring> addresses;
+const Option* FindOption(const std::string& arg) {
+    for (const Option& o : kOptions)
+        if ((o.shortName && arg == o.shortName) || arg == o.longName) return &o;
+    return nullptr;
+}
+
+// Fills the request; an exit status when the run ends here (help shown or
+// bad usage told).
+std::optional<int> ParseCommandLine(int argc, char** argv, Request& request) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (const Option* o = FindOption(arg)) {
+            const char* value = o->valueName && i + 1 < argc ? argv[++i] : nullptr;
+            if (const char* complaint = o->apply(request, value)) return Usage(complaint);
+            if (request.help) {
+                PrintHelp(stdout);
+                return kExitOk;
+            }
+        } else if (arg == "-") {
+            std::string line;
+            while (std::getline(std::cin, line))
+                if (!line.empty()) request.sources.push_back({false, platform::FromUtf8(line)});
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage("unknown option " + arg);
+        } else {
+            request.sources.push_back({false, platform::FromUtf8(arg)});
+        }
+    }
+    if (request.sources.empty()) return Usage("no address given");
+    return std::nullopt;
+}
+
+// The run's messages on standard error.
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "clipvane-get: %s\n", text.c_str());
+}
+
+// The addresses of the sources in order, each once (imports read here); an
+// exit status when the run ends before any download.
+std::optional<int> CollectAddresses(const std::vector<Source>& sources,
+                                    std::vector<std::wstring>& addresses) {
     std::unordered_set<std::wstring> seen;
     auto add = [&](const std::wstring& address) {
         if (seen.insert(address).second) addresses.push_back(address);
@@ -143,132 +231,215 @@ int main(int argc, char** argv) {
         }
         std::vector<std::wstring> found = ImportAddresses(s.text, &g_interrupted);
         if (g_interrupted) {
-            std::fprintf(stderr, "clipvane-get: stopped\n");
-            return 1;
+            Complain("stopped");
+            return kExitFailed;
         }
-        if (found.empty())
-            std::fprintf(stderr, "clipvane-get: no video address found in %s\n",
-                         platform::ToUtf8(s.text).c_str());
+        if (found.empty()) Complain("no video address found in " + platform::ToUtf8(s.text));
         for (const std::wstring& address : found) add(address);
     }
     if (addresses.empty()) {
-        std::fprintf(stderr, "clipvane-get: nothing to download\n");
-        return 1;
+        Complain("nothing to download");
+        return kExitFailed;
     }
     if (addresses.size() > kMaxAddresses) {
-        std::fprintf(stderr, "clipvane-get: %zu addresses, at most %zu in one run\n",
-                     addresses.size(), kMaxAddresses);
-        return 1;
+        Complain(std::to_string(addresses.size()) + " addresses, at most " +
+                 std::to_string(kMaxAddresses) + " in one run");
+        return kExitFailed;
     }
+    return std::nullopt;
+}
 
-    platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) +
-                                             "/cvres.bundle");
+// Settings for this run only: they are never saved.
+void ApplySettings(CSettings& settings, const SettingsData& wanted) {
+    settings.Update([&](SettingsData& d) { d = wanted; });
+}
 
-    platform::QueuePostTarget queue;
-    // Finished downloads are recorded in the history as the window records them.
-    CHistoryDb* history = nullptr;
-    OpenHistory(history);
-    CVideoDownloader dl(&queue);
-    CreateFolderTree(over.OutputFolder);
-    dl.SetOutputFolder(over.OutputFolder);
-    dl.SetUseTitleAsFileName(over.UseTitleAsFileName != 0);
-    dl.SetRetryTimes(over.RetryTimes);
-    for (size_t i = 0; i < addresses.size(); ++i)
-        dl.AddItem(addresses[i], static_cast<uint16_t>(i));
-    std::vector<int> state(addresses.size(), 0);  // 1 finished, -1 failed
-    if (!dl.Start()) {
-        std::fprintf(stderr, "clipvane-get: can not start the download\n");
-        return 1;
-    }
-    const bool tty = isatty(STDOUT_FILENO);
-    bool stopping = false, progressShown = false, ended = false;
-    unsigned lastPermille = 1001;
-    auto endProgressLine = [&] {
-        if (progressShown && tty) std::fputs("\n", stdout);
-        progressShown = false;
-    };
-    while (!ended) {
-        if (g_interrupted && !stopping) {
-            stopping = true;
-            dl.RequestStop();
+void InstallSignalHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+// One download run over the collected addresses: the engine's messages are
+// printed on standard output as they come.
+class DownloadRun {
+  public:
+    DownloadRun(const SettingsData& settings, const std::vector<std::wstring>& addresses)
+        : settings_(settings), addresses_(addresses), state_(addresses.size(), kPending) {}
+    ~DownloadRun() {
+        downloader_.Stop();
+        if (history_) {
+            history_->close();
+            delete history_;
         }
-        auto m = queue.Take(std::chrono::milliseconds(100));
-        if (!m) continue;
-        int row = static_cast<int>(m->lParam & 0xFFFF);
-        switch (m->msg) {
-            case WM_DOWNLOAD_PROGRESS: {
-                unsigned pm = static_cast<unsigned>(m->wParam);
-                if (pm / 10 == lastPermille / 10 && progressShown) break;
-                lastPermille = pm;
-                // The bytes the message stands for, not the live count, which
-                // runs ahead of the queue.
-                uint64_t total = dl.ContentLength();
-                uint64_t got =
-                    std::min<uint64_t>(total, total / 1000 * pm + total % 1000 * pm / 1000);
-                if (tty) {
-                    int filled = static_cast<int>(std::min(pm, 1000u) * 40 / 1000);
-                    std::printf("\r[%-40s] %5.1f%% %llu / %llu bytes",
-                                std::string(filled, '#').c_str(), pm / 10.0,
-                                static_cast<unsigned long long>(got),
-                                static_cast<unsigned long long>(total));
-                    std::fflush(stdout);
-                } else {
-                    std::printf("progress %u.%u%% %llu/%llu\n", pm / 10, pm % 10,
-                                static_cast<unsigned long long>(got),
-                                static_cast<unsigned long long>(total));
-                }
-                progressShown = true;
-                break;
+    }
+    DownloadRun(const DownloadRun&) = delete;
+    DownloadRun& operator=(const DownloadRun&) = delete;
+
+    // Hands the addresses to the downloader.
+    void AddAll() {
+        for (size_t row = 0; row < addresses_.size(); ++row)
+            downloader_.AddItem(addresses_[row], static_cast<uint16_t>(row));
+    }
+
+    bool Start() {
+        // Finished downloads are recorded in the history as the window records them.
+        OpenHistory(history_);
+        CreateFolderTree(settings_.OutputFolder);
+        downloader_.SetOutputFolder(settings_.OutputFolder);
+        downloader_.SetUseTitleAsFileName(settings_.UseTitleAsFileName != 0);
+        downloader_.SetRetryTimes(settings_.RetryTimes);
+        if (downloader_.Start()) return true;
+        Complain("can not start the download");
+        return false;
+    }
+
+    // Handles the messages until the run ends; a stop is asked for on Ctrl-C.
+    void HandleMessages() {
+        while (!ended_) {
+            if (g_interrupted && !stopping_) {
+                stopping_ = true;
+                downloader_.RequestStop();
             }
-            case WM_DOWNLOAD_STATUS: {
-                endProgressLine();
-                int code = static_cast<int>(m->lParam >> 16);
-                std::wstring text = CVideoDownloader::GetStatusText(code);
-                if (text.empty()) text = L"status " + std::to_wstring(code);
-                std::printf("[%d] %s", static_cast<int>(m->lParam & 0xFFFF),
-                            platform::ToUtf8(text).c_str());
-                if (code >= 200)
-                    std::printf(
-                        ": %s",
-                        platform::ToUtf8(dl.Report(static_cast<uint16_t>(row)).lastError).c_str());
-                std::printf("\n");
-                if (code >= 200 && static_cast<size_t>(row) < state.size() && state[row] == 0)
-                    state[row] = -1;
-                if (code == 110 && static_cast<size_t>(row) < state.size()) state[row] = 1;
+            auto m = queue_.Take(std::chrono::milliseconds(100));
+            if (!m) continue;
+            Handle(*m);
+            std::fflush(stdout);
+        }
+    }
+
+    bool AllFinished() const {
+        return std::all_of(state_.begin(), state_.end(), [](int s) { return s == kFinished; });
+    }
+
+  private:
+    enum ItemState { kPending, kFinished, kFailed };
+
+    void Handle(const platform::PostedMessage& m) {
+        const int row = static_cast<int>(m.lParam & 0xFFFF);
+        switch (m.msg) {
+            case WM_DOWNLOAD_PROGRESS:
+                OnProgress(static_cast<unsigned>(m.wParam));
                 break;
-            }
+            case WM_DOWNLOAD_STATUS:
+                OnStatus(row, static_cast<int>(m.lParam >> 16));
+                break;
             case WM_DOWNLOAD_TITLE:
-                endProgressLine();
-                std::printf(
-                    "[%d] %s\n", static_cast<int>(m->wParam),
-                    platform::ToUtf8(dl.Report(static_cast<uint16_t>(m->wParam)).title).c_str());
+                OnTitle(static_cast<int>(m.wParam));
                 break;
-            case WM_DOWNLOAD_DONE: {
-                endProgressLine();
-                ItemReport done = dl.Report(static_cast<uint16_t>(row));
-                std::printf("%s\n", platform::ToUtf8(done.finalPath).c_str());
-                RecordDownload(history, done.finalPath, done.siteKind, done.pageAddress);
-                lastPermille = 1001;
+            case WM_DOWNLOAD_DONE:
+                OnDone(row);
                 break;
-            }
             case WM_DOWNLOAD_RETRY:
-                std::printf("[%d] retry %d\n", row, static_cast<int>(m->wParam));
-                if (static_cast<size_t>(row) < state.size()) state[row] = 0;
+                OnRetry(row, static_cast<int>(m.wParam));
                 break;
             case WM_DOWNLOAD_ALL_DONE:
             case WM_DOWNLOAD_STOPPED:
-                endProgressLine();
-                ended = true;
+                EndProgressLine();
+                ended_ = true;
                 break;
         }
-        std::fflush(stdout);
     }
-    dl.Stop();
-    if (history) {
-        history->close();
-        delete history;
+
+    void OnProgress(unsigned permille) {
+        if (permille / 10 == lastPermille_ / 10 && progressShown_) return;
+        lastPermille_ = permille;
+        // The bytes the message stands for, not the live count, which runs
+        // ahead of the queue.
+        uint64_t total = downloader_.ContentLength();
+        uint64_t got = std::min<uint64_t>(
+            total, total / 1000 * permille + total % 1000 * permille / 1000);
+        if (tty_) {
+            int filled = static_cast<int>(std::min(permille, 1000u) * 40 / 1000);
+            std::printf("\r[%-40s] %5.1f%% %llu / %llu bytes", std::string(filled, '#').c_str(),
+                        permille / 10.0, static_cast<unsigned long long>(got),
+                        static_cast<unsigned long long>(total));
+        } else {
+            std::printf("progress %u.%u%% %llu/%llu\n", permille / 10, permille % 10,
+                        static_cast<unsigned long long>(got),
+                        static_cast<unsigned long long>(total));
+        }
+        progressShown_ = true;
     }
-    bool allOk = true;
-    for (size_t i = 0; i < state.size(); ++i) allOk &= state[i] == 1;
-    return allOk ? 0 : 1;
+
+    void OnStatus(int row, int code) {
+        EndProgressLine();
+        std::wstring text = CVideoDownloader::GetStatusText(code);
+        if (text.empty()) text = L"status " + std::to_wstring(code);
+        std::string line = "[" + std::to_string(row) + "] " + platform::ToUtf8(text);
+        if (code >= kStatusFirstError) line += ": " + platform::ToUtf8(Report(row).lastError);
+        std::printf("%s\n", line.c_str());
+        if (static_cast<size_t>(row) >= state_.size()) return;
+        if (code >= kStatusFirstError && state_[row] == kPending) state_[row] = kFailed;
+        if (code == kStatusComplete) state_[row] = kFinished;
+    }
+
+    void OnTitle(int row) {
+        EndProgressLine();
+        std::string line = "[" + std::to_string(row) + "] " + platform::ToUtf8(Report(row).title);
+        std::printf("%s\n", line.c_str());
+    }
+
+    void OnDone(int row) {
+        EndProgressLine();
+        ItemReport done = Report(row);
+        std::string path = platform::ToUtf8(done.finalPath);
+        std::printf("%s\n", path.c_str());
+        RecordDownload(history_, done.finalPath, done.siteKind, done.pageAddress);
+        lastPermille_ = kNoProgress;
+    }
+
+    void OnRetry(int row, int attempt) {
+        std::printf("[%d] retry %d\n", row, attempt);
+        if (static_cast<size_t>(row) < state_.size()) state_[row] = kPending;
+    }
+
+    ItemReport Report(int row) const { return downloader_.Report(static_cast<uint16_t>(row)); }
+
+    void EndProgressLine() {
+        if (progressShown_ && tty_) std::fputs("\n", stdout);
+        progressShown_ = false;
+    }
+
+    static constexpr unsigned kNoProgress = 1001;
+
+    const SettingsData settings_;
+    const std::vector<std::wstring>& addresses_;
+    std::vector<int> state_;
+    platform::QueuePostTarget queue_;
+    CVideoDownloader downloader_{&queue_};
+    CHistoryDb* history_ = nullptr;
+    const bool tty_ = isatty(STDOUT_FILENO);
+    bool stopping_ = false, progressShown_ = false, ended_ = false;
+    unsigned lastPermille_ = kNoProgress;
+};
+
+int Download(const SettingsData& settings, const std::vector<std::wstring>& addresses) {
+    platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) + "/" +
+                                             platform::ToUtf8(kResourceBundleName));
+    DownloadRun run(settings, addresses);
+    run.AddAll();
+    if (!run.Start()) return kExitFailed;
+    run.HandleMessages();
+    return run.AllFinished() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    CSettings settings;
+    SetSettingsInstance(&settings);
+    settings.Load();
+    Request request;
+    request.settings = settings.Get();
+    if (std::optional<int> status = ParseCommandLine(argc, argv, request)) return *status;
+    ApplySettings(settings, request.settings);
+
+    InstallSignalHandlers();
+    std::vector<std::wstring> addresses;
+    std::optional<int> early = CollectAddresses(request.sources, addresses);
+    int status = early ? *early : Download(request.settings, addresses);
+    return status;
 }
