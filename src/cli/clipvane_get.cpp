@@ -19,6 +19,7 @@
 #include "app/folders.h"
 #include "app/helpers.h"
 #include "app/settings.h"
+#include "cli/terminal_text.h"
 #include "download/address_import.h"
 #include "download/codes.h"
 #include "download/video_downloader.h"
@@ -41,6 +42,8 @@ std::atomic<bool> g_interrupted{false};
 void OnSignal(int) {
     g_interrupted = true;
 }
+
+using cli::TerminalText;
 
 // One address, or a file or web address to import addresses from.
 struct Source {
@@ -202,7 +205,7 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& request) {
             while (std::getline(std::cin, line))
                 if (!line.empty()) request.sources.push_back({false, platform::FromUtf8(line)});
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage("unknown option " + arg);
+            return Usage("unknown option " + TerminalText(arg));
         } else {
             request.sources.push_back({false, platform::FromUtf8(arg)});
         }
@@ -234,7 +237,7 @@ std::optional<int> CollectAddresses(const std::vector<Source>& sources,
             Complain("stopped");
             return kExitFailed;
         }
-        if (found.empty()) Complain("no video address found in " + platform::ToUtf8(s.text));
+        if (found.empty()) Complain("no video address found in " + TerminalText(s.text));
         for (const std::wstring& address : found) add(address);
     }
     if (addresses.empty()) {
@@ -367,8 +370,8 @@ class DownloadRun {
         EndProgressLine();
         std::wstring text = CVideoDownloader::GetStatusText(code);
         if (text.empty()) text = L"status " + std::to_wstring(code);
-        std::string line = "[" + std::to_string(row) + "] " + platform::ToUtf8(text);
-        if (code >= kStatusFirstError) line += ": " + platform::ToUtf8(Report(row).lastError);
+        std::string line = "[" + std::to_string(row) + "] " + TerminalText(text);
+        if (code >= kStatusFirstError) line += ": " + TerminalText(Report(row).lastError);
         std::printf("%s\n", line.c_str());
         if (static_cast<size_t>(row) >= state_.size()) return;
         if (code >= kStatusFirstError && state_[row] == kPending) state_[row] = kFailed;
@@ -377,14 +380,14 @@ class DownloadRun {
 
     void OnTitle(int row) {
         EndProgressLine();
-        std::string line = "[" + std::to_string(row) + "] " + platform::ToUtf8(Report(row).title);
+        std::string line = "[" + std::to_string(row) + "] " + TerminalText(Report(row).title);
         std::printf("%s\n", line.c_str());
     }
 
     void OnDone(int row) {
         EndProgressLine();
         ItemReport done = Report(row);
-        std::string path = platform::ToUtf8(done.finalPath);
+        std::string path = TerminalText(done.finalPath);
         std::printf("%s\n", path.c_str());
         RecordDownload(history_, done.finalPath, done.siteKind, done.pageAddress);
         lastPermille_ = kNoProgress;
