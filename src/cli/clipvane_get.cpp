@@ -1,6 +1,7 @@
 // clipvane-get: downloads the videos of page addresses with the engine of
 // the main window, printing its status texts and progress.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,10 +19,12 @@
 #include "app/clipvane_app.h"
 #include "app/folders.h"
 #include "app/helpers.h"
+#include "app/logging.h"
 #include "app/settings.h"
 #include "cli/terminal_text.h"
 #include "download/address_import.h"
 #include "download/codes.h"
+#include "download/site_helpers.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
 #include "history/history_db.h"
@@ -29,6 +32,8 @@
 #include "platform/text.h"
 
 namespace {
+
+constexpr const char* kTag = "clipvane-get";
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -81,8 +86,9 @@ const char kSettingsIntro[] =
     "for this run only and are never saved:\n";
 
 const char kUsageTail[] =
-    "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed or\n"
-    "there was nothing to download, 2 bad usage.\n";
+    "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed, an\n"
+    "address was not of a supported site or there was nothing to download, 2 bad\n"
+    "usage.\n";
 
 const Option kOptions[] = {
     {"-i", "--import", "FILE-OR-URL",
@@ -214,10 +220,27 @@ std::optional<int> ParseCommandLine(int argc, char** argv, Request& request) {
     return std::nullopt;
 }
 
-// The run's messages on standard error.
+// The run's messages on standard error and in the log.
 void Complain(const std::string& text) {
     std::fprintf(stderr, "clipvane-get: %s\n", text.c_str());
+    LogError(kTag, "%s", text.c_str());
 }
+
+// The log the window writes too, in the data folder; one past its size
+// limit starts afresh.
+class LogSession {
+  public:
+    LogSession() {
+        std::string path = platform::ToUtf8(GetDataFolder() + L"/vuzeziv.log");
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxLogSize)
+            ::unlink(path.c_str());
+        InitLogging(path);
+    }
+    ~LogSession() { ShutdownLogging(); }
+    LogSession(const LogSession&) = delete;
+    LogSession& operator=(const LogSession&) = delete;
+};
 
 // The addresses of the sources in order, each once (imports read here); an
 // exit status when the run ends before any download.
@@ -232,6 +255,7 @@ std::optional<int> CollectAddresses(const std::vector<Source>& sources,
             add(s.text);
             continue;
         }
+        LogInfo(kTag, "Importing addresses from %s", TerminalText(s.text).c_str());
         std::vector<std::wstring> found = ImportAddresses(s.text, &g_interrupted);
         if (g_interrupted) {
             Complain("stopped");
@@ -280,10 +304,21 @@ class DownloadRun {
     DownloadRun(const DownloadRun&) = delete;
     DownloadRun& operator=(const DownloadRun&) = delete;
 
-    // Hands the addresses to the downloader.
-    void AddAll() {
-        for (size_t row = 0; row < addresses_.size(); ++row)
+    // Hands the supported addresses to the downloader, saying so for each
+    // other one; false when none is left.
+    bool AddSupported() {
+        bool any = false;
+        for (size_t row = 0; row < addresses_.size(); ++row) {
+            if (GetSiteKind(addresses_[row]) == kSiteUnknown) {
+                Complain("not an address of a supported site: " + TerminalText(addresses_[row]));
+                state_[row] = kFailed;
+                continue;
+            }
             downloader_.AddItem(addresses_[row], static_cast<uint16_t>(row));
+            any = true;
+        }
+        if (!any) Complain("nothing to download");
+        return any;
     }
 
     bool Start() {
@@ -293,6 +328,8 @@ class DownloadRun {
         downloader_.SetOutputFolder(settings_.OutputFolder);
         downloader_.SetUseTitleAsFileName(settings_.UseTitleAsFileName != 0);
         downloader_.SetRetryTimes(settings_.RetryTimes);
+        LogInfo(kTag, "Downloading %zu addresses into %s", addresses_.size(),
+                TerminalText(settings_.OutputFolder).c_str());
         if (downloader_.Start()) return true;
         Complain("can not start the download");
         return false;
@@ -303,6 +340,7 @@ class DownloadRun {
         while (!ended_) {
             if (g_interrupted && !stopping_) {
                 stopping_ = true;
+                LogInfo(kTag, "Stop requested");
                 downloader_.RequestStop();
             }
             auto m = queue_.Take(std::chrono::milliseconds(100));
@@ -340,6 +378,7 @@ class DownloadRun {
             case WM_DOWNLOAD_ALL_DONE:
             case WM_DOWNLOAD_STOPPED:
                 EndProgressLine();
+                LogInfo(kTag, m.msg == WM_DOWNLOAD_STOPPED ? "Run stopped" : "Run ended");
                 ended_ = true;
                 break;
         }
@@ -371,7 +410,12 @@ class DownloadRun {
         std::wstring text = CVideoDownloader::GetStatusText(code);
         if (text.empty()) text = L"status " + std::to_wstring(code);
         std::string line = "[" + std::to_string(row) + "] " + TerminalText(text);
-        if (code >= kStatusFirstError) line += ": " + TerminalText(Report(row).lastError);
+        if (code >= kStatusFirstError) {
+            line += ": " + TerminalText(Report(row).lastError);
+            LogError(kTag, "%s", line.c_str());
+        } else {
+            LogInfo(kTag, "%s", line.c_str());
+        }
         std::printf("%s\n", line.c_str());
         if (static_cast<size_t>(row) >= state_.size()) return;
         if (code >= kStatusFirstError && state_[row] == kPending) state_[row] = kFailed;
@@ -381,6 +425,7 @@ class DownloadRun {
     void OnTitle(int row) {
         EndProgressLine();
         std::string line = "[" + std::to_string(row) + "] " + TerminalText(Report(row).title);
+        LogInfo(kTag, "%s", line.c_str());
         std::printf("%s\n", line.c_str());
     }
 
@@ -388,12 +433,14 @@ class DownloadRun {
         EndProgressLine();
         ItemReport done = Report(row);
         std::string path = TerminalText(done.finalPath);
+        LogInfo(kTag, "[%d] Saved %s", row, path.c_str());
         std::printf("%s\n", path.c_str());
         RecordDownload(history_, done.finalPath, done.siteKind, done.pageAddress);
         lastPermille_ = kNoProgress;
     }
 
     void OnRetry(int row, int attempt) {
+        LogInfo(kTag, "[%d] Retry %d", row, attempt);
         std::printf("[%d] retry %d\n", row, attempt);
         if (static_cast<size_t>(row) < state_.size()) state_[row] = kPending;
     }
@@ -422,8 +469,8 @@ int Download(const SettingsData& settings, const std::vector<std::wstring>& addr
     platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) + "/" +
                                              platform::ToUtf8(kResourceBundleName));
     DownloadRun run(settings, addresses);
-    run.AddAll();
-    if (!run.Start()) return kExitFailed;
+    // Every address is tried that can be, but one not understood fails the run.
+    if (!run.AddSupported() || !run.Start()) return kExitFailed;
     run.HandleMessages();
     return run.AllFinished() ? kExitOk : kExitFailed;
 }
@@ -440,9 +487,12 @@ int main(int argc, char** argv) {
     if (std::optional<int> status = ParseCommandLine(argc, argv, request)) return *status;
     ApplySettings(settings, request.settings);
 
+    LogSession log;
+    LogInfo(kTag, "clipvane-get started");
     InstallSignalHandlers();
     std::vector<std::wstring> addresses;
     std::optional<int> early = CollectAddresses(request.sources, addresses);
     int status = early ? *early : Download(request.settings, addresses);
+    LogInfo(kTag, "clipvane-get ends with status %d", status);
     return status;
 }

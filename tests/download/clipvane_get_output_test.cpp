@@ -1,4 +1,5 @@
-// What clipvane-get tells the user: outside texts made safe for the terminal.
+// What clipvane-get tells the user and the log: outside texts made safe for
+// the terminal, addresses it does not know, and its steps in the log file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -67,7 +68,9 @@ TEST(ClipvaneGetOutput, ControlCharactersFromOutsideNeverReachTheTerminal) {
         << run->Output();
     // The one line of success is the run's own.
     for (const std::string& line : SplitLines(run->Output()))
-        if (line.rfind("[0] Download complete", 0) == 0) EXPECT_EQ(line, "[0] Download complete");
+        if (line.rfind("[0] Download complete", 0) == 0) {
+            EXPECT_EQ(line, "[0] Download complete");
+        }
 
     // Texts of the command line and of files: an unknown option, an address
     // of no supported site and an import file that finds nothing.
@@ -85,4 +88,72 @@ TEST(ClipvaneGetOutput, ControlCharactersFromOutsideNeverReachTheTerminal) {
     ExpectNothingForTheTerminal(option->Output());
     EXPECT_NE(option->Output().find("unknown option --\uFFFD[31mred"), std::string::npos)
         << option->Output();
+}
+
+TEST(ClipvaneGetOutput, AnAddressOfNoSupportedSiteIsToldAndFailsTheRun) {
+    FakeSites sites;
+    ASSERT_TRUE(sites.StartFile("youtube.json"));
+    TempDir home;
+    // The supported address after it still downloads, in its own row.
+    auto run = GetRun(sites, home,
+                      {"-o", home / "out", "--use-id", "--format", "flv", "http://example.com/video",
+                       "http://www.youtube.com/watch?v=abc123", "http://example.org/watch?v=abc"});
+    EXPECT_EQ(RunTool(*run), 1) << run->Output();
+    const std::string out = run->Output();
+    EXPECT_NE(out.find("not an address of a supported site: http://example.com/video\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("not an address of a supported site: http://example.org/watch?v=abc\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("[1] "), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::exists(home / "out/YouTube/abc123.flv")) << out;
+    for (const auto& r : sites.Requests())
+        EXPECT_EQ(r.target.find("example.com"), std::string::npos) << r.target;
+
+    // Nothing left to download: told so, nothing fetched.
+    size_t before = sites.Requests().size();
+    auto none = GetRun(sites, home, {"-o", home / "out", "http://videos.example.net/x"});
+    EXPECT_EQ(RunTool(*none), 1) << none->Output();
+    EXPECT_NE(none->Output().find("not an address of a supported site: http://videos.example.net/x"),
+              std::string::npos)
+        << none->Output();
+    EXPECT_NE(none->Output().find("nothing to download"), std::string::npos) << none->Output();
+    EXPECT_EQ(sites.Requests().size(), before);
+}
+
+TEST(ClipvaneGetOutput, ARunWritesItsStepsIntoTheLog) {
+    FakeSites sites;
+    ASSERT_TRUE(sites.StartFile("youtube.json"));
+    TempDir home;
+    auto run = GetRun(sites, home,
+                      {"-o", home / "out", "--use-title", "http://example.com/video",
+                       "http://www.youtube.com/watch?v=abc123"});
+    EXPECT_EQ(RunTool(*run), 1) << run->Output();
+    std::string log = ReadFile(run->LogPath());
+    for (const char* step :
+         {"Logger initialized.", "clipvane-get started",
+          "not an address of a supported site: http://example.com/video",
+          "[1] A walk in the park", "Saved " /* the final path */, "ends with status 1",
+          "Logger uninitialized."})
+        EXPECT_NE(log.find(step), std::string::npos) << step << "\n" << log;
+
+    // A second run appends; a log past 1 MiB starts afresh, as the window's does.
+    auto again = GetRun(sites, home, {"-o", home / "out", "http://example.com/video"});
+    RunTool(*again);
+    std::string twice = ReadFile(run->LogPath());
+    EXPECT_EQ(twice.rfind(log, 0), 0u) << "appended";
+    WriteFile(run->LogPath(), std::string(1100000, 'x'));
+    auto fresh = GetRun(sites, home, {"-o", home / "out", "http://example.com/video"});
+    RunTool(*fresh);
+    std::string restarted = ReadFile(run->LogPath());
+    EXPECT_LT(restarted.size(), 100000u);
+    EXPECT_NE(restarted.find("clipvane-get started"), std::string::npos) << restarted;
+
+    // Help and bad usage are not steps of a run: no log is written.
+    TempDir quiet;
+    ProgramRun help(ClipvaneGetPath(), quiet.path());
+    help.args = {"--help"};
+    EXPECT_EQ(RunTool(help), 0);
+    EXPECT_FALSE(std::filesystem::exists(help.LogPath()));
 }
