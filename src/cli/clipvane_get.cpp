@@ -1,6 +1,7 @@
 // clipvane-get: downloads the videos of page addresses with the engine of
 // the main window, printing its status texts and progress.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -288,6 +289,49 @@ void InstallSignalHandlers() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
+// "[row] ", which begins a line about one row.
+std::string RowMark(int row) {
+    char mark[16];
+    std::snprintf(mark, sizeof mark, "[%d] ", row);
+    return mark;
+}
+
+// Measurements for benchmarks (CLIPVANE_GET_STATS=1 prints them on
+// standard error at the end): the messages handled, the longest wait
+// between two of them (overall and up to the last final file), when the last final file was in place, in seconds of
+// the monotonic clock (comparable with another process's), and the peak
+// resident memory of this process alone.
+class MessageClock {
+  public:
+    void Handled() {
+        auto now = std::chrono::steady_clock::now();
+        if (count_ > 0) longest_ = std::max(longest_, now - last_);
+        last_ = now;
+        ++count_;
+    }
+    void FileDone() {
+        fileDone_ = std::chrono::steady_clock::now();
+        longestToFile_ = longest_;
+    }
+    void Print() const {
+        using Ms = std::chrono::duration<double, std::milli>;
+        using S = std::chrono::duration<double>;
+        struct rusage ru {};
+        getrusage(RUSAGE_SELF, &ru);
+        std::fprintf(stderr,
+                     "clipvane-get stats: %llu messages, longest gap %.3f ms "
+                     "(%.3f ms up to the last file), last file at %.6f s, peak RSS %ld KiB\n",
+                     static_cast<unsigned long long>(count_), Ms(longest_).count(),
+                     Ms(longestToFile_).count(),
+                     S(fileDone_.time_since_epoch()).count(), ru.ru_maxrss);
+    }
+
+  private:
+    std::chrono::steady_clock::time_point last_, fileDone_;
+    std::chrono::steady_clock::duration longest_{}, longestToFile_{};
+    uint64_t count_ = 0;
+};
+
 // One download run over the collected addresses: the engine's messages are
 // printed on standard output as they come.
 class DownloadRun {
@@ -345,6 +389,7 @@ class DownloadRun {
             }
             auto m = queue_.Take(std::chrono::milliseconds(100));
             if (!m) continue;
+            clock_.Handled();
             Handle(*m);
             std::fflush(stdout);
         }
@@ -353,6 +398,7 @@ class DownloadRun {
     bool AllFinished() const {
         return std::all_of(state_.begin(), state_.end(), [](int s) { return s == kFinished; });
     }
+    const MessageClock& Clock() const { return clock_; }
 
   private:
     enum ItemState { kPending, kFinished, kFailed };
@@ -409,7 +455,7 @@ class DownloadRun {
         EndProgressLine();
         std::wstring text = CVideoDownloader::GetStatusText(code);
         if (text.empty()) text = L"status " + std::to_wstring(code);
-        std::string line = "[" + std::to_string(row) + "] " + TerminalText(text);
+        std::string line = RowMark(row) + TerminalText(text);
         if (code >= kStatusFirstError) {
             line += ": " + TerminalText(Report(row).lastError);
             LogError(kTag, "%s", line.c_str());
@@ -424,13 +470,14 @@ class DownloadRun {
 
     void OnTitle(int row) {
         EndProgressLine();
-        std::string line = "[" + std::to_string(row) + "] " + TerminalText(Report(row).title);
+        std::string line = RowMark(row) + TerminalText(Report(row).title);
         LogInfo(kTag, "%s", line.c_str());
         std::printf("%s\n", line.c_str());
     }
 
     void OnDone(int row) {
         EndProgressLine();
+        clock_.FileDone();
         ItemReport done = Report(row);
         std::string path = TerminalText(done.finalPath);
         LogInfo(kTag, "[%d] Saved %s", row, path.c_str());
@@ -460,6 +507,7 @@ class DownloadRun {
     platform::QueuePostTarget queue_;
     CVideoDownloader downloader_{&queue_};
     CHistoryDb* history_ = nullptr;
+    MessageClock clock_;
     const bool tty_ = isatty(STDOUT_FILENO);
     bool stopping_ = false, progressShown_ = false, ended_ = false;
     unsigned lastPermille_ = kNoProgress;
@@ -472,6 +520,8 @@ int Download(const SettingsData& settings, const std::vector<std::wstring>& addr
     // Every address is tried that can be, but one not understood fails the run.
     if (!run.AddSupported() || !run.Start()) return kExitFailed;
     run.HandleMessages();
+    const char* stats = std::getenv("CLIPVANE_GET_STATS");
+    if (stats && *stats && std::strcmp(stats, "0") != 0) run.Clock().Print();
     return run.AllFinished() ? kExitOk : kExitFailed;
 }
 

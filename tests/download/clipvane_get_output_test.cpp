@@ -2,6 +2,7 @@
 // the terminal, addresses it does not know, and its steps in the log file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "clipvane_get_run.h"
@@ -156,4 +157,35 @@ TEST(ClipvaneGetOutput, ARunWritesItsStepsIntoTheLog) {
     help.args = {"--help"};
     EXPECT_EQ(RunTool(help), 0);
     EXPECT_FALSE(std::filesystem::exists(help.LogPath()));
+}
+
+TEST(ClipvaneGetOutput, MeasurementsOnlyWhenAskedFor) {
+    FakeSites sites;
+    ASSERT_TRUE(sites.StartFile("youtube.json"));
+    TempDir home;
+    const std::vector<std::string> args = {"-o", home / "out", "--use-id",
+                                           "http://www.youtube.com/watch?v=abc123"};
+    auto plain = GetRun(sites, home, args);
+    ASSERT_EQ(RunTool(*plain), 0) << plain->Output();
+    EXPECT_EQ(plain->Output().find("stats:"), std::string::npos) << plain->Output();
+
+    auto measured = GetRun(sites, home, args);
+    measured->env["CLIPVANE_GET_STATS"] = "1";
+    ASSERT_EQ(RunTool(*measured), 0) << measured->Output();
+    unsigned long long messages = 0, peak = 0;
+    double gap = -1, gapToFile = -1, fileAt = -1;
+    size_t at = measured->Output().find("clipvane-get stats: ");
+    ASSERT_NE(at, std::string::npos) << measured->Output();
+    ASSERT_EQ(std::sscanf(measured->Output().c_str() + at,
+                          "clipvane-get stats: %llu messages, longest gap %lf ms (%lf ms up to "
+                          "the last file), last file at %lf s, peak RSS %llu KiB",
+                          &messages, &gap, &gapToFile, &fileAt, &peak),
+              5)
+        << measured->Output();
+    // Page, address, title, progress, done, status and the end at least.
+    EXPECT_GE(messages, 7u);
+    EXPECT_GE(gap, gapToFile);
+    EXPECT_GE(gapToFile, 0);
+    EXPECT_GT(fileAt, 0);
+    EXPECT_GT(peak, 0u);
 }
