@@ -298,9 +298,10 @@ std::string RowMark(int row) {
 
 // Measurements for benchmarks (CLIPVANE_GET_STATS=1 prints them on
 // standard error at the end): the messages handled, the longest wait
-// between two of them (overall and up to the last final file), when the last final file was in place, in seconds of
-// the monotonic clock (comparable with another process's), and the peak
-// resident memory of this process alone.
+// between two of them (overall and up to the last final file), when the
+// last final file was in place, in seconds of the monotonic clock
+// (comparable with another process's), and the peak resident memory of
+// this process alone.
 class MessageClock {
   public:
     void Handled() {
