@@ -309,6 +309,7 @@ bool CPreviewPanel::StartPlayer() {
     LogInfoW(kTag, L"Preview started: %ls", cmd.c_str());
     playState_ = kPlaying;
     watchingStart_ = true;
+    playbackSeen_.invalidate();
     if (positionBar_->startMark() != 0)
         player_->SendCommand(L"seek %ls 2\n", ui::SecondsText(positionBar_->startMark()).c_str());
     return true;
@@ -371,10 +372,15 @@ void CPreviewPanel::timerEvent(QTimerEvent* e) {
         return;
     }
     if (PlayerActive() || playState_ == kStopped) {
+        // Queries sent before the player plays would pile up unanswered and
+        // come back in one burst over its first lines.
+        if (watchingStart_) {
+            WatchStart();
+            return;
+        }
         player_->SendCommand(L"get_percent_pos\n");
         int p = player_->GetPercentPosition();
         if (p >= 0) positionBar_->SetPosition(durationUnits_ != 0 ? p : 0);
-        if (watchingStart_) WatchStart();
     } else {
         const bool neverShown = watchingStart_;
         Stop();
@@ -387,14 +393,20 @@ void CPreviewPanel::timerEvent(QTimerEvent* e) {
 // its first lines tell whether it did.
 void CPreviewPanel::WatchStart() {
     const std::wstring out = player_->OutputText();
-    if (out.find(L"VO: [") != std::wstring::npos) {
-        watchingStart_ = false;
-        return;
-    }
     if (out.find(L"Video: no video") != std::wstring::npos ||
         out.find(L"Error opening/initializing the selected video_out") != std::wstring::npos) {
         Stop();
         ReportNotShown();
+        return;
+    }
+    if (out.find(L"VO: [") != std::wstring::npos) {
+        watchingStart_ = false;
+        return;
+    }
+    // Playing without a word about its video output: take it as drawing.
+    if (out.find(L"Starting playback") != std::wstring::npos) {
+        if (!playbackSeen_.isValid()) playbackSeen_.start();
+        if (playbackSeen_.elapsed() > kStartWatchMs) watchingStart_ = false;
     }
 }
 

@@ -16,6 +16,7 @@
 //     the preview could not be shown or started;
 //   - WM_SET_START_MARK (32772) and WM_SET_END_MARK (32773) reach the panel
 //     through PostTarget() (any thread) or OnMessage (its own thread).
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -137,6 +138,8 @@ class CPreviewPanel : public QWidget {
     bool locked_ = false;
     // Until the player has opened its video output (or failed to).
     bool watchingStart_ = false;
+    QElapsedTimer playbackSeen_;
+    static constexpr int kStartWatchMs = 5000;
     std::unique_ptr<QPixmap> background_, stopped_;
     platform::IPostTarget* mainWindow_ = nullptr;
     std::unique_ptr<Inbox> inbox_;

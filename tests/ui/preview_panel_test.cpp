@@ -266,7 +266,9 @@ TEST_F(Preview, DoubleClickTogglesTheSpreadPanel) {
 
 TEST_F(Preview, PlayerGetsTheCommandAndTheStartSeek) {
     TempDir dir;
-    panel_->SetPlayerProgram(platform::FromUtf8(FakePlayer(dir)));
+    // Position queries wait until the player has opened its video output.
+    panel_->SetPlayerProgram(platform::FromUtf8(FakePlayer(
+        dir, "sleep 0.3; echo 'Starting playback...'; echo 'VO: [x11] 320x240 => 320x240 BGRA'\n")));
     GetSettings().Update([](SettingsData& d) {
         d.MPLAYER_VO = L"directx";
         d.VOLUME_NORM = 1;
