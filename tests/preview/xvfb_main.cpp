@@ -54,7 +54,7 @@ bool StartServer() {
         ::dup2(devnull, 1);
         ::dup2(devnull, 2);
         std::string fd = std::to_string(fds[1]);
-        ::execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+        ::execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1200x24",
                 "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         ::_exit(127);
     }
