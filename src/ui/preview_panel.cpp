@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimerEvent>
 #include <charconv>
+#include <climits>
 
 #include "app/localization.h"
 #include "app/logging.h"
@@ -146,8 +147,6 @@ CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
         tpl = platform::ParseDialogTemplate(*text);
     resize(tpl ? QSize(tpl->width, tpl->height) : QSize(kWidth, kHeight));
 
-    *background_ = ui::LoadSkinBitmap(kBmpBackground);
-    *stopped_ = ui::LoadSkinBitmap(kBmpStopped);
 
     videoArea_ = new CVideoArea(this, this, stopped_.get());
     videoArea_->setProperty(ui::kControlIdProperty, kVideoAreaId);
@@ -156,25 +155,33 @@ CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
 
     positionBar_ = new CPositionBar(this);
     positionBar_->setGeometry(TemplateRect(tpl, kPositionBarRectId, QRect(7, 201, 252, 15)));
-    positionBar_->SetBitmaps(ui::LoadSkinBitmap(kBmpBar), ui::LoadSkinBitmap(kBmpRange),
-                             ui::LoadSkinBitmap(kBmpThumb));
     connect(positionBar_, &CPositionBar::clicked, this,
             [this](int percent) { OnMessage(WM_POSITION_BAR_CLICK, static_cast<uintptr_t>(percent)); });
 
     buttonBar_ = new CBitmapButtonBar(this);
     buttonBar_->setProperty(ui::kControlIdProperty, kButtonBarId);
     buttonBar_->setGeometry(TemplateRect(tpl, kButtonBarId, QRect(3, 217, 256, 34)));
-    buttonBar_->SetStateBitmaps(kBmpNormal, kBmpHot, kBmpPressed, kBmpDisabled);
     for (int i = 0; i < 7; ++i) buttonBar_->AddButton(i, kButtonRects[i], kFirstTooltip + i);
     connect(buttonBar_, &CBitmapButtonBar::buttonClicked, this,
             [this](int index) { OnMessage(WM_BUTTON_BAR, static_cast<uintptr_t>(index)); });
 
+    Retranslate();
     Layout();
     for (int i = 0; i < 7; ++i) buttonBar_->EnableButton(i, false);
 
     videoWindow_ = new CVideoWindow(videoArea_);
     videoWindow_->installEventFilter(this);
     videoWindow_->hide();
+}
+
+void CPreviewPanel::Retranslate() {
+    *background_ = ui::LoadSkinBitmap(kBmpBackground);
+    *stopped_ = ui::LoadSkinBitmap(kBmpStopped);
+    positionBar_->SetBitmaps(ui::LoadSkinBitmap(kBmpBar), ui::LoadSkinBitmap(kBmpRange),
+                             ui::LoadSkinBitmap(kBmpThumb));
+    buttonBar_->SetStateBitmaps(kBmpNormal, kBmpHot, kBmpPressed, kBmpDisabled);
+    update();
+    videoArea_->update();
 }
 
 CPreviewPanel::~CPreviewPanel() {
@@ -426,7 +433,8 @@ void CPreviewPanel::OnMessage(unsigned msg, uintptr_t wParam) {
         case WM_SET_START_MARK:
         case WM_SET_END_MARK: {
             if (!task_) break;
-            int64_t ms = static_cast<int64_t>(wParam) * 1000;
+            // Seconds beyond any clip's length cannot overflow.
+            int64_t ms = static_cast<int64_t>(std::min<uintptr_t>(wParam, INT32_MAX)) * 1000;
             if (msg == WM_SET_START_MARK && ms >= task_->cutEndMs) break;
             ms = std::min<int64_t>(ms, task_->durationMs);
             if (msg == WM_SET_START_MARK) {

@@ -75,6 +75,8 @@ class CPreviewPanel : public QWidget {
     void OnMessage(unsigned msg, uintptr_t wParam);
     // The dialog's confirm command: the bar's marks go into the task.
     void OnConfirm();
+    // Loads the bitmaps again through the language's lookup (message 5031).
+    void Retranslate();
 
     int playState() const { return playState_; }
     Task* CurrentTask() const { return task_; }

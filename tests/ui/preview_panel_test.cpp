@@ -211,6 +211,9 @@ TEST_F(Preview, MarkMessagesKeepTheRangeInsideTheClip) {
     panel_->OnMessage(WM_SET_END_MARK, 2);
     EXPECT_EQ(t.cutEndMs, 2000);
     EXPECT_EQ(t.cutStartMs, 2000);
+    // Any number of seconds is capped, none overflows.
+    panel_->OnMessage(WM_SET_END_MARK, UINTPTR_MAX);
+    EXPECT_EQ(t.cutEndMs, 20000);
     EXPECT_TRUE(Posted().empty());
 }
 
