@@ -332,6 +332,20 @@ TEST_F(Preview, PlayerGetsTheCommandAndTheStartSeek) {
         std::chrono::seconds(10)))
         << seek;
 
+    // The main window's play request while paused starts again from the
+    // start mark with a new player.
+    Press(CPreviewPanel::kPause);
+    const pid_t paused = panel_->player()->childProcessId();
+    std::filesystem::remove(dir / "wire");
+    panel_->PlayTask(false);
+    ASSERT_EQ(panel_->playState(), CPreviewPanel::kPlaying);
+    EXPECT_NE(panel_->player()->childProcessId(), paused);
+    EXPECT_NE(::kill(paused, 0), 0);
+    ASSERT_TRUE(Pump([&] {
+        auto w = SplitLines(ReadFile(dir / "wire"));
+        return !w.empty() && w[0] == "seek 12.34 2";
+    }));
+
     const pid_t pid = panel_->player()->childProcessId();
     Press(CPreviewPanel::kStop);
     EXPECT_EQ(panel_->playState(), CPreviewPanel::kStopped);
