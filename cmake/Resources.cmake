@@ -7,8 +7,9 @@ set(BUNDLE ${CLIPVANE_OUT}/cvres.bundle)
 add_custom_command(
   OUTPUT ${RES_GEN}/bitmaps.stamp
   COMMAND cvres_bitmaps ${RES_GEN}
+  COMMAND cvres_skin ${RES_GEN}
   COMMAND ${CMAKE_COMMAND} -E touch ${RES_GEN}/bitmaps.stamp
-  DEPENDS cvres_bitmaps
+  DEPENDS cvres_bitmaps cvres_skin
   COMMENT "Drawing bundle bitmaps")
 
 file(GLOB_RECURSE res_files CONFIGURE_DEPENDS

@@ -7,6 +7,8 @@
 #include <QPainterPath>
 #include <cstdio>
 
+#include "cvres_bitmaps_preview.h"
+
 namespace {
 
 // Program icon: a play triangle over a downward arrow on a rounded tile.
@@ -58,5 +60,6 @@ int main(int argc, char** argv) {
     out.mkpath(QStringLiteral("icons"));
     out.mkpath(QStringLiteral("bitmaps"));
     bool ok = Save(DrawIcon(32), out.filePath(QStringLiteral("icons/1009.png")));
+    ok &= DrawPreviewBitmaps(out);
     return ok ? 0 : 1;
 }

@@ -19,6 +19,7 @@
 #include "download/codes.h"
 #include "download/url.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -49,12 +50,6 @@ bool StartsNoCase(const std::string& s, const char* prefix) {
     return strncasecmp(s.c_str(), prefix, std::strlen(prefix)) == 0;
 }
 
-std::string Trim(std::string s) {
-    while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ')) s.pop_back();
-    size_t b = s.find_first_not_of(' ');
-    return b == std::string::npos ? "" : s.substr(b);
-}
-
 [[noreturn]] void ThrowCurl(CURLcode code, const char* detail = nullptr,
                             const std::string& host = std::string()) {
     std::string text = detail && *detail ? detail : curl_easy_strerror(code);
@@ -66,7 +61,8 @@ std::string Trim(std::string s) {
 // A reason phrase or other text from a server, safe to show and to log.
 std::string CleanServerText(const std::string& raw, size_t maxBytes) {
     std::string out;
-    for (unsigned char c : raw.substr(0, maxBytes)) out += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+    for (unsigned char c : raw.substr(0, maxBytes))
+        out += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return platform::ToUtf8(platform::FromUtf8(out));
 }
@@ -188,13 +184,19 @@ class CurlAnswer : public CHttpAnswer {
             size_t sp = line.find(' ');
             self->status_ = sp == std::string::npos ? 0 : std::atol(line.c_str() + sp + 1);
             size_t sp2 = sp == std::string::npos ? sp : line.find(' ', sp + 1);
-            self->reason_ = sp2 == std::string::npos ? "" : CleanServerText(Trim(line.substr(sp2 + 1)), 80);
+            self->reason_ =
+                sp2 == std::string::npos
+                    ? ""
+                    : CleanServerText(std::string(platform::Trim(
+                                          std::string_view(line).substr(sp2 + 1), " \t\r\n")),
+                                      80);
             self->hasLength_ = false;
             self->location_.clear();
         } else if (StartsNoCase(line, "Location:")) {
-            self->location_ = Trim(line.substr(9));
+            self->location_ =
+                std::string(platform::Trim(std::string_view(line).substr(9), " \t\r\n"));
         } else if (StartsNoCase(line, "Content-Length:")) {
-            std::string v = Trim(line.substr(15));
+            std::string v(platform::Trim(std::string_view(line).substr(15), " \t\r\n"));
             char* end = nullptr;
             errno = 0;
             unsigned long long len = std::strtoull(v.c_str(), &end, 10);
@@ -486,29 +488,26 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
     std::string file = platform::ToUtf8(path);
     // The temporary file was reserved empty by the naming; it is written
     // only as a plain file of ours, never through a link.
-    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT)
-        fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    platform::UniqueFd out(::open(file.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+    if (!out && errno == ENOENT)
+        out.Reset(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!out) {
         int err = errno;
         LogError("CVideoDownloader::DownloadFile", "Open file failed: %s, %d\n", file.c_str(), err);
         throw CTransferFailure{"can not create output file " + file + ": " + std::strerror(err)};
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     uint64_t length = 0;
     if (!answer.ContentLength(length))
-        throw CTransferFailure{"The video server sent no Content-Length, so the download can not "
-                               "be checked for completeness"};
+        throw CTransferFailure{
+            "The video server sent no Content-Length, so the download can not "
+            "be checked for completeness"};
     contentLength = length;
-    std::string out;
-    out.reserve(1 << 20);
+    std::string pending;
+    pending.reserve(1 << 20);
     auto flush = [&] {
         size_t done = 0;
-        while (done < out.size()) {
-            ssize_t w = ::write(fd, out.data() + done, out.size() - done);
+        while (done < pending.size()) {
+            ssize_t w = ::write(out.get(), pending.data() + done, pending.size() - done);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
                 int err = w < 0 ? errno : ENOSPC;
@@ -518,13 +517,13 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
             }
             done += static_cast<size_t>(w);
         }
-        out.clear();
+        pending.clear();
     };
     char buf[kPiece];
     uint64_t received = 0;
     while (size_t n = answer.Read(buf, sizeof buf)) {
-        out.append(buf, n);
-        if (out.size() >= (1u << 20)) flush();
+        pending.append(buf, n);
+        if (pending.size() >= (1u << 20)) flush();
         received += n;
         bytesReceived = received;
         double ratio = length ? static_cast<double>(received) * 1000.0 / length : 1000.0;

@@ -12,6 +12,7 @@
 #include "app/helpers.h"
 #include "download/url.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -199,10 +200,10 @@ std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& n
         std::wstring path = Candidate(folder, name, extension, i);
         std::string final = platform::ToUtf8(path);
         if (PathExists(final)) continue;
-        int fd = ::open((final + ".cvt").c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
+        platform::UniqueFd reserved(::open(
+            (final + ".cvt").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (reserved) {
+            reserved.Reset();
             // The final name may have been taken while the temporary one was made.
             if (!PathExists(final)) return path;
             ::unlink((final + ".cvt").c_str());

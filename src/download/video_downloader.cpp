@@ -121,8 +121,9 @@ void CVideoDownloader::Run() {
                         }
                         if (!used.empty()) {
                             if (used != fin)
-                                LogWarnW("CVideoDownloader", L"%ls was taken meanwhile, saved as %ls",
-                                         fin.c_str(), used.c_str());
+                                LogWarnW("CVideoDownloader",
+                                         L"%ls was taken meanwhile, saved as %ls", fin.c_str(),
+                                         used.c_str());
                             Set(finalPath_, used);
                             Set(tempPath_, L"");
                             finished = true;

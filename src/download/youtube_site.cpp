@@ -36,8 +36,9 @@ int CYouTubeSite::Login(const std::wstring&, const std::wstring& user,
                         const std::wstring& password) {
     std::wstring body = L"current_form=loginForm&next=/&username=" + user + L"&password=" +
                         password + L"&action_login=Log%20In";
-    return PostForm(kStatusLogin, kStatusLoggedIn, std::wstring(L"http://") + kYouTubeFormsHost + L"/login?next_url=/",
-                    body, "Login");
+    return PostForm(kStatusLogin, kStatusLoggedIn,
+                    std::wstring(L"http://") + kYouTubeFormsHost + L"/login?next_url=/", body,
+                    "Login");
 }
 
 int CYouTubeSite::ConfirmAgeVerify(const std::wstring&) {

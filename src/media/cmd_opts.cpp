@@ -72,5 +72,9 @@ CMPlayerOpts::CMPlayerOpts() {
     // No interpreter stands between us and the player: the prefix is the
     // quoted program alone, and the input file's closing double quote adds
     // nothing when the line is split.
-    programPrefix_ = L"\"" + media::EscapeForQuotes(PlayerProgramPath()) + L"\"";
+    SetProgram(PlayerProgramPath());
+}
+
+void CMPlayerOpts::SetProgram(const std::wstring& path) {
+    programPrefix_ = L"\"" + media::EscapeForQuotes(path) + L"\"";
 }

@@ -37,6 +37,8 @@ class CCmdOpts {
 class CMPlayerOpts : public CCmdOpts {
   public:
     CMPlayerOpts();
+    // Runs another program in the player's place.
+    void SetProgram(const std::wstring& path);
 };
 
 // Full path of the player program, or "mplayer" (found on PATH at start).

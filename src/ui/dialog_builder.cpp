@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTreeWidget>
 
@@ -38,6 +39,7 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* parent) {
     }
     if (k == "group") return new QGroupBox(text, parent);
     if (k == "combo") return new QComboBox(parent);
+    if (k == "radio") return new QRadioButton(text, parent);
     if (k == "slider") return new QSlider(Qt::Horizontal, parent);
     if (k == "list" || k == "tree") {
         auto* tree = new QTreeWidget(parent);

@@ -3,8 +3,10 @@
 
 #include "application/clipvane_app.h"
 #include "ui/qt_front_end.h"
+#include "ui/x11_session.h"
 
 int main(int argc, char** argv) {
+    ui::PreferX11Session();
     QApplication qtApp(argc, argv);
     ui::QtFrontEnd frontEnd;
     CClipvaneApp app(frontEnd);

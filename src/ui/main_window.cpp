@@ -209,6 +209,7 @@ void CClipvaneDlg::OnInitDialog() {
     // 11.
     const int rows = CountHistory(history_, nullptr);
     const bool showPanel = rows >= 1;
+    sitePanelWanted_ = showPanel;
     sitePanel_->setVisible(showPanel);
     showPanelButton_->setVisible(!showPanel);
     // 12.
@@ -319,7 +320,9 @@ void CClipvaneDlg::CreateChildren() {
     historyList_->viewport()->setAcceptDrops(true);
     historyList_->viewport()->installEventFilter(this);
 
-    preview_ = new CPreviewPanel(this);
+    preview_ = new CPreviewPanel(this, post_.get());
+    connect(preview_, &CPreviewPanel::statusText, this,
+            [this](const QString& text) { SetStatusText(ui::FromQ(text)); });
     sitePanel_ = new ui::SitePanel(history_, this);
     connect(sitePanel_, &ui::SitePanel::buttonCode, this, [this](int code) {
         if (code == 1) OnCommand(ID_OPEN_OUTPUT);
@@ -436,6 +439,11 @@ std::wstring CClipvaneDlg::NormalizeOutputFolder() const {
 
 void CClipvaneDlg::LayOut() {
     const int w = width(), h = height();
+    if (previewExpanded_) {
+        captionBar_->setGeometry(w - 71, 4, 66, 20);
+        preview_->setGeometry(11, 30, w - 22, h - 60);
+        return;
+    }
     if (w <= 100 || h <= 100) return;
     const int top = 95, bottom = 33;
     const int middle = std::max(0, h - top - bottom);
@@ -444,7 +452,7 @@ void CClipvaneDlg::LayOut() {
     outputFolder_->setGeometry(560, 60, std::min(300, std::max(60, w - 560 - 90)), 22);
     captionBar_->setGeometry(w - 71, 4, 66, 20);
     int x = 11;
-    if (sitePanel_->isVisible()) {
+    if (sitePanelWanted_) {
         sitePanel_->setGeometry(x, top, ui::SitePanel::kWidth, middle);
         x += ui::SitePanel::kWidth + 6;
     } else {
@@ -454,7 +462,7 @@ void CClipvaneDlg::LayOut() {
     const QRect list(x, top, std::max(10, right - 6 - x), middle);
     view_->setGeometry(list);
     historyList_->setGeometry(list);
-    preview_->move(right, top);
+    preview_->setGeometry(right, top, CPreviewPanel::kWidth, CPreviewPanel::kHeight);
     tips_->setGeometry(right, top + CPreviewPanel::kHeight + 6, CPreviewPanel::kWidth,
                        std::max(0, middle - CPreviewPanel::kHeight - 6));
     view_->ApplyColumnWidths();
@@ -630,6 +638,9 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
         case WM_MARK_CHANGED:
             OnMarkChanged();
             break;
+        case WM_PREVIEW_EXPANDED:
+            OnPreviewExpanded(wParam != 0);
+            break;
         case MsgCheckFailed:
         case MsgNoNewVersion:
         case MsgNewVersion:
@@ -780,6 +791,25 @@ void CClipvaneDlg::OnToolbarCode(int code) {
     }
 }
 
+void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
+    previewExpanded_ = expanded;
+    for (QWidget* w : std::initializer_list<QWidget*>{menuButton_, toolbar_, tips_, outputFolder_})
+        w->setVisible(!expanded);
+    if (expanded) {
+        sitePanel_->hide();
+        showPanelButton_->hide();
+        view_->hide();
+        historyList_->hide();
+        preview_->setGeometry(11, 30, width() - 22, height() - 60);
+        preview_->raise();
+        return;
+    }
+    sitePanel_->setVisible(sitePanelWanted_);
+    showPanelButton_->setVisible(!sitePanelWanted_);
+    (historyShown_ ? static_cast<QWidget*>(historyList_) : view_)->show();
+    LayOut();
+}
+
 void CClipvaneDlg::OnMarkChanged() {
     const QList<int> rows = view_->SelectedRows();
     if (rows.isEmpty()) return;
@@ -812,11 +842,13 @@ QPushButton* CClipvaneDlg::ToolbarButton(int code) const {
 }
 
 bool CClipvaneDlg::SitePanelVisible() const {
-    return sitePanel_->isVisible();
+    return sitePanelWanted_;
 }
 
 void CClipvaneDlg::ShowSitePanel(int mode) {
-    const bool show = mode == 1 || (mode == -1 && sitePanel_->isHidden());
+    const bool show = mode == 1 || (mode == -1 && !sitePanelWanted_);
+    sitePanelWanted_ = show;
+    if (previewExpanded_) return;
     sitePanel_->setVisible(show);
     showPanelButton_->setVisible(!show);
     LayOut();

@@ -141,6 +141,7 @@ class CClipvaneDlg : public QDialog {
     void OnTitle(int row);
     void OnToolbarCode(int code);
     void OnMarkChanged();
+    void OnPreviewExpanded(bool expanded);
 
     void DownloadSelected();
     void DownloadAll();
@@ -201,6 +202,8 @@ class CClipvaneDlg : public QDialog {
     bool draining_ = false;
     bool finishingIntakes_ = false;
     bool recheckPending_ = false;
+    bool previewExpanded_ = false;
+    bool sitePanelWanted_ = false;
     std::wstring progressFormat_;  // string 32827, read once per language
     int majorVersion_ = 0;
     int tipIndex_ = 0;

@@ -28,8 +28,16 @@ TEST(ClipvaneGet, UsageAndHelp) {
     ProgramRun help(Tool(), home.path());
     help.args = {"--help"};
     EXPECT_EQ(RunTool(help), 0);
-    for (const char* opt : {"--output-folder", "--retries", "--use-title", "--format", "--cache"})
+    for (const char* opt : {"-o, --output-folder DIR", "-r, --retries N", "--use-title", "--use-id",
+                            "--format flv|mp4|3gp", "--cache", "--no-cache", "-h, --help"})
         EXPECT_NE(help.Output().find(opt), std::string::npos) << opt;
+    // Each option that takes a value complains when it is missing.
+    for (const char* opt : {"-o", "-r", "--format", "-i"}) {
+        ProgramRun missing(Tool(), home.path());
+        missing.args = {"http://www.youtube.com/watch?v=abc123", opt};
+        EXPECT_EQ(RunTool(missing), 2) << opt << "\n" << missing.Output();
+        EXPECT_EQ(missing.Output().find("unknown option"), std::string::npos) << missing.Output();
+    }
 }
 
 TEST(ClipvaneGet, DownloadsThroughTheProxyAndFailsOnAnUnknownSite) {

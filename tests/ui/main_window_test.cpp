@@ -978,3 +978,19 @@ TEST_F(MainWindow, DemoPageImportedAndDownloadedBecomesMediaRowsAndHistory) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindow, FullSizePreviewHidesTheRestAndComesBack) {
+    Window().HandleMessage(WM_PREVIEW_EXPANDED, 1, 0);
+    EXPECT_FALSE(Window().TaskView()->isVisible());
+    EXPECT_FALSE(Window().ToolbarButton(7)->isVisible());
+    EXPECT_EQ(Window().Preview()->geometry(),
+              QRect(11, 30, Window().width() - 22, Window().height() - 60));
+    Window().HandleMessage(WM_PREVIEW_EXPANDED, 0, 0);
+    EXPECT_TRUE(Window().TaskView()->isVisible());
+    EXPECT_TRUE(Window().ToolbarButton(7)->isVisible());
+    EXPECT_EQ(Window().Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
+}
+
+}  // namespace

@@ -115,14 +115,14 @@ TEST_F(Translation, MenusKeepCheckMarksAndDropDowns) {
 }
 
 TEST_F(Translation, BitmapsFallBackToTheBundle) {
-    // The bundle's icon stands in as a bitmap to compare with.
+    // The bundle's icon stands in as a bitmap of a number the bundle leaves free.
     platform::ResourceBundle b;
     std::string bundle = testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/cvres.bundle");
-    bundle.replace(bundle.find("icons/1009.png"), 14, "bitmaps/134.png");
+    bundle.replace(bundle.find("icons/1009.png"), 14, "bitmaps/9134.png");
     ASSERT_TRUE(platform::ResourceBundle::Current().LoadFromBytes(bundle));
 
     QPixmap pm;
-    LoadTranslatedBitmap(pm, 134);
+    LoadTranslatedBitmap(pm, 9134);
     EXPECT_EQ(pm.size(), QSize(32, 32));
 
     // A translated bitmap file of its own size replaces it.
@@ -131,11 +131,11 @@ TEST_F(Translation, BitmapsFallBackToTheBundle) {
     QImage img(40, 20, QImage::Format_RGB32);
     img.fill(Qt::red);
     ASSERT_TRUE(img.save(QString::fromStdString(png)));
-    WriteLanguage("[BITMAP]\n134=" + rel + "\n135=lang.cv/missing.png\n");
-    LoadTranslatedBitmap(pm, 134);
+    WriteLanguage("[BITMAP]\n9134=" + rel + "\n9135=lang.cv/missing.png\n");
+    LoadTranslatedBitmap(pm, 9134);
     EXPECT_EQ(pm.size(), QSize(40, 20));
     // A file that cannot be loaded falls back; an unknown number gives nothing.
-    LoadTranslatedBitmap(pm, 135);
+    LoadTranslatedBitmap(pm, 9135);
     EXPECT_TRUE(pm.isNull());
     fs::remove(png);
 }

@@ -1,0 +1,170 @@
+#include "ui/bitmap_button_bar.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include "app/localization.h"
+#include "platform/resource_bundle.h"
+#include "ui/qt_text.h"
+#include "ui/translate.h"
+
+namespace ui {
+
+QPixmap LoadSkinBitmap(int id) {
+    if (TranslatedBitmapFile(static_cast<unsigned>(id)).empty()) {
+        auto data = platform::ResourceBundle::Current().Find("bitmaps/" + std::to_string(id) + "@2x.png");
+        QPixmap p;
+        if (data && p.loadFromData(reinterpret_cast<const uchar*>(data->data()),
+                                   static_cast<uint>(data->size()), "PNG")) {
+            p.setDevicePixelRatio(2.0);
+            return p;
+        }
+    }
+    QPixmap p;
+    LoadTranslatedBitmap(p, id);
+    return p;
+}
+
+}  // namespace ui
+
+CBitmapButtonBar::CBitmapButtonBar(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CBitmapButtonBar::SetStateBitmaps(int normal, int hot, int pressed, int disabled) {
+    stateIds_[0] = normal;
+    stateIds_[1] = hot;
+    stateIds_[2] = pressed;
+    stateIds_[3] = disabled;
+    Retranslate();
+}
+
+void CBitmapButtonBar::Retranslate() {
+    for (int i = 0; i < 4; ++i) states_[i] = stateIds_[i] ? ui::LoadSkinBitmap(stateIds_[i]) : QPixmap();
+    update();
+}
+
+void CBitmapButtonBar::AddButton(int code, const QRect& rect, unsigned tooltipId) {
+    buttons_.push_back({code, rect, tooltipId, true});
+    update(rect);
+}
+
+const CBitmapButtonBar::Button* CBitmapButtonBar::Find(int code) const {
+    for (const auto& b : buttons_)
+        if (b.code == code) return &b;
+    return nullptr;
+}
+
+void CBitmapButtonBar::EnableButton(int code, bool enabled) {
+    for (auto& b : buttons_) {
+        if (b.code != code || b.enabled == enabled) continue;
+        b.enabled = enabled;
+        update(b.rect);
+    }
+}
+
+bool CBitmapButtonBar::IsButtonEnabled(int code) const {
+    const Button* b = Find(code);
+    return b && b->enabled;
+}
+
+QRect CBitmapButtonBar::ButtonRect(int code) const {
+    const Button* b = Find(code);
+    return b ? b->rect : QRect();
+}
+
+void CBitmapButtonBar::SetTarget(platform::IPostTarget* target, unsigned msg) {
+    target_ = target;
+    msg_ = msg;
+}
+
+CBitmapButtonBar::State CBitmapButtonBar::ButtonState(int code) const {
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        if (buttons_[i].code != code) continue;
+        if (!buttons_[i].enabled) return kDisabled;
+        const int idx = static_cast<int>(i);
+        if (pressed_ == idx && hot_ == idx) return kPressed;
+        if (hot_ == idx && pressed_ < 0) return kHot;
+        return kNormal;
+    }
+    return kNormal;
+}
+
+int CBitmapButtonBar::HitTest(const QPoint& pos) const {
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i].rect.contains(pos)) return static_cast<int>(i);
+    return -1;
+}
+
+void CBitmapButtonBar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QPixmap& normal = states_[kNormal];
+    if (!normal.isNull()) {
+        p.drawPixmap(rect(), normal);
+    } else {
+        p.fillRect(rect(), palette().window());
+    }
+    for (const auto& b : buttons_) {
+        const QPixmap& pm = states_[ButtonState(b.code)];
+        if (pm.isNull()) continue;
+        // The same rectangle of the state bitmap, in its own pixels.
+        const qreal dpr = pm.devicePixelRatio();
+        const QRectF src(b.rect.x() * dpr, b.rect.y() * dpr, b.rect.width() * dpr,
+                         b.rect.height() * dpr);
+        p.drawPixmap(QRectF(b.rect), pm, src);
+    }
+}
+
+void CBitmapButtonBar::mouseMoveEvent(QMouseEvent* e) {
+    int hit = HitTest(e->position().toPoint());
+    if (hit != hot_) {
+        hot_ = hit;
+        update();
+    }
+}
+
+void CBitmapButtonBar::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    int hit = HitTest(e->position().toPoint());
+    if (hit < 0 || !buttons_[hit].enabled) return;
+    pressed_ = hot_ = hit;
+    update();
+}
+
+void CBitmapButtonBar::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || pressed_ < 0) return;
+    const int was = pressed_;
+    pressed_ = -1;
+    hot_ = HitTest(e->position().toPoint());
+    update();
+    if (hot_ != was || !buttons_[was].enabled) return;
+    const int code = buttons_[was].code;
+    if (target_) target_->Post(msg_, static_cast<uintptr_t>(code), 0);
+    emit buttonClicked(code);
+}
+
+void CBitmapButtonBar::leaveEvent(QEvent*) {
+    if (hot_ >= 0) {
+        hot_ = -1;
+        update();
+    }
+}
+
+bool CBitmapButtonBar::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        auto* he = static_cast<QHelpEvent*>(e);
+        int hit = HitTest(he->pos());
+        if (hit >= 0 && buttons_[hit].tooltipId) {
+            QToolTip::showText(he->globalPos(), ui::ToQ(LoadText(buttons_[hit].tooltipId)), this,
+                               buttons_[hit].rect);
+        } else {
+            QToolTip::hideText();
+            e->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(e);
+}

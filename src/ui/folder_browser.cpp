@@ -1,0 +1,54 @@
+#include "ui/folder_browser.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+
+#include "ui/qt_text.h"
+
+namespace ui {
+
+QString FolderStatusText(const QString& path) {
+    constexpr int kShown = 35;
+    if (path.size() <= kShown) return path;
+    return path.left(kShown) + QStringLiteral("...");
+}
+
+std::optional<std::wstring> BrowseForFolder(QWidget* parent, const std::wstring& initial,
+                                            const std::wstring& title) {
+    QFileDialog dlg(parent, title.empty() ? QStringLiteral("Current Selection") : ToQ(title));
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly, true);
+    // Qt's own dialog: the desktop's may not take a status line.
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+
+    auto* status = new QLabel(&dlg);
+    status->setObjectName(QStringLiteral("folderStatus"));
+    if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
+        grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
+
+    const QString start = ToQ(initial);
+    QFileInfo startInfo(start);
+    if (!start.isEmpty() && startInfo.isDir()) {
+        dlg.setDirectory(startInfo.absoluteFilePath());
+        status->setText(FolderStatusText(QDir::toNativeSeparators(startInfo.absoluteFilePath())));
+    }
+    QObject::connect(&dlg, &QFileDialog::currentChanged, status, [&dlg, status](const QString& p) {
+        status->setText(FolderStatusText(p.isEmpty() ? dlg.directory().absolutePath() : p));
+    });
+    QObject::connect(&dlg, &QFileDialog::directoryEntered, status,
+                     [status](const QString& p) { status->setText(FolderStatusText(p)); });
+
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dlg.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    // Only a folder with a path on disk counts as chosen.
+    QFileInfo info(chosen.first());
+    if (chosen.first().isEmpty() || !info.isAbsolute() || !info.isDir()) return std::nullopt;
+    return FromQ(QDir::cleanPath(info.absoluteFilePath()));
+}
+
+}  // namespace ui

@@ -1,0 +1,76 @@
+#include "ui/language_menu.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QWidget>
+
+#include "app/logging.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "platform/post_message.h"
+#include "ui/dialog_builder.h"
+
+namespace ui {
+namespace {
+
+int CommandOf(const QAction* a) {
+    QVariant v = a->property(kCommandIdProperty);
+    return v.isValid() ? v.toInt() : 0;
+}
+
+void Tick(QMenu* menu, int chosen) {
+    for (QAction* a : menu->actions()) {
+        if (a->menu()) Tick(a->menu(), chosen);
+        const int id = CommandOf(a);
+        if (id < kLanguageEnglish || id > kLanguageChinese) continue;
+        a->setCheckable(true);
+        a->setChecked(id == chosen);
+    }
+}
+
+}  // namespace
+
+const wchar_t* LanguageOfCommand(int command) {
+    switch (command) {
+        case kLanguageEnglish:
+            return L"en";
+        case kLanguageJapanese:
+            return L"ja";
+        case kLanguageChinese:
+            return L"zh_cn";
+        default:
+            return nullptr;
+    }
+}
+
+void TickLanguage(QMenu* menu, const std::wstring& code) {
+    if (!menu) return;
+    int chosen = 0;
+    for (int id = kLanguageEnglish; id <= kLanguageChinese; ++id)
+        if (code == LanguageOfCommand(id)) chosen = id;
+    if (chosen) Tick(menu, chosen);
+}
+
+bool ChangeLanguage(const std::wstring& code, QMenu* menu, platform::IPostTarget* mainWindow,
+                    QWidget* window) {
+    if (code == GetSettings().LangID()) return false;
+    LogInfoW("CClipvaneDlg", L"Language changed to %ls.", code.c_str());
+    GetSettings().Update([&](SettingsData& d) { d.LangID = code; });
+    TickLanguage(menu, code);
+    if (mainWindow) mainWindow->Post(WM_LANGUAGE_CHANGED, 0, 0);
+    if (window) {
+        // A window may rebuild its children while it handles the event.
+        QList<QPointer<QWidget>> all;
+        for (QWidget* w : window->findChildren<QWidget*>()) all << w;
+        for (const QPointer<QWidget>& w : all) {
+            if (!w) continue;
+            QEvent e(kLanguageChangedEvent);
+            QCoreApplication::sendEvent(w, &e);
+        }
+    }
+    return true;
+}
+
+}  // namespace ui

@@ -1,0 +1,347 @@
+#include "ui/settings_pages.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QShowEvent>
+#include <QSlider>
+
+#include "app/helpers.h"
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/settings.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "ui/dialog_builder.h"
+#include "ui/qt_text.h"
+#include "ui/translate.h"
+
+namespace {
+
+std::wstring TrimBlanks(const std::wstring& s) {
+    size_t b = s.find_first_not_of(L" \t");
+    if (b == std::wstring::npos) return {};
+    size_t e = s.find_last_not_of(L" \t");
+    return s.substr(b, e - b + 1);
+}
+
+bool Checked(QCheckBox* box) {
+    return box && box->isChecked();
+}
+void SetChecked(QCheckBox* box, uint32_t v) {
+    if (box) box->setChecked(v != 0);
+}
+void Enable(QWidget* w, bool on) {
+    if (w) w->setEnabled(on);
+}
+
+// The radio buttons with consecutive identifiers from `first`, as one group
+// whose ids are their indexes.
+QButtonGroup* RadioGroup(QWidget* page, int first) {
+    auto* group = new QButtonGroup(page);
+    for (int i = 0;; ++i) {
+        auto* r = qobject_cast<QRadioButton*>(ui::FindControl(page, first + i));
+        if (!r) break;
+        group->addButton(r, i);
+    }
+    return group;
+}
+
+void SelectRadio(QButtonGroup* group, int index) {
+    if (QAbstractButton* b = group->button(index)) b->setChecked(true);
+}
+
+}  // namespace
+
+// ---- CSettingsPage ----
+
+CSettingsPage::CSettingsPage(int templateId, QWidget* parent)
+    : QWidget(parent), templateId_(templateId) {
+    ui::BuildDialogFromTemplate(this, templateId);
+    defaultTitle_ = windowTitle();
+    setProperty(ui::kControlIdProperty, templateId);
+}
+
+QString CSettingsPage::Title() const {
+    std::wstring t = ReadTranslation(L"DIALOG_IDD_" + std::to_wstring(templateId_), L"title");
+    return t.empty() ? defaultTitle_ : ui::ToQ(t);
+}
+
+void CSettingsPage::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    EnsureLoaded();
+}
+
+void CSettingsPage::EnsureLoaded() {
+    if (loaded_) return;
+    loaded_ = true;
+    TranslateDialog(this, templateId_);
+    Load();
+}
+
+bool CSettingsPage::Validate(QString*) const {
+    return true;
+}
+
+void CSettingsPage::Confirm() {
+    if (!loaded_) return;
+    Store();
+    GetSettings().Save();
+}
+
+QWidget* CSettingsPage::Control(int id) const {
+    return ui::FindControl(const_cast<CSettingsPage*>(this), id);
+}
+QCheckBox* CSettingsPage::Check(int id) const {
+    return qobject_cast<QCheckBox*>(Control(id));
+}
+QLineEdit* CSettingsPage::Edit(int id) const {
+    return qobject_cast<QLineEdit*>(Control(id));
+}
+
+// ---- CPageGeneral ----
+
+CPageGeneral::CPageGeneral(QWidget* parent)
+    : CSettingsPage(kTemplateId, parent),
+      chooser_(&ui::BrowseForFolder),
+      opener_(&platform::OpenWithDesktop) {
+    if (QLineEdit* e = FolderEdit()) e->setMaxLength(static_cast<int>(kMaxPath));
+    if (auto* b = qobject_cast<QPushButton*>(Control(1195)))
+        connect(b, &QPushButton::clicked, this, &CPageGeneral::Browse);
+    if (auto* b = qobject_cast<QPushButton*>(Control(1196)))
+        connect(b, &QPushButton::clicked, this, &CPageGeneral::OpenFolder);
+}
+
+QLineEdit* CPageGeneral::FolderEdit() const {
+    return Edit(1194);
+}
+
+void CPageGeneral::Load() {
+    const SettingsData s = GetSettings().Get();
+    if (QLineEdit* e = FolderEdit()) e->setText(ui::ToQ(s.OutputFolder));
+    SetChecked(Check(1012), s.ShutdownFlag);
+}
+
+void CPageGeneral::Store() {
+    // The folder goes in as typed; it is normalised where it is used.
+    const std::wstring folder = FolderEdit() ? ui::FromQ(FolderEdit()->text()) : std::wstring();
+    const bool shutdown = Checked(Check(1012));
+    GetSettings().Update([&](SettingsData& d) {
+        d.OutputFolder = folder;
+        d.ShutdownFlag = shutdown ? 1 : 0;
+    });
+}
+
+std::wstring CPageGeneral::NormalizeFolder() {
+    QLineEdit* edit = FolderEdit();
+    if (!edit) return {};
+    std::wstring t = TrimBlanks(ui::FromQ(edit->text()));
+    // A folder of our own that survives a reboot stands in for "c:\temp".
+    if (t.empty()) t = platform::PersistentTempFolder();
+    t = SanitizePath(t, L'-');
+    edit->setText(ui::ToQ(t));
+    CreateFolderTree(t);
+    return t;
+}
+
+void CPageGeneral::Browse() {
+    const std::wstring folder = NormalizeFolder();
+    if (!chooser_) return;
+    std::optional<std::wstring> chosen = chooser_(this, folder, LoadText(32813));
+    if (!chosen) return;
+    FolderEdit()->setText(ui::ToQ(*chosen));
+    NormalizeFolder();
+}
+
+void CPageGeneral::OpenFolder() {
+    const std::wstring folder = NormalizeFolder();
+    CreateFolderTree(folder);
+    if (opener_) opener_(folder);
+}
+
+// ---- CPageOnline ----
+
+CPageOnline::CPageOnline(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
+    RadioGroup(this, 1072);
+    for (int id : {1198, 1200})
+        if (QLineEdit* e = Edit(id)) e->setEchoMode(QLineEdit::Password);
+    if (QLineEdit* e = Edit(1020)) {
+        // Digits only, as a number field takes them.
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,9}"), e));
+    }
+}
+
+void CPageOnline::Load() {
+    const SettingsData s = GetSettings().Get();
+    const std::pair<int, const std::wstring*> texts[] = {
+        {1197, &s.YTUser}, {1198, &s.YTPasswd}, {1199, &s.NicoUser}, {1200, &s.NicoPasswd}};
+    for (auto [id, text] : texts)
+        if (QLineEdit* e = Edit(id)) e->setText(ui::ToQ(*text));
+    SetChecked(Check(1018), s.UseTitleAsFileName);
+    SetChecked(Check(1019), s.UseInternalCache);
+    if (QLineEdit* e = Edit(1020)) e->setText(QString::number(s.RetryTimes));
+    if (auto* group = findChild<QButtonGroup*>())
+        SelectRadio(group, static_cast<int>(s.YoutubeFMT));
+}
+
+bool CPageOnline::Validate(QString* message) const {
+    if (!Loaded()) return true;
+    QLineEdit* e = Edit(1020);
+    const QString text = e ? e->text().trimmed() : QString();
+    bool ok = !text.isEmpty();
+    for (QChar c : text) ok = ok && c >= u'0' && c <= u'9';
+    if (ok && text.size() <= 9 && text.toInt() <= kMaxRetries) return true;
+    if (message)
+        *message = ui::ToQ(platform::FormatW(LoadText(32890).c_str(), 0, kMaxRetries));
+    return false;
+}
+
+void CPageOnline::Store() {
+    auto text = [this](int id) {
+        QLineEdit* e = Edit(id);
+        return e ? TrimBlanks(ui::FromQ(e->text())) : std::wstring();
+    };
+    SettingsData n;
+    n.YTUser = text(1197);
+    n.YTPasswd = text(1198);
+    n.NicoUser = text(1199);
+    n.NicoPasswd = text(1200);
+    const bool title = Checked(Check(1018));
+    const bool cache = Checked(Check(1019));
+    const int retries = Edit(1020) ? Edit(1020)->text().trimmed().toInt() : 0;
+    int fmt = -1;
+    if (auto* group = findChild<QButtonGroup*>()) fmt = group->checkedId();
+    GetSettings().Update([&](SettingsData& d) {
+        d.YTUser = n.YTUser;
+        d.YTPasswd = n.YTPasswd;
+        d.NicoUser = n.NicoUser;
+        d.NicoPasswd = n.NicoPasswd;
+        d.UseTitleAsFileName = title ? 1 : 0;
+        d.UseInternalCache = cache ? 1 : 0;
+        d.RetryTimes = retries;
+        if (fmt >= 0) d.YoutubeFMT = static_cast<uint32_t>(fmt);
+    });
+}
+
+// ---- CPageAudio ----
+
+CPageAudio::CPageAudio(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
+    if (QSlider* s = Volume()) {
+        s->setRange(-20, 20);
+        s->setSingleStep(1);
+        s->setPageStep(1);
+        s->setTickPosition(QSlider::TicksBelow);
+        s->setTickInterval(5);
+        connect(s, &QSlider::valueChanged, this, &CPageAudio::ShowVolume);
+    }
+}
+
+QSlider* CPageAudio::Volume() const {
+    return qobject_cast<QSlider*>(Control(1017));
+}
+QLabel* CPageAudio::VolumeLabel() const {
+    return qobject_cast<QLabel*>(Control(1038));
+}
+
+void CPageAudio::ShowVolume() {
+    if (Volume() && VolumeLabel())
+        VolumeLabel()->setText(QString::asprintf("%d db", Volume()->value()));
+}
+
+void CPageAudio::Load() {
+    const SettingsData s = GetSettings().Get();
+    if (QSlider* v = Volume()) v->setValue(s.OUT_VOLUME);
+    ShowVolume();
+    SetChecked(Check(1016), s.VOLUME_NORM);
+}
+
+void CPageAudio::Store() {
+    const int volume = Volume() ? Volume()->value() : 0;
+    const bool norm = Checked(Check(1016));
+    GetSettings().Update([&](SettingsData& d) {
+        d.OUT_VOLUME = volume;
+        d.VOLUME_NORM = norm ? 1 : 0;
+    });
+}
+
+// ---- CPageVideo ----
+
+namespace {
+constexpr const wchar_t* kOutputs[] = {L"directx", L"gl2", L"gl"};
+}
+
+CPageVideo::CPageVideo(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
+    RadioGroup(this, 1028);
+    if (QCheckBox* w = Check(1032))
+        connect(w, &QCheckBox::clicked, this, [this] { FitClicked(1032, 1033); });
+    if (QCheckBox* h = Check(1033))
+        connect(h, &QCheckBox::clicked, this, [this] { FitClicked(1033, 1032); });
+}
+
+int CPageVideo::OutputIndex(const std::wstring& vo) {
+    for (int i = 0; i < 3; ++i)
+        if (vo == kOutputs[i]) return i;
+    return 0;
+}
+
+std::wstring CPageVideo::OutputName(int index) {
+    return index >= 0 && index < 3 ? kOutputs[index] : L"";
+}
+
+void CPageVideo::Load() {
+    const SettingsData s = GetSettings().Get();
+    if (auto* group = findChild<QButtonGroup*>()) SelectRadio(group, OutputIndex(s.MPLAYER_VO));
+    SetChecked(Check(1031), s.IVTC);
+    SetChecked(Check(1027), s.DEINT);
+    SetChecked(Check(1032), s.Fit2Width);
+    SetChecked(Check(1033), s.Fit2Height);
+    SetChecked(Check(1034), s.ExpandSize);
+    SetChecked(Check(1035), s.ExpandRound16);
+    ApplyFitStates();
+}
+
+void CPageVideo::ApplyFitStates() {
+    const bool width = Checked(Check(1032));
+    const bool height = Checked(Check(1033));
+    Enable(Check(1034), width || height);
+    Enable(Check(1035), width || height);
+    if (height) Enable(Check(1032), false);
+    if (width) Enable(Check(1033), false);
+}
+
+void CPageVideo::FitClicked(int clicked, int other) {
+    if (Checked(Check(clicked))) {
+        Enable(Check(1034), true);
+        Enable(Check(1035), true);
+        Enable(Check(other), false);
+    } else {
+        Enable(Check(other), true);
+        if (!Checked(Check(other))) {
+            Enable(Check(1034), false);
+            Enable(Check(1035), false);
+        }
+    }
+}
+
+void CPageVideo::Store() {
+    int index = -1;
+    if (auto* group = findChild<QButtonGroup*>()) index = group->checkedId();
+    const std::wstring vo = OutputName(index);
+    const bool ivtc = Checked(Check(1031)), deint = Checked(Check(1027));
+    const bool fw = Checked(Check(1032)), fh = Checked(Check(1033));
+    const bool ex = Checked(Check(1034)), r16 = Checked(Check(1035));
+    GetSettings().Update([&](SettingsData& d) {
+        d.MPLAYER_VO = vo;
+        d.IVTC = ivtc;
+        d.DEINT = deint;
+        d.Fit2Width = fw;
+        d.Fit2Height = fh;
+        d.ExpandSize = ex;
+        d.ExpandRound16 = r16;
+    });
+}

@@ -1,0 +1,124 @@
+#pragma once
+// The four pages of the settings sheet, each built from its layout in the
+// resource bundle. A page translates its texts and loads its fields from the
+// settings record when it is first shown; on confirmation it stores them and
+// saves the record. A page that was never shown stores nothing.
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "ui/folder_browser.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+class CSettingsPage : public QWidget {
+    Q_OBJECT
+  public:
+    CSettingsPage(int templateId, QWidget* parent);
+    int TemplateId() const { return templateId_; }
+    // The page's tab title in the current language.
+    QString Title() const;
+    bool Loaded() const { return loaded_; }
+    // Translates and loads the page unless that happened already.
+    void EnsureLoaded();
+    // False, with the text to show, when a field holds a value the page
+    // refuses. A page never shown accepts.
+    virtual bool Validate(QString* message) const;
+    // Stores the fields into the settings record and saves it; nothing when
+    // the page was never shown.
+    void Confirm();
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    virtual void Load() = 0;
+    virtual void Store() = 0;
+    QWidget* Control(int id) const;
+    QCheckBox* Check(int id) const;
+    QLineEdit* Edit(int id) const;
+
+  private:
+    int templateId_;
+    QString defaultTitle_;
+    bool loaded_ = false;
+};
+
+class CPageGeneral : public CSettingsPage {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 154;
+    explicit CPageGeneral(QWidget* parent = nullptr);
+
+    QLineEdit* FolderEdit() const;
+    // Trims the folder text, puts a fallback folder in for an empty one,
+    // makes it a safe path, shows it and creates the folder.
+    std::wstring NormalizeFolder();
+    void Browse();      // button 1195
+    void OpenFolder();  // button 1196
+
+    // Replace the folder browser and the desktop's opener (tests).
+    void SetFolderChooser(ui::FolderChooser chooser) { chooser_ = std::move(chooser); }
+    void SetOpener(std::function<bool(const std::wstring&)> opener) { opener_ = std::move(opener); }
+
+  protected:
+    void Load() override;
+    void Store() override;
+
+  private:
+    ui::FolderChooser chooser_;
+    std::function<bool(const std::wstring&)> opener_;
+};
+
+class CPageOnline : public CSettingsPage {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 185;
+    static constexpr int kMaxRetries = 99;
+    explicit CPageOnline(QWidget* parent = nullptr);
+    bool Validate(QString* message) const override;
+
+  protected:
+    void Load() override;
+    void Store() override;
+};
+
+class CPageAudio : public CSettingsPage {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 256;
+    explicit CPageAudio(QWidget* parent = nullptr);
+    QSlider* Volume() const;
+    QLabel* VolumeLabel() const;
+
+  protected:
+    void Load() override;
+    void Store() override;
+
+  private:
+    void ShowVolume();
+};
+
+class CPageVideo : public CSettingsPage {
+    Q_OBJECT
+  public:
+    static constexpr int kTemplateId = 255;
+    explicit CPageVideo(QWidget* parent = nullptr);
+
+    // The radio button of a stored video output: 0 "directx", 1 "gl2",
+    // 2 "gl"; any other text 0.
+    static int OutputIndex(const std::wstring& vo);
+    // The stored text of button `index`; empty for none.
+    static std::wstring OutputName(int index);
+
+  protected:
+    void Load() override;
+    void Store() override;
+
+  private:
+    // Enables the fit and expand boxes after a click on a fit box.
+    void FitClicked(int clicked, int other);
+    void ApplyFitStates();
+};

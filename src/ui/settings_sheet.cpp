@@ -1,0 +1,101 @@
+#include "ui/settings_sheet.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/helpers.h"
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/settings.h"
+#include "platform/message_box.h"
+#include "ui/qt_text.h"
+#include "ui/settings_pages.h"
+
+namespace {
+constexpr const char* kTag = "CSettingsSheet";
+}
+
+CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(ui::ToQ(LoadText(kCaptionId)));
+    setObjectName(QStringLiteral("settingsSheet"));
+    auto* layout = new QVBoxLayout(this);
+    tabs_ = new QTabWidget(this);
+    general_ = new CPageGeneral;
+    online_ = new CPageOnline;
+    audio_ = new CPageAudio;
+    video_ = new CPageVideo;
+    for (CSettingsPage* p : std::initializer_list<CSettingsPage*>{general_, online_, audio_, video_}) {
+        // Pages keep the size of their layout.
+        p->setMinimumSize(p->size());
+        tabs_->addTab(p, p->Title());
+    }
+    layout->addWidget(tabs_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CSettingsSheet::reject);
+    connect(tabs_, &QTabWidget::currentChanged, this, &CSettingsSheet::OnTabChanged);
+    tabs_->setCurrentIndex(0);
+}
+
+bool CSettingsSheet::Refuses(CSettingsPage* page) {
+    QString message;
+    if (page->Validate(&message)) return false;
+    LogWarnW(kTag, L"Page %d refused a field.", page->TemplateId());
+    switching_ = true;
+    tabs_->setCurrentWidget(page);
+    current_ = tabs_->currentIndex();
+    switching_ = false;
+    platform::ShowMessageBox(ui::FromQ(message), TranslateWord(L"Clipvane"),
+                             platform::MB_OK | platform::MB_ICONWARNING);
+    if (QLineEdit* e = page->findChild<QLineEdit*>(QStringLiteral("ctl1020"))) {
+        e->setFocus();
+        e->selectAll();
+    }
+    return true;
+}
+
+void CSettingsSheet::OnTabChanged(int index) {
+    if (switching_) return;
+    auto* left = qobject_cast<CSettingsPage*>(tabs_->widget(current_));
+    current_ = index;
+    if (left && left != tabs_->widget(index)) Refuses(left);
+}
+
+void CSettingsSheet::accept() {
+    CSettingsPage* pages[] = {general_, online_, audio_, video_};
+    // The page in front is checked first, as it is the one being left.
+    if (auto* front = qobject_cast<CSettingsPage*>(tabs_->currentWidget()); front && Refuses(front))
+        return;
+    for (CSettingsPage* p : pages)
+        if (Refuses(p)) return;
+    for (CSettingsPage* p : pages) p->Confirm();
+    QDialog::accept();
+}
+
+namespace ui {
+
+SettingsOutcome RunSettingsSheet(QWidget* parent, const std::wstring& folderText,
+                                 const std::function<void(CSettingsSheet&)>& prepare) {
+    GetSettings().Update([&](SettingsData& d) { d.OutputFolder = folderText; });
+    CSettingsSheet sheet(parent);
+    if (prepare) prepare(sheet);
+    SettingsOutcome out;
+    out.folder = folderText;
+    if (sheet.exec() != QDialog::Accepted) return out;
+    out.confirmed = true;
+    out.folder = GetSettings().Get().OutputFolder;
+    if (sheet.General()->Loaded() && sheet.General()->FolderEdit())
+        out.folder = FromQ(sheet.General()->FolderEdit()->text());
+    if (!out.folder.empty()) CreateFolderTree(out.folder);
+    const SettingsData s = GetSettings().Get();
+    out.useTitleAsFileName = s.UseTitleAsFileName != 0;
+    out.retryTimes = s.RetryTimes;
+    out.folderChanged = out.folder != folderText;
+    return out;
+}
+
+}  // namespace ui

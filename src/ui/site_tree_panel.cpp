@@ -1,0 +1,278 @@
+#include "ui/site_tree_panel.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <map>
+
+#include "app/localization.h"
+#include "app/logging.h"
+#include "app/messages.h"
+#include "history/history.h"
+#include "ui/dialog_builder.h"
+#include "ui/language_menu.h"
+#include "ui/qt_text.h"
+#include "ui/translate.h"
+
+namespace {
+
+constexpr QColor kBackground(153, 153, 153);
+constexpr int kTreeTop = 25;
+constexpr int kBottomStrip = 23;
+
+struct Site {
+    const wchar_t* name;
+    unsigned nameId;  // 0: the name as it stands
+    const wchar_t* word;
+};
+constexpr Site kSites[] = {{L"YouTube", 0, L"YOUTUBE"},
+                           {L"Google Video", 0, L"GOOGLE"},
+                           {L"MetaCafe", 0, L"METACAFE"},
+                           {L"NicoVideo", 32892, L"NICOVIDEO"}};
+
+// The tree's images: 16-pixel-wide cuts of bitmap 183, red transparent.
+QList<QIcon> TreeImages() {
+    QPixmap strip;
+    LoadTranslatedBitmap(strip, 183);
+    QList<QIcon> icons;
+    if (strip.isNull()) return icons;
+    QImage img = strip.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb red = qRgb(255, 0, 0);
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == (red & 0xFFFFFF)) line[x] = 0;
+    }
+    for (int x = 0; x + 16 <= img.width(); x += 16)
+        icons.push_back(QIcon(QPixmap::fromImage(img.copy(x, 0, 16, img.height()))));
+    return icons;
+}
+
+// The rows of every site in one pass over the table; false when the query
+// fails (the counts are then asked for one by one).
+bool CountAllSites(CHistoryDb* db, std::map<std::wstring, int>& counts) {
+    if (!db) return true;
+    try {
+        CppSQLite3Query q = db->execQuery(
+            "SELECT SUM(profile_name = 'YOUTUBE'), SUM(profile_name = 'GOOGLE'), "
+            "SUM(profile_name = 'METACAFE'), SUM(profile_name = 'NICOVIDEO') FROM history;");
+        for (int i = 0; i < 4 && !q.eof(); ++i) counts[kSites[i].word] = q.getIntField(i, 0);
+    } catch (const CppSQLite3Exception& e) {
+        LogError("CSitePanel", "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+        return false;
+    }
+    return true;
+}
+
+void SetBold(QTreeWidgetItem* item, bool bold) {
+    QFont f = item->font(0);
+    f.setBold(bold);
+    item->setFont(0, f);
+}
+
+}  // namespace
+
+CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent)
+    : QWidget(parent), history_(history) {
+    setProperty(ui::kControlIdProperty, kId);
+    setObjectName(QStringLiteral("sitePanel"));
+    resize(kWidth, 472);
+
+    tree_ = new QTreeWidget(this);
+    tree_->setProperty(ui::kControlIdProperty, kTreeId);
+    tree_->setHeaderHidden(true);
+    tree_->setFrameShape(QFrame::NoFrame);
+    tree_->setIndentation(14);
+    tree_->setIconSize(QSize(16, 16));
+    tree_->setFocusPolicy(Qt::NoFocus);
+    QPalette pal = tree_->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Base, kBackground);
+        pal.setColor(group, QPalette::Window, kBackground);
+        pal.setColor(group, QPalette::Text, Qt::white);
+        pal.setColor(group, QPalette::Highlight, QColor(96, 110, 128));
+        pal.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    tree_->setPalette(pal);
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &CSitePanel::OnSelection);
+
+    // Plain buttons until bitmap bars are given.
+    auto* close = new QPushButton(QStringLiteral("\u00d7"), this);
+    close->setFlat(true);
+    close->setFocusPolicy(Qt::NoFocus);
+    connect(close, &QPushButton::clicked, this, [this] { OnButtonCode(0); });
+    auto* bar = new QWidget(this);
+    const QRect parts[] = {QRect(3, 2, 96, 19), QRect(102, 2, 73, 19)};
+    for (int code : {1, 2}) {
+        auto* b = new QPushButton(bar);
+        b->setObjectName(QStringLiteral("siteButton%1").arg(code));
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setFlat(true);
+        b->setStyleSheet(QStringLiteral("QPushButton { border: none; padding: 0; }"));
+        b->setGeometry(parts[code - 1]);
+        connect(b, &QPushButton::clicked, this, [this, code] { OnButtonCode(code); });
+    }
+    closeBar_ = close;
+    buttonBar_ = bar;
+    closeBar_->setProperty(ui::kControlIdProperty, kCloseBarId);
+    buttonBar_->setProperty(ui::kControlIdProperty, kButtonBarId);
+
+    LoadTranslatedBitmap(header_, 174);
+    BuildTree();
+    Retranslate();
+    Place();
+}
+
+void CSitePanel::BuildTree() {
+    const QList<QIcon> images = TreeImages();
+    auto image = [&](int i) { return i < images.size() ? images[i] : QIcon(); };
+    auto* first = new QTreeWidgetItem(tree_);
+    first->setData(0, Qt::UserRole, -1);
+    first->setIcon(0, image(1));
+    auto* second = new QTreeWidgetItem(tree_);
+    second->setData(0, Qt::UserRole, -1);
+    second->setIcon(0, image(2));
+    SetBold(first, true);
+    SetBold(second, true);
+    for (int i = 0; i < 4; ++i) {
+        auto* item = new QTreeWidgetItem(second);
+        item->setData(0, Qt::UserRole, kFirstSiteValue + i);
+        item->setIcon(0, image(3));
+    }
+    second->setExpanded(true);
+}
+
+QTreeWidgetItem* CSitePanel::FirstRoot() const {
+    return tree_->topLevelItem(0);
+}
+QTreeWidgetItem* CSitePanel::SecondRoot() const {
+    return tree_->topLevelItem(1);
+}
+QTreeWidgetItem* CSitePanel::SiteItem(int value) const {
+    const int i = value - kFirstSiteValue;
+    return i >= 0 && i < 4 && SecondRoot() ? SecondRoot()->child(i) : nullptr;
+}
+
+void CSitePanel::Retranslate() {
+    FirstRoot()->setText(0, ui::ToQ(LoadText(32823)));
+    SecondRoot()->setText(0, ui::ToQ(LoadText(32825)));
+    // The plain buttons show their part of the bar's bitmap.
+    QPixmap bar;
+    LoadTranslatedBitmap(bar, 187);
+    const QRect parts[] = {QRect(3, 2, 96, 19), QRect(102, 2, 73, 19)};
+    for (int code : {1, 2}) {
+        auto* b = findChild<QPushButton*>(QStringLiteral("siteButton%1").arg(code));
+        if (!b) continue;
+        const QString tip = ui::ToQ(LoadText(code == 1 ? 32811 : 32812));
+        b->setToolTip(tip);
+        if (bar.isNull()) {
+            b->setText(tip);
+        } else {
+            b->setIcon(QIcon(bar.copy(parts[code - 1])));
+            b->setIconSize(parts[code - 1].size());
+        }
+    }
+    Recount();
+}
+
+void CSitePanel::Recount() {
+    std::map<std::wstring, int> counts;
+    const bool grouped = CountAllSites(history_, counts);
+    for (int i = 0; i < 4; ++i) {
+        QTreeWidgetItem* item = SiteItem(kFirstSiteValue + i);
+        if (!item) continue;
+        const Site& s = kSites[i];
+        std::wstring name = s.nameId ? LoadText(s.nameId) : std::wstring(s.name);
+        if (name.empty()) name = s.name;
+        const int n = grouped ? counts[s.word] : CountHistory(history_, s.word);
+        item->setText(0, n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(name)).arg(n)
+                               : ui::ToQ(name));
+        SetBold(item, n > 0);
+    }
+}
+
+void CSitePanel::HandleMessage(unsigned msg) {
+    if (msg == WM_HISTORY_CHANGED)
+        Recount();
+    else if (msg == WM_LANGUAGE_CHANGED)
+        Retranslate();
+}
+
+bool CSitePanel::event(QEvent* e) {
+    if (e->type() == ui::kLanguageChangedEvent) {
+        HandleMessage(WM_LANGUAGE_CHANGED);
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void CSitePanel::SelectFirstRoot() {
+    const QSignalBlocker block(tree_);
+    tree_->setCurrentItem(FirstRoot());
+}
+
+void CSitePanel::OnSelection() {
+    const QList<QTreeWidgetItem*> chosen = tree_->selectedItems();
+    if (chosen.isEmpty()) return;
+    QTreeWidgetItem* item = chosen.first();
+    if (item == FirstRoot())
+        emit postMessage(WM_SHOW_TASK_LIST, 0);
+    else
+        emit postMessage(WM_SHOW_HISTORY_LIST,
+                         static_cast<quintptr>(static_cast<intptr_t>(item->data(0, Qt::UserRole).toInt())));
+}
+
+void CSitePanel::OnButtonCode(int code) {
+    switch (code) {
+        case 0:
+            emit postMessage(WM_TOGGLE_SITE_PANEL, 0);
+            break;
+        case 1:
+            emit command(32779);
+            break;
+        case 2:
+            emit command(32791);
+            break;
+        default:
+            break;
+    }
+}
+
+void CSitePanel::SetButtonBars(QWidget* closeBar, QWidget* buttonBar) {
+    if (closeBar) {
+        delete closeBar_;
+        closeBar_ = closeBar;
+        closeBar_->setParent(this);
+        closeBar_->setProperty(ui::kControlIdProperty, kCloseBarId);
+        closeBar_->show();
+    }
+    if (buttonBar) {
+        delete buttonBar_;
+        buttonBar_ = buttonBar;
+        buttonBar_->setParent(this);
+        buttonBar_->setProperty(ui::kControlIdProperty, kButtonBarId);
+        buttonBar_->show();
+    }
+    Place();
+}
+
+void CSitePanel::Place() {
+    const int w = width(), h = height();
+    tree_->setGeometry(0, kTreeTop, w, std::max(0, h - kTreeTop - kBottomStrip));
+    if (closeBar_) closeBar_->setGeometry(w - 15, 5, 10, 11);
+    if (buttonBar_) buttonBar_->setGeometry(1, h - 23, 178, 22);
+}
+
+void CSitePanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    Place();
+}
+
+void CSitePanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kBackground);
+    if (!header_.isNull())
+        p.drawPixmap(QRect(0, 0, width(), header_.height()), header_);
+}

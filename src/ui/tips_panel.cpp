@@ -1,0 +1,132 @@
+#include "ui/tips_panel.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <time.h>
+
+#include "app/localization.h"
+#include "app/messages.h"
+#include "platform/shell.h"
+#include "ui/dialog_builder.h"
+#include "ui/language_menu.h"
+#include "ui/qt_text.h"
+#include "ui/translate.h"
+
+namespace {
+
+constexpr int kTopRows = 30;
+constexpr int kBottomRows = 40;
+
+// Milliseconds since the machine started, as a tick count.
+unsigned TickCount() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<unsigned>(ts.tv_sec * 1000u + ts.tv_nsec / 1000000);
+}
+
+}  // namespace
+
+CTipsPanel::CTipsPanel(QWidget* parent) : QWidget(parent) {
+    setProperty(ui::kControlIdProperty, kId);
+    setObjectName(QStringLiteral("tipsPanel"));
+    resize(266, 214);
+    text_ = new QLabel(this);
+    text_->setProperty(ui::kControlIdProperty, kTextId);
+    text_->setWordWrap(true);
+    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text_->setTextFormat(Qt::RichText);
+    text_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    QPalette pal = text_->palette();
+    pal.setColor(QPalette::WindowText, QColor(85, 85, 85));
+    pal.setColor(QPalette::Link, QColor(34, 102, 170));
+    text_->setPalette(pal);
+    connect(text_, &QLabel::linkHovered, this, [this](const QString& l) { overLink_ = !l.isEmpty(); });
+    connect(text_, &QLabel::linkActivated, this,
+            [](const QString& l) { platform::OpenWithDesktop(ui::FromQ(l)); });
+    text_->installEventFilter(this);
+    LoadTranslatedBitmap(background_, 1019);
+    LoadTips(TickCount());
+}
+
+int CTipsPanel::FirstTip(unsigned seed) {
+    // The classic C library generator: 15-bit values.
+    unsigned state = seed * 214013u + 2531011u;
+    const int value = static_cast<int>((state >> 16) & 0x7FFF);
+    return (value * 100 / 32767) % kTipCount;
+}
+
+void CTipsPanel::LoadTips(unsigned seed) {
+    tips_.clear();
+    for (unsigned i = 0; i < kTipCount; ++i) tips_ << ui::ToQ(LoadText(kFirstTip + i));
+    ShowTip(FirstTip(seed));
+}
+
+void CTipsPanel::ShowTip(int index) {
+    if (tips_.isEmpty()) return;
+    current_ = ((index % kTipCount) + kTipCount) % kTipCount;
+    QString html = tips_.value(current_);
+    if (!Qt::mightBeRichText(html)) html = html.toHtmlEscaped().replace('\n', "<br>");
+    text_->setText(html);
+}
+
+void CTipsPanel::NextTip() {
+    ShowTip(current_ + 1);
+}
+
+void CTipsPanel::HandleMessage(unsigned msg) {
+    if (msg == WM_NEXT_TIP)
+        NextTip();
+    else if (msg == WM_LANGUAGE_CHANGED) {
+        LoadTranslatedBitmap(background_, 1019);
+        LoadTips(TickCount());
+        update();
+    }
+}
+
+bool CTipsPanel::event(QEvent* e) {
+    if (e->type() == ui::kLanguageChangedEvent) {
+        HandleMessage(WM_LANGUAGE_CHANGED);
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+bool CTipsPanel::eventFilter(QObject* watched, QEvent* e) {
+    // A click on the text outside its links asks the panel for the next tip;
+    // the press stays with the text so the panel does not count it again.
+    const bool press = e->type() == QEvent::MouseButtonPress;
+    if (watched == text_ && (press || e->type() == QEvent::MouseButtonRelease) && !overLink_ &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+        if (!press) HandleMessage(WM_NEXT_TIP);
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void CTipsPanel::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) NextTip();
+    QWidget::mousePressEvent(e);
+}
+
+void CTipsPanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    text_->setGeometry(8, 28, std::max(0, width() - 10), std::max(0, height() - 30));
+}
+
+void CTipsPanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (background_.isNull()) return;
+    // Top rows as they are, middle rows stretched, bottom rows at the bottom.
+    const QSize src = background_.size() / background_.devicePixelRatio();
+    const qreal r = background_.devicePixelRatio();
+    const int w = width(), h = height();
+    const int top = std::min(kTopRows, h), bottom = std::min(kBottomRows, std::max(0, h - top));
+    const int midSrc = std::max(0, src.height() - kTopRows - kBottomRows);
+    auto part = [&](int y, int hh) { return QRectF(0, y * r, src.width() * r, hh * r); };
+    p.drawPixmap(QRectF(0, 0, w, top), background_, part(0, kTopRows));
+    if (midSrc > 0)
+        p.drawPixmap(QRectF(0, top, w, h - top - bottom), background_, part(kTopRows, midSrc));
+    p.drawPixmap(QRectF(0, h - bottom, w, bottom), background_,
+                 part(src.height() - kBottomRows, kBottomRows));
+}

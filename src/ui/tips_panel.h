@@ -1,0 +1,43 @@
+#pragma once
+// The tips panel (child dialog 1018): one of five tips (strings 32837 to
+// 32841) over its background bitmap; a click shows the next.
+#include <QPixmap>
+#include <QWidget>
+
+class QLabel;
+
+class CTipsPanel : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kId = 1018;
+    static constexpr int kTextId = 1050;
+    static constexpr int kTipCount = 5;
+    static constexpr unsigned kFirstTip = 32837;
+
+    explicit CTipsPanel(QWidget* parent = nullptr);
+
+    // The first tip for a random generator seeded with `seed`.
+    static int FirstTip(unsigned seed);
+    int Current() const { return current_; }
+    QLabel* Text() const { return text_; }
+    // Loads the five tips again in the current language and shows a random one.
+    void LoadTips(unsigned seed);
+    void ShowTip(int index);
+    void NextTip();
+    // Messages 9224 (next tip) and 5031 (language changed).
+    void HandleMessage(unsigned msg);
+
+  protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    QLabel* text_;
+    QPixmap background_;
+    QStringList tips_;
+    int current_ = 0;
+    bool overLink_ = false;
+};

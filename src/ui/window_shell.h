@@ -1,0 +1,61 @@
+#pragma once
+// The main window's own frame: no system frame, rounded corners, moving and
+// sizing with the mouse on the window's surface, a double click on the
+// caption, and the painting of caption, borders and bottom strip from the
+// skin bitmaps. The window keeps its children and its paintEvent, from
+// which it calls Paint.
+#include <QObject>
+#include <QPixmap>
+#include <QRegion>
+#include <QSize>
+#include <optional>
+
+class QPainter;
+class QWidget;
+
+class CWindowShell : public QObject {
+    Q_OBJECT
+  public:
+    enum class Zone { Surface, Left, Right, Top, Bottom, TopLeft, BottomRight, TopRight, BottomLeft };
+    static constexpr int kMargin = 5;
+    static constexpr int kCaptionHeight = 24;
+    static constexpr int kIconWidth = 25;
+
+    // Makes `window` frameless, at least 999 x 600, and watches its events.
+    explicit CWindowShell(QWidget* window);
+
+    static Zone ZoneAt(QPoint pos, QSize size);
+    static Qt::CursorShape CursorOf(Zone zone);
+    static Qt::Edges EdgesOf(Zone zone);
+    // The window's region: a rectangle of (0, 0) to (w + 1, h + 1) with 7 x 7
+    // corner ellipses.
+    static QRegion RoundedRegion(QSize size);
+
+    // The two caption button bars: the one with maximise and the one with
+    // restore. ToggleMaximized shows one and hides the other.
+    void SetCaptionBars(QWidget* maximizeBar, QWidget* restoreBar);
+    // Button code 2: maximise, or restore when maximised.
+    void ToggleMaximized();
+    // Loads the skin bitmaps again (after a language change: 134 may differ).
+    void ReloadBitmaps();
+    // Paints caption, title, borders, bottom strip and `status` onto the
+    // whole window (steps 1 to 6); a missing bitmap leaves its part unpainted.
+    void Paint(QPainter& p, const QString& status) const;
+
+  signals:
+    // A double click on the window icon: the window's close request.
+    void closeRequested();
+    void maximizedChanged(bool maximized);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    QWidget* window_;
+    QWidget* maximizeBar_ = nullptr;
+    QWidget* restoreBar_ = nullptr;
+    // Where the left button went down on the surface; the move starts once
+    // the mouse leaves that spot, so a double click still arrives.
+    std::optional<QPoint> movePress_;
+    QPixmap caption_, middle_, bottom_, left_, right_;
+};

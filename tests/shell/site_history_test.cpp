@@ -1,0 +1,340 @@
+// The site panel and the history list over a real history database.
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QSignalSpy>
+#include <QTreeWidget>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/helpers.h"
+#include "app/localization.h"
+#include "app/messages.h"
+#include "history/history.h"
+#include "platform/text.h"
+#include "shell_fixture.h"
+#include "ui/dialog_builder.h"
+#include "ui/history_list.h"
+#include "ui/language_menu.h"
+#include "ui/qt_text.h"
+#include "ui/site_tree_panel.h"
+
+namespace fs = std::filesystem;
+using shelltest::ShellTest;
+
+namespace {
+
+class SiteHistory : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_EQ(OpenHistory(db_, platform::FromUtf8(dir_ / "history.db")), 1);
+    }
+    void TearDown() override {
+        delete db_;
+        ShellTest::TearDown();
+    }
+    // A history row of `kind` for file `path`.
+    void AddRow(int kind, const std::wstring& path, const std::wstring& page = L"") {
+        Task t;
+        t.source = path;
+        t.siteKind = kind;
+        t.originAddress = page;
+        t.videoFormat = L"flv1";
+        t.width = 320;
+        t.height = 240;
+        t.cutEndMs = 65000;
+        ASSERT_EQ(AddHistoryRow(db_, t), 1);
+    }
+    CHistoryDb* db_ = nullptr;
+};
+
+bool Bold(QTreeWidgetItem* item) {
+    return item->font(0).bold();
+}
+
+std::time_t LocalTime(int year, int mon, int day, int h, int m, int s) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = mon - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = h;
+    tm.tm_min = m;
+    tm.tm_sec = s;
+    tm.tm_isdst = -1;
+    return mktime(&tm);
+}
+
+std::unique_ptr<Task> DatedTask(const std::wstring& date) {
+    auto t = std::make_unique<Task>();
+    t->source = L"/v/a.flv";
+    t->historyDateText = date;
+    return t;
+}
+
+}  // namespace
+
+TEST_F(SiteHistory, SiteCountsArePlainWhenEmptyAndBoldWithRows) {
+    for (int i = 0; i < 12; ++i) AddRow(0, L"/videos/yt" + std::to_wstring(i) + L".flv");
+    AddRow(3, L"/videos/nico.flv");
+    CSitePanel panel(db_);
+    QTreeWidgetItem* yt = panel.SiteItem(1000);
+    QTreeWidgetItem* google = panel.SiteItem(1001);
+    QTreeWidgetItem* nico = panel.SiteItem(1003);
+    ASSERT_TRUE(yt && google && nico);
+    EXPECT_EQ(yt->text(0), "YouTube (12)");
+    EXPECT_TRUE(Bold(yt));
+    EXPECT_EQ(google->text(0), "Google Video");
+    EXPECT_FALSE(Bold(google));
+    EXPECT_EQ(nico->text(0), ui::ToQ(LoadText(32892)) + " (1)");
+    EXPECT_EQ(panel.FirstRoot()->text(0), ui::ToQ(LoadText(32823)));
+    EXPECT_TRUE(Bold(panel.FirstRoot()));
+    EXPECT_TRUE(panel.SecondRoot()->isExpanded());
+    // Images cut from the strip, red made transparent.
+    const QImage tasks = panel.FirstRoot()->icon(0).pixmap(16, 16).toImage();
+    ASSERT_FALSE(tasks.isNull());
+    EXPECT_EQ(qAlpha(tasks.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(tasks.pixel(8, 8)), 255);
+    EXPECT_EQ(panel.SecondRoot()->childCount(), 4);
+
+    // A new row counts on message 5030.
+    AddRow(1, L"/videos/g.flv");
+    EXPECT_EQ(google->text(0), "Google Video");
+    panel.HandleMessage(WM_HISTORY_CHANGED);
+    EXPECT_EQ(google->text(0), "Google Video (1)");
+    EXPECT_TRUE(Bold(google));
+}
+
+TEST_F(SiteHistory, WithoutADatabaseEverySiteIsPlain) {
+    CSitePanel panel(nullptr);
+    for (int v = 1000; v <= 1003; ++v) EXPECT_FALSE(Bold(panel.SiteItem(v)));
+    EXPECT_EQ(panel.SiteItem(1002)->text(0), "MetaCafe");
+}
+
+TEST_F(SiteHistory, ChoosingItemsAndButtonsAsksTheMainWindow) {
+    CSitePanel panel(db_);
+    QSignalSpy posts(&panel, &CSitePanel::postMessage);
+    QSignalSpy commands(&panel, &CSitePanel::command);
+    panel.Tree()->setCurrentItem(panel.SecondRoot());
+    panel.Tree()->setCurrentItem(panel.SiteItem(1002));
+    panel.Tree()->setCurrentItem(panel.FirstRoot());
+    ASSERT_EQ(posts.count(), 3);
+    EXPECT_EQ(posts[0][0].toUInt(), unsigned(WM_SHOW_HISTORY_LIST));
+    EXPECT_EQ(static_cast<intptr_t>(posts[0][1].value<quintptr>()), -1);
+    EXPECT_EQ(posts[1][0].toUInt(), unsigned(WM_SHOW_HISTORY_LIST));
+    EXPECT_EQ(posts[1][1].value<quintptr>(), 1002u);
+    EXPECT_EQ(posts[2][0].toUInt(), unsigned(WM_SHOW_TASK_LIST));
+
+    panel.Tree()->setCurrentItem(panel.SiteItem(1000));
+    posts.clear();
+    panel.SelectFirstRoot();
+    EXPECT_EQ(posts.count(), 0);
+    EXPECT_EQ(panel.Tree()->currentItem(), panel.FirstRoot());
+
+    panel.OnButtonCode(0);
+    panel.OnButtonCode(1);
+    panel.OnButtonCode(2);
+    panel.OnButtonCode(9);
+    ASSERT_EQ(posts.count(), 1);
+    EXPECT_EQ(posts[0][0].toUInt(), unsigned(WM_TOGGLE_SITE_PANEL));
+    ASSERT_EQ(commands.count(), 2);
+    EXPECT_EQ(commands[0][0].toInt(), 32779);
+    EXPECT_EQ(commands[1][0].toInt(), 32791);
+}
+
+TEST_F(SiteHistory, HistoryDatesShowTimeTodayMonthAndDayThisYearEmptyWhenUnreadable) {
+    std::tm nowTm{};
+    std::time_t real = std::time(nullptr);
+    localtime_r(&real, &nowTm);
+    const int year = nowTm.tm_year + 1900;
+    const std::time_t now = LocalTime(year, 6, 15, 18, 0, 0);
+    const std::wstring y = std::to_wstring(year);
+
+    ui::HistoryListModel model;
+    model.SetNow(now);
+    std::vector<std::unique_ptr<Task>> rows;
+    rows.push_back(DatedTask(L"June 15, " + y + L" 09:05:00"));
+    rows.push_back(DatedTask(L"March 03, " + y + L" 14:05:09"));
+    rows.push_back(DatedTask(L"December 07, 2008 14:05:09"));
+    rows.push_back(DatedTask(L"Smarch 03, 2008 14:05:09"));
+    rows.push_back(DatedTask(L"February 30, 2008 10:00:00"));
+    rows.push_back(DatedTask(L""));
+    rows.push_back(DatedTask(L"2008-12-07 14:05:09"));
+    model.Reset(std::move(rows));
+    auto date = [&](int r) { return model.index(r, ui::HistoryListModel::kDate).data().toString(); };
+    EXPECT_EQ(date(0), "09:05 AM");
+    EXPECT_EQ(date(1), "Mar 03");
+    EXPECT_EQ(date(2), "12/07/2008");
+    for (int r = 3; r < 7; ++r) EXPECT_EQ(date(r), "") << r;
+}
+
+TEST(HistoryDate, ParsesTheStoredFormatOnly) {
+    std::time_t t = 0;
+    ASSERT_TRUE(ui::ParseHistoryDate(L"December 07, 2008 14:05:09", t));
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    EXPECT_EQ(tm.tm_year, 108);
+    EXPECT_EQ(tm.tm_mon, 11);
+    EXPECT_EQ(tm.tm_mday, 7);
+    EXPECT_EQ(tm.tm_hour, 14);
+    EXPECT_EQ(tm.tm_sec, 9);
+    EXPECT_TRUE(ui::ParseHistoryDate(L"dec 7, 2008", t));
+    EXPECT_FALSE(ui::ParseHistoryDate(L"December 07, 2008 25:05:09", t));
+    EXPECT_FALSE(ui::ParseHistoryDate(L"December 07, 08 14:05:09", t));
+    EXPECT_FALSE(ui::ParseHistoryDate(L"December 07, 2008 14:05:09 junk", t));
+    EXPECT_FALSE(ui::ParseHistoryDate(L"December", t));
+}
+
+TEST_F(SiteHistory, RowsShowNameDurationFormatSizeAndPageTooltip) {
+    AddRow(0, L"/videos/Tom & Jerry.v1.flv", L"http://www.youtube.com/watch?v=abc");
+    ui::HistoryListView view(db_);
+    ASSERT_EQ(view.LoadSite(1000), 1);
+    auto cell = [&](int c, int role = Qt::DisplayRole) {
+        return view.model()->index(0, c).data(role);
+    };
+    EXPECT_EQ(cell(0).toString(), "Tom && Jerry.v1");
+    EXPECT_EQ(cell(0, Qt::ToolTipRole).toString(), "http://www.youtube.com/watch?v=abc");
+    EXPECT_EQ(cell(1).toString(), ui::ToQ(FormatDuration(65000)));
+    EXPECT_EQ(cell(2).toString(), "FLV1");
+    EXPECT_EQ(cell(3).toString(), "320x240");
+    EXPECT_FALSE(cell(4).toString().isEmpty());
+    EXPECT_EQ(cell(2, Qt::TextAlignmentRole).toInt() & Qt::AlignHCenter, int(Qt::AlignHCenter));
+    EXPECT_EQ(view.model()->headerData(0, Qt::Horizontal).toString(), ui::ToQ(LoadText(32803)));
+    EXPECT_EQ(view.model()->headerData(4, Qt::Horizontal).toString(), ui::ToQ(LoadText(32802)));
+
+    // The second root and unknown values: an empty list.
+    EXPECT_EQ(view.LoadSite(-1), 0);
+    EXPECT_EQ(view.LoadSite(1001), 0);
+    EXPECT_EQ(view.LoadSite(1004), 0);
+}
+
+TEST_F(SiteHistory, ColumnsShareTheWidth) {
+    ui::HistoryListView view(nullptr);
+    view.resize(522, 300);
+    view.FitColumns();
+    const int base = 500;
+    EXPECT_EQ(view.header()->sectionSize(0), base * 40 / 100);
+    EXPECT_EQ(view.header()->sectionSize(1), base * 12 / 100);
+    EXPECT_EQ(view.header()->sectionSize(2), base * 12 / 100);
+    EXPECT_EQ(view.header()->sectionSize(3), base * 15 / 100);
+    EXPECT_EQ(view.header()->sectionSize(4), base - 200 - 60 - 60 - 75 - 2);
+}
+
+TEST_F(SiteHistory, RemovingRowsDeletesThemFromHistoryAndRecounts) {
+    const std::string kept = dir_ / "kept.flv";
+    testsupport::WriteFile(kept, "x");
+    AddRow(0, platform::FromUtf8(kept));
+    AddRow(0, platform::FromUtf8(kept));  // downloaded twice to the same path
+    AddRow(0, L"/videos/b.flv");
+    AddRow(0, L"/videos/c.flv");
+    CSitePanel panel(db_);
+    ui::HistoryListView view(db_);
+    QObject::connect(&view, &ui::HistoryListView::historyRemoved, &panel, &CSitePanel::Recount);
+    QSignalSpy removing(&view, &ui::HistoryListView::taskRemoving);
+    ASSERT_EQ(view.LoadSite(1000), 4);
+    EXPECT_FALSE(view.IsCommandEnabled(ui::HistoryListView::kRemove));
+    EXPECT_FALSE(view.RunCommand(ui::HistoryListView::kRemove));
+
+    view.selectionModel()->select(view.model()->index(0, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view.selectionModel()->select(view.model()->index(3, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_TRUE(view.RunCommand(ui::HistoryListView::kRemove));
+    EXPECT_EQ(removing.count(), 2);
+    EXPECT_EQ(view.Model()->RowCount(), 2);
+    // Both rows of the twice-downloaded path go; the file stays.
+    EXPECT_EQ(CountHistory(db_, L"YOUTUBE"), 1);
+    EXPECT_EQ(panel.SiteItem(1000)->text(0), "YouTube (1)");
+    EXPECT_TRUE(fs::exists(kept));
+}
+
+TEST_F(SiteHistory, ShowInFolderAndSourcePageNeedOneUsableRow) {
+    const std::string file = dir_ / "here.flv";
+    testsupport::WriteFile(file, "x");
+    AddRow(0, platform::FromUtf8(file), L"http://www.youtube.com/watch?v=1");
+    AddRow(0, L"/no/such/file.flv", L"not an address");
+    ui::HistoryListView view(db_);
+    std::vector<std::wstring> shown, opened;
+    view.SetDesktop({[&](const std::wstring& p) {
+                         shown.push_back(p);
+                         return true;
+                     },
+                     [&](const std::wstring& u) {
+                         opened.push_back(u);
+                         return true;
+                     }});
+    ASSERT_EQ(view.LoadSite(1000), 2);
+    auto select = [&](int row) {
+        view.selectionModel()->select(view.model()->index(row, 0),
+                                      QItemSelectionModel::ClearAndSelect |
+                                          QItemSelectionModel::Rows);
+    };
+    select(1);
+    EXPECT_FALSE(view.RunCommand(ui::HistoryListView::kShowInFolder));
+    EXPECT_FALSE(view.RunCommand(ui::HistoryListView::kOpenSourcePage));
+    select(0);
+    EXPECT_TRUE(view.RunCommand(ui::HistoryListView::kShowInFolder));
+    EXPECT_TRUE(view.RunCommand(ui::HistoryListView::kOpenSourcePage));
+    EXPECT_EQ(shown, std::vector<std::wstring>{platform::FromUtf8(file)});
+    EXPECT_EQ(opened, std::vector<std::wstring>{L"http://www.youtube.com/watch?v=1"});
+    // Two rows selected: neither command.
+    view.selectAll();
+    EXPECT_FALSE(view.IsCommandEnabled(ui::HistoryListView::kShowInFolder));
+    EXPECT_FALSE(view.IsCommandEnabled(ui::HistoryListView::kOpenSourcePage));
+
+    // The context menu's items follow the same rules.
+    QMenu menu;
+    for (int id : {32774, 32857, 32776}) {
+        QAction* a = menu.addAction(QString::number(id));
+        a->setProperty(ui::kCommandIdProperty, id);
+    }
+    view.PrepareMenu(&menu);
+    EXPECT_FALSE(menu.actions()[0]->isEnabled());
+    EXPECT_FALSE(menu.actions()[1]->isEnabled());
+    EXPECT_TRUE(menu.actions()[2]->isEnabled());
+}
+
+TEST_F(SiteHistory, DroppedFilesAndTextGoToTheMainWindow) {
+    ui::HistoryListView view(db_);
+    view.resize(400, 300);
+    view.show();
+    QSignalSpy files(&view, &ui::HistoryListView::filesDropped);
+    QSignalSpy texts(&view, &ui::HistoryListView::textDropped);
+
+    QMimeData two;
+    two.setUrls({QUrl::fromLocalFile("/v/one.flv"), QUrl::fromLocalFile("/v/two.mp4")});
+    two.setText("/v/one.flv\n/v/two.mp4");
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, &two, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, &two, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    ASSERT_EQ(files.count(), 1);
+    EXPECT_EQ(files[0][0].toStringList(), (QStringList{"/v/one.flv", "/v/two.mp4"}));
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+
+    QMimeData text;
+    text.setText("http://www.youtube.com/watch?v=x");
+    QDragEnterEvent textEnter(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                              Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &textEnter);
+    QDropEvent textDrop(QPointF(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &textDrop);
+    ASSERT_EQ(texts.count(), 1);
+    EXPECT_EQ(texts[0][0].toString(), "http://www.youtube.com/watch?v=x");
+    EXPECT_EQ(files.count(), 1);
+}
+
+TEST_F(SiteHistory, LanguageChangeRereadsTitles) {
+    CSitePanel panel(db_);
+    panel.FirstRoot()->setText(0, "stale");
+    QEvent e(ui::kLanguageChangedEvent);
+    QApplication::sendEvent(&panel, &e);
+    EXPECT_EQ(panel.FirstRoot()->text(0), ui::ToQ(LoadText(32823)));
+}
