@@ -1,6 +1,7 @@
 #include "app/logging.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <pthread.h>
 #include <unistd.h>
 #include <log4cpp/Category.hh>
@@ -10,6 +11,9 @@
 
 #include <cstdarg>
 #include <mutex>
+
+#include "app/folders.h"
+#include "platform/text.h"
 #include <shared_mutex>
 
 #include "app/ttc_layout.h"
@@ -166,4 +170,16 @@ void LogPopContext() {
         if (log4cpp::NDC::getDepth() > 0) log4cpp::NDC::pop();
     } catch (...) {
     }
+}
+
+std::wstring LogFilePath() {
+    return GetDataFolder() + L"/vuzeziv.log";
+}
+
+void StartLogFile() {
+    std::string path = platform::ToUtf8(LogFilePath());
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxLogSize)
+        ::unlink(path.c_str());
+    InitLogging(path);
 }

@@ -7,6 +7,12 @@
 void InitLogging(const std::string& path);
 void ShutdownLogging();
 
+// The one log file, "vuzeziv.log" in the data folder, and its size limit.
+inline constexpr size_t kMaxLogSize = 1048576;
+std::wstring LogFilePath();
+// Starts logging into the log file; a file past the limit starts afresh.
+void StartLogFile();
+
 void LogInfo(const char* tag, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void LogError(const char* tag, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void LogInfoW(const char* tag, const wchar_t* fmt, ...);

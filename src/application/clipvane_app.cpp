@@ -24,18 +24,9 @@ std::wstring CClipvaneApp::ResourceBundlePath() {
     return GetProgramFolder() + L"/" + kResourceBundleName;
 }
 
-std::wstring CClipvaneApp::LogFilePath() {
-    return GetDataFolder() + L"/vuzeziv.log";
-}
-
 bool CClipvaneApp::RunStartup() {
-    // 1. A log past 1 MiB starts afresh.
-    std::string logPath = platform::ToUtf8(LogFilePath());
-    struct stat st;
-    if (::stat(logPath.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxLogSize)
-        ::unlink(logPath.c_str());
-    // 2.
-    InitLogging(logPath);
+    // 1. A log past 1 MiB starts afresh. 2. Logging starts.
+    StartLogFile();
 
     // 3. Operating-system version.
     platform::OsVersionInfo os;

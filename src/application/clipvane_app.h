@@ -34,7 +34,6 @@ class CClipvaneApp {
     void ShowHelp(unsigned long data = 0, unsigned int command = 0);
 
     static std::wstring ResourceBundlePath();
-    static std::wstring LogFilePath();
     CHistoryDb* History() const { return history_; }
 
   private:
@@ -45,6 +44,3 @@ class CClipvaneApp {
     int exitCode_ = 0;
 };
 
-// Name of the resource bundle in the program folder.
-inline constexpr const wchar_t* kResourceBundleName = L"cvres.bundle";
-inline constexpr size_t kMaxLogSize = 1048576;

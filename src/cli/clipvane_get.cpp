@@ -17,7 +17,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/clipvane_app.h"
 #include "app/folders.h"
 #include "app/helpers.h"
 #include "app/logging.h"
@@ -231,13 +230,7 @@ void Complain(const std::string& text) {
 // limit starts afresh.
 class LogSession {
   public:
-    LogSession() {
-        std::string path = platform::ToUtf8(GetDataFolder() + L"/vuzeziv.log");
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxLogSize)
-            ::unlink(path.c_str());
-        InitLogging(path);
-    }
+    LogSession() { StartLogFile(); }
     ~LogSession() { ShutdownLogging(); }
     LogSession(const LogSession&) = delete;
     LogSession& operator=(const LogSession&) = delete;

@@ -11,6 +11,9 @@
 #include <string>
 #include <string_view>
 
+// Name of the resource bundle in the program folder.
+inline constexpr const wchar_t* kResourceBundleName = L"cvres.bundle";
+
 namespace platform {
 
 class ResourceBundle {
