@@ -42,6 +42,8 @@
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
+#include "ui/folder_browser.h"
+#include "ui/settings_sheet.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/qt_text.h"
@@ -1133,7 +1135,7 @@ void CClipvaneDlg::OnCommand(int id) {
             AddAddressesDialog();
             break;
         case ID_SETTINGS:
-            LogInfo(kTag, "Settings requested.");
+            ShowSettings();
             break;
         case ID_SHOW_IN_FOLDER:
             ShowInFolder();
@@ -1302,10 +1304,9 @@ void CClipvaneDlg::OpenOutputFolder() {
 
 void CClipvaneDlg::ChooseOutputFolder() {
     const std::wstring before = NormalizeOutputFolder();
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, QText(32813), ui::ToQ(before));
-    if (chosen.isEmpty()) return;
-    outputFolder_->setText(chosen);
+    const std::optional<std::wstring> chosen = ui::BrowseForFolder(this, before, Text(32813));
+    if (!chosen) return;
+    outputFolder_->setText(ui::ToQ(*chosen));
     const std::wstring folder = NormalizeOutputFolder();
     outputFolder_->setText(ui::ToQ(folder));
     if (!folder.empty()) {
@@ -1313,6 +1314,18 @@ void CClipvaneDlg::ChooseOutputFolder() {
         CreateFolderTree(folder);
     }
     if (folder != before) SetStatusText(platform::FormatW(Text(32814).c_str(), folder.c_str()));
+}
+
+void CClipvaneDlg::ShowSettings() {
+    const ui::SettingsOutcome o = ui::RunSettingsSheet(this, ui::FromQ(outputFolder_->text()));
+    if (!o.confirmed) return;
+    outputFolder_->setText(ui::ToQ(o.folder));
+    if (downloader_) {
+        if (!o.folder.empty()) downloader_->SetOutputFolder(o.folder);
+        downloader_->SetUseTitleAsFileName(o.useTitleAsFileName);
+        downloader_->SetRetryTimes(o.retryTimes);
+    }
+    if (o.folderChanged) SetStatusText(platform::FormatW(Text(32814).c_str(), o.folder.c_str()));
 }
 
 void CClipvaneDlg::ShowAbout() {

@@ -157,6 +157,7 @@ class CClipvaneDlg : public QDialog {
     void OpenOutputFolder();
     void ChooseOutputFolder();
     void ShowAbout();
+    void ShowSettings();
     void ShowHelp();
     void SelectAll();
     void SetLanguage(const wchar_t* code);

@@ -44,6 +44,7 @@
 #include "ui/dialogs.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
+#include "ui/settings_sheet.h"
 #include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
 #include "ui/window_messages.h"
@@ -991,6 +992,21 @@ TEST_F(MainWindow, FullSizePreviewHidesTheRestAndComesBack) {
     EXPECT_TRUE(Window().TaskView()->isVisible());
     EXPECT_TRUE(Window().ToolbarButton(7)->isVisible());
     EXPECT_EQ(Window().Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindow, SettingsSheetConfirmedKeepsTheWindowsFolderAndDownloader) {
+    const QString folder = Window().OutputFolderEdit()->text();
+    WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->accept(); });
+    Window().OnCommand(32791);
+    EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
+    EXPECT_NE(Window().Downloader(), nullptr);
+    WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->reject(); });
+    Window().OnCommand(32791);
+    EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
 }
 
 }  // namespace
