@@ -20,6 +20,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
@@ -42,6 +43,7 @@
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
+#include "ui/window_placement.h"
 #include "ui/folder_browser.h"
 #include "ui/settings_sheet.h"
 #include "ui/menu_builder.h"
@@ -209,8 +211,12 @@ void CClipvaneDlg::OnInitDialog() {
     resize(999, 600);
     historyList_->hide();
     // 11.
+    QSize screen(1024, 768);
+    if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->size();
+    const ui::StoredWindowState stored = ui::LoadWindowPlacement(screen);
+    ui::ApplyPlacement(this, stored.placement);
     const int rows = CountHistory(history_, nullptr);
-    const bool showPanel = rows >= 1;
+    const bool showPanel = rows >= 1 && stored.showSitePanel;
     sitePanelWanted_ = showPanel;
     sitePanel_->setVisible(showPanel);
     showPanelButton_->setVisible(!showPanel);
@@ -1359,6 +1365,7 @@ void CClipvaneDlg::CloseWithoutAsking() {
     if (closing_) return;
     closing_ = true;
     GetSettings().Save();
+    ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
     QDialog::reject();
 }
 
@@ -1371,6 +1378,7 @@ void CClipvaneDlg::reject() {
     closing_ = true;
     // 2, 3.
     GetSettings().Save();
+    ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
     // 4.
     QDialog::reject();
 }

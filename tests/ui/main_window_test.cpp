@@ -45,6 +45,7 @@
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/settings_sheet.h"
+#include "ui/window_placement.h"
 #include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
 #include "ui/window_messages.h"
@@ -126,6 +127,10 @@ class MainWindow : public ::testing::Test {
         ASSERT_TRUE(platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
                                                              "/cvres.bundle"));
         platform::SetMessageBoxService(&boxes_);
+        // Settings and window state go to a hive of the test program's own
+        // (the hive's place is fixed at its first use).
+        static testsupport::TempDir config;
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         // No request may leave the machine: nothing listens on this port.
         setenv("http_proxy", "http://127.0.0.1:9", 1);
         setenv("https_proxy", "http://127.0.0.1:9", 1);
@@ -1007,6 +1012,21 @@ TEST_F(MainWindow, SettingsSheetConfirmedKeepsTheWindowsFolderAndDownloader) {
     WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->reject(); });
     Window().OnCommand(32791);
     EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindow, ClosingStoresThePlacementAndTheSitePanelState) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    EXPECT_FALSE(Window().SitePanelVisible());  // no history yet
+    Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    EXPECT_TRUE(Window().SitePanelVisible());
+    Window().reject();
+    const ui::StoredWindowState stored = ui::LoadWindowPlacement(QSize(1024, 768));
+    EXPECT_TRUE(stored.showSitePanel);
+    EXPECT_EQ(stored.placement.right - stored.placement.left, 999);
 }
 
 }  // namespace
