@@ -16,12 +16,17 @@ S=tests/fakesites/scenarios
 mkfifo "$T/in"
 python3 tests/fakesites/fakesites.py --tls "$T" --scenario $S/youtube.json \
   --scenario $S/nicovideo.json --scenario $S/metacafe.json --scenario $S/googlevideo.json \
+  --scenario $S/vendor.json \
   <"$T/in" >"$T/port" &
 exec 3>"$T/in"
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
 export http_proxy="http://127.0.0.1:$(cut -d' ' -f2 "$T/port")"
 export https_proxy="$http_proxy" CURL_CA_BUNDLE="$T/ca.pem"
 export XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data"
+if [ "${CLIPVANE_DEMO_WINDOW:-0}" = 1 ]; then
+  "$B/clipvane/clipvane" "$@"
+  exit
+fi
 OUT=${CLIPVANE_DEMO_OUT:-$HOME/clipvane-demo}
 ADDRS=
 for site in ${CLIPVANE_DEMO_SITES:-youtube nicovideo metacafe google}; do
