@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(CLIPVANE_APP_ID));
     ui::QtFrontEnd frontEnd;
     CClipvaneApp app(frontEnd);
     app.RunStartup();
