@@ -125,6 +125,10 @@ int CCheckUpdateDlg::GetFile(const std::wstring& address, const std::wstring& pa
     return GetVersionFile(address, path);
 }
 
+void OpenUpgradePage() {
+    LinkOpener()(VendorUpgradePage());
+}
+
 void CCheckUpdateDlg::SetLinkOpener(std::function<void(const std::wstring&)> opener) {
     LinkOpener() = std::move(opener);
 }

@@ -12,6 +12,10 @@
 
 class QLabel;
 
+// The upgrade command (32853): the vendor's upgrade page in the browser,
+// through the same opener as the dialog's link.
+void OpenUpgradePage();
+
 class CCheckUpdateDlg : public QDialog {
     Q_OBJECT
   public:

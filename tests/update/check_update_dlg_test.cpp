@@ -129,6 +129,8 @@ TEST_F(UpdateDialog, TheLinkOpensTheHomePageAndOkCloses) {
     dlg.show();
     emit dlg.Control(CCheckUpdateDlg::kLinkId)->linkActivated(QString::fromStdWString(VendorHomePage()));
     EXPECT_EQ(opened, L"http://www.clipvane.example/");
+    OpenUpgradePage();
+    EXPECT_EQ(opened, L"http://www.clipvane.example/upgrade.php");
     auto* ok = dlg.findChild<QPushButton*>();
     ASSERT_NE(ok, nullptr);
     ok->click();
