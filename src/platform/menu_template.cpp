@@ -1,6 +1,7 @@
 #include "platform/menu_template.h"
 
 #include <array>
+#include <charconv>
 
 #include "platform/template_tokens.h"
 #include "platform/text.h"
