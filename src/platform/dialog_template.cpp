@@ -2,43 +2,18 @@
 
 #include <charconv>
 
+#include "platform/template_tokens.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
 
-// Splits a line into words and quoted texts; false on an open quote.
+// The line's tokens, a quoted one marked by a leading quote; false when the
+// line does not split.
 bool Tokenize(std::string_view line, std::vector<std::string>& out) {
-    size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t') {
-            ++i;
-            continue;
-        }
-        std::string tok;
-        if (line[i] == '"') {
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                char c = line[i++];
-                if (c == '"') {
-                    closed = true;
-                    break;
-                }
-                if (c == '\\' && i < line.size()) {
-                    char n = line[i++];
-                    tok += n == 'n' ? '\n' : n;
-                    continue;
-                }
-                tok += c;
-            }
-            if (!closed) return false;
-            out.push_back("\"" + tok);  // marks a quoted token
-            continue;
-        }
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') tok += line[i++];
-        out.push_back(tok);
-    }
+    std::vector<TemplateToken> tokens;
+    if (!TokenizeTemplateLine(line, tokens).empty()) return false;
+    for (TemplateToken& t : tokens) out.push_back(t.quoted ? "\"" + t.text : std::move(t.text));
     return true;
 }
 

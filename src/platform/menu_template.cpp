@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "platform/template_tokens.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -10,65 +11,10 @@ namespace {
 
 constexpr size_t kMaxDepth = 8;
 
-struct Token {
-    std::string text;
-    bool quoted = false;
-};
-
-// Splits a line into words and quoted texts; an error text when a quote is
-// left open or a backslash escapes nothing known.
-std::string Tokenize(std::string_view line, std::vector<Token>& out) {
-    size_t i = 0;
-    while (i < line.size()) {
-        if (line[i] == ' ' || line[i] == '\t') {
-            ++i;
-            continue;
-        }
-        Token tok;
-        if (line[i] == '"') {
-            tok.quoted = true;
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                char c = line[i++];
-                if (c == '"') {
-                    closed = true;
-                    break;
-                }
-                if (c == '\\') {
-                    if (i == line.size()) break;
-                    char n = line[i++];
-                    if (n == 't')
-                        tok.text += '\t';
-                    else if (n == 'n')
-                        tok.text += '\n';
-                    else if (n == '"' || n == '\\')
-                        tok.text += n;
-                    else
-                        return std::string("unknown escape \\") + n;
-                    continue;
-                }
-                tok.text += c;
-            }
-            if (!closed) return "text without its closing quote";
-            if (i < line.size() && line[i] != ' ' && line[i] != '\t')
-                return "no space after a quoted text";
-        } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t') tok.text += line[i++];
-        }
-        out.push_back(std::move(tok));
-    }
-    return {};
-}
-
-bool ToInt(const Token& t, int& v) {
-    if (t.quoted) return false;
-    auto [p, ec] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), v);
-    return ec == std::errc() && p == t.text.data() + t.text.size();
-}
+using Token = TemplateToken;
 
 bool ToCommand(const Token& t, int& v) {
-    return ToInt(t, v) && v >= 1 && v <= 65535;
+    return TokenToInt(t, v) && v >= 1 && v <= 65535;
 }
 
 // Runs `handle` on every line that is not blank or a comment; stops at the
@@ -85,7 +31,7 @@ bool ForEachLine(std::string_view text, std::string& error, F handle) {
         size_t first = line.find_first_not_of(" \t");
         if (first == std::string_view::npos || line[first] == '#') continue;
         std::vector<Token> t;
-        std::string why = Tokenize(line, t);
+        std::string why = TokenizeTemplateLine(line, t);
         if (why.empty()) why = handle(t);
         if (!why.empty()) {
             error = "line " + std::to_string(number) + ": " + why;
@@ -113,7 +59,7 @@ std::optional<MenuTemplate> ParseMenuTemplate(std::string_view text, std::string
         const std::string& word = t[0].quoted ? std::string() : t[0].text;
         if (word == "MENU") {
             if (haveMenu) return "a second MENU line";
-            if (t.size() != 2 || !ToInt(t[1], menu.id) || menu.id < 1)
+            if (t.size() != 2 || !TokenToInt(t[1], menu.id) || menu.id < 1)
                 return "MENU needs one number above 0";
             haveMenu = true;
             return {};
@@ -193,7 +139,7 @@ std::optional<AcceleratorTable> ParseAcceleratorTable(std::string_view text, std
         const std::string& word = t[0].quoted ? std::string() : t[0].text;
         if (word == "ACCELERATORS") {
             if (haveTable) return "a second ACCELERATORS line";
-            if (t.size() != 2 || !ToInt(t[1], table.id) || table.id < 1)
+            if (t.size() != 2 || !TokenToInt(t[1], table.id) || table.id < 1)
                 return "ACCELERATORS needs one number above 0";
             haveTable = true;
             return {};

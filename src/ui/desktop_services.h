@@ -3,11 +3,10 @@
 // the whole of it, so that no test opens a browser or powers a machine off.
 #include <string>
 
+#include "update/vendor_site.h"
+
 namespace ui {
 
-// The vendor's pages.
-inline constexpr const wchar_t* kVendorHomePage = L"http://www.clipvane.com/";
-inline constexpr const wchar_t* kVendorUpgradePage = L"http://www.clipvane.com/upgrade.php";
 
 class IDesktopServices {
   public:

@@ -201,7 +201,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
         textLabel = new QLabel(this);
         row->addWidget(textLabel, 1);
         layout->addLayout(row);
-        link = new QLabel(ToQ(kVendorHomePage), this);
+        link = new QLabel(ToQ(VendorHomePage()), this);
         layout->addWidget(link);
         AddButtonBox(this, layout, false);
     }
@@ -214,7 +214,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const QString words = link->text().toHtmlEscaped();
     link->setTextFormat(Qt::RichText);
     link->setOpenExternalLinks(true);
-    link->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(ToQ(kVendorHomePage), words));
+    link->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(ToQ(VendorHomePage()), words));
 }
 
 }  // namespace ui

@@ -8,6 +8,7 @@
 int main(int argc, char** argv) {
     ui::PreferX11Session();
     QApplication qtApp(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(CLIPVANE_APP_ID));
     ui::QtFrontEnd frontEnd;
     CClipvaneApp app(frontEnd);
     frontEnd.SetApp(&app);

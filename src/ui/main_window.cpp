@@ -36,12 +36,14 @@
 #include "download/url.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
+#include "update/version_check.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
+#include "ui/check_update_dlg.h"
 #include "ui/dialogs.h"
 #include "ui/window_placement.h"
 #include "ui/folder_browser.h"
@@ -116,6 +118,12 @@ QString QText(unsigned id) {
     return ui::ToQ(LoadText(id));
 }
 
+ProgramVersion RunningVersion() {
+    ProgramVersion v;
+    GetProgramVersion(v.major, v.minor, v.build);
+    return v;
+}
+
 bool IsHttpAddress(const std::wstring& text) {
     UrlParts parts;
     return CrackUrl(text, parts) && parts.scheme == L"http";
@@ -157,6 +165,7 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
 }
 
 CClipvaneDlg::~CClipvaneDlg() {
+    ClearResultWindowIf(post_.get());
     post_->Detach();
     probes_.reset();
     if (downloader_) downloader_->Stop();
@@ -424,6 +433,10 @@ void CClipvaneDlg::OnDeferredStart() {
     downloader_->SetRetryTimes(s.RetryTimes);
     // 4.
     LogInfo(kTag, "Main dialog initialized.");
+    if (majorVersion_ > 0) {
+        LogInfo(kTag, "Internet connection available, checking update version...");
+        SetResultWindow(post_.get());
+    }
     RefreshDownloadButtons();
 }
 
@@ -649,9 +662,17 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
         case WM_PREVIEW_EXPANDED:
             OnPreviewExpanded(wParam != 0);
             break;
-        case MsgCheckFailed:
+        case MsgNewVersion: {
+            ProgramVersion newest;
+            newest.major = static_cast<int>(wParam & 0xFFFF);
+            newest.minor = static_cast<int>((wParam >> 16) & 0xFFFF);
+            newest.build = static_cast<int>(lParam);
+            CCheckUpdateDlg dlg(false, RunningVersion(), newest, this);
+            dlg.exec();
+            break;
+        }
+        case MsgCheckFailed:  // carries no text here
         case MsgNoNewVersion:
-        case MsgNewVersion:
             break;
         default:
             break;
@@ -756,7 +777,7 @@ void CClipvaneDlg::OnStopped() {
 
 void CClipvaneDlg::ShowCompletionDialog() {
     ui::CompletionDialog dlg(this);
-    if (dlg.exec() == QDialog::Accepted) desktop_->OpenUrl(ui::kVendorUpgradePage);
+    if (dlg.exec() == QDialog::Accepted) desktop_->OpenUrl(VendorUpgradePage());
 }
 
 void CClipvaneDlg::ShutdownWindows() {
@@ -1122,9 +1143,11 @@ void CClipvaneDlg::OnCommand(int id) {
         case ID_ABOUT:
             ShowAbout();
             break;
-        case ID_CHECK_VERSION:
-            LogInfo(kTag, "Version check requested.");
+        case ID_CHECK_VERSION: {
+            CCheckUpdateDlg dlg(true, RunningVersion(), {}, this);
+            dlg.exec();
             break;
+        }
         case ID_EXIT:
             reject();
             break;
@@ -1168,10 +1191,10 @@ void CClipvaneDlg::OnCommand(int id) {
             Stop();
             break;
         case ID_HOME_PAGE:
-            desktop_->OpenUrl(ui::kVendorHomePage);
+            desktop_->OpenUrl(VendorHomePage());
             break;
         case ID_UPGRADE_PAGE:
-            desktop_->OpenUrl(ui::kVendorUpgradePage);
+            desktop_->OpenUrl(VendorUpgradePage());
             break;
         case ID_LANG_EN:
             SetLanguage(L"en");

@@ -25,6 +25,10 @@ done
 export http_proxy="http://127.0.0.1:$(cut -d' ' -f2 "$T/port")"
 export https_proxy="$http_proxy" CURL_CA_BUNDLE="$T/files/ca.pem"
 export XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data"
+if [ "${CLIPVANE_DEMO_WINDOW:-0}" = 1 ]; then
+  "$B/clipvane/clipvane" "$@"
+  exit
+fi
 OUT=${CLIPVANE_DEMO_OUT:-$HOME/clipvane-demo}
 ADDRS=
 for site in ${CLIPVANE_DEMO_SITES:-youtube nicovideo metacafe google}; do

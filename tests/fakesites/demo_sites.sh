@@ -35,4 +35,4 @@ video cat.flv testsrc2= -
 S=$here/scenarios
 exec python3 "$here/fakesites.py" --tls "$D" --files "$D" --scenario "$S/demo.json" \
   --scenario "$S/youtube.json" --scenario "$S/nicovideo.json" --scenario "$S/metacafe.json" \
-  --scenario "$S/googlevideo.json" "$@"
+  --scenario "$S/googlevideo.json" --scenario "$S/vendor.json" "$@"

@@ -39,6 +39,7 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
+#include "ui/check_update_dlg.h"
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
@@ -607,7 +608,7 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     EXPECT_EQ(desktop_.beeps, 1);
     EXPECT_EQ(desktop_.powerOffs, 0);
     ASSERT_EQ(desktop_.opened.size(), 1u);
-    EXPECT_EQ(desktop_.opened[0], ui::kVendorUpgradePage);
+    EXPECT_EQ(desktop_.opened[0], VendorUpgradePage());
 
     EXPECT_EQ(HistoryRows(), 1);
     EXPECT_EQ(changes, 1);
@@ -1027,6 +1028,24 @@ TEST_F(MainWindow, ClosingStoresThePlacementAndTheSitePanelState) {
     const ui::StoredWindowState stored = ui::LoadWindowPlacement(QSize(1024, 768));
     EXPECT_TRUE(stored.showSitePanel);
     EXPECT_EQ(stored.placement.right - stored.placement.left, 999);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindow, NewVersionMessageOpensTheAnnouncement) {
+    ProgramVersion shown;
+    WhenOpen<CCheckUpdateDlg>(&Window(), [&](CCheckUpdateDlg* d) {
+        shown = d->Newest();
+        d->reject();
+    });
+    Window().HandleMessage(MsgNewVersion, (9u << 16) | 2u, 17);
+    EXPECT_EQ(shown, (ProgramVersion{2, 9, 17}));
+    // The other results show nothing.
+    Window().HandleMessage(MsgNoNewVersion, 0, 0);
+    Window().HandleMessage(MsgCheckFailed, 0, 0);
+    EXPECT_TRUE(boxes_.shown.empty());
 }
 
 }  // namespace
