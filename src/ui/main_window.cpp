@@ -41,17 +41,19 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "ui/bitmap_button_bar.h"
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/check_update_dlg.h"
 #include "ui/dialogs.h"
 #include "ui/window_placement.h"
 #include "ui/folder_browser.h"
+#include "ui/history_list.h"
 #include "ui/settings_sheet.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/qt_text.h"
-#include "ui/site_panel.h"
+#include "ui/site_tree_panel.h"
 #include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
 #include "ui/translate.h"
@@ -99,6 +101,12 @@ enum Command : int {
     ID_PASTE = 57637,
     ID_SELECT_ALL = 57642,
 };
+
+// The history list's own commands.
+bool IsHistoryCommand(int id) {
+    return id == ui::HistoryListView::kShowInFolder || id == ui::HistoryListView::kRemove ||
+           id == ui::HistoryListView::kOpenSourcePage;
+}
 
 constexpr int kAcceleratorTable = 248;
 constexpr int kMainMenu = 243;
@@ -170,7 +178,7 @@ CClipvaneDlg::~CClipvaneDlg() {
     probes_.reset();
     if (downloader_) downloader_->Stop();
     downloader_.reset();
-    if (historyList_) historyList_->clear();
+    if (historyList_) historyList_->Clear();
 }
 
 platform::IPostTarget* CClipvaneDlg::PostTarget() const {
@@ -328,25 +336,42 @@ void CClipvaneDlg::CreateChildren() {
     connect(view_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ShowTaskListMenu(view_->viewport()->mapToGlobal(p)); });
 
-    historyList_ = new QTreeWidget(this);
-    tag(historyList_, kHistoryListId);
-    historyList_->setRootIsDecorated(false);
-    historyList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    historyList_->setHeaderLabels({QText(32803), QText(261), QText(280), QText(267), QText(32802)});
-    historyList_->setAcceptDrops(true);
-    historyList_->viewport()->setAcceptDrops(true);
-    historyList_->viewport()->installEventFilter(this);
-
     preview_ = new CPreviewPanel(this, post_.get());
     connect(preview_, &CPreviewPanel::statusText, this,
             [this](const QString& text) { SetStatusText(ui::FromQ(text)); });
-    sitePanel_ = new ui::SitePanel(history_, this);
-    connect(sitePanel_, &ui::SitePanel::buttonCode, this, [this](int code) {
-        if (code == 1) OnCommand(ID_OPEN_OUTPUT);
-        if (code == 2) OnCommand(ID_SETTINGS);
+    sitePanel_ = new CSitePanel(history_, this);
+    connect(sitePanel_, &CSitePanel::postMessage, this,
+            [this](unsigned m, quintptr w) { post_->Post(m, w, 0); });
+    connect(sitePanel_, &CSitePanel::command, this, &CClipvaneDlg::OnCommand);
+    auto* closeBar = new CBitmapButtonBar;
+    closeBar->SetStateBitmaps(175, 178, 176, 177);
+    closeBar->AddButton(0, QRect(0, 0, 10, 11));
+    auto* twoBar = new CBitmapButtonBar;
+    twoBar->SetStateBitmaps(187, 188, 188, 187);
+    twoBar->AddButton(1, QRect(3, 2, 96, 19), 32811);
+    twoBar->AddButton(2, QRect(102, 2, 73, 19), 32812);
+    for (CBitmapButtonBar* bar : {closeBar, twoBar})
+        connect(bar, &CBitmapButtonBar::buttonClicked, sitePanel_, &CSitePanel::OnButtonCode);
+    sitePanel_->SetButtonBars(closeBar, twoBar);
+
+    // The history list stands in the task list's place when a site is chosen.
+    historyList_ = new ui::HistoryListView(history_, this);
+    historyList_->SetDesktop({[this](const std::wstring& p) { return desktop_->ShowItem(p); },
+                              [this](const std::wstring& u) { return desktop_->OpenUrl(u); }});
+    historyList_->SetContextMenu(ui::BuildMenu(kContextMenu, 1, this));
+    connect(historyList_, &ui::HistoryListView::taskRemoving, this, [this](const Task* t) {
+        if (preview_->CurrentTask() == t) preview_->SetTask(nullptr);
     });
-    connect(sitePanel_, &ui::SitePanel::closeClicked, this,
-            [this] { post_->Post(WM_TOGGLE_SITE_PANEL, 0, 0); });
+    connect(historyList_, &ui::HistoryListView::historyRemoved, sitePanel_, &CSitePanel::Recount);
+    connect(historyList_, &ui::HistoryListView::filesDropped, this, [this](const QStringList& files) {
+        for (const QString& f : files) {
+            std::wstring p = ui::FromQ(f);
+            if (p.size() > kMaxPath) p.resize(kMaxPath);
+            AddMediaFile(p, -1, -2, L"");
+        }
+    });
+    connect(historyList_, &ui::HistoryListView::textDropped, this,
+            [this](const QString& text) { AddAddress(ui::FromQ(text)); });
 
     tips_ = new QLabel(this);
     tag(tips_, kTipsPanelId);
@@ -474,8 +499,8 @@ void CClipvaneDlg::LayOut() {
     captionBar_->setGeometry(w - 71, 4, 66, 20);
     int x = 11;
     if (sitePanelWanted_) {
-        sitePanel_->setGeometry(x, top, ui::SitePanel::kWidth, middle);
-        x += ui::SitePanel::kWidth + 6;
+        sitePanel_->setGeometry(x, top, CSitePanel::kWidth, middle);
+        x += CSitePanel::kWidth + 6;
     } else {
         showPanelButton_->setGeometry(0, top, 14, 31);
     }
@@ -544,29 +569,6 @@ bool CClipvaneDlg::event(QEvent* e) {
 }
 
 bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (historyList_ && watched == historyList_->viewport()) {
-        // The history list takes the same drops as the task list.
-        switch (e->type()) {
-            case QEvent::DragEnter:
-            case QEvent::DragMove: {
-                auto* d = static_cast<QDragMoveEvent*>(e);
-                if (!ui::AcceptsDrop(d->mimeData())) return false;
-                d->setDropAction(Qt::CopyAction);
-                d->accept();
-                return true;
-            }
-            case QEvent::Drop: {
-                auto* d = static_cast<QDropEvent*>(e);
-                if (!ui::AcceptsDrop(d->mimeData())) return false;
-                d->setDropAction(Qt::CopyAction);
-                d->accept();
-                DropData(d->mimeData());
-                return true;
-            }
-            default:
-                break;
-        }
-    }
     if (watched == tips_ && e->type() == QEvent::MouseButtonPress) {
         // A click on the tips shows the next one.
         tipIndex_ = (tipIndex_ + 1) % 5;
@@ -644,6 +646,12 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             break;
         case WM_TOGGLE_SITE_PANEL:
             ShowSitePanel(-1);
+            break;
+        case WM_SHOW_TASK_LIST:
+            ShowTaskList();
+            break;
+        case WM_SHOW_HISTORY_LIST:
+            ShowHistory(static_cast<int>(static_cast<intptr_t>(wParam)));
             break;
         case WM_HISTORY_CHANGED:
             sitePanel_->Recount();
@@ -883,6 +891,22 @@ void CClipvaneDlg::ShowSitePanel(int mode) {
     LayOut();
 }
 
+void CClipvaneDlg::ShowTaskList() {
+    historyList_->hide();
+    if (!previewExpanded_) view_->show();
+    historyShown_ = false;
+    sitePanel_->SelectFirstRoot();
+}
+
+void CClipvaneDlg::ShowHistory(int itemValue) {
+    view_->hide();
+    historyList_->hide();
+    historyList_->LoadSite(itemValue);
+    preview_->SetTask(nullptr);
+    historyShown_ = true;
+    if (!previewExpanded_) historyList_->show();
+}
+
 void CClipvaneDlg::ShowSelectedInPreview() {
     const QList<int> rows = view_->SelectedRows();
     if (rows.size() == 1) preview_->SetTask(model_->TaskAt(rows.front()));
@@ -937,11 +961,7 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
     if (downloading_ && downloadAllMode_ && downloader_) QueueRow(row, text);
     // 6.
     RefreshDownloadButtons();
-    if (historyShown_) {
-        historyList_->hide();
-        view_->show();
-        historyShown_ = false;
-    }
+    if (historyShown_) ShowTaskList();
     return true;
 }
 
@@ -1068,11 +1088,7 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     model_->SetTooltip(row, ui::ToQ(task->source));
     // 9.
     RefreshDownloadButtons();
-    if (historyShown_) {
-        historyList_->hide();
-        view_->show();
-        historyShown_ = false;
-    }
+    if (historyShown_) ShowTaskList();
     return true;
 }
 
@@ -1101,6 +1117,7 @@ void CClipvaneDlg::DropData(const QMimeData* data) {
 // ---- Commands ----
 
 bool CClipvaneDlg::IsCommandEnabled(int id) const {
+    if (IsHistoryCommand(id)) return historyList_->IsCommandEnabled(id);
     const QList<int> selected = view_->SelectedRows();
     const bool idle = preview_->playState() == 0 && !downloading_;
     switch (id) {
@@ -1138,6 +1155,10 @@ bool CClipvaneDlg::IsCommandEnabled(int id) const {
 }
 
 void CClipvaneDlg::OnCommand(int id) {
+    if (IsHistoryCommand(id)) {
+        historyList_->RunCommand(id);
+        return;
+    }
     switch (id) {
         case ID_ABOUT_SYS:
         case ID_ABOUT:

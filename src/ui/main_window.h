@@ -13,6 +13,7 @@
 class CHistoryDb;
 class CVideoDownloader;
 class CPreviewPanel;
+class CSitePanel;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -29,7 +30,7 @@ class TaskListModel;
 class TaskListView;
 class WindowPostTarget;
 class IDesktopServices;
-class SitePanel;
+class HistoryListView;
 }  // namespace ui
 
 class CClipvaneDlg : public QDialog {
@@ -91,6 +92,10 @@ class CClipvaneDlg : public QDialog {
     QPushButton* ToolbarButton(int code) const;
     QLineEdit* OutputFolderEdit() const { return outputFolder_; }
     bool SitePanelVisible() const;
+    CSitePanel* SitePanel() const { return sitePanel_; }
+    ui::HistoryListView* HistoryView() const { return historyList_; }
+    // The history list stands in place of the task list.
+    bool HistoryShown() const { return historyShown_; }
     size_t PendingIntakes() const { return intakes_.size(); }
 
   signals:
@@ -162,6 +167,8 @@ class CClipvaneDlg : public QDialog {
     void SelectAll();
     void SetLanguage(const wchar_t* code);
     void ShowSitePanel(int mode);
+    void ShowTaskList();
+    void ShowHistory(int itemValue);
     void ShutdownWindows();
     void ShowCompletionDialog();
 
@@ -182,9 +189,9 @@ class CClipvaneDlg : public QDialog {
 
     ui::TaskListModel* model_ = nullptr;
     ui::TaskListView* view_ = nullptr;
-    QTreeWidget* historyList_ = nullptr;
+    ui::HistoryListView* historyList_ = nullptr;
     CPreviewPanel* preview_ = nullptr;
-    ui::SitePanel* sitePanel_ = nullptr;
+    CSitePanel* sitePanel_ = nullptr;
     QLabel* tips_ = nullptr;
     QLineEdit* outputFolder_ = nullptr;
     QPushButton* menuButton_ = nullptr;

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <atomic>
 #include <deque>
@@ -43,6 +44,9 @@
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
+#include "ui/bitmap_button_bar.h"
+#include "ui/history_list.h"
+#include "ui/site_tree_panel.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/settings_sheet.h"
@@ -1046,6 +1050,131 @@ TEST_F(MainWindow, NewVersionMessageOpensTheAnnouncement) {
     Window().HandleMessage(MsgNoNewVersion, 0, 0);
     Window().HandleMessage(MsgCheckFailed, 0, 0);
     EXPECT_TRUE(boxes_.shown.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The site panel and the history list ----
+
+class MainWindowHistory : public MainWindow {
+  protected:
+    void AddRow(int kind, const std::wstring& path, const std::wstring& page) {
+        Task t;
+        t.source = path;
+        t.siteKind = kind;
+        t.originAddress = page;
+        t.videoFormat = L"flv1";
+        t.width = 320;
+        t.height = 240;
+        t.cutEndMs = 65000;
+        ASSERT_EQ(AddHistoryRow(history_, t), 1);
+    }
+    void ChooseSite(int value) {
+        CSitePanel* panel = Window().SitePanel();
+        panel->Tree()->setCurrentItem(value < 0 ? panel->FirstRoot() : panel->SiteItem(value));
+    }
+    void SelectHistoryRow(int row) {
+        ui::HistoryListView* v = Window().HistoryView();
+        v->clearSelection();
+        v->selectionModel()->select(v->model()->index(row, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
+
+TEST_F(MainWindowHistory, ChoosingASiteShowsItsHistoryAndTheFirstRootTheTaskList) {
+    const std::string file = out_ / "kept.flv";
+    testsupport::WriteFile(file, "x");
+    AddRow(0, FromUtf8(file), L"http://www.youtube.com/watch?v=1");
+    AddRow(0, L"/no/such/file.flv", L"http://www.youtube.com/watch?v=2");
+    AddRow(1, L"/other/site.flv", L"");
+    CClipvaneDlg& w = Window();
+    if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    EXPECT_EQ(w.SitePanel()->SiteItem(1000)->text(0), "YouTube (2)");
+    ui::HistoryListView* list = w.HistoryView();
+    EXPECT_FALSE(list->isVisible());
+
+    ChooseSite(1000);
+    ASSERT_TRUE(SpinUntil([&] { return w.HistoryShown(); }));
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_FALSE(w.TaskView()->isVisible());
+    EXPECT_EQ(list->Model()->RowCount(), 2);
+    EXPECT_EQ(w.Preview()->CurrentTask(), nullptr);
+
+    // The commands of the list go through the window.
+    const int row = list->Model()->TaskAt(0)->source == FromUtf8(file) ? 0 : 1;
+    SelectHistoryRow(1 - row);
+    EXPECT_FALSE(w.IsCommandEnabled(32774));  // the file is gone
+    EXPECT_TRUE(w.IsCommandEnabled(32857));
+    SelectHistoryRow(row);
+    EXPECT_TRUE(w.IsCommandEnabled(32774));
+    w.OnCommand(32774);
+    ASSERT_EQ(desktop_.shown.size(), 1u);
+    EXPECT_EQ(desktop_.shown[0], FromUtf8(file));
+    w.OnCommand(32857);
+    ASSERT_EQ(desktop_.opened.size(), 1u);
+    EXPECT_EQ(desktop_.opened[0].rfind(L"http://www.youtube.com/watch?v=", 0), 0u);
+
+    // Removing rows recounts the panel; the media file stays.
+    ASSERT_TRUE(w.IsCommandEnabled(32776));
+    w.OnCommand(32776);
+    EXPECT_EQ(list->Model()->RowCount(), 1);
+    EXPECT_EQ(HistoryRows(), 2);
+    EXPECT_EQ(w.SitePanel()->SiteItem(1000)->text(0), "YouTube (1)");
+    EXPECT_TRUE(std::filesystem::exists(file));
+    w.HistoryView()->clearSelection();
+    EXPECT_FALSE(w.IsCommandEnabled(32776));
+
+    // The list's context menu is the second drop-down of the context menus.
+    ASSERT_NE(list->ContextMenu(), nullptr);
+    EXPECT_NE(ui::FindCommand(list->ContextMenu(), 32776), nullptr);
+
+    // Another site, then the task list again.
+    ChooseSite(1001);
+    ASSERT_TRUE(SpinUntil([&] { return list->Model()->RowCount() == 1 &&
+                                       list->Model()->TaskAt(0)->source == L"/other/site.flv"; }));
+    ChooseSite(-1);
+    ASSERT_TRUE(SpinUntil([&] { return !w.HistoryShown(); }));
+    EXPECT_TRUE(w.TaskView()->isVisible());
+    EXPECT_FALSE(list->isVisible());
+}
+
+TEST_F(MainWindowHistory, ADropOnTheHistoryListBringsTheTaskListBack) {
+    AddRow(0, L"/videos/a.flv", L"");
+    CClipvaneDlg& w = Window();
+    ChooseSite(1000);
+    ASSERT_TRUE(SpinUntil([&] { return w.HistoryShown(); }));
+    QMimeData link;
+    link.setText("http://www.youtube.com/watch?v=dropped");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &link, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.HistoryView()->viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &link, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.HistoryView()->viewport(), &drop);
+    ASSERT_EQ(Model().rowCount(), 1);
+    EXPECT_FALSE(w.HistoryShown());
+    EXPECT_TRUE(w.TaskView()->isVisible());
+    // The panel marks the task list as chosen without announcing it again.
+    EXPECT_EQ(w.SitePanel()->Tree()->currentItem(), w.SitePanel()->FirstRoot());
+}
+
+TEST_F(MainWindowHistory, ThePanelsButtonBarsCloseItAndRunTheirCommands) {
+    AddRow(0, L"/videos/a.flv", L"");
+    CClipvaneDlg& w = Window();
+    if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    ASSERT_TRUE(w.SitePanel()->isVisible());
+    auto bars = w.SitePanel()->findChildren<CBitmapButtonBar*>();
+    ASSERT_EQ(bars.size(), 2);
+    CBitmapButtonBar* close = bars[0]->ButtonRect(0).isValid() ? bars[0] : bars[1];
+    CBitmapButtonBar* two = close == bars[0] ? bars[1] : bars[0];
+    ASSERT_TRUE(two->ButtonRect(1).isValid());
+    QTest::mouseClick(two, Qt::LeftButton, Qt::NoModifier, two->ButtonRect(1).center());
+    ASSERT_EQ(desktop_.opened.size(), 1u);
+    EXPECT_EQ(desktop_.opened[0], w.NormalizeOutputFolder());
+    QTest::mouseClick(close, Qt::LeftButton, Qt::NoModifier, close->ButtonRect(0).center());
+    ASSERT_TRUE(SpinUntil([&] { return !w.SitePanelVisible(); }));
+    EXPECT_FALSE(w.SitePanel()->isVisible());
 }
 
 }  // namespace
