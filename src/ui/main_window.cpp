@@ -19,7 +19,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -49,12 +48,14 @@
 #include "ui/window_placement.h"
 #include "ui/folder_browser.h"
 #include "ui/history_list.h"
+#include "ui/language_menu.h"
 #include "ui/settings_sheet.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/qt_text.h"
 #include "ui/site_tree_panel.h"
 #include "ui/task_list_model.h"
+#include "ui/tips_panel.h"
 #include "ui/task_list_view.h"
 #include "ui/translate.h"
 #include "ui/window_messages.h"
@@ -373,19 +374,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(historyList_, &ui::HistoryListView::textDropped, this,
             [this](const QString& text) { AddAddress(ui::FromQ(text)); });
 
-    tips_ = new QLabel(this);
-    tag(tips_, kTipsPanelId);
-    tips_->setWordWrap(true);
-    tips_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    tips_->setContentsMargins(8, 28, 2, 2);
-    tips_->setFrameShape(QFrame::StyledPanel);
-    tips_->setOpenExternalLinks(true);
-    QPalette tp = tips_->palette();
-    tp.setColor(QPalette::WindowText, QColor(85, 85, 85));
-    tips_->setPalette(tp);
-    tipIndex_ = static_cast<int>(QRandomGenerator::global()->bounded(5));
-    tips_->setText(QText(32837 + static_cast<unsigned>(tipIndex_)));
-    tips_->installEventFilter(this);
+    tips_ = new CTipsPanel(this);
 }
 
 void CClipvaneDlg::CreateMenus() {
@@ -402,18 +391,8 @@ void CClipvaneDlg::CreateMenus() {
         for (QMenu* m : all)
             connect(m, &QMenu::aboutToShow, this, [this, m] { PrepareMenu(m); });
     }
-    if (mainMenu_) {
-        // Tick the language in use.
-        const std::wstring lang = GetSettings().LangID();
-        for (QAction* a : mainMenu_->findChildren<QAction*>()) {
-            int id = CommandOf(a);
-            if (id < ID_LANG_EN || id > ID_LANG_ZH) continue;
-            a->setCheckable(true);
-            a->setChecked((id == ID_LANG_EN && lang == L"en") ||
-                          (id == ID_LANG_JA && lang == L"ja") ||
-                          (id == ID_LANG_ZH && lang == L"zh_cn"));
-        }
-    }
+    // Tick the language in use.
+    ui::TickLanguage(mainMenu_, GetSettings().LangID());
 }
 
 void CClipvaneDlg::CreateAccelerators() {
@@ -569,11 +548,6 @@ bool CClipvaneDlg::event(QEvent* e) {
 }
 
 bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == tips_ && e->type() == QEvent::MouseButtonPress) {
-        // A click on the tips shows the next one.
-        tipIndex_ = (tipIndex_ + 1) % 5;
-        tips_->setText(QText(32837 + static_cast<unsigned>(tipIndex_)));
-    }
     return QDialog::eventFilter(watched, e);
 }
 
@@ -646,6 +620,9 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             break;
         case WM_TOGGLE_SITE_PANEL:
             ShowSitePanel(-1);
+            break;
+        case WM_NEXT_TIP:
+            tips_->HandleMessage(WM_NEXT_TIP);
             break;
         case WM_SHOW_TASK_LIST:
             ShowTaskList();
@@ -1388,19 +1365,8 @@ void CClipvaneDlg::ShowHelp() {
 }
 
 void CClipvaneDlg::SetLanguage(const wchar_t* code) {
-    if (GetSettings().LangID() == code) return;
-    GetSettings().Update([&](SettingsData& d) { d.LangID = code; });
-    if (mainMenu_) {
-        for (QAction* a : mainMenu_->findChildren<QAction*>()) {
-            int id = CommandOf(a);
-            if (id < ID_LANG_EN || id > ID_LANG_ZH) continue;
-            a->setCheckable(true);
-            a->setChecked((id == ID_LANG_EN && std::wstring(code) == L"en") ||
-                          (id == ID_LANG_JA && std::wstring(code) == L"ja") ||
-                          (id == ID_LANG_ZH && std::wstring(code) == L"zh_cn"));
-        }
-    }
-    post_->Post(WM_LANGUAGE_CHANGED, 0, 0);
+    // The windows inside hear of it at once; the window itself by 5031.
+    ui::ChangeLanguage(code, mainMenu_, post_.get(), this);
 }
 
 // ---- Closing ----

@@ -14,6 +14,7 @@ class CHistoryDb;
 class CVideoDownloader;
 class CPreviewPanel;
 class CSitePanel;
+class CTipsPanel;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -94,6 +95,7 @@ class CClipvaneDlg : public QDialog {
     bool SitePanelVisible() const;
     CSitePanel* SitePanel() const { return sitePanel_; }
     ui::HistoryListView* HistoryView() const { return historyList_; }
+    CTipsPanel* Tips() const { return tips_; }
     // The history list stands in place of the task list.
     bool HistoryShown() const { return historyShown_; }
     size_t PendingIntakes() const { return intakes_.size(); }
@@ -192,7 +194,7 @@ class CClipvaneDlg : public QDialog {
     ui::HistoryListView* historyList_ = nullptr;
     CPreviewPanel* preview_ = nullptr;
     CSitePanel* sitePanel_ = nullptr;
-    QLabel* tips_ = nullptr;
+    CTipsPanel* tips_ = nullptr;
     QLineEdit* outputFolder_ = nullptr;
     QPushButton* menuButton_ = nullptr;
     QWidget* toolbar_ = nullptr;
@@ -214,7 +216,6 @@ class CClipvaneDlg : public QDialog {
     bool sitePanelWanted_ = false;
     std::wstring progressFormat_;  // string 32827, read once per language
     int majorVersion_ = 0;
-    int tipIndex_ = 0;
     QString statusText_;
 
     std::unique_ptr<ui::ProbeQueue> probes_;

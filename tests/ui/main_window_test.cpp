@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QLabel>
 #include <QUrl>
 #include <atomic>
 #include <deque>
@@ -46,6 +47,8 @@
 #include "ui/dialogs.h"
 #include "ui/bitmap_button_bar.h"
 #include "ui/history_list.h"
+#include "ui/language_menu.h"
+#include "ui/tips_panel.h"
 #include "ui/site_tree_panel.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
@@ -1175,6 +1178,59 @@ TEST_F(MainWindowHistory, ThePanelsButtonBarsCloseItAndRunTheirCommands) {
     QTest::mouseClick(close, Qt::LeftButton, Qt::NoModifier, close->ButtonRect(0).center());
     ASSERT_TRUE(SpinUntil([&] { return !w.SitePanelVisible(); }));
     EXPECT_FALSE(w.SitePanel()->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Tips and languages ----
+
+TEST_F(MainWindow, TheTipsPanelStandsBesideThePreviewAnd9224ShowsTheNextTip) {
+    CClipvaneDlg& w = Window();
+    auto* tips = qobject_cast<CTipsPanel*>(ui::FindControl(&w, 1018));
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(tips, w.Tips());
+    EXPECT_TRUE(tips->isVisible());
+    EXPECT_FALSE(tips->geometry().intersects(w.Preview()->geometry()));
+    const int first = tips->Current();
+    w.HandleMessage(WM_NEXT_TIP, 0, 0);
+    EXPECT_EQ(tips->Current(), (first + 1) % CTipsPanel::kTipCount);
+    EXPECT_FALSE(tips->Text()->text().isEmpty());
+}
+
+TEST_F(MainWindow, ALanguageCommandMovesTheTickAndOnlyAChangeIsAnnounced) {
+    CClipvaneDlg& w = Window();
+    QMenu* menu = w.MainMenu();
+    ASSERT_NE(menu, nullptr);
+    QAction* english = ui::FindCommand(menu, 32849);
+    QAction* japanese = ui::FindCommand(menu, 32850);
+    ASSERT_NE(english, nullptr);
+    ASSERT_NE(japanese, nullptr);
+    EXPECT_TRUE(english->isChecked());
+    int retitled = 0;
+    struct Counter : QObject {
+        int* n;
+        explicit Counter(int* c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == ui::kLanguageChangedEvent) ++*n;
+            return false;
+        }
+    };
+    auto* counter = new Counter(&retitled);
+    counter->setParent(w.Tips());
+    w.Tips()->installEventFilter(counter);
+    w.OnCommand(32850);
+    EXPECT_EQ(GetSettings().LangID(), L"ja");
+    EXPECT_TRUE(japanese->isChecked());
+    EXPECT_FALSE(english->isChecked());
+    EXPECT_EQ(retitled, 1);
+    w.OnCommand(32850);  // the language in use: nothing happens
+    EXPECT_EQ(retitled, 1);
+    w.OnCommand(32849);
+    EXPECT_EQ(GetSettings().LangID(), L"en");
+    EXPECT_TRUE(english->isChecked());
+    EXPECT_EQ(retitled, 2);
 }
 
 }  // namespace
