@@ -56,6 +56,7 @@
 #include "ui/site_tree_panel.h"
 #include "ui/task_list_model.h"
 #include "ui/tips_panel.h"
+#include "ui/window_shell.h"
 #include "ui/task_list_view.h"
 #include "ui/translate.h"
 #include "ui/window_messages.h"
@@ -199,6 +200,9 @@ void CClipvaneDlg::OnInitDialog() {
     setWindowFlag(Qt::WindowSystemMenuHint, true);
     setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     setWindowTitle(ui::ToQ(TranslateWord(L"Clipvane Video Downloader")));
+    // The window draws its own frame and caption.
+    shell_ = new CWindowShell(this);
+    connect(shell_, &CWindowShell::closeRequested, this, &CClipvaneDlg::reject);
     // 3.
     if (auto icon = platform::ResourceBundle::Current().Icon(kIconId)) {
         QPixmap pm;
@@ -502,24 +506,7 @@ void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
 void CClipvaneDlg::paintEvent(QPaintEvent* e) {
     QDialog::paintEvent(e);
     QPainter p(this);
-    const int w = width(), h = height();
-    // Caption strip and status line stand-ins.
-    p.fillRect(0, 0, w, 95, QColor(60, 66, 78));
-    p.fillRect(0, h - 33, w, 33, QColor(222, 224, 228));
-    QFont title(QStringLiteral("Arial"));
-    title.setPixelSize(16);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(QColor(240, 240, 240));
-    p.drawText(QRect(35, 6, w - 35, 20), Qt::AlignLeft | Qt::TextSingleLine, windowTitle());
-    if (!statusText_.isEmpty()) {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPixelSize(13);
-        p.setFont(f);
-        p.setPen(QColor(51, 51, 51));
-        p.drawText(QRect(11, h - 25, w - 61, 22), Qt::AlignLeft | Qt::TextSingleLine,
-                   statusText_);
-    }
+    shell_->Paint(p, statusText_);
 }
 
 void CClipvaneDlg::showEvent(QShowEvent* e) {
@@ -636,6 +623,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             break;
         case WM_LANGUAGE_CHANGED:
             progressFormat_.clear();
+            shell_->ReloadBitmaps();
             model_->RetranslateHeaders();
             sitePanel_->Retranslate();
             SetStatusText();
@@ -780,10 +768,7 @@ void CClipvaneDlg::OnToolbarCode(int code) {
             showMinimized();
             break;
         case 2:
-            if (isMaximized())
-                showNormal();
-            else
-                showMaximized();
+            shell_->ToggleMaximized();
             break;
         case 3:
             reject();

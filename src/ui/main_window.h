@@ -15,6 +15,7 @@ class CVideoDownloader;
 class CPreviewPanel;
 class CSitePanel;
 class CTipsPanel;
+class CWindowShell;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -96,6 +97,7 @@ class CClipvaneDlg : public QDialog {
     CSitePanel* SitePanel() const { return sitePanel_; }
     ui::HistoryListView* HistoryView() const { return historyList_; }
     CTipsPanel* Tips() const { return tips_; }
+    CWindowShell* Shell() const { return shell_; }
     // The history list stands in place of the task list.
     bool HistoryShown() const { return historyShown_; }
     size_t PendingIntakes() const { return intakes_.size(); }
@@ -195,6 +197,7 @@ class CClipvaneDlg : public QDialog {
     CPreviewPanel* preview_ = nullptr;
     CSitePanel* sitePanel_ = nullptr;
     CTipsPanel* tips_ = nullptr;
+    CWindowShell* shell_ = nullptr;
     QLineEdit* outputFolder_ = nullptr;
     QPushButton* menuButton_ = nullptr;
     QWidget* toolbar_ = nullptr;

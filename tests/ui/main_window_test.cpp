@@ -1234,3 +1234,24 @@ TEST_F(MainWindow, ALanguageCommandMovesTheTickAndOnlyAChangeIsAnnounced) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- The window's own frame ----
+
+TEST_F(MainWindow, TheWindowIsFramelessAndPaintsItsOwnCaption) {
+    CClipvaneDlg& w = Window();
+    ASSERT_NE(w.Shell(), nullptr);
+    EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_GE(w.minimumWidth(), 999);
+    EXPECT_GE(w.minimumHeight(), 600);
+    // The caption's maximise button goes through the shell both ways.
+    w.HandleMessage(WM_TOOLBAR_BUTTON, 2, 0);
+    ASSERT_TRUE(SpinUntil([&] { return w.isMaximized(); }, 5000));
+    w.HandleMessage(WM_TOOLBAR_BUTTON, 2, 0);
+    ASSERT_TRUE(SpinUntil([&] { return !w.isMaximized(); }, 5000));
+    // Painting the whole window with its status line does not fail.
+    EXPECT_FALSE(w.grab().isNull());
+}
+
+}  // namespace
