@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 
 #include "app/folders.h"
@@ -44,6 +46,7 @@
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/check_update_dlg.h"
+#include "ui/desktop_integration.h"
 #include "ui/dialogs.h"
 #include "ui/window_placement.h"
 #include "ui/folder_browser.h"
@@ -171,11 +174,14 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
     post_ = std::make_unique<ui::WindowPostTarget>(this);
     probes_ = std::make_unique<ui::ProbeQueue>(
         this, [this](const ui::ProbeQueue::Result& r) { OnProbed(r); });
+    extras_ = new ui::DesktopIntegration(this);
     OnInitDialog();
 }
 
 CClipvaneDlg::~CClipvaneDlg() {
     ClearResultWindowIf(post_.get());
+    // A check still waiting on the network ends before logging stops.
+    StopVersionChecks(std::chrono::seconds(5));
     post_->Detach();
     probes_.reset();
     if (downloader_) downloader_->Stop();
@@ -655,6 +661,14 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
 void CClipvaneDlg::OnProgress(unsigned permille, int row) {
     if (row == -1 || !downloader_ || !downloading_) return;
     model_->SetProgress(row, static_cast<int>(permille));
+    if (!runRows_.empty()) {
+        if (runIndex_ >= runRows_.size() || runRows_[runIndex_] != row)
+            runIndex_ = static_cast<size_t>(
+                std::find(runRows_.begin(), runRows_.end(), row) - runRows_.begin());
+        if (runIndex_ < runRows_.size())
+            extras_->SetRunProgress((static_cast<double>(runIndex_) + std::min(permille, 1000u) / 1000.0) /
+                                    static_cast<double>(runRows_.size()));
+    }
     std::wstring title = downloader_->Title();
     if (title.size() > 100) title.resize(100);
     const std::wstring got =
@@ -711,6 +725,8 @@ void CClipvaneDlg::OnDownloadDone(int row) {
     // 3. The probe runs off this thread; the messages after this one wait
     // until the intake is done, so they keep their order.
     const ItemReport done = downloader_->Report(static_cast<uint16_t>(row));
+    ++runFinished_;
+    if (!done.finalPath.empty()) runLastFile_ = done.finalPath;
     Task* task = model_->TaskAt(row);
     if (!done.finalPath.empty() && task) {
         Intake in;
@@ -735,6 +751,10 @@ void CClipvaneDlg::OnAllDone() {
     downloading_ = false;
     RefreshDownloadButtons();
     ShowSelectedInPreview();
+    extras_->SetRunProgress(-1);
+    extras_->NotifyRunFinished(this, runFinished_,
+                               static_cast<int>(runRows_.size()) - runFinished_,
+                               ui::ToQ(runLastFile_));
     desktop_->Beep();
     if (GetSettings().Get().ShutdownFlag)
         ShutdownWindows();
@@ -743,6 +763,7 @@ void CClipvaneDlg::OnAllDone() {
 }
 
 void CClipvaneDlg::OnStopped() {
+    extras_->SetRunProgress(-1);
     downloading_ = false;
     RefreshDownloadButtons();
     ShowSelectedInPreview();
@@ -830,7 +851,15 @@ void CClipvaneDlg::SetStatusText(const std::wstring& text) {
     update(0, height() - 33, width(), 33);
 }
 
+void CClipvaneDlg::StartRunRecord(std::vector<int> rows) {
+    runRows_ = std::move(rows);
+    runIndex_ = 0;
+    runFinished_ = 0;
+    runLastFile_.clear();
+}
+
 void CClipvaneDlg::RefreshDownloadButtons() {
+    if (extras_) extras_->SetDownloading(downloading_);
     toolbarButtons_[1]->setEnabled(model_->CheckedPendingCount() > 0 && !downloading_);
     toolbarButtons_[2]->setEnabled(downloading_);
 }
@@ -1212,6 +1241,7 @@ void CClipvaneDlg::DownloadSelected() {
     Task* t = model_->TaskAt(rows.front());
     if (!t || !t->onlinePending) return;
     if (!QueueRow(rows.front(), t->source)) return;
+    StartRunRecord({rows.front()});
     downloadAllMode_ = false;
     downloading_ = true;
     downloader_->Start();
@@ -1221,6 +1251,7 @@ void CClipvaneDlg::DownloadSelected() {
 void CClipvaneDlg::DownloadAll() {
     if (downloading_ || !downloader_) return;
     int skipped = 0;
+    std::vector<int> queued;
     const int n = model_->rowCount();
     for (int row = 0; row < n; ++row) {
         Task* t = model_->TaskAt(row);
@@ -1230,7 +1261,9 @@ void CClipvaneDlg::DownloadAll() {
             continue;
         }
         downloader_->AddItem(t->source, static_cast<uint16_t>(row));
+        queued.push_back(row);
     }
+    StartRunRecord(std::move(queued));
     downloader_->Start();
     downloading_ = true;
     downloadAllMode_ = true;

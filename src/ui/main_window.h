@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/task.h"
 #include "ui/probe_queue.h"
@@ -32,6 +33,7 @@ class TaskListModel;
 class TaskListView;
 class WindowPostTarget;
 class IDesktopServices;
+class DesktopIntegration;
 class HistoryListView;
 }  // namespace ui
 
@@ -66,6 +68,9 @@ class CClipvaneDlg : public QDialog {
     bool AddMediaFile(const std::wstring& path, int row, int siteKind,
                       const std::wstring& originAddress);
     void RefreshDownloadButtons();
+    // Remembers the rows a run was started with, for the desktop's progress
+    // and the notification at its end.
+    void StartRunRecord(std::vector<int> rows);
     void SetStatusText();
     void SetStatusText(const std::wstring& text);
     void ShowSelectedInPreview();
@@ -222,6 +227,13 @@ class CClipvaneDlg : public QDialog {
     QString statusText_;
 
     std::unique_ptr<ui::ProbeQueue> probes_;
+    // The desktop's part in a run: dock progress, the sleep inhibitor and
+    // the notification at its end.
+    ui::DesktopIntegration* extras_ = nullptr;
+    std::vector<int> runRows_;
+    size_t runIndex_ = 0;
+    int runFinished_ = 0;
+    std::wstring runLastFile_;
     std::deque<Intake> intakes_;
     std::deque<ui::ProbeQueue::Result> probed_;
     int blockingIntakes_ = 0;  // downloads whose intake holds the messages back
