@@ -7,6 +7,8 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFont>
+#include <QFontMetrics>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -283,8 +285,7 @@ void CClipvaneDlg::CreateChildren() {
         b->setObjectName(QStringLiteral("toolbar%1").arg(tools[i].code));
         b->setProperty("buttonCode", tools[i].code);
         b->setGeometry(tools[i].x, 0, tools[i].width, 39);
-        b->setText(QText(tools[i].tip));
-        b->setToolTip(QText(tools[i].tip));
+        b->setProperty("textId", tools[i].tip);
         b->setFocusPolicy(Qt::NoFocus);
         const int code = tools[i].code;
         connect(b, &QPushButton::clicked, this,
@@ -293,6 +294,7 @@ void CClipvaneDlg::CreateChildren() {
     }
     toolbarButtons_[1]->setEnabled(false);
     toolbarButtons_[2]->setEnabled(false);
+    TranslateToolbar();
 
     // Caption buttons: minimise, maximise or restore, close.
     captionBar_ = new QWidget(this);
@@ -632,6 +634,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             shell_->ReloadBitmaps();
             model_->RetranslateHeaders();
             sitePanel_->Retranslate();
+            TranslateToolbar();
             SetStatusText();
             LayOut();
             break;
@@ -849,6 +852,20 @@ void CClipvaneDlg::SetStatusText(const std::wstring& text) {
     if (t == statusText_) return;
     statusText_ = t;
     update(0, height() - 33, width(), 33);
+}
+
+void CClipvaneDlg::TranslateToolbar() {
+    for (QPushButton* b : toolbarButtons_) {
+        const unsigned id = b->property("textId").toUInt();
+        b->setText(QText(id));
+        b->setToolTip(QText(id));
+        // A longer translation gets a smaller font rather than losing words.
+        QFont f = QApplication::font();
+        while (f.pointSizeF() > 7 &&
+               QFontMetrics(f).horizontalAdvance(b->text()) > b->width() - 20)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        b->setFont(f);
+    }
 }
 
 void CClipvaneDlg::StartRunRecord(std::vector<int> rows) {

@@ -71,6 +71,8 @@ class CClipvaneDlg : public QDialog {
     // Remembers the rows a run was started with, for the desktop's progress
     // and the notification at its end.
     void StartRunRecord(std::vector<int> rows);
+    // The toolbar's texts in the language in use, each fitted to its button.
+    void TranslateToolbar();
     void SetStatusText();
     void SetStatusText(const std::wstring& text);
     void ShowSelectedInPreview();
