@@ -7,9 +7,7 @@
 namespace cli {
 
 // True for characters a terminal would act on or that hide or reorder what
-// is shown: C0 and C1 controls, DEL, bidirectional embeddings, overrides,
-// isolates and marks, zero-width characters, line and paragraph separators
-// and code points that are not characters (surrogates, beyond U+10FFFF).
+// is shown (platform::IsHiddenOrControl).
 bool IsUnsafeOnTerminal(char32_t c);
 
 // UTF-8 with every unsafe character replaced by U+FFFD.

@@ -120,26 +120,13 @@ void ReplaceIllegalFileChars(std::wstring& text, wchar_t replacement) {
         if (std::wstring_view(L":/\\*?\"<>|").find(c) != std::wstring_view::npos) c = replacement;
 }
 
-namespace {
-
-// Characters that hide or disguise a name: C1 controls, zero-width marks and
-// the bidirectional embeddings, overrides and isolates.
-bool IsInvisibleOrControl(wchar_t c) {
-    auto u = static_cast<uint32_t>(c);
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x200B && u <= 0x200F) ||
-           (u >= 0x202A && u <= 0x202E) || (u >= 0x2060 && u <= 0x2064) ||
-           (u >= 0x2066 && u <= 0x2069) || u == 0xFEFF || u == 0x061C;
-}
-
-}  // namespace
-
 std::wstring MakeSafeFileName(std::wstring name, wchar_t replacement) {
     // A numeric reference of code 0 ends the title, as it would a C string.
     size_t nul = name.find(L'\0');
     if (nul != std::wstring::npos) name.erase(nul);
     ReplaceIllegalFileChars(name, replacement);
     for (wchar_t& c : name)
-        if (IsInvisibleOrControl(c)) c = replacement;
+        if (platform::IsHiddenOrControl(static_cast<char32_t>(c))) c = replacement;
     // A name must not be hidden: leading dots (and an empty name, which would
     // leave only ".ext") become one replacement character.
     size_t dots = name.find_first_not_of(L'.');

@@ -246,4 +246,23 @@ std::wstring FormatW(const wchar_t* fmt, ...) {
     return s;
 }
 
+bool IsHiddenOrControl(char32_t c) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    if (c >= 0xD800 && c <= 0xDFFF) return true;
+    if (c > 0x10FFFF) return true;
+    switch (c) {
+        case 0x061C:  // Arabic letter mark
+        case 0x2028:  // line separator
+        case 0x2029:  // paragraph separator
+        case 0xFEFF:  // zero width no-break space
+            return true;
+        default:
+            break;
+    }
+    return (c >= 0x200B && c <= 0x200F) ||  // zero-width characters and marks
+           (c >= 0x202A && c <= 0x202E) ||  // embeddings and overrides
+           (c >= 0x2060 && c <= 0x2064) ||  // word joiner, invisible operators
+           (c >= 0x2066 && c <= 0x2069);    // isolates
+}
+
 }  // namespace platform

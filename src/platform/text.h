@@ -25,6 +25,12 @@ void AppendUtf8(std::string& out, char32_t cp);
 // part of a broken sequence becomes one U+FFFD.
 size_t DecodeUtf8Span(const unsigned char* p, size_t n, std::wstring& out, bool final);
 
+// True for characters that act on a terminal or hide or disguise text: C0
+// and C1 controls, DEL, bidirectional embeddings, overrides, isolates and
+// marks, zero-width and invisible characters, line and paragraph separators,
+// and code points that are not characters (surrogates, beyond U+10FFFF).
+bool IsHiddenOrControl(char32_t c);
+
 class Utf8Decoder {
   public:
     // Decodes a piece and appends the complete characters to out.
