@@ -32,6 +32,19 @@ foreach(f ${data_files})
   list(APPEND data_outputs ${CLIPVANE_OUT}/${rel})
 endforeach()
 
+# The bitmaps that carry words, drawn again in each translation's words.
+foreach(code ja zh_cn)
+  set(ini ${CMAKE_SOURCE_DIR}/lang.cv/lang_${code}.ini)
+  set(stamp ${RES_GEN}/lang_${code}.stamp)
+  add_custom_command(
+    OUTPUT ${stamp}
+    COMMAND cvres_skin --lang ${code} ${ini} ${CLIPVANE_OUT}/lang.cv/${code}
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS cvres_skin ${ini}
+    COMMENT "Drawing the ${code} bitmaps")
+  list(APPEND data_outputs ${stamp})
+endforeach()
+
 add_custom_target(clipvane_resources ALL DEPENDS ${BUNDLE} ${data_outputs})
 
 # The player: a link in the program folder to the system's mplayer.

@@ -5,14 +5,23 @@
 // 188), the show-panel button (179-182) and the tips background (1019).
 // Each is written at its own size and at twice that size ("<id>@2x.png").
 // Usage: cvres_skin OUTPUT_FOLDER
+//        cvres_skin --lang CODE TRANSLATION_FILE OUTPUT_FOLDER
+// The second form draws only the bitmaps that carry words (134, 147, 149
+// to 151, 187, 188), with the words of the file's DICTIONARY section, into
+// OUTPUT_FOLDER/<id>.png for the file's BITMAP section.
 #include <QDir>
+#include <QFile>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
+#include <algorithm>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -57,12 +66,56 @@ bool Write(const QDir& out, int id, int w, int h, const Painter& draw, bool opaq
     return ok;
 }
 
+// The words drawn into bitmaps, in the language being drawn.
+struct Words {
+    QHash<QString, QString> dictionary;
+    QString cjkFamily;  // the CJK face whose glyph forms suit the language
+    QString operator()(const char* word) const {
+        const QString key = QString::fromLatin1(word);
+        return dictionary.value(key, key);
+    }
+};
+Words gWords;
+
+// Reads section DICTIONARY of a UTF-8 translation file.
+bool ReadDictionary(const QString& file, QHash<QString, QString>& out) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    bool in = false;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'[')) {
+            in = line == QStringLiteral("[DICTIONARY]");
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (!in || line.startsWith(u';') || eq <= 0) continue;
+        out.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return true;
+}
+
 QFont UiFont(qreal px, bool bold = false) {
     QFont f(QStringLiteral("DejaVu Sans"));
+    QStringList families{QStringLiteral("DejaVu Sans")};
+    if (!gWords.cjkFamily.isEmpty()) families << gWords.cjkFamily;
+    f.setFamilies(families);
     f.setPixelSize(static_cast<int>(px));
     f.setBold(bold);
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
+}
+
+// Draws `text` in `r`, vertically centred, in the largest of px down to
+// minPx that fits the width.
+void DrawFittedText(QPainter& p, const QRectF& r, const QString& text, qreal px, qreal minPx, bool bold) {
+    QFont f = UiFont(px, bold);
+    while (px > minPx && QFontMetricsF(f).horizontalAdvance(text) > r.width()) {
+        px -= 0.5;
+        f = UiFont(px, bold);
+    }
+    p.setFont(f);
+    p.drawText(r, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);
 }
 
 // The frame behind the caption: title band, then the toolbar band.
@@ -92,6 +145,16 @@ void Caption(QPainter& p, qreal w, qreal h) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 45));
     p.drawRoundedRect(QRectF(10, 28, 245, 19), 4, 4);
+    // The menu button's face: three bars, the word and a caret.
+    p.setPen(QPen(kGlyph, 1.4, Qt::SolidLine, Qt::RoundCap));
+    for (int i = 0; i < 3; ++i) p.drawLine(QPointF(17, 33.5 + i * 3.5), QPointF(26, 33.5 + i * 3.5));
+    const QString menu = gWords("Menu");
+    p.setPen(kGlyph);
+    DrawFittedText(p, QRectF(33, 28, 200, 19), menu, 12, 9, true);
+    const qreal caret = 33 + std::min<qreal>(200, QFontMetricsF(p.font()).horizontalAdvance(menu)) + 7;
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    p.drawPolygon(QPolygonF({QPointF(caret, 35.5), QPointF(caret + 7, 35.5), QPointF(caret + 3.5, 39.5)}));
     // A faint mark on the right, away from the caption buttons.
     p.setPen(QPen(QColor(255, 255, 255, 16), 2));
     for (int i = 0; i < 3; ++i) {
@@ -259,10 +322,9 @@ Painter Toolbar(int state) {
                 icon = Qt::white;
             }
             DrawToolIcon(p, b.icon, QPointF(r.left() + 24, r.center().y()), icon);
-            p.setFont(UiFont(13, true));
             p.setPen(text);
-            p.drawText(QRectF(r.left() + 42, r.top(), r.width() - 46, r.height()),
-                       Qt::AlignVCenter | Qt::AlignLeft, QString::fromLatin1(b.label));
+            DrawFittedText(p, QRectF(r.left() + 42, r.top(), r.width() - 48, r.height()),
+                           gWords(b.label), 13, 9, true);
         }
     };
 }
@@ -397,10 +459,8 @@ Painter PanelButtons(bool lit) {
                 p.drawEllipse(QPointF(c.x() + 2.5, c.y()), 1.6, 1.6);
                 p.drawEllipse(QPointF(c.x() - 1, c.y() + 4), 1.6, 1.6);
             }
-            p.setFont(UiFont(11));
             p.setPen(ink);
-            p.drawText(b.r.adjusted(21, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                       QString::fromLatin1(b.label));
+            DrawFittedText(p, b.r.adjusted(21, 0, -3, 0), gWords(b.label), 11, 8, false);
         }
     };
 }
@@ -440,12 +500,31 @@ void TipsBackground(QPainter& p, qreal w, qreal h) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: cvres_skin OUTPUT_FOLDER\n");
+    const bool lang = argc == 5 && std::string(argv[1]) == "--lang";
+    if (argc != 2 && !lang) {
+        std::fprintf(stderr,
+                     "usage: cvres_skin OUTPUT_FOLDER\n"
+                     "       cvres_skin --lang CODE TRANSLATION_FILE OUTPUT_FOLDER\n");
         return 2;
     }
-    QDir out(QString::fromLocal8Bit(argv[1]));
+    QDir out(QString::fromLocal8Bit(argv[argc - 1]));
     out.mkpath(QStringLiteral("bitmaps"));
+    if (lang) {
+        const std::string code = argv[2];
+        gWords.cjkFamily = code == "ja" ? QStringLiteral("Noto Sans CJK JP")
+                           : code.rfind("zh", 0) == 0 ? QStringLiteral("Noto Sans CJK SC")
+                                                       : QString();
+        if (!ReadDictionary(QString::fromLocal8Bit(argv[3]), gWords.dictionary)) {
+            std::fprintf(stderr, "cvres_skin: cannot read %s\n", argv[3]);
+            return 1;
+        }
+        bool ok = Write(out, 134, 999, 95, Caption);
+        const int toolIds[] = {150, 149, 147, 151};
+        for (int s = 0; s < 4; ++s) ok &= Write(out, toolIds[s], 540, 39, Toolbar(s));
+        ok &= Write(out, 187, 178, 22, PanelButtons(false));
+        ok &= Write(out, 188, 178, 22, PanelButtons(true));
+        return ok ? 0 : 1;
+    }
     bool ok = Write(out, 134, 999, 95, Caption);
     ok &= Write(out, 130, 980, 1, Middle);
     ok &= Write(out, 131, 999, 32, Bottom);

@@ -129,10 +129,6 @@ std::wstring Text(unsigned id) {
     return LoadText(id);
 }
 
-QString QText(unsigned id) {
-    return ui::ToQ(LoadText(id));
-}
-
 ProgramVersion RunningVersion() {
     ProgramVersion v;
     GetProgramVersion(v.major, v.minor, v.build);
@@ -263,64 +259,54 @@ void CClipvaneDlg::CreateChildren() {
         w->setObjectName(QStringLiteral("ctl%1").arg(id));
     };
 
+    // The menu button's face is part of the caption strip (bitmap 134); the
+    // button itself only lights up under the mouse.
     menuButton_ = new QPushButton(this);
     tag(menuButton_, kMenuButtonId);
     menuButton_->setFlat(true);
-    menuButton_->setText(TranslateWord(L"Menu").empty() ? QStringLiteral("Menu")
-                                                         : ui::ToQ(TranslateWord(L"Menu")));
+    menuButton_->setFocusPolicy(Qt::NoFocus);
+    menuButton_->setCursor(Qt::PointingHandCursor);
+    menuButton_->setStyleSheet(QStringLiteral(
+        "QPushButton { border: none; background: transparent; }"
+        "QPushButton:hover { background: rgba(255, 255, 255, 22); border-radius: 4px; }"
+        "QPushButton:pressed { background: rgba(38, 194, 176, 60); border-radius: 4px; }"));
+    menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
     connect(menuButton_, &QPushButton::clicked, this, [this] {
         if (mainMenu_) mainMenu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
     });
 
     // Toolbar: add, download all, stop; each posts its code with 5025.
-    toolbar_ = new QWidget(this);
+    toolbar_ = new CBitmapButtonBar(this);
     tag(toolbar_, kToolbarId);
-    struct ToolButton {
-        int code, x, width;
-        unsigned tip;
-    };
-    const ToolButton tools[] = {{6, 19, 166, 32808}, {7, 192, 163, 32809}, {8, 360, 163, 32810}};
-    for (int i = 0; i < 3; ++i) {
-        auto* b = new QPushButton(toolbar_);
-        b->setObjectName(QStringLiteral("toolbar%1").arg(tools[i].code));
-        b->setProperty("buttonCode", tools[i].code);
-        b->setGeometry(tools[i].x, 0, tools[i].width, 39);
-        b->setProperty("textId", tools[i].tip);
-        b->setFocusPolicy(Qt::NoFocus);
-        const int code = tools[i].code;
-        connect(b, &QPushButton::clicked, this,
-                [this, code] { post_->Post(WM_TOOLBAR_BUTTON, static_cast<uintptr_t>(code), 0); });
-        toolbarButtons_[i] = b;
-    }
-    toolbarButtons_[1]->setEnabled(false);
-    toolbarButtons_[2]->setEnabled(false);
-    TranslateToolbar();
+    toolbar_->SetStateBitmaps(150, 149, 147, 151);
+    toolbar_->AddButton(6, QRect(19, 0, 166, 39), 32808);
+    toolbar_->AddButton(7, QRect(192, 0, 163, 39), 32809);
+    toolbar_->AddButton(8, QRect(360, 0, 163, 39), 32810);
+    toolbar_->EnableButton(7, false);
+    toolbar_->EnableButton(8, false);
+    toolbar_->SetTarget(post_.get(), WM_TOOLBAR_BUTTON);
 
-    // Caption buttons: minimise, maximise or restore, close.
-    captionBar_ = new QWidget(this);
+    // Caption buttons, minimise, maximise or restore, close: two bars, one
+    // shown at a time.
+    captionBar_ = new CBitmapButtonBar(this);
     tag(captionBar_, kCaptionBarId);
-    const std::pair<int, unsigned> caption[] = {{1, 104}, {2, 105}, {3, 106}};
-    int cx = 6;
-    for (auto [code, tip] : caption) {
-        auto* b = new QPushButton(captionBar_);
-        b->setObjectName(QStringLiteral("caption%1").arg(code));
-        b->setGeometry(cx - 2, 2, 18, 16);
-        b->setText(code == 1 ? QStringLiteral("_") : code == 2 ? QStringLiteral("□")
-                                                               : QStringLiteral("×"));
-        b->setToolTip(QText(tip));
-        b->setFlat(true);
-        b->setFocusPolicy(Qt::NoFocus);
-        connect(b, &QPushButton::clicked, this,
-                [this, code] { post_->Post(WM_TOOLBAR_BUTTON, static_cast<uintptr_t>(code), 0); });
-        cx += 20;
+    captionBar_->SetStateBitmaps(135, 138, 136, 137);
+    restoreBar_ = new CBitmapButtonBar(this);
+    restoreBar_->setObjectName(QStringLiteral("restoreBar"));
+    restoreBar_->SetStateBitmaps(139, 142, 140, 139);
+    for (CBitmapButtonBar* bar : {captionBar_, restoreBar_}) {
+        bar->AddButton(1, QRect(6, 4, 14, 14), 104);
+        bar->AddButton(2, QRect(25, 4, 14, 14), bar == captionBar_ ? 105 : 107);
+        bar->AddButton(3, QRect(46, 4, 14, 14), 106);
+        bar->SetTarget(post_.get(), WM_TOOLBAR_BUTTON);
     }
+    shell_->SetCaptionBars(captionBar_, restoreBar_);
 
-    showPanelButton_ = new QPushButton(QStringLiteral("›"), this);
+    showPanelButton_ = new CBitmapButtonBar(this);
     tag(showPanelButton_, kShowPanelButtonId);
-    showPanelButton_->setToolTip(QText(32800));
-    showPanelButton_->setFocusPolicy(Qt::NoFocus);
-    connect(showPanelButton_, &QPushButton::clicked, this,
-            [this] { post_->Post(WM_TOOLBAR_BUTTON, 20, 0); });
+    showPanelButton_->SetStateBitmaps(179, 182, 180, 179);
+    showPanelButton_->AddButton(20, QRect(0, 0, 14, 31), 32800);
+    showPanelButton_->SetTarget(post_.get(), WM_TOOLBAR_BUTTON);
 
     outputFolder_ = new QLineEdit(this);
     tag(outputFolder_, kOutputFolderId);
@@ -477,7 +463,7 @@ std::wstring CClipvaneDlg::NormalizeOutputFolder() const {
 void CClipvaneDlg::LayOut() {
     const int w = width(), h = height();
     if (previewExpanded_) {
-        captionBar_->setGeometry(w - 71, 4, 66, 20);
+        PlaceCaptionBars();
         preview_->setGeometry(11, 30, w - 22, h - 60);
         return;
     }
@@ -487,7 +473,7 @@ void CClipvaneDlg::LayOut() {
     menuButton_->setGeometry(11, 29, 243, 17);
     toolbar_->setGeometry(8, 50, 540, 39);
     outputFolder_->setGeometry(560, 60, std::min(300, std::max(60, w - 560 - 90)), 22);
-    captionBar_->setGeometry(w - 71, 4, 66, 20);
+    PlaceCaptionBars();
     int x = 11;
     if (sitePanelWanted_) {
         sitePanel_->setGeometry(x, top, CSitePanel::kWidth, middle);
@@ -504,6 +490,11 @@ void CClipvaneDlg::LayOut() {
                        std::max(0, middle - CPreviewPanel::kHeight - 6));
     view_->ApplyColumnWidths();
     update();
+}
+
+void CClipvaneDlg::PlaceCaptionBars() {
+    captionBar_->setGeometry(width() - 71, 4, 66, 20);
+    restoreBar_->setGeometry(width() - 71, 3, 68, 21);
 }
 
 void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
@@ -634,7 +625,9 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             shell_->ReloadBitmaps();
             model_->RetranslateHeaders();
             sitePanel_->Retranslate();
-            TranslateToolbar();
+            for (CBitmapButtonBar* bar : {toolbar_, captionBar_, restoreBar_, showPanelButton_})
+                bar->Retranslate();
+            menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
             SetStatusText();
             LayOut();
             break;
@@ -854,20 +847,6 @@ void CClipvaneDlg::SetStatusText(const std::wstring& text) {
     update(0, height() - 33, width(), 33);
 }
 
-void CClipvaneDlg::TranslateToolbar() {
-    for (QPushButton* b : toolbarButtons_) {
-        const unsigned id = b->property("textId").toUInt();
-        b->setText(QText(id));
-        b->setToolTip(QText(id));
-        // A longer translation gets a smaller font rather than losing words.
-        QFont f = QApplication::font();
-        while (f.pointSizeF() > 7 &&
-               QFontMetrics(f).horizontalAdvance(b->text()) > b->width() - 20)
-            f.setPointSizeF(f.pointSizeF() - 0.5);
-        b->setFont(f);
-    }
-}
-
 void CClipvaneDlg::StartRunRecord(std::vector<int> rows) {
     runRows_ = std::move(rows);
     runIndex_ = 0;
@@ -877,13 +856,8 @@ void CClipvaneDlg::StartRunRecord(std::vector<int> rows) {
 
 void CClipvaneDlg::RefreshDownloadButtons() {
     if (extras_) extras_->SetDownloading(downloading_);
-    toolbarButtons_[1]->setEnabled(model_->CheckedPendingCount() > 0 && !downloading_);
-    toolbarButtons_[2]->setEnabled(downloading_);
-}
-
-QPushButton* CClipvaneDlg::ToolbarButton(int code) const {
-    if (code < 6 || code > 8) return nullptr;
-    return toolbarButtons_[code - 6];
+    toolbar_->EnableButton(7, model_->CheckedPendingCount() > 0 && !downloading_);
+    toolbar_->EnableButton(8, downloading_);
 }
 
 bool CClipvaneDlg::SitePanelVisible() const {

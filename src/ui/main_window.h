@@ -11,6 +11,7 @@
 #include "media/task.h"
 #include "ui/probe_queue.h"
 
+class CBitmapButtonBar;
 class CHistoryDb;
 class CVideoDownloader;
 class CPreviewPanel;
@@ -71,8 +72,6 @@ class CClipvaneDlg : public QDialog {
     // Remembers the rows a run was started with, for the desktop's progress
     // and the notification at its end.
     void StartRunRecord(std::vector<int> rows);
-    // The toolbar's texts in the language in use, each fitted to its button.
-    void TranslateToolbar();
     void SetStatusText();
     void SetStatusText(const std::wstring& text);
     void ShowSelectedInPreview();
@@ -98,7 +97,8 @@ class CClipvaneDlg : public QDialog {
     bool Downloading() const { return downloading_; }
     bool DownloadAllMode() const { return downloadAllMode_; }
     QString StatusText() const { return statusText_; }
-    QPushButton* ToolbarButton(int code) const;
+    // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
+    CBitmapButtonBar* Toolbar() const { return toolbar_; }
     QLineEdit* OutputFolderEdit() const { return outputFolder_; }
     bool SitePanelVisible() const;
     CSitePanel* SitePanel() const { return sitePanel_; }
@@ -145,6 +145,7 @@ class CClipvaneDlg : public QDialog {
     void CreateMenus();
     void CreateAccelerators();
     void LayOut();
+    void PlaceCaptionBars();
     void OnDeferredStart();
     void DrainMessages();
 
@@ -207,10 +208,10 @@ class CClipvaneDlg : public QDialog {
     CWindowShell* shell_ = nullptr;
     QLineEdit* outputFolder_ = nullptr;
     QPushButton* menuButton_ = nullptr;
-    QWidget* toolbar_ = nullptr;
-    QWidget* captionBar_ = nullptr;
-    QPushButton* showPanelButton_ = nullptr;
-    QPushButton* toolbarButtons_[3] = {};
+    CBitmapButtonBar* toolbar_ = nullptr;
+    CBitmapButtonBar* captionBar_ = nullptr;  // with maximise
+    CBitmapButtonBar* restoreBar_ = nullptr;  // with restore
+    CBitmapButtonBar* showPanelButton_ = nullptr;
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
 

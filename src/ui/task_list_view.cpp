@@ -80,6 +80,9 @@ TaskListView::TaskListView(QWidget* parent) : QTableView(parent) {
     setHorizontalHeader(header_);
     header_->setSectionResizeMode(QHeaderView::Interactive);
     header_->setStretchLastSection(false);
+    // The widths are shares of the list; a style's larger minimum would push
+    // the sum past the list and show a needless scroll bar.
+    header_->setMinimumSectionSize(8);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -96,7 +99,7 @@ TaskListView::TaskListView(QWidget* parent) : QTableView(parent) {
 
 void TaskListView::ApplyColumnWidths() {
     static constexpr double kShares[] = {0.055, 0.25, 0.15, 0.10, 0.15, 0.10};
-    const int total = viewport()->width() + (verticalScrollBar()->isVisible() ? 0 : 0);
+    const int total = viewport()->width();
     const int base = std::max(0, total - 22);
     int used = 0;
     for (int c = 0; c < kColStatus; ++c) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "ui/bitmap_button_bar.h"
 #include "ui/translate.h"
 #include "ui/window_placement.h"
 
@@ -101,6 +102,10 @@ QRegion CWindowShell::RoundedRegion(QSize size) {
 void CWindowShell::SetCaptionBars(QWidget* maximizeBar, QWidget* restoreBar) {
     maximizeBar_ = maximizeBar;
     restoreBar_ = restoreBar;
+    SyncCaptionBars();
+}
+
+void CWindowShell::SyncCaptionBars() {
     const bool max = window_->isMaximized();
     if (maximizeBar_) maximizeBar_->setVisible(!max);
     if (restoreBar_) restoreBar_->setVisible(max);
@@ -118,11 +123,11 @@ void CWindowShell::ToggleMaximized() {
 }
 
 void CWindowShell::ReloadBitmaps() {
-    LoadTranslatedBitmap(caption_, 134);
-    LoadTranslatedBitmap(middle_, 130);
-    LoadTranslatedBitmap(bottom_, 131);
-    LoadTranslatedBitmap(left_, 132);
-    LoadTranslatedBitmap(right_, 133);
+    caption_ = ui::LoadSkinBitmap(134);
+    middle_ = ui::LoadSkinBitmap(130);
+    bottom_ = ui::LoadSkinBitmap(131);
+    left_ = ui::LoadSkinBitmap(132);
+    right_ = ui::LoadSkinBitmap(133);
 }
 
 void CWindowShell::Paint(QPainter& p, const QString& status) const {
@@ -144,8 +149,9 @@ void CWindowShell::Paint(QPainter& p, const QString& status) const {
         f.setWeight(QFont::Bold);
         p.setFont(f);
         p.setPen(QColor(240, 240, 240));
-        p.drawText(QRect(35, 6, W - 35, H - 9), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                   title);
+        // Centred in the title band, so a taller fallback face (CJK) stays
+        // above the band's lower edge.
+        p.drawText(QRect(35, 1, W - 35 - 80, 24), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
     }
 
     DrawStretched(p, middle_, QRect(11, 95, W - 19, H - 127));
@@ -172,6 +178,10 @@ bool CWindowShell::eventFilter(QObject* watched, QEvent* e) {
     switch (e->type()) {
         case QEvent::Resize:
             window_->setMask(RoundedRegion(window_->size()));
+            break;
+        case QEvent::WindowStateChange:
+            // Maximised from elsewhere too (a stored placement, the desktop).
+            SyncCaptionBars();
             break;
         case QEvent::MouseMove: {
             auto* m = static_cast<QMouseEvent*>(e);

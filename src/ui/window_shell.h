@@ -51,6 +51,9 @@ class CWindowShell : public QObject {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    // Shows the bar that suits the window's state.
+    void SyncCaptionBars();
+
     QWidget* window_;
     QWidget* maximizeBar_ = nullptr;
     QWidget* restoreBar_ = nullptr;

@@ -191,6 +191,13 @@ TEST_F(WindowState, CaptionDoubleClickMaximisesAndTheIconCloses) {
     EXPECT_EQ(close.count(), 0);
     QTest::mouseDClick(&w, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
     EXPECT_EQ(close.count(), 1);
+    // Maximised from elsewhere (a stored placement, the desktop): the bars follow.
+    w.showMaximized();
+    EXPECT_TRUE(maxBar.isHidden());
+    EXPECT_FALSE(restoreBar.isHidden());
+    w.showNormal();
+    EXPECT_FALSE(maxBar.isHidden());
+    EXPECT_TRUE(restoreBar.isHidden());
 }
 
 TEST_F(WindowState, ChoosingTheLanguageInUsePostsNothing) {

@@ -293,31 +293,32 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
 }
 
 TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
-    QPushButton* download = Window().ToolbarButton(7);
-    QPushButton* stop = Window().ToolbarButton(8);
-    EXPECT_FALSE(download->isEnabled());
-    EXPECT_FALSE(stop->isEnabled());
+    CBitmapButtonBar* bar = Window().Toolbar();
+    auto download = [bar] { return bar->IsButtonEnabled(7); };
+    auto stop = [bar] { return bar->IsButtonEnabled(8); };
+    EXPECT_FALSE(download());
+    EXPECT_FALSE(stop());
 
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
-    EXPECT_TRUE(download->isEnabled());
+    EXPECT_TRUE(download());
     Select(0);
     Window().OnCommand(32832);  // uncheck selected
-    EXPECT_FALSE(download->isEnabled());
+    EXPECT_FALSE(download());
     EXPECT_TRUE(Model().CellText(0, kColStatus).isEmpty());
     Window().OnCommand(32831);  // check selected
-    EXPECT_TRUE(download->isEnabled());
+    EXPECT_TRUE(download());
 
     // Header click: every row off, then on.
     Window().TaskView()->CheckHeader()->Toggle();  // on
     Window().TaskView()->CheckHeader()->Toggle();  // off
     EXPECT_FALSE(Model().IsChecked(0));
-    EXPECT_FALSE(download->isEnabled());
+    EXPECT_FALSE(download());
     Window().TaskView()->CheckHeader()->Toggle();
-    EXPECT_TRUE(download->isEnabled());
+    EXPECT_TRUE(download());
 
     EnterRun();
-    EXPECT_FALSE(download->isEnabled());
-    EXPECT_TRUE(stop->isEnabled());
+    EXPECT_FALSE(download());
+    EXPECT_TRUE(stop());
     // Ticking a row during a run shows it waiting.
     Window().AddAddress(L"http://www.youtube.com/watch?v=b");
     Model().setData(Model().index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
@@ -334,7 +335,7 @@ TEST_F(MainWindow, MediaRowsAloneLeaveDownloadDisabled) {
     ASSERT_TRUE(WaitIntakes(1));
     ASSERT_EQ(Model().rowCount(), 1);
     EXPECT_TRUE(Model().IsChecked(0));
-    EXPECT_FALSE(Window().ToolbarButton(7)->isEnabled());
+    EXPECT_FALSE(Window().Toolbar()->IsButtonEnabled(7));
     EXPECT_FALSE(Window().IsCommandEnabled(32855));
 }
 
@@ -357,7 +358,7 @@ TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
     EXPECT_EQ(Model().CellText(0, 1), "http://www.youtube.com/watch?v=b");
     Window().OnCommand(32829);
     EXPECT_EQ(Model().rowCount(), 0);
-    EXPECT_FALSE(Window().ToolbarButton(7)->isEnabled());
+    EXPECT_FALSE(Window().Toolbar()->IsButtonEnabled(7));
 }
 
 TEST_F(MainWindow, MarkedRangeShowsAsHoursMinutesSeconds) {
@@ -794,7 +795,7 @@ TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
         }
     });
     poll.start(50);
-    QTest::mouseClick(w.ToolbarButton(7), Qt::LeftButton);
+    QTest::mouseClick(w.Toolbar(), Qt::LeftButton, {}, w.Toolbar()->ButtonRect(7).center());
     ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0 || !w.Downloading(); }, 30000));
     SaveScreenshot(&w, "2-downloading.png");
     ASSERT_TRUE(SpinUntil([&] { return completionSeen; }, 60000));
@@ -998,13 +999,34 @@ namespace {
 TEST_F(MainWindow, FullSizePreviewHidesTheRestAndComesBack) {
     Window().HandleMessage(WM_PREVIEW_EXPANDED, 1, 0);
     EXPECT_FALSE(Window().TaskView()->isVisible());
-    EXPECT_FALSE(Window().ToolbarButton(7)->isVisible());
+    EXPECT_FALSE(Window().Toolbar()->isVisible());
     EXPECT_EQ(Window().Preview()->geometry(),
               QRect(11, 30, Window().width() - 22, Window().height() - 60));
     Window().HandleMessage(WM_PREVIEW_EXPANDED, 0, 0);
     EXPECT_TRUE(Window().TaskView()->isVisible());
-    EXPECT_TRUE(Window().ToolbarButton(7)->isVisible());
+    EXPECT_TRUE(Window().Toolbar()->isVisible());
     EXPECT_EQ(Window().Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
+}
+
+TEST_F(MainWindow, CaptionButtonsMaximiseAndRestoreThroughTheirTwoBars) {
+    auto* maxBar = Window().findChild<CBitmapButtonBar*>(QStringLiteral("ctl1000"));
+    auto* restoreBar = Window().findChild<CBitmapButtonBar*>(QStringLiteral("restoreBar"));
+    ASSERT_TRUE(maxBar && restoreBar);
+    ASSERT_FALSE(Window().isMaximized());
+    EXPECT_TRUE(maxBar->isVisible());
+    EXPECT_FALSE(restoreBar->isVisible());
+    // Placed at the right end of the caption, whatever the width.
+    EXPECT_EQ(maxBar->geometry(), QRect(Window().width() - 71, 4, 66, 20));
+
+    QTest::mouseClick(maxBar, Qt::LeftButton, {}, maxBar->ButtonRect(2).center());
+    ASSERT_TRUE(SpinUntil([&] { return Window().isMaximized(); }, 5000));
+    EXPECT_FALSE(maxBar->isVisible());
+    EXPECT_TRUE(restoreBar->isVisible());
+    EXPECT_EQ(restoreBar->geometry().topLeft(), QPoint(Window().width() - 71, 3));
+
+    QTest::mouseClick(restoreBar, Qt::LeftButton, {}, restoreBar->ButtonRect(2).center());
+    ASSERT_TRUE(SpinUntil([&] { return !Window().isMaximized(); }, 5000));
+    EXPECT_TRUE(maxBar->isVisible());
 }
 
 }  // namespace

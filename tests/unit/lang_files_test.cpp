@@ -150,15 +150,54 @@ TEST_P(LanguageFile, EveryDialogTextIsTranslated) {
         auto d = platform::ParseDialogTemplate(*bundle_.Dialog(id));
         std::string section = "DIALOG_IDD_" + std::to_string(id);
         EXPECT_FALSE(Value(section, "title").empty()) << id;
-        for (const auto& c : d->controls)
-            if (!c.text.empty())
+        for (const auto& c : d->controls) {
+            if (!c.text.empty()) {
                 EXPECT_FALSE(Value(section, std::to_string(c.id)).empty()) << id << " " << c.id;
+            }
+        }
     }
 }
 
 TEST_P(LanguageFile, FixedWordsOfTheTaskList) {
     for (const char* w :
          {"Clipvane Video Downloader", "Ready for download...", "Waiting", "N/A", "Online"})
+        EXPECT_FALSE(Value("DICTIONARY", w).empty()) << w;
+}
+
+namespace {
+// Width and height from a PNG file's header; zero for anything else.
+std::pair<unsigned, unsigned> PngSize(const std::string& data) {
+    if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    auto be32 = [&](size_t at) {
+        unsigned v = 0;
+        for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(data[at + i]);
+        return v;
+    };
+    return {be32(16), be32(20)};
+}
+}  // namespace
+
+TEST_P(LanguageFile, BitmapsThatCarryWordsAreDrawnInTheLanguageAtBothDensities) {
+    // The caption strip (the menu button's word), the toolbar and the site
+    // panel's two buttons.
+    const std::set<std::string> wanted = {"134", "147", "149", "150", "151", "187", "188"};
+    const auto& keys = keys_["BITMAP"];
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()), wanted);
+    for (const auto& key : keys) {
+        const std::string file = platform::ToUtf8(Value("BITMAP", key));
+        ASSERT_EQ(file.find(".."), std::string::npos) << key;
+        const std::string own = testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + file);
+        auto english = bundle_.Bitmap(static_cast<unsigned>(std::stoul(key)));
+        ASSERT_TRUE(english) << key;
+        const auto size = PngSize(std::string(*english));
+        EXPECT_EQ(PngSize(own), size) << file;
+        EXPECT_NE(own, std::string(*english)) << file << " has the English words";
+        std::string dense = file;
+        dense.insert(dense.size() - 4, "@2x");
+        const auto denseSize = PngSize(testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + dense));
+        EXPECT_EQ(denseSize, std::make_pair(size.first * 2, size.second * 2)) << dense;
+    }
+    for (const char* w : {"Menu", "Add Videos", "Download All", "Stop", "Open Folder", "Settings"})
         EXPECT_FALSE(Value("DICTIONARY", w).empty()) << w;
 }
 
