@@ -104,9 +104,8 @@ QString HistoryRowName(const std::wstring& source) {
     std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
     size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos) name.erase(dot);
-    QString q = ToQ(name);
-    q.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return q;
+    // Shown as it stands: item views take "&" literally.
+    return ToQ(name);
 }
 
 // ---- HistoryListModel ----

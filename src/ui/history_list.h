@@ -20,8 +20,7 @@ namespace ui {
 // The date of a history row ("December 07, 2008 14:05:09", English month
 // names) as local time; false when the text is no such date.
 bool ParseHistoryDate(const std::wstring& text, std::time_t& out);
-// The name column: the file name without folder and extension, every "&"
-// doubled.
+// The name column: the file name without folder and extension.
 QString HistoryRowName(const std::wstring& source);
 
 class HistoryListModel : public QAbstractTableModel {

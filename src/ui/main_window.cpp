@@ -129,6 +129,11 @@ std::wstring Text(unsigned id) {
     return LoadText(id);
 }
 
+// A fixed word of the task list in the language in use.
+QString Word(const wchar_t* word) {
+    return ui::ToQ(TranslateWord(word));
+}
+
 ProgramVersion RunningVersion() {
     ProgramVersion v;
     GetProgramVersion(v.major, v.minor, v.build);
@@ -319,7 +324,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
         if (downloading_)
             model_->SetCell(row, kColStatus,
-                            model_->IsChecked(row) ? QStringLiteral("Waiting") : QString());
+                            model_->IsChecked(row) ? Word(L"Waiting") : QString());
         if (preview_->playState() == 0) preview_->SetTask(nullptr);
         RefreshDownloadButtons();
     });
@@ -930,11 +935,10 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
     task->source = text;
     task->onlinePending = 1;
     // 4. The row comes with its cells in one step.
-    const QString na = QStringLiteral("N/A");
+    const QString na = Word(L"N/A");
     ui::TaskListModel::RowCells cells;
     cells.checked = true;
-    cells.texts = {QString(), ui::ToQ(text), na, QStringLiteral("Online"), na, na,
-                   QStringLiteral("Ready for download...")};
+    cells.texts = {QString(), ui::ToQ(text), na, Word(L"Online"), na, na, Word(L"Ready for download...")};
     cells.fg = ui::kDarkRed;
     cells.bg = palette().color(QPalette::Base);
     cells.tooltip = cells.texts[kColName];

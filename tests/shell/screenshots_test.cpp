@@ -13,6 +13,7 @@
 #include "history/history.h"
 #include "platform/text.h"
 #include "shell_fixture.h"
+#include "support/text_fit.h"
 #include "ui/history_list.h"
 #include "ui/settings_pages.h"
 #include "ui/settings_sheet.h"
@@ -21,6 +22,7 @@
 #include "ui/window_shell.h"
 
 using shelltest::ShellTest;
+using testsupport::CutTexts;
 
 namespace {
 
@@ -29,27 +31,6 @@ QString ArtefactDir() {
     QString dir = env.isEmpty() ? QDir::currentPath() + "/artefacts" : QString::fromLocal8Bit(env);
     QDir().mkpath(dir);
     return dir;
-}
-
-// Widgets whose text is shown in one piece: labels without word wrap,
-// check boxes, radio buttons and push buttons.
-std::vector<std::string> CutTexts(QWidget* page) {
-    std::vector<std::string> cut;
-    for (QWidget* w : page->findChildren<QWidget*>()) {
-        QString text;
-        if (auto* l = qobject_cast<QLabel*>(w); l && !l->wordWrap())
-            text = l->text();
-        else if (auto* b = qobject_cast<QAbstractButton*>(w))
-            text = b->text();
-        else
-            continue;
-        if (text.isEmpty()) continue;
-        if (w->sizeHint().width() > w->width() || w->sizeHint().height() > w->height() + 2)
-            cut.push_back(text.toStdString() + " needs " +
-                          std::to_string(w->sizeHint().width()) + " has " +
-                          std::to_string(w->width()));
-    }
-    return cut;
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ TEST_F(SiteHistory, RowsShowNameDurationFormatSizeAndPageTooltip) {
     auto cell = [&](int c, int role = Qt::DisplayRole) {
         return view.model()->index(0, c).data(role);
     };
-    EXPECT_EQ(cell(0).toString(), "Tom && Jerry.v1");
+    EXPECT_EQ(cell(0).toString(), "Tom & Jerry.v1");
     EXPECT_EQ(cell(0, Qt::ToolTipRole).toString(), "http://www.youtube.com/watch?v=abc");
     EXPECT_EQ(cell(1).toString(), ui::ToQ(FormatDuration(65000)));
     EXPECT_EQ(cell(2).toString(), "FLV1");

@@ -1,0 +1,130 @@
+// The window as a person sees it, on a real X server with real fonts, in
+// each language: no text of the main window, its lists or a settings page is
+// cut off, and screenshots of each are kept (ui_output/screenshots).
+#include <QPainter>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "app/folders.h"
+#include "app/localization.h"
+#include "app/messages.h"
+#include "main_window_fixture.h"
+#include "support/text_fit.h"
+#include "ui/history_list.h"
+#include "ui/settings_pages.h"
+#include "ui/settings_sheet.h"
+#include "ui/site_tree_panel.h"
+
+namespace {
+
+using namespace windowtest;
+using testsupport::CutHeaderTitles;
+using testsupport::CutTexts;
+using testsupport::CutTreeItems;
+using Cuts = std::vector<std::string>;
+
+std::string LookDir() {
+    std::string d = std::string(CLIPVANE_TEST_OUT_DIR) + "/screenshots";
+    std::filesystem::create_directories(d);
+    return d;
+}
+
+// The window as the X server shows it, frame and children included.
+bool Grab(QWidget* w, const std::string& name) {
+    w->repaint();
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QScreen* screen = w->screen();
+    if (!screen) return false;
+    const QPixmap shot = screen->grabWindow(w->winId());
+    return !shot.isNull() && shot.save(QString::fromStdString(LookDir() + "/" + name));
+}
+
+// Translations are looked up beside the running program: the shipped ones
+// are linked in beside the test program.
+void LinkShippedLanguage(const std::string& code) {
+    namespace fs = std::filesystem;
+    const fs::path from = fs::path(platform::ToUtf8(GetProgramFolder())) / "lang.cv";
+    const fs::path shipped = fs::path(CLIPVANE_PROGRAM_DIR) / "lang.cv";
+    fs::create_directories(from);
+    for (const std::string& name : {"lang_" + code + ".ini", code}) {
+        std::error_code ec;
+        if (fs::exists(shipped / name) && !fs::exists(from / name, ec))
+            fs::create_symlink(shipped / name, from / name, ec);
+    }
+}
+
+class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const char*> {
+  protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (Xvfb)";
+        MainWindow::SetUp();
+        LinkShippedLanguage(GetParam());
+        GetSettings().Update([](SettingsData& d) { d.LangID = FromUtf8(GetParam()); });
+        // Rows enough to show the site panel with bold counts and a history.
+        const wchar_t* names[] = {L"Big Buck Bunny trailer", L"Sintel & friends", L"Elephants Dream"};
+        for (int i = 0; i < 5; ++i) {
+            Task t;
+            t.siteKind = i < 3 ? 0 : 3;
+            t.source = FromUtf8(out_.path()) + L"/" + names[i % 3] + std::to_wstring(i) + L".flv";
+            t.originAddress = L"http://www.youtube.com/watch?v=" + std::to_wstring(i);
+            t.videoFormat = L"flv1";
+            t.width = 320;
+            t.height = 240;
+            t.cutEndMs = 30000 + i * 47000;
+            ASSERT_EQ(AddHistoryRow(history_, t), 1);
+        }
+    }
+    std::string Name(const char* what) const { return std::string(what) + "_" + GetParam() + ".png"; }
+};
+
+TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
+    CClipvaneDlg& w = Window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.size(), QSize(999, 600));  // the smallest the window gets
+    ASSERT_TRUE(w.SitePanelVisible());
+    w.AddAddress(L"http://www.youtube.com/watch?v=look");
+    // The row's fixed words are in the language too.
+    EXPECT_EQ(Model().CellText(0, 3) == "Online", std::string(GetParam()) == "en");
+    EXPECT_EQ(Model().CellText(0, 2) == "N/A", std::string(GetParam()) == "en");
+    w.HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusVideoAddress << 16) | 0);
+    QApplication::processEvents();
+
+    // The caption's title between the icon and the caption buttons, and the
+    // status line above the size grip, in the faces the shell paints them in.
+    QFont title(QStringLiteral("Arial"));
+    title.setPixelSize(16);
+    title.setBold(true);
+    EXPECT_LE(QFontMetrics(title).horizontalAdvance(w.windowTitle()), w.width() - 35 - 80);
+    QFont status(QStringLiteral("Tahoma"));
+    status.setPixelSize(13);
+    EXPECT_LE(QFontMetrics(status).horizontalAdvance(w.StatusText()), w.width() - 61);
+
+    EXPECT_EQ(CutTexts(&w), Cuts{});
+    EXPECT_EQ(CutHeaderTitles(w.TaskView()->horizontalHeader()), Cuts{});
+    EXPECT_EQ(CutTreeItems(w.SitePanel()->Tree()), Cuts{});
+    EXPECT_TRUE(Grab(&w, Name("window")));
+
+    w.HandleMessage(WM_SHOW_HISTORY_LIST, 1000, 0);
+    ASSERT_TRUE(w.HistoryShown());
+    QApplication::processEvents();
+    EXPECT_EQ(w.HistoryView()->model()->rowCount(), 3);
+    EXPECT_EQ(CutHeaderTitles(w.HistoryView()->header()), Cuts{});
+    EXPECT_TRUE(Grab(&w, Name("history")));
+
+    CSettingsSheet sheet(&w);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    const char* pages[] = {"general", "online", "audio", "video"};
+    for (int i = 0; i < sheet.Tabs()->count(); ++i) {
+        sheet.Tabs()->setCurrentIndex(i);
+        QApplication::processEvents();
+        EXPECT_EQ(CutTexts(&sheet), Cuts{}) << pages[i];
+        EXPECT_TRUE(Grab(&sheet, Name((std::string("settings_") + pages[i]).c_str())));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LookOnX11, ::testing::Values("en", "ja", "zh_cn"));
+
+}  // namespace

@@ -1,0 +1,170 @@
+#pragma once
+// What the main window's tests share: message boxes answered at once, a
+// desktop that opens nothing, and a window over a hive, an output folder and
+// a history of the test's own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <thread>
+
+#include "app/settings.h"
+#include "download/video_downloader.h"
+#include "history/history.h"
+#include "history/history_db.h"
+#include "platform/message_box.h"
+#include "platform/resource_bundle.h"
+#include "platform/text.h"
+#include "support/process_harness.h"
+#include "ui/desktop_services.h"
+#include "ui/main_window.h"
+#include "ui/task_list_model.h"
+#include "ui/task_list_view.h"
+#include "ui/window_messages.h"
+
+namespace windowtest {
+
+using platform::FromUtf8;
+
+// Answers every box at once with the next scripted answer (else the first
+// button) and remembers what it showed.
+class RecordingBoxes : public platform::IMessageBoxService {
+  public:
+    struct Shown {
+        std::wstring text;
+        unsigned flags;
+    };
+    int Show(const std::wstring& text, const std::wstring&, unsigned flags,
+             const platform::CancelCheck&) override {
+        shown.push_back({text, flags});
+        if (!answers.empty()) {
+            int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return (flags & 0xF) == platform::MB_YESNO || (flags & 0xF) == platform::MB_YESNOCANCEL
+                   ? platform::IDYES
+                   : platform::IDOK;
+    }
+    int Count(const std::wstring& text) const {
+        int n = 0;
+        for (const auto& s : shown) n += s.text == text;
+        return n;
+    }
+    std::vector<Shown> shown;
+    std::deque<int> answers;
+};
+
+// Stands in for the desktop and the machine: nothing is opened, nothing
+// powered off.
+class FakeDesktop : public ui::IDesktopServices {
+  public:
+    bool OpenUrl(const std::wstring& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    bool ShowItem(const std::wstring& path) override {
+        shown.push_back(path);
+        return true;
+    }
+    bool PowerOff(std::wstring&) override {
+        ++powerOffs;
+        return true;
+    }
+    void Beep() override { ++beeps; }
+    std::vector<std::wstring> opened, shown;
+    int powerOffs = 0, beeps = 0;
+};
+
+template <class F>
+inline bool SpinUntil(F done, int limitMs = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+}
+
+inline QUrl FileUrl(const std::string& path) {
+    return QUrl::fromLocalFile(QString::fromStdString(path));
+}
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
+                                                             "/cvres.bundle"));
+        platform::SetMessageBoxService(&boxes_);
+        // Settings and window state go to a hive of the test program's own
+        // (the hive's place is fixed at its first use).
+        static testsupport::TempDir config;
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        // No request may leave the machine: nothing listens on this port.
+        setenv("http_proxy", "http://127.0.0.1:9", 1);
+        setenv("https_proxy", "http://127.0.0.1:9", 1);
+        unsetenv("no_proxy");
+        unsetenv("NO_PROXY");
+        GetSettings().Update([&](SettingsData& d) {
+            d.OutputFolder = FromUtf8(out_.path());
+            d.ShutdownFlag = 0;
+            d.RetryTimes = 0;
+            d.UseTitleAsFileName = 0;
+            d.YTUser.clear();
+            d.YoutubeFMT = 0;
+            d.LangID = L"en";
+        });
+        ASSERT_EQ(OpenHistory(history_, FromUtf8(out_ / "history.db")), 1);
+    }
+    void TearDown() override {
+        win_.reset();
+        platform::SetMessageBoxService(nullptr);
+        if (history_) {
+            history_->close();
+            delete history_;
+        }
+        unsetenv("http_proxy");
+    }
+    CClipvaneDlg& Window() {
+        if (!win_) {
+            win_ = std::make_unique<CClipvaneDlg>(history_, &desktop_);
+            win_->show();
+            EXPECT_TRUE(SpinUntil([&] { return win_->Downloader() != nullptr; }));
+        }
+        return *win_;
+    }
+    ui::TaskListModel& Model() { return *Window().Model(); }
+    // Puts the window into a run as the worker's first status message does.
+    void EnterRun() {
+        Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusFetchingPage << 16) | 0);
+        ASSERT_TRUE(Window().Downloading());
+    }
+    void Select(int row) {
+        auto* v = Window().TaskView();
+        v->clearSelection();
+        v->setCurrentIndex(Model().index(row, 0));
+        v->selectRow(row);
+    }
+    // Waits for `n` intakes to finish.
+    bool WaitIntakes(size_t n) {
+        return SpinUntil([&] { return finished_ >= n; }, 40000);
+    }
+    void CountIntakes() {
+        QObject::connect(&Window(), &CClipvaneDlg::intakeFinished, [this](bool) { ++finished_; });
+    }
+    int HistoryRows() { return CountHistory(history_, nullptr); }
+
+    testsupport::TempDir out_;
+    RecordingBoxes boxes_;
+    FakeDesktop desktop_;
+    CHistoryDb* history_ = nullptr;
+    std::unique_ptr<CClipvaneDlg> win_;
+    size_t finished_ = 0;
+};
+
+}  // namespace windowtest
