@@ -1,10 +1,10 @@
 // The window shell's costs, each as a ratio against a reference measured in
 // the same run:
-//  (1) the history list of N rows, from the query to the list painted,
-//      against the bare query into Tasks;
+//  (1) the history list of N rows in the main window, from choosing the site
+//      to the list painted, against the bare query into Tasks;
 //  (2) the site panel's counts against the four count queries alone;
-//  (3) frames per second of the skinned window repainted while it is
-//      resized, against a plain dialog of the same size.
+//  (3) frames per second of the main window repainted while it is resized,
+//      against a plain dialog of the same size.
 // Usage: shell_bench BUNDLE [ROWS]
 #include <QApplication>
 #include <QDialog>
@@ -14,12 +14,17 @@
 #include <filesystem>
 #include <string>
 
+#include "app/messages.h"
+#include "app/settings.h"
 #include "history/history.h"
+#include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "quiet_services.h"
+#include "ui/desktop_services.h"
 #include "ui/history_list.h"
+#include "ui/main_window.h"
 #include "ui/site_tree_panel.h"
-#include "ui/window_shell.h"
 
 namespace {
 
@@ -42,19 +47,8 @@ void Fill(CHistoryDb* db, int rows) {
     db->execDML("COMMIT;");
 }
 
-class SkinnedWindow : public QWidget {
-  public:
-    SkinnedWindow() : shell_(this) {}
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        shell_.Paint(p, QStringLiteral("Ready"));
-    }
-
-  private:
-    CWindowShell shell_;
-};
+using bench::NoDesktop;
+using bench::QuietBoxes;
 
 // Frames per second of `w` repainted at sizes swept back and forth.
 double ResizeFps(QWidget& w, double seconds) {
@@ -85,10 +79,20 @@ int main(int argc, char** argv) {
     const int rows = argc > 2 ? std::atoi(argv[2]) : 100000;
     const std::string dir = std::filesystem::temp_directory_path() /
                             ("shell_bench." + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    std::filesystem::create_directories(dir + "/config");
+    // Settings and placement of the run's own.
+    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    QuietBoxes boxes;
+    platform::SetMessageBoxService(&boxes);
+    GetSettings().Update([&](SettingsData& d) { d.OutputFolder = platform::FromUtf8(dir); });
     CHistoryDb* db = nullptr;
     if (!OpenHistory(db, platform::FromUtf8(dir + "/history.db"))) return 1;
     Fill(db, rows);
+    NoDesktop desktop;
+    auto window = std::make_unique<CClipvaneDlg>(db, &desktop);
+    CClipvaneDlg& w = *window;
+    w.show();
+    while (!w.Downloader()) QApplication::processEvents(QEventLoop::AllEvents, 5);
 
     // (1) The list shown against the bare query.
     double query = 1e9, shown = 1e9;
@@ -98,23 +102,21 @@ int main(int argc, char** argv) {
         LoadHistory(db, L"YOUTUBE", tasks);
         query = std::min(query, Ms(Clock::now() - t0));
 
-        ui::HistoryListView view(db);
-        view.resize(522, 472);
-        view.show();
+        w.HandleMessage(WM_SHOW_TASK_LIST, 0, 0);
         QApplication::processEvents();
         t0 = Clock::now();
-        view.LoadSite(1000);
-        view.repaint();
+        w.HandleMessage(WM_SHOW_HISTORY_LIST, 1000, 0);
+        w.repaint();
         QApplication::processEvents();
         shown = std::min(shown, Ms(Clock::now() - t0));
-        if (view.Model()->RowCount() != rows) return 1;
+        if (w.HistoryView()->Model()->RowCount() != rows) return 1;
     }
-    std::printf("history list: %d rows shown in %.0f ms (bound 1000 ms); bare query %.0f ms; "
-                "ratio %.2f\n",
+    std::printf("history list: %d rows shown in the window in %.0f ms (bound 1000 ms); bare query "
+                "%.0f ms; ratio %.2f\n",
                 rows, shown, query, shown / query);
 
     // (2) The site counts against the four count queries.
-    CSitePanel panel(db);
+    CSitePanel& panel = *w.SitePanel();
     double counts = 1e9, bare = 1e9;
     for (int run = 0; run < 5; ++run) {
         auto t0 = Clock::now();
@@ -127,28 +129,18 @@ int main(int argc, char** argv) {
     }
     std::printf("site counts: %.2f ms (bound 50 ms); four count queries %.2f ms; ratio %.2f\n",
                 counts, bare, counts / bare);
-    // The same with an index on the site word, which the database lacks.
-    db->execDML("CREATE INDEX history_profile ON history(profile_name);");
-    double indexed = 1e9;
-    for (int run = 0; run < 5; ++run) {
-        auto t0 = Clock::now();
-        for (const wchar_t* s : {L"YOUTUBE", L"GOOGLE", L"METACAFE", L"NICOVIDEO"})
-            CountHistory(db, s);
-        indexed = std::min(indexed, Ms(Clock::now() - t0));
-    }
-    std::printf("site counts with an index on profile_name: four count queries %.2f ms\n",
-                indexed);
+
+    // (3) Repaint while resizing, with the task list shown.
+    w.HandleMessage(WM_SHOW_TASK_LIST, 0, 0);
+    const double skinFps = ResizeFps(w, 3);
+    window.reset();
     delete db;
     std::filesystem::remove_all(dir);
-
-    // (3) Repaint while resizing.
-    SkinnedWindow skinned;
-    const double skinFps = ResizeFps(skinned, 3);
-    skinned.hide();
     QDialog plain;
     const double plainFps = ResizeFps(plain, 3);
-    std::printf("resize repaint: skinned window %.0f frames/s, plain dialog %.0f frames/s; "
+    std::printf("resize repaint: main window %.0f frames/s, plain dialog %.0f frames/s; "
                 "ratio %.2f\n",
                 skinFps, plainFps, skinFps / plainFps);
+    platform::SetMessageBoxService(nullptr);
     return 0;
 }

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "quiet_services.h"
 #include "ui/desktop_services.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -25,21 +26,8 @@
 
 namespace {
 
-class QuietBoxes : public platform::IMessageBoxService {
-  public:
-    int Show(const std::wstring&, const std::wstring&, unsigned flags,
-             const platform::CancelCheck&) override {
-        return platform::CancelAnswer(flags);
-    }
-};
-
-class NoDesktop : public ui::IDesktopServices {
-  public:
-    bool OpenUrl(const std::wstring&) override { return true; }
-    bool ShowItem(const std::wstring&) override { return true; }
-    bool PowerOff(std::wstring&) override { return true; }
-    void Beep() override {}
-};
+using bench::NoDesktop;
+using bench::QuietBoxes;
 
 // The longest gap between two ticks of a 5 ms timer (finer ticks would
 // cost the window more than they tell).

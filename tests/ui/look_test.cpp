@@ -25,22 +25,6 @@ using testsupport::CutTexts;
 using testsupport::CutTreeItems;
 using Cuts = std::vector<std::string>;
 
-std::string LookDir() {
-    std::string d = std::string(CLIPVANE_TEST_OUT_DIR) + "/screenshots";
-    std::filesystem::create_directories(d);
-    return d;
-}
-
-// The window as the X server shows it, frame and children included.
-bool Grab(QWidget* w, const std::string& name) {
-    w->repaint();
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-    QScreen* screen = w->screen();
-    if (!screen) return false;
-    const QPixmap shot = screen->grabWindow(w->winId());
-    return !shot.isNull() && shot.save(QString::fromStdString(LookDir() + "/" + name));
-}
-
 // Translations are looked up beside the running program: the shipped ones
 // are linked in beside the test program.
 void LinkShippedLanguage(const std::string& code) {
@@ -104,14 +88,14 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     EXPECT_EQ(CutTexts(&w), Cuts{});
     EXPECT_EQ(CutHeaderTitles(w.TaskView()->horizontalHeader()), Cuts{});
     EXPECT_EQ(CutTreeItems(w.SitePanel()->Tree()), Cuts{});
-    EXPECT_TRUE(Grab(&w, Name("window")));
+    EXPECT_TRUE(SaveScreenshot(&w, Name("window")));
 
     w.HandleMessage(WM_SHOW_HISTORY_LIST, 1000, 0);
     ASSERT_TRUE(w.HistoryShown());
     QApplication::processEvents();
     EXPECT_EQ(w.HistoryView()->model()->rowCount(), 3);
     EXPECT_EQ(CutHeaderTitles(w.HistoryView()->header()), Cuts{});
-    EXPECT_TRUE(Grab(&w, Name("history")));
+    EXPECT_TRUE(SaveScreenshot(&w, Name("history")));
 
     CSettingsSheet sheet(&w);
     sheet.show();
@@ -121,7 +105,7 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
         sheet.Tabs()->setCurrentIndex(i);
         QApplication::processEvents();
         EXPECT_EQ(CutTexts(&sheet), Cuts{}) << pages[i];
-        EXPECT_TRUE(Grab(&sheet, Name((std::string("settings_") + pages[i]).c_str())));
+        EXPECT_TRUE(SaveScreenshot(&sheet, Name((std::string("settings_") + pages[i]).c_str())));
     }
 }
 

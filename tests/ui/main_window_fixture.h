@@ -6,9 +6,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QUrl>
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -166,5 +168,23 @@ class MainWindow : public ::testing::Test {
     std::unique_ptr<CClipvaneDlg> win_;
     size_t finished_ = 0;
 };
+
+// Screenshots kept as test artefacts.
+inline std::string ScreenshotDir() {
+    std::string d = std::string(CLIPVANE_TEST_OUT_DIR) + "/screenshots";
+    std::filesystem::create_directories(d);
+    return d;
+}
+
+// The window as the X server shows it, saved under ScreenshotDir.
+inline bool SaveScreenshot(QWidget* w, const std::string& name) {
+    // Let the last changes reach the screen first.
+    w->repaint();
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QScreen* screen = w->screen();
+    if (!screen) return false;
+    QPixmap shot = screen->grabWindow(w->winId());
+    return !shot.isNull() && shot.save(QString::fromStdString(ScreenshotDir() + "/" + name));
+}
 
 }  // namespace windowtest

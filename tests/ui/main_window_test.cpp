@@ -621,22 +621,6 @@ TEST_F(MainWindow, RowsPastTheSixteenBitLimitAreNotQueued) {
 
 namespace {
 
-std::string ScreenshotDir() {
-    std::string d = std::string(CLIPVANE_TEST_OUT_DIR) + "/screenshots";
-    std::filesystem::create_directories(d);
-    return d;
-}
-
-bool SaveScreenshot(QWidget* w, const std::string& name) {
-    // Let the last changes reach the screen first.
-    w->repaint();
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-    QScreen* screen = w->screen();
-    if (!screen) return false;
-    QPixmap shot = screen->grabWindow(w->winId());
-    return !shot.isNull() && shot.save(QString::fromStdString(ScreenshotDir() + "/" + name));
-}
-
 TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
     if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (Xvfb)";
     CClipvaneDlg& w = Window();
