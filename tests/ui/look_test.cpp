@@ -60,7 +60,10 @@ class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const 
             ASSERT_EQ(AddHistoryRow(history_, t), 1);
         }
     }
-    std::string Name(const char* what) const { return std::string(what) + "_" + GetParam() + ".png"; }
+    std::string Name(const char* what) const {
+        const bool dense = qApp->devicePixelRatio() > 1.0;
+        return std::string(what) + "_" + GetParam() + (dense ? "@2x" : "") + ".png";
+    }
 };
 
 TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
