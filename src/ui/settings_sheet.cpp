@@ -34,6 +34,8 @@ CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
     }
     layout->addWidget(tabs_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(ui::ToQ(TranslateWord(L"OK")));
+    buttons->button(QDialogButtonBox::Cancel)->setText(ui::ToQ(TranslateWord(L"Cancel")));
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CSettingsSheet::reject);

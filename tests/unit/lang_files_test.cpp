@@ -146,7 +146,7 @@ TEST_P(LanguageFile, EveryDialogTextIsTranslated) {
         for (const auto& c : d->controls) ids.insert(std::to_string(c.id));
         for (const auto& k : keys) EXPECT_TRUE(ids.count(k)) << section << " " << k;
     }
-    for (unsigned id : {100u, 102u, 156u, 159u, 161u}) {
+    for (unsigned id : {100u, 102u, 154u, 156u, 159u, 161u, 185u, 255u, 256u}) {
         auto d = platform::ParseDialogTemplate(*bundle_.Dialog(id));
         std::string section = "DIALOG_IDD_" + std::to_string(id);
         EXPECT_FALSE(Value(section, "title").empty()) << id;
