@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <map>
 
 #include "app/localization.h"
 #include "app/logging.h"
@@ -48,22 +47,6 @@ QList<QIcon> TreeImages() {
     for (int x = 0; x + 16 <= img.width(); x += 16)
         icons.push_back(QIcon(QPixmap::fromImage(img.copy(x, 0, 16, img.height()))));
     return icons;
-}
-
-// The rows of every site in one pass over the table; false when the query
-// fails (the counts are then asked for one by one).
-bool CountAllSites(CHistoryDb* db, std::map<std::wstring, int>& counts) {
-    if (!db) return true;
-    try {
-        CppSQLite3Query q = db->execQuery(
-            "SELECT SUM(profile_name = 'YOUTUBE'), SUM(profile_name = 'GOOGLE'), "
-            "SUM(profile_name = 'METACAFE'), SUM(profile_name = 'NICOVIDEO') FROM history;");
-        for (int i = 0; i < 4 && !q.eof(); ++i) counts[kSites[i].word] = q.getIntField(i, 0);
-    } catch (const CppSQLite3Exception& e) {
-        LogError("CSitePanel", "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
-        return false;
-    }
-    return true;
 }
 
 void SetBold(QTreeWidgetItem* item, bool bold) {
@@ -178,15 +161,14 @@ void CSitePanel::Retranslate() {
 }
 
 void CSitePanel::Recount() {
-    std::map<std::wstring, int> counts;
-    const bool grouped = CountAllSites(history_, counts);
+    // One count per site: each reads only its part of the site index.
     for (int i = 0; i < 4; ++i) {
         QTreeWidgetItem* item = SiteItem(kFirstSiteValue + i);
         if (!item) continue;
         const Site& s = kSites[i];
         std::wstring name = s.nameId ? LoadText(s.nameId) : std::wstring(s.name);
         if (name.empty()) name = s.name;
-        const int n = grouped ? counts[s.word] : CountHistory(history_, s.word);
+        const int n = CountHistory(history_, s.word);
         item->setText(0, n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(name)).arg(n)
                                : ui::ToQ(name));
         SetBold(item, n > 0);
