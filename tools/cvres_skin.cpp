@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QGuiApplication>
@@ -514,6 +515,10 @@ int main(int argc, char** argv) {
         gWords.cjkFamily = code == "ja" ? QStringLiteral("Noto Sans CJK JP")
                            : code.rfind("zh", 0) == 0 ? QStringLiteral("Noto Sans CJK SC")
                                                        : QString();
+        if (!gWords.cjkFamily.isEmpty() && !QFontDatabase::hasFamily(gWords.cjkFamily))
+            std::fprintf(stderr, "cvres_skin: warning: the font %s is not installed; the %s words "
+                                 "may be drawn with another face or not at all\n",
+                         qPrintable(gWords.cjkFamily), argv[2]);
         if (!ReadDictionary(QString::fromLocal8Bit(argv[3]), gWords.dictionary)) {
             std::fprintf(stderr, "cvres_skin: cannot read %s\n", argv[3]);
             return 1;
