@@ -10,6 +10,7 @@
 #include "platform/resource_bundle.h"
 #include "ui/qt_text.h"
 #include "ui/translate.h"
+#include "ui/language_menu.h"
 
 namespace ui {
 
@@ -165,6 +166,10 @@ void CBitmapButtonBar::leaveEvent(QEvent*) {
 }
 
 bool CBitmapButtonBar::event(QEvent* e) {
+    if (e->type() == ui::kLanguageChangedEvent) {
+        Retranslate();
+        return true;
+    }
     if (e->type() == QEvent::ToolTip) {
         auto* he = static_cast<QHelpEvent*>(e);
         int hit = HitTest(he->pos());

@@ -12,6 +12,7 @@
 #include "app/messages.h"
 #include "main_window_fixture.h"
 #include "support/text_fit.h"
+#include "ui/bitmap_button_bar.h"
 #include "ui/history_list.h"
 #include "ui/settings_pages.h"
 #include "ui/settings_sheet.h"
@@ -110,6 +111,38 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
         EXPECT_EQ(CutTexts(&sheet), Cuts{}) << pages[i];
         EXPECT_TRUE(SaveScreenshot(&sheet, Name((std::string("settings_") + pages[i]).c_str())));
     }
+}
+
+// Switching the language while the window is open redraws the bitmaps that
+// carry words: the caption strip's menu button and the toolbar.
+class LanguageSwitchOnX11 : public MainWindow {
+  protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server (Xvfb)";
+        MainWindow::SetUp();
+        LinkShippedLanguage("ja");
+    }
+};
+
+TEST_F(LanguageSwitchOnX11, CaptionAndToolbarBitmapsFollowTheLanguage) {
+    CClipvaneDlg& w = Window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto strip = [&] {
+        w.repaint();
+        return w.grab(QRect(0, 25, 560, 70)).toImage();
+    };
+    // The site panel's two buttons, in a bar of the panel's own.
+    CBitmapButtonBar* panelButtons = nullptr;
+    for (auto* bar : w.SitePanel()->findChildren<CBitmapButtonBar*>())
+        if (bar->ButtonRect(2).isValid()) panelButtons = bar;
+    ASSERT_TRUE(panelButtons);
+    const QImage englishButtons = panelButtons->grab().toImage();
+    const QImage english = strip();
+    w.OnCommand(32850);  // Japanese
+    ASSERT_TRUE(SpinUntil([&] { return strip() != english; }, 5000));
+    EXPECT_NE(panelButtons->grab().toImage(), englishButtons);
+    w.OnCommand(32849);  // back to English
+    EXPECT_TRUE(SpinUntil([&] { return strip() == english; }, 5000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LookOnX11, ::testing::Values("en", "ja", "zh_cn"));
