@@ -550,21 +550,25 @@ int main(int argc, char** argv) {
     // The tree's images are cut at 16 pixels and keyed on red, so they have no
     // soft edges: drawn on nothing, blended over the panel's grey where they
     // cover a pixel and red where they leave it empty. One size only.
-    QImage tree = Render(64, 16, 1, TreeImages, false).convertToFormat(QImage::Format_ARGB32);
-    const QColor grey(153, 153, 153);
-    for (int y = 0; y < tree.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(tree.scanLine(y));
-        for (int x = 0; x < tree.width(); ++x) {
-            const int a = qAlpha(line[x]);
-            auto mix = [a](int c, int g) { return (c * a + g * (255 - a)) / 255; };
-            line[x] = a < 40 ? kTransparentKey.rgb()
-                             : qRgb(mix(qRed(line[x]), grey.red()),
-                                    mix(qGreen(line[x]), grey.green()),
-                                    mix(qBlue(line[x]), grey.blue()));
+    for (int scale : {1, 2}) {
+        QImage tree = Render(64, 16, scale, TreeImages, false).convertToFormat(QImage::Format_ARGB32);
+        const QColor grey(153, 153, 153);
+        for (int y = 0; y < tree.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(tree.scanLine(y));
+            for (int x = 0; x < tree.width(); ++x) {
+                const int a = qAlpha(line[x]);
+                auto mix = [a](int c, int g) { return (c * a + g * (255 - a)) / 255; };
+                line[x] = a < 40 ? kTransparentKey.rgb()
+                                 : qRgb(mix(qRed(line[x]), grey.red()),
+                                        mix(qGreen(line[x]), grey.green()),
+                                        mix(qBlue(line[x]), grey.blue()));
+            }
         }
+        ok &= tree.convertToFormat(QImage::Format_RGB32)
+                  .save(out.filePath(scale == 1 ? QStringLiteral("bitmaps/183.png")
+                                                : QStringLiteral("bitmaps/183@2x.png")),
+                        "PNG");
     }
-    ok &= tree.convertToFormat(QImage::Format_RGB32)
-              .save(out.filePath(QStringLiteral("bitmaps/183.png")), "PNG");
     ok &= Write(out, 187, 178, 22, PanelButtons(false));
     ok &= Write(out, 188, 178, 22, PanelButtons(true));
     ok &= Write(out, 1019, 266, 214, TipsBackground);

@@ -1,6 +1,5 @@
 #include "ui/bitmap_button_bar.h"
 
-#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,34 +11,6 @@
 #include "ui/translate.h"
 #include "ui/language_menu.h"
 
-namespace ui {
-
-QPixmap LoadSkinBitmap(int id) {
-    // The high-density copy: "<file>@2x.png" beside a translation's file, or
-    // "bitmaps/<id>@2x.png" in the bundle; only on a screen of more than one
-    // device pixel per pixel, since scaling down blurs the words.
-    QPixmap p;
-    const bool dense2x = qGuiApp && qGuiApp->devicePixelRatio() > 1.0;
-    const std::wstring file = TranslatedBitmapFile(static_cast<unsigned>(id));
-    if (!file.empty()) {
-        QString dense = ui::ToQ(file);
-        if (dense.endsWith(QStringLiteral(".png"))) dense.insert(dense.size() - 4, QStringLiteral("@2x"));
-        if (dense2x && dense != ui::ToQ(file) && p.load(dense)) {
-            p.setDevicePixelRatio(2.0);
-            return p;
-        }
-    } else if (auto data = dense2x ? platform::ResourceBundle::Current().Find("bitmaps/" + std::to_string(id) + "@2x.png")
-                                   : std::nullopt;
-               data && p.loadFromData(reinterpret_cast<const uchar*>(data->data()),
-                                      static_cast<uint>(data->size()), "PNG")) {
-        p.setDevicePixelRatio(2.0);
-        return p;
-    }
-    LoadTranslatedBitmap(p, id);
-    return p;
-}
-
-}  // namespace ui
 
 CBitmapButtonBar::CBitmapButtonBar(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);

@@ -9,15 +9,8 @@
 #include <vector>
 
 #include "platform/post_message.h"
+#include "ui/translate.h"
 
-namespace ui {
-
-// A bundle bitmap through the translation lookup; a high-density copy
-// ("<id>@2x.png") is used when the bundle has one and no translation file
-// replaces the bitmap.
-QPixmap LoadSkinBitmap(int id);
-
-}  // namespace ui
 
 class CBitmapButtonBar : public QWidget {
     Q_OBJECT

@@ -31,10 +31,10 @@ constexpr Site kSites[] = {{L"YouTube", 0, L"YOUTUBE"},
                            {L"MetaCafe", 0, L"METACAFE"},
                            {L"NicoVideo", 32892, L"NICOVIDEO"}};
 
-// The tree's images: 16-pixel-wide cuts of bitmap 183, red transparent.
+// The tree's images: 16-pixel-wide cuts of bitmap 183, red transparent
+// (32 device pixels wide in the high-density copy).
 QList<QIcon> TreeImages() {
-    QPixmap strip;
-    LoadTranslatedBitmap(strip, 183);
+    const QPixmap strip = ui::LoadSkinBitmap(183);
     QList<QIcon> icons;
     if (strip.isNull()) return icons;
     QImage img = strip.toImage().convertToFormat(QImage::Format_ARGB32);
@@ -44,8 +44,12 @@ QList<QIcon> TreeImages() {
         for (int x = 0; x < img.width(); ++x)
             if ((line[x] & 0xFFFFFF) == (red & 0xFFFFFF)) line[x] = 0;
     }
-    for (int x = 0; x + 16 <= img.width(); x += 16)
-        icons.push_back(QIcon(QPixmap::fromImage(img.copy(x, 0, 16, img.height()))));
+    const int cut = qRound(16 * strip.devicePixelRatio());
+    for (int x = 0; x + cut <= img.width(); x += cut) {
+        QPixmap image = QPixmap::fromImage(img.copy(x, 0, cut, img.height()));
+        image.setDevicePixelRatio(strip.devicePixelRatio());
+        icons.push_back(QIcon(image));
+    }
     return icons;
 }
 
@@ -102,7 +106,7 @@ CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent)
     closeBar_->setProperty(ui::kControlIdProperty, kCloseBarId);
     buttonBar_->setProperty(ui::kControlIdProperty, kButtonBarId);
 
-    LoadTranslatedBitmap(header_, 174);
+    header_ = ui::LoadSkinBitmap(174);
     BuildTree();
     Retranslate();
     Place();
@@ -256,5 +260,6 @@ void CSitePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kBackground);
     if (!header_.isNull())
-        p.drawPixmap(QRect(0, 0, width(), header_.height()), header_);
+        p.drawPixmap(QRectF(0, 0, width(), header_.height() / header_.devicePixelRatio()), header_,
+                     QRectF(header_.rect()));
 }

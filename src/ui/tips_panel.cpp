@@ -45,7 +45,7 @@ CTipsPanel::CTipsPanel(QWidget* parent) : QWidget(parent) {
     connect(text_, &QLabel::linkActivated, this,
             [](const QString& l) { platform::OpenWithDesktop(ui::FromQ(l)); });
     text_->installEventFilter(this);
-    LoadTranslatedBitmap(background_, 1019);
+    background_ = ui::LoadSkinBitmap(1019);
     LoadTips(TickCount());
 }
 
@@ -78,7 +78,7 @@ void CTipsPanel::HandleMessage(unsigned msg) {
     if (msg == WM_NEXT_TIP)
         NextTip();
     else if (msg == WM_LANGUAGE_CHANGED) {
-        LoadTranslatedBitmap(background_, 1019);
+        background_ = ui::LoadSkinBitmap(1019);
         LoadTips(TickCount());
         update();
     }

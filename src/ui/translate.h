@@ -14,3 +14,12 @@ void TranslateMenu(QMenu* menu);
 // The bitmap of the language file when it names a loadable one, else the
 // bundle's bitmap of that number.
 void LoadTranslatedBitmap(QPixmap& bitmap, int id);
+
+namespace ui {
+
+// A bundle bitmap through the translation lookup, in its high-density copy
+// ("<id>@2x.png" in the bundle, "<file>@2x.png" beside a translation's file)
+// on a screen of more than one device pixel per pixel.
+QPixmap LoadSkinBitmap(int id);
+
+}  // namespace ui
