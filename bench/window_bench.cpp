@@ -38,6 +38,10 @@ class StallMeter : public QObject {
         connect(&timer_, &QTimer::timeout, this, [this] {
             qint64 now = clock_.elapsed();
             if (now - last_ > worst_) worst_ = now - last_;
+            // STALL_TRACE=1 names each gap over 20 ms with when it ended.
+            if (now - last_ > 20 && qEnvironmentVariableIsSet("STALL_TRACE"))
+                std::fprintf(stderr, "stall %lld ms ending at %lld ms\n",
+                             static_cast<long long>(now - last_), static_cast<long long>(now));
             last_ = now;
             // The completion dialog ends the run's wait.
             for (QWidget* w : QApplication::topLevelWidgets())

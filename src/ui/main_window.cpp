@@ -129,10 +129,6 @@ std::wstring Text(unsigned id) {
     return LoadText(id);
 }
 
-// A fixed word of the task list in the language in use.
-QString Word(const wchar_t* word) {
-    return ui::ToQ(TranslateWord(word));
-}
 
 ProgramVersion RunningVersion() {
     ProgramVersion v;
@@ -324,7 +320,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
         if (downloading_)
             model_->SetCell(row, kColStatus,
-                            model_->IsChecked(row) ? Word(L"Waiting") : QString());
+                            model_->IsChecked(row) ? RowWords().waiting : QString());
         if (preview_->playState() == 0) preview_->SetTask(nullptr);
         RefreshDownloadButtons();
     });
@@ -627,6 +623,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             break;
         case WM_LANGUAGE_CHANGED:
             progressFormat_.clear();
+            rowWords_.reset();
             shell_->ReloadBitmaps();
             model_->RetranslateHeaders();
             sitePanel_->Retranslate();
@@ -841,6 +838,15 @@ void CClipvaneDlg::OnMarkChanged() {
 
 // ---- Status line, buttons, preview ----
 
+const CClipvaneDlg::FixedWords& CClipvaneDlg::RowWords() {
+    if (!rowWords_) {
+        auto word = [](const wchar_t* w) { return ui::ToQ(TranslateWord(w)); };
+        rowWords_ = FixedWords{word(L"N/A"), word(L"Online"), word(L"Ready for download..."),
+                               word(L"Waiting")};
+    }
+    return *rowWords_;
+}
+
 void CClipvaneDlg::SetStatusText() {
     SetStatusText(Text(32822));
 }
@@ -935,10 +941,10 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
     task->source = text;
     task->onlinePending = 1;
     // 4. The row comes with its cells in one step.
-    const QString na = Word(L"N/A");
+    const FixedWords& w = RowWords();
     ui::TaskListModel::RowCells cells;
     cells.checked = true;
-    cells.texts = {QString(), ui::ToQ(text), na, Word(L"Online"), na, na, Word(L"Ready for download...")};
+    cells.texts = {QString(), ui::ToQ(text), w.na, w.online, w.na, w.na, w.ready};
     cells.fg = ui::kDarkRed;
     cells.bg = palette().color(QPalette::Base);
     cells.tooltip = cells.texts[kColName];

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,12 @@ class CClipvaneDlg : public QDialog {
     bool previewExpanded_ = false;
     bool sitePanelWanted_ = false;
     std::wstring progressFormat_;  // string 32827, read once per language
+    // The task list's fixed words, looked up once per language.
+    struct FixedWords {
+        QString na, online, ready, waiting;
+    };
+    std::optional<FixedWords> rowWords_;
+    const FixedWords& RowWords();
     int majorVersion_ = 0;
     QString statusText_;
 
