@@ -1046,6 +1046,9 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
         task = fresh.get();
         row = model_->AppendTask(std::move(fresh));
     }
+    // Out of the pending index while the Task still says it is pending: the
+    // probe's Task below says it is not.
+    model_->SetOnlinePending(row, false);
     const std::wstring keepSource = task->source;
     const std::wstring keepOrigin = task->originAddress;
     const int keepKind = task->siteKind;
@@ -1055,7 +1058,6 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     task->originAddress = keepOrigin;
     task->siteKind = keepKind;
     task->historyPageAddress = keepPage;
-    model_->SetOnlinePending(row, false);
     model_->SetSource(row, in.path);
     if (in.siteKind < 0) {
         // 5.

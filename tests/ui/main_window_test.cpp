@@ -501,6 +501,10 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     EXPECT_EQ(Model().CellText(0, kColStatus),
               QString::fromStdWString(CVideoDownloader::GetStatusText(110)));
     EXPECT_TRUE(Window().SitePanelVisible());
+    // Nothing is left to download, and the address may be added again.
+    EXPECT_EQ(Model().CheckedPendingCount(), 0);
+    EXPECT_FALSE(Window().Toolbar()->IsButtonEnabled(7));
+    EXPECT_FALSE(Model().HasPendingAddress(L"http://www.youtube.com/watch?v=one"));
 
     // A dropped file adds a row but no history.
     CountIntakes();
