@@ -5,7 +5,7 @@ set -eu
 PKGS="cmake ninja-build g++ ccache pkg-config qt6-base-dev libcurl4-openssl-dev \
 libpcre2-dev libsqlite3-dev liblog4cpp5-dev libgtest-dev libgmock-dev \
 libbenchmark-dev mplayer ffmpeg xvfb xauth xdg-user-dirs xdg-utils curl openssl \
-python3 ca-certificates libcurl4-doc sqlite3 locales fonts-dejavu-core fonts-noto-cjk libxcb1-dev \
+python3 ca-certificates libcurl4-doc sqlite3 locales fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n libxcb1-dev \
 desktop-file-utils dbus-daemon man-db"
 missing=""
 for p in $PKGS; do

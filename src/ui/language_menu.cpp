@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QPointer>
+#include <QTranslator>
 #include <QWidget>
 
 #include "app/logging.h"
@@ -53,11 +55,33 @@ void TickLanguage(QMenu* menu, const std::wstring& code) {
     if (chosen) Tick(menu, chosen);
 }
 
+void ApplyToolkitLanguage(const std::wstring& code) {
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    const QString file = code == L"ja"      ? QStringLiteral("qtbase_ja")
+                         : code == L"zh_cn" ? QStringLiteral("qtbase_zh_CN")
+                                            : QString();
+    if (file.isEmpty()) return;
+    auto* t = new QTranslator;
+    if (t->load(file, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(t)) {
+        installed = t;
+        return;
+    }
+    LogInfo("CClipvaneDlg", "No toolkit translation %s.", file.toUtf8().constData());
+    delete t;
+}
+
 bool ChangeLanguage(const std::wstring& code, QMenu* menu, platform::IPostTarget* mainWindow,
                     QWidget* window) {
     if (code == GetSettings().LangID()) return false;
     LogInfoW("CClipvaneDlg", L"Language changed to %ls.", code.c_str());
     GetSettings().Update([&](SettingsData& d) { d.LangID = code; });
+    ApplyToolkitLanguage(code);
     TickLanguage(menu, code);
     if (mainWindow) mainWindow->Post(WM_LANGUAGE_CHANGED, 0, 0);
     if (window) {

@@ -22,6 +22,10 @@ inline constexpr int kLanguageEnglish = 32849;
 inline constexpr int kLanguageJapanese = 32850;
 inline constexpr int kLanguageChinese = 32851;
 
+// Qt's own texts (standard buttons, the file and folder choosers) in the
+// language `code`, from the toolkit's translations where they are installed;
+// English leaves Qt's own.
+void ApplyToolkitLanguage(const std::wstring& code);
 // "en", "ja" or "zh_cn" for the three commands; null for any other.
 const wchar_t* LanguageOfCommand(int command);
 // Ticks the item of `code` in `menu` and its drop-downs and clears the

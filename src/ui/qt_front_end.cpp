@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/settings.h"
+#include "ui/language_menu.h"
 #include "ui/main_window.h"
 
 namespace ui {
@@ -81,6 +83,7 @@ bool QtFrontEnd::InitToolkit() {
 }
 
 void QtFrontEnd::RunMainWindow() {
+    ApplyToolkitLanguage(GetSettings().LangID());
     mainWindow_ = std::make_unique<CClipvaneDlg>(app_ ? app_->History() : nullptr);
     if (closeRequested_) {
         // A signal that came during the start-up closes the window at once.

@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "support/process_harness.h"
+#include "ui/language_menu.h"
 
 namespace shelltest {
 
@@ -41,6 +42,7 @@ class ShellTest : public ::testing::Test {
         platform::SetMessageBoxService(nullptr);
         platform::Hive::SetCurrentUserPath("");
         GetSettings().Update([](SettingsData& d) { d = SettingsData{}; });
+        ui::ApplyToolkitLanguage(L"en");
         platform::ResourceBundle::Current().Unload();
     }
     testsupport::TempDir dir_;

@@ -2,7 +2,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QDialogButtonBox>
 #include <QMenu>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -254,4 +256,17 @@ TEST_F(WindowState, TipsStartAtRandomAndMoveOnWithClicks) {
     EXPECT_EQ(tips.Current(), 1);
     EXPECT_EQ(tips.Text()->geometry(), QRect(8, 28, 256, 184));
     EXPECT_EQ(tips.Text()->palette().color(QPalette::WindowText), QColor(85, 85, 85));
+}
+
+TEST_F(WindowState, QtsOwnTextsFollowTheLanguage) {
+    auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
+    };
+    ui::ApplyToolkitLanguage(L"ja");
+    EXPECT_EQ(cancelText(), QStringLiteral("キャンセル"));
+    ui::ApplyToolkitLanguage(L"zh_cn");
+    EXPECT_EQ(cancelText(), QStringLiteral("取消"));
+    ui::ApplyToolkitLanguage(L"en");
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
 }

@@ -47,6 +47,7 @@ class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const 
         MainWindow::SetUp();
         LinkShippedLanguage(GetParam());
         GetSettings().Update([](SettingsData& d) { d.LangID = FromUtf8(GetParam()); });
+        ui::ApplyToolkitLanguage(FromUtf8(GetParam()));  // as the program does at start
         // Rows enough to show the site panel with bold counts and a history.
         const wchar_t* names[] = {L"Big Buck Bunny trailer", L"Sintel & friends", L"Elephants Dream"};
         for (int i = 0; i < 5; ++i) {

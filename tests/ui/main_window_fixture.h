@@ -23,6 +23,7 @@
 #include "platform/text.h"
 #include "support/process_harness.h"
 #include "ui/desktop_services.h"
+#include "ui/language_menu.h"
 #include "ui/main_window.h"
 #include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
@@ -125,6 +126,7 @@ class MainWindow : public ::testing::Test {
     }
     void TearDown() override {
         win_.reset();
+        ui::ApplyToolkitLanguage(L"en");
         platform::SetMessageBoxService(nullptr);
         if (history_) {
             history_->close();
