@@ -1,5 +1,6 @@
 #include "media/cmd_mplayer.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/logging.h"
@@ -118,7 +119,8 @@ int CCmdMplayer::GetPercentPosition() {
     return ToInt(tail.substr(at + key.size()));
 }
 
-bool ProbeMediaFile(const std::wstring& path, Task& task, int timeoutMs) {
+bool ProbeMediaFile(const std::wstring& path, Task& task, int timeoutMs,
+                    const std::atomic<bool>* cancel) {
     // A relative name that starts with '-' would read as an option.
     std::wstring arg = (!path.empty() && path[0] == L'-') ? L"./" + path : path;
     std::wstring cmd = platform::FormatW(L"\"%ls\" \"%ls\" -frames 0 -vo null -ao null -identify",
@@ -126,8 +128,16 @@ bool ProbeMediaFile(const std::wstring& path, Task& task, int timeoutMs) {
                                          media::EscapeForQuotes(arg).c_str());
     CCmdMplayer mp;
     if (!mp.Start(cmd)) return false;
-    if (!mp.WaitForReader(timeoutMs)) {
-        LogErrorW("CCmdMplayer", L"Probe of %ls timed out", path.c_str());
+    // Waited in slices so that a cancel is seen soon.
+    constexpr int kSliceMs = 100;
+    for (int waited = 0; !mp.WaitForReader(std::min(kSliceMs, timeoutMs - waited));) {
+        waited += kSliceMs;
+        const bool cancelled = cancel && cancel->load();
+        if (!cancelled && waited < timeoutMs) continue;
+        if (cancelled)
+            LogInfoW("CCmdMplayer", L"Probe of %ls cancelled", path.c_str());
+        else
+            LogErrorW("CCmdMplayer", L"Probe of %ls timed out", path.c_str());
         mp.KillChildProcesses();
         mp.Stop();
         return false;

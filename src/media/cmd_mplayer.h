@@ -1,6 +1,7 @@
 #pragma once
 // The player's output parser: keeps what mplayer prints in a bounded buffer
 // and reads identification values and position answers out of it.
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -42,4 +43,7 @@ class CCmdMplayer : public CConsoleRedirector {
 // Identifies a file with mplayer and fills the task; false when the player
 // cannot run, finds no video stream, or does not finish within timeoutMs
 // (its processes are then killed).
-bool ProbeMediaFile(const std::wstring& path, Task& task, int timeoutMs = 30000);
+// `cancel`, when given, ends a probe under way as soon as it turns true
+// (within a tenth of a second), as a failed probe.
+bool ProbeMediaFile(const std::wstring& path, Task& task, int timeoutMs = 30000,
+                    const std::atomic<bool>* cancel = nullptr);

@@ -10,7 +10,9 @@ ProbeQueue::ProbeQueue(QObject* receiver, std::function<void(const Result&)> del
                        Prober prober)
     : receiver_(receiver), deliver_(std::move(deliver)), prober_(std::move(prober)) {
     if (!prober_)
-        prober_ = [](const std::wstring& path, Task& task) { return ProbeMediaFile(path, task); };
+        prober_ = [](const std::wstring& path, Task& task, const std::atomic<bool>& cancel) {
+            return ProbeMediaFile(path, task, 30000, &cancel);
+        };
     thread_ = std::thread([this] { Loop(); });
 }
 
@@ -20,6 +22,7 @@ ProbeQueue::~ProbeQueue() {
         stop_ = true;
         jobs_.clear();
     }
+    cancel_ = true;
     cv_.notify_all();
     thread_.join();
 }
@@ -47,7 +50,7 @@ void ProbeQueue::Loop() {
         }
         Result r;
         r.id = job.first;
-        r.ok = prober_(job.second, r.task);
+        r.ok = prober_(job.second, r.task, cancel_);
         {
             std::lock_guard lock(mutex_);
             if (stop_) return;

@@ -3,6 +3,7 @@
 // each result to the user-interface thread in the order they were asked for.
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -22,10 +23,14 @@ class ProbeQueue {
         bool ok = false;
         Task task;
     };
-    using Prober = std::function<bool(const std::wstring& path, Task& task)>;
+    // `cancel` turns true when the queue is destroyed: a probe under way
+    // should then end soon.
+    using Prober =
+        std::function<bool(const std::wstring& path, Task& task, const std::atomic<bool>& cancel)>;
 
     // Results are delivered through `deliver` on `receiver`'s thread; none
-    // arrives once the receiver is gone.
+    // arrives once the receiver is gone. Destroying the queue ends a probe
+    // under way rather than waiting for it.
     ProbeQueue(QObject* receiver, std::function<void(const Result&)> deliver,
                Prober prober = {});
     ~ProbeQueue();
@@ -44,6 +49,7 @@ class ProbeQueue {
     std::deque<std::pair<uint64_t, std::wstring>> jobs_;
     uint64_t nextId_ = 1;
     bool stop_ = false;
+    std::atomic<bool> cancel_{false};
     std::thread thread_;
 };
 

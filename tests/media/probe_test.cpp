@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "media/cmd_mplayer.h"
 #include "media/command_line.h"
@@ -107,4 +109,21 @@ TEST(Probe, FifoEndsWithinTheTimeLimit) {
     EXPECT_FALSE(ProbeMediaFile(W(fifo), t, 1500));
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::seconds(15));  // a slow, shared machine
+}
+
+TEST(Probe, ACancelEndsAProbeUnderWayAtOnce) {
+    std::string fifo = ScratchDir() + "/cancelled.flv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cancel = true;
+    });
+    Task t;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ProbeMediaFile(W(fifo), t, 60000, &cancel));
+    auto took = std::chrono::steady_clock::now() - start;
+    canceller.join();
+    EXPECT_LT(took, std::chrono::seconds(10));  // far below the 60 s limit, on a slow machine
+    EXPECT_TRUE(t.source.empty());
 }

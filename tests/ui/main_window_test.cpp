@@ -6,6 +6,7 @@
 #include "main_window_fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -862,6 +863,22 @@ TEST_F(MainWindow, FullSizePreviewHidesTheRestAndComesBack) {
     EXPECT_TRUE(Window().TaskView()->isVisible());
     EXPECT_TRUE(Window().Toolbar()->isVisible());
     EXPECT_EQ(Window().Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
+}
+
+TEST_F(MainWindow, ClosingDuringAProbeEndsTheProbeRatherThanWaitingForIt) {
+    // The player blocks on a pipe without a writer until its time limit.
+    const std::string fifo = out_ / "pipe.flv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CountIntakes();
+    QMimeData data;
+    data.setUrls({FileUrl(fifo)});
+    Window().DropData(&data);
+    ASSERT_EQ(Window().PendingIntakes(), 1u);
+    SpinUntil([] { return false; }, 500);  // the probe is under way
+    QElapsedTimer t;
+    t.start();
+    win_.reset();
+    EXPECT_LT(t.elapsed(), 10000);  // the probe's limit is 30 s
 }
 
 TEST_F(MainWindow, CaptionButtonsMaximiseAndRestoreThroughTheirTwoBars) {
