@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -120,6 +121,21 @@ void ChildProcess::Clear() {
     stdin_.Reset();
     stdout_.Reset();
     stderr_.Reset();
+}
+
+std::string FindProgram(const std::string& name) {
+    if (name.empty()) return {};
+    if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0 ? name : "";
+    const char* path = std::getenv("PATH");
+    const std::string all = path ? path : "/usr/bin:/bin";
+    for (size_t from = 0; from <= all.size();) {
+        const size_t colon = std::min(all.find(':', from), all.size());
+        const std::string dir = all.substr(from, colon - from);
+        const std::string full = (dir.empty() ? "." : dir) + "/" + name;
+        if (::access(full.c_str(), X_OK) == 0) return full;
+        from = colon + 1;
+    }
+    return {};
 }
 
 int ChildProcess::Spawn(const ChildOptions& o) {

@@ -21,6 +21,10 @@ enum class ChildStream {
     kToStdout,  // stderr only: wherever stdout goes
 };
 
+// The program `name` would start as: `name` itself when it holds a slash,
+// else the first executable of that name along PATH; empty when none is.
+std::string FindProgram(const std::string& name);
+
 struct ChildOptions {
     // argv[0] is a path, or a name looked up in PATH.
     std::vector<std::string> argv;

@@ -1,6 +1,8 @@
 // The console runner on real processes, and the output parser.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -234,4 +236,41 @@ TEST(SlaveMode, PercentPositionFromTheRealPlayer) {
     EXPECT_LE(pos, 100);
     m.SendCommand(L"quit\n");
     m.WaitForReader(5000);
+}
+
+TEST(Runner, TheProgramEndsWhenWhatStartedItIsKilled) {
+    // Orphans come to this test process, which can then see them end.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t starter = fork();
+    ASSERT_GE(starter, 0);
+    if (starter == 0) {
+        // Starts a long program as the player would be started, then waits
+        // to be killed.
+        Collect r;
+        pid_t p = r.Start(L"sh -c \"exec sleep 60\"") ? r.childProcessId() : -1;
+        (void)!write(fds[1], &p, sizeof p);
+        pause();
+        _exit(0);
+    }
+    close(fds[1]);
+    pid_t program = -1;
+    ASSERT_EQ(read(fds[0], &program, sizeof program), static_cast<ssize_t>(sizeof program));
+    close(fds[0]);
+    ASSERT_GT(program, 0);
+    EXPECT_TRUE(Alive(program));
+    kill(starter, SIGKILL);
+    waitpid(starter, nullptr, 0);
+    // The program ends, and is reaped here as an orphan.
+    EXPECT_TRUE(WaitUntil([&] { return waitpid(program, nullptr, WNOHANG) == program; }))
+        << "the program outlived what started it";
+    kill(program, SIGKILL);
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+TEST(Runner, AMissingProgramFailsToStart) {
+    Collect r;
+    EXPECT_FALSE(r.Start(L"/nonexistent/mplayer -identify"));
+    EXPECT_FALSE(r.Start(L"clipvane-no-such-program -x"));
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/child_process.h"
 #include "xvfb.h"
 
 namespace {
@@ -19,24 +20,9 @@ namespace {
 pid_t g_server = -1;
 std::string g_skip;
 
-std::string FindProgram(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string all = path ? path : "/usr/bin:/bin";
-    size_t from = 0;
-    while (from <= all.size()) {
-        size_t colon = all.find(':', from);
-        std::string dir = all.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
-        std::string full = (dir.empty() ? "." : dir) + "/" + name;
-        if (::access(full.c_str(), X_OK) == 0) return full;
-        if (colon == std::string::npos) break;
-        from = colon + 1;
-    }
-    return "";
-}
-
 // Starts Xvfb and sets DISPLAY; false with the reason in g_skip.
 bool StartServer() {
-    std::string xvfb = FindProgram("Xvfb");
+    std::string xvfb = platform::FindProgram("Xvfb");
     if (xvfb.empty()) {
         g_skip = "Xvfb is not installed (apt-get install xvfb); the player tests need an X server";
         return false;
