@@ -7,32 +7,21 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <cstdio>
-#include <functional>
 
 #include "cvres_bitmaps_preview.h"
+#include "skin_paint.h"
 
 namespace {
 
-// Colours of the panel: dark slate with a teal accent.
+using skin::kAccent;
+using skin::kAccentDark;
+using skin::kGlyph;
+using skin::Painter;
+using skin::Write;
+
+// The panel's own slate.
 const QColor kPanelTop(44, 49, 58);
 const QColor kPanelBottom(28, 31, 37);
-const QColor kAccent(38, 194, 176);
-const QColor kAccentDark(18, 128, 118);
-const QColor kGlyph(214, 220, 228);
-
-using Painter = std::function<void(QPainter&, qreal w, qreal h)>;
-
-QImage Render(int w, int h, int scale, const Painter& draw) {
-    QImage img(w * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(scale, scale);
-    draw(p, w, h);
-    p.end();
-    return img;
-}
 
 void PanelBackground(QPainter& p, qreal w, qreal h) {
     QLinearGradient g(0, 0, 0, h);
@@ -187,39 +176,14 @@ Painter ButtonBar(int state) {
         for (int i = 0; i < 7; ++i) {
             const QRectF r = kButtons[i].adjusted(1, 1, -1, -1);
             QColor glyph = kGlyph;
-            if (state == 1) {
-                p.setPen(QPen(QColor(255, 255, 255, 40), 1));
-                p.setBrush(QColor(255, 255, 255, 26));
-                p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+            if (skin::ButtonFace(p, r, state, false))
                 glyph = Qt::white;
-            } else if (state == 2) {
-                QLinearGradient g(0, r.top(), 0, r.bottom());
-                g.setColorAt(0, kAccentDark);
-                g.setColorAt(1, kAccent);
-                p.setPen(Qt::NoPen);
-                p.setBrush(g);
-                p.drawRoundedRect(r, 6, 6);
-                glyph = Qt::white;
-            } else if (state == 3) {
+            else if (state == 3)
                 glyph = QColor(96, 103, 114);
-            }
             if (i == 2 && state != 3 && state != 2) glyph = state == 1 ? kAccent.lighter(130) : kAccent;
             Glyph(p, i, r.center(), glyph);
         }
     };
-}
-
-bool Write(const QDir& out, int id, int w, int h, const Painter& draw) {
-    bool ok = true;
-    for (int scale : {1, 2}) {
-        QString name = scale == 1 ? QStringLiteral("bitmaps/%1.png").arg(id)
-                                  : QStringLiteral("bitmaps/%1@2x.png").arg(id);
-        if (!Render(w, h, scale, draw).save(out.filePath(name), "PNG")) {
-            std::fprintf(stderr, "cvres_bitmaps: cannot write %s\n", qPrintable(out.filePath(name)));
-            ok = false;
-        }
-    }
-    return ok;
 }
 
 }  // namespace

@@ -19,10 +19,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <cstdio>
 #include <algorithm>
-#include <functional>
+#include <cstdio>
 #include <string>
+
+#include "skin_paint.h"
 
 namespace {
 
@@ -33,38 +34,19 @@ const QColor kSlateLow(31, 35, 42);
 const QColor kEdge(22, 25, 30);
 const QColor kWork(234, 236, 240);
 const QColor kWorkLine(214, 218, 224);
-const QColor kAccent(38, 194, 176);
-const QColor kAccentDark(18, 128, 118);
-const QColor kGlyph(214, 220, 228);
 const QColor kGlyphOff(104, 111, 122);
 const QColor kTransparentKey(255, 0, 0);
-
-using Painter = std::function<void(QPainter&, qreal w, qreal h)>;
+using skin::kAccent;
+using skin::kAccentDark;
+using skin::kGlyph;
+using skin::Painter;
 
 QImage Render(int w, int h, int scale, const Painter& draw, bool opaque) {
-    QImage img(w * scale, h * scale,
-               opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    img.fill(opaque ? kWork : QColor(Qt::transparent));
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.scale(scale, scale);
-    draw(p, w, h);
-    p.end();
-    return img;
+    return skin::Render(w, h, scale, draw, opaque, kWork);
 }
 
 bool Write(const QDir& out, int id, int w, int h, const Painter& draw, bool opaque = true) {
-    bool ok = true;
-    for (int scale : {1, 2}) {
-        QString name = scale == 1 ? QStringLiteral("bitmaps/%1.png").arg(id)
-                                  : QStringLiteral("bitmaps/%1@2x.png").arg(id);
-        if (!Render(w, h, scale, draw, opaque).save(out.filePath(name), "PNG")) {
-            std::fprintf(stderr, "cvres_skin: cannot write %s\n", qPrintable(out.filePath(name)));
-            ok = false;
-        }
-    }
-    return ok;
+    return skin::Write(out, id, w, h, draw, opaque, kWork);
 }
 
 // The words drawn into bitmaps, in the language being drawn.
@@ -303,24 +285,9 @@ Painter Toolbar(int state) {
             const QRectF r(b.x + 1, 2, b.w - 2, h - 4);
             QColor text = state == 3 ? kGlyphOff : kGlyph;
             QColor icon = state == 3 ? kGlyphOff : (b.icon == kStop ? QColor(232, 112, 96) : kAccent);
-            if (state == 0) {
-                p.setPen(QPen(QColor(255, 255, 255, 18), 1));
-                p.setBrush(QColor(255, 255, 255, 8));
-                p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-            } else if (state == 1) {
-                p.setPen(QPen(QColor(255, 255, 255, 46), 1));
-                p.setBrush(QColor(255, 255, 255, 28));
-                p.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+            if (skin::ButtonFace(p, r, state, true)) {
                 text = Qt::white;
-            } else if (state == 2) {
-                QLinearGradient g(0, r.top(), 0, r.bottom());
-                g.setColorAt(0, kAccentDark);
-                g.setColorAt(1, kAccent);
-                p.setPen(Qt::NoPen);
-                p.setBrush(g);
-                p.drawRoundedRect(r, 6, 6);
-                text = Qt::white;
-                icon = Qt::white;
+                if (state == 2) icon = Qt::white;
             }
             DrawToolIcon(p, b.icon, QPointF(r.left() + 24, r.center().y()), icon);
             p.setPen(text);
