@@ -17,30 +17,6 @@ bool ToCommand(const Token& t, int& v) {
     return TokenToInt(t, v) && v >= 1 && v <= 65535;
 }
 
-// Runs `handle` on every line that is not blank or a comment; stops at the
-// first error and prefixes it with the line number.
-template <class F>
-bool ForEachLine(std::string_view text, std::string& error, F handle) {
-    int number = 0;
-    while (!text.empty()) {
-        ++number;
-        size_t nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        size_t first = line.find_first_not_of(" \t");
-        if (first == std::string_view::npos || line[first] == '#') continue;
-        std::vector<Token> t;
-        std::string why = TokenizeTemplateLine(line, t);
-        if (why.empty()) why = handle(t);
-        if (!why.empty()) {
-            error = "line " + std::to_string(number) + ": " + why;
-            return false;
-        }
-    }
-    return true;
-}
-
 template <class T>
 std::optional<T> Fail(std::string* out, std::string error) {
     if (out) *out = std::move(error);
@@ -55,7 +31,7 @@ std::optional<MenuTemplate> ParseMenuTemplate(std::string_view text, std::string
     // The drop-downs open at this point, innermost last.
     std::vector<MenuItemTemplate*> open;
     std::string why;
-    bool ok = ForEachLine(text, why, [&](const std::vector<Token>& t) -> std::string {
+    bool ok = ForEachTemplateLine(text, why, [&](const std::vector<Token>& t) -> std::string {
         const std::string& word = t[0].quoted ? std::string() : t[0].text;
         if (word == "MENU") {
             if (haveMenu) return "a second MENU line";
@@ -135,7 +111,7 @@ std::optional<AcceleratorTable> ParseAcceleratorTable(std::string_view text, std
     AcceleratorTable table;
     bool haveTable = false;
     std::string why;
-    bool ok = ForEachLine(text, why, [&](const std::vector<Token>& t) -> std::string {
+    bool ok = ForEachTemplateLine(text, why, [&](const std::vector<Token>& t) -> std::string {
         const std::string& word = t[0].quoted ? std::string() : t[0].text;
         if (word == "ACCELERATORS") {
             if (haveTable) return "a second ACCELERATORS line";

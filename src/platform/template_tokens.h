@@ -19,4 +19,28 @@ std::string TokenizeTemplateLine(std::string_view line, std::vector<TemplateToke
 // A bare word that is a whole decimal number.
 bool TokenToInt(const TemplateToken& t, int& v);
 
+// Runs `handle` on every line that is not blank or a comment; stops at the
+// first error and prefixes it with the line number.
+template <class F>
+bool ForEachTemplateLine(std::string_view text, std::string& error, F handle) {
+    int number = 0;
+    while (!text.empty()) {
+        ++number;
+        size_t nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || line[first] == '#') continue;
+        std::vector<TemplateToken> t;
+        std::string why = TokenizeTemplateLine(line, t);
+        if (why.empty()) why = handle(t);
+        if (!why.empty()) {
+            error = "line " + std::to_string(number) + ": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace platform
