@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int rows = argc > 2 ? std::atoi(argv[2]) : 100000;
-    const std::string dir = std::filesystem::temp_directory_path() /
-                            ("shell_bench." + std::to_string(getpid()));
+    const std::string dir =
+        std::filesystem::temp_directory_path() / ("shell_bench." + std::to_string(getpid()));
     std::filesystem::create_directories(dir + "/config");
     // Settings and placement of the run's own.
     setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
@@ -111,9 +111,10 @@ int main(int argc, char** argv) {
         shown = std::min(shown, Ms(Clock::now() - t0));
         if (w.HistoryView()->Model()->RowCount() != rows) return 1;
     }
-    std::printf("history list: %d rows shown in the window in %.0f ms (bound 1000 ms); bare query "
-                "%.0f ms; ratio %.2f\n",
-                rows, shown, query, shown / query);
+    std::printf(
+        "history list: %d rows shown in the window in %.0f ms (bound 1000 ms); bare query "
+        "%.0f ms; ratio %.2f\n",
+        rows, shown, query, shown / query);
 
     // (2) The site counts against the four count queries.
     CSitePanel& panel = *w.SitePanel();
@@ -138,9 +139,10 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(dir);
     QDialog plain;
     const double plainFps = ResizeFps(plain, 3);
-    std::printf("resize repaint: main window %.0f frames/s, plain dialog %.0f frames/s; "
-                "ratio %.2f\n",
-                skinFps, plainFps, skinFps / plainFps);
+    std::printf(
+        "resize repaint: main window %.0f frames/s, plain dialog %.0f frames/s; "
+        "ratio %.2f\n",
+        skinFps, plainFps, skinFps / plainFps);
     platform::SetMessageBoxService(nullptr);
     return 0;
 }

@@ -45,7 +45,8 @@ class StallMeter : public QObject {
             last_ = now;
             // The completion dialog ends the run's wait.
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible()) d->reject();
+                if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible())
+                    d->reject();
         });
         timer_.start(5);
     }
@@ -76,8 +77,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string mode = argv[1];
-    const std::string program = std::filesystem::path(argv[0]).parent_path().parent_path() /
-                                "clipvane" / "cvres.bundle";
+    const std::string program =
+        std::filesystem::path(argv[0]).parent_path().parent_path() / "clipvane" / "cvres.bundle";
     platform::ResourceBundle::Current().Load(program);
     QuietBoxes boxes;
     platform::SetMessageBoxService(&boxes);

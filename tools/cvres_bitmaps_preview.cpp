@@ -180,7 +180,8 @@ Painter ButtonBar(int state) {
                 glyph = Qt::white;
             else if (state == 3)
                 glyph = QColor(96, 103, 114);
-            if (i == 2 && state != 3 && state != 2) glyph = state == 1 ? kAccent.lighter(130) : kAccent;
+            if (i == 2 && state != 3 && state != 2)
+                glyph = state == 1 ? kAccent.lighter(130) : kAccent;
             Glyph(p, i, r.center(), glyph);
         }
     };

@@ -14,8 +14,8 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
-#include <QHash>
 #include <QGuiApplication>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -91,7 +91,8 @@ QFont UiFont(qreal px, bool bold = false) {
 
 // Draws `text` in `r`, vertically centred, in the largest of px down to
 // minPx that fits the width.
-void DrawFittedText(QPainter& p, const QRectF& r, const QString& text, qreal px, qreal minPx, bool bold) {
+void DrawFittedText(QPainter& p, const QRectF& r, const QString& text, qreal px, qreal minPx,
+                    bool bold) {
     QFont f = UiFont(px, bold);
     while (px > minPx && QFontMetricsF(f).horizontalAdvance(text) > r.width()) {
         px -= 0.5;
@@ -130,14 +131,17 @@ void Caption(QPainter& p, qreal w, qreal h) {
     p.drawRoundedRect(QRectF(10, 28, 245, 19), 4, 4);
     // The menu button's face: three bars, the word and a caret.
     p.setPen(QPen(kGlyph, 1.4, Qt::SolidLine, Qt::RoundCap));
-    for (int i = 0; i < 3; ++i) p.drawLine(QPointF(17, 33.5 + i * 3.5), QPointF(26, 33.5 + i * 3.5));
+    for (int i = 0; i < 3; ++i)
+        p.drawLine(QPointF(17, 33.5 + i * 3.5), QPointF(26, 33.5 + i * 3.5));
     const QString menu = gWords("Menu");
     p.setPen(kGlyph);
     DrawFittedText(p, QRectF(33, 28, 200, 19), menu, 12, 9, true);
-    const qreal caret = 33 + std::min<qreal>(200, QFontMetricsF(p.font()).horizontalAdvance(menu)) + 7;
+    const qreal caret =
+        33 + std::min<qreal>(200, QFontMetricsF(p.font()).horizontalAdvance(menu)) + 7;
     p.setPen(Qt::NoPen);
     p.setBrush(kAccent);
-    p.drawPolygon(QPolygonF({QPointF(caret, 35.5), QPointF(caret + 7, 35.5), QPointF(caret + 3.5, 39.5)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(caret, 35.5), QPointF(caret + 7, 35.5), QPointF(caret + 3.5, 39.5)}));
     // A faint mark on the right, away from the caption buttons.
     p.setPen(QPen(QColor(255, 255, 255, 16), 2));
     for (int i = 0; i < 3; ++i) {
@@ -198,11 +202,10 @@ void DrawCaptionGlyph(QPainter& p, CaptionGlyph g, const QRectF& r, const QColor
             break;
         case kRestore:
             p.drawRect(in.adjusted(0, 2, -2, 0));
-            p.drawPolyline(QPolygonF({QPointF(in.left() + 2, in.top() + 2),
-                                      QPointF(in.left() + 2, in.top()),
-                                      QPointF(in.right(), in.top()),
-                                      QPointF(in.right(), in.bottom() - 2),
-                                      QPointF(in.right() - 2, in.bottom() - 2)}));
+            p.drawPolyline(
+                QPolygonF({QPointF(in.left() + 2, in.top() + 2), QPointF(in.left() + 2, in.top()),
+                           QPointF(in.right(), in.top()), QPointF(in.right(), in.bottom() - 2),
+                           QPointF(in.right() - 2, in.bottom() - 2)}));
             break;
         case kClose:
             p.drawLine(in.topLeft(), in.bottomRight());
@@ -255,8 +258,9 @@ void DrawToolIcon(QPainter& p, ToolIcon icon, QPointF c, const QColor& colour) {
             p.drawLine(QPointF(c.x(), c.y() - 9), QPointF(c.x(), c.y() + 3));
             p.drawPolyline(QPolygonF({QPointF(c.x() - 5, c.y() - 2), QPointF(c.x(), c.y() + 3.5),
                                       QPointF(c.x() + 5, c.y() - 2)}));
-            p.drawPolyline(QPolygonF({QPointF(c.x() - 8, c.y() + 4), QPointF(c.x() - 8, c.y() + 8.5),
-                                      QPointF(c.x() + 8, c.y() + 8.5), QPointF(c.x() + 8, c.y() + 4)}));
+            p.drawPolyline(
+                QPolygonF({QPointF(c.x() - 8, c.y() + 4), QPointF(c.x() - 8, c.y() + 8.5),
+                           QPointF(c.x() + 8, c.y() + 8.5), QPointF(c.x() + 8, c.y() + 4)}));
             break;
         case kStop:
             p.drawRoundedRect(QRectF(c.x() - 7.5, c.y() - 7.5, 15, 15), 3, 3);
@@ -284,7 +288,8 @@ Painter Toolbar(int state) {
         for (const B& b : buttons) {
             const QRectF r(b.x + 1, 2, b.w - 2, h - 4);
             QColor text = state == 3 ? kGlyphOff : kGlyph;
-            QColor icon = state == 3 ? kGlyphOff : (b.icon == kStop ? QColor(232, 112, 96) : kAccent);
+            QColor icon =
+                state == 3 ? kGlyphOff : (b.icon == kStop ? QColor(232, 112, 96) : kAccent);
             if (skin::ButtonFace(p, r, state, true)) {
                 text = Qt::white;
                 if (state == 2) icon = Qt::white;
@@ -332,7 +337,9 @@ Painter PanelClose(int state) {
 Painter ShowPanel(int state) {
     return [state](QPainter& p, qreal w, qreal h) {
         p.fillRect(QRectF(0, 0, w, h), kWork);
-        QColor fill = state == 1 ? QColor(60, 68, 80) : state == 2 ? kAccentDark : QColor(90, 96, 106);
+        QColor fill = state == 1   ? QColor(60, 68, 80)
+                      : state == 2 ? kAccentDark
+                                   : QColor(90, 96, 106);
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         QPainterPath tab;
@@ -340,8 +347,8 @@ Painter ShowPanel(int state) {
         p.drawPath(tab);
         p.setPen(QPen(state == 3 ? kGlyphOff : QColor(240, 242, 245), 1.6, Qt::SolidLine,
                       Qt::RoundCap, Qt::RoundJoin));
-        p.drawPolyline(QPolygonF({QPointF(5, h / 2 - 4.5), QPointF(9.5, h / 2),
-                                  QPointF(5, h / 2 + 4.5)}));
+        p.drawPolyline(
+            QPolygonF({QPointF(5, h / 2 - 4.5), QPointF(9.5, h / 2), QPointF(5, h / 2 + 4.5)}));
     };
 }
 
@@ -414,8 +421,8 @@ Painter PanelButtons(bool lit) {
                 f.closeSubpath();
                 p.drawPath(f);
             } else {
-                p.setPen(QPen(lit ? kAccent : QColor(226, 230, 235), 1.6, Qt::SolidLine,
-                              Qt::RoundCap));
+                p.setPen(
+                    QPen(lit ? kAccent : QColor(226, 230, 235), 1.6, Qt::SolidLine, Qt::RoundCap));
                 const QPointF c(b.r.left() + 11, b.r.center().y());
                 for (int i = 0; i < 3; ++i) {
                     const qreal y = c.y() - 4 + i * 4;
@@ -479,12 +486,13 @@ int main(int argc, char** argv) {
     out.mkpath(QStringLiteral("bitmaps"));
     if (lang) {
         const std::string code = argv[2];
-        gWords.cjkFamily = code == "ja" ? QStringLiteral("Noto Sans CJK JP")
+        gWords.cjkFamily = code == "ja"               ? QStringLiteral("Noto Sans CJK JP")
                            : code.rfind("zh", 0) == 0 ? QStringLiteral("Noto Sans CJK SC")
-                                                       : QString();
+                                                      : QString();
         if (!gWords.cjkFamily.isEmpty() && !QFontDatabase::hasFamily(gWords.cjkFamily))
-            std::fprintf(stderr, "cvres_skin: warning: the font %s is not installed; the %s words "
-                                 "may be drawn with another face or not at all\n",
+            std::fprintf(stderr,
+                         "cvres_skin: warning: the font %s is not installed; the %s words "
+                         "may be drawn with another face or not at all\n",
                          qPrintable(gWords.cjkFamily), argv[2]);
         if (!ReadDictionary(QString::fromLocal8Bit(argv[3]), gWords.dictionary)) {
             std::fprintf(stderr, "cvres_skin: cannot read %s\n", argv[3]);
@@ -518,7 +526,8 @@ int main(int argc, char** argv) {
     // soft edges: drawn on nothing, blended over the panel's grey where they
     // cover a pixel and red where they leave it empty. One size only.
     for (int scale : {1, 2}) {
-        QImage tree = Render(64, 16, scale, TreeImages, false).convertToFormat(QImage::Format_ARGB32);
+        QImage tree =
+            Render(64, 16, scale, TreeImages, false).convertToFormat(QImage::Format_ARGB32);
         const QColor grey(153, 153, 153);
         for (int y = 0; y < tree.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(tree.scanLine(y));

@@ -70,8 +70,7 @@ int CConsoleRedirector::SpawnChild(const std::vector<std::string>& args) {
     const std::string program = platform::FindProgram(args.front());
     if (program.empty()) return ENOENT;
     platform::ChildOptions o;
-    if (!ParentDeathWrapper().empty())
-        o.argv = {ParentDeathWrapper(), "--pdeathsig", "TERM", "--"};
+    if (!ParentDeathWrapper().empty()) o.argv = {ParentDeathWrapper(), "--pdeathsig", "TERM", "--"};
     o.argv.push_back(program);
     o.argv.insert(o.argv.end(), args.begin() + 1, args.end());
     o.in = platform::ChildStream::kPipe;

@@ -7,10 +7,9 @@
 
 #include "app/localization.h"
 #include "platform/resource_bundle.h"
+#include "ui/language_menu.h"
 #include "ui/qt_text.h"
 #include "ui/translate.h"
-#include "ui/language_menu.h"
-
 
 CBitmapButtonBar::CBitmapButtonBar(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
@@ -26,7 +25,8 @@ void CBitmapButtonBar::SetStateBitmaps(int normal, int hot, int pressed, int dis
 }
 
 void CBitmapButtonBar::Retranslate() {
-    for (int i = 0; i < 4; ++i) states_[i] = stateIds_[i] ? ui::LoadSkinBitmap(stateIds_[i]) : QPixmap();
+    for (int i = 0; i < 4; ++i)
+        states_[i] = stateIds_[i] ? ui::LoadSkinBitmap(stateIds_[i]) : QPixmap();
     update();
 }
 

@@ -11,7 +11,6 @@
 #include "platform/post_message.h"
 #include "ui/translate.h"
 
-
 class CBitmapButtonBar : public QWidget {
     Q_OBJECT
   public:

@@ -41,9 +41,9 @@ void Blanks(const std::wstring& s, size_t& i) {
 }
 
 int MonthOf(const std::wstring& word) {
-    static const wchar_t* const kMonths[] = {L"january", L"february", L"march",     L"april",
-                                             L"may",     L"june",     L"july",      L"august",
-                                             L"september", L"october", L"november", L"december"};
+    static const wchar_t* const kMonths[] = {L"january",   L"february", L"march",    L"april",
+                                             L"may",       L"june",     L"july",     L"august",
+                                             L"september", L"october",  L"november", L"december"};
     std::wstring w;
     for (wchar_t c : word) w += static_cast<wchar_t>(std::towlower(c));
     for (int m = 0; m < 12; ++m) {

@@ -7,9 +7,9 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFont>
 #include <QFontMetrics>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -39,33 +39,32 @@
 #include "download/url.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
-#include "update/version_check.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "ui/bitmap_button_bar.h"
-#include "ui/desktop_services.h"
-#include "ui/dialog_builder.h"
 #include "ui/check_update_dlg.h"
 #include "ui/desktop_integration.h"
+#include "ui/desktop_services.h"
+#include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
-#include "ui/window_placement.h"
 #include "ui/folder_browser.h"
 #include "ui/history_list.h"
 #include "ui/language_menu.h"
-#include "ui/settings_sheet.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/qt_text.h"
+#include "ui/settings_sheet.h"
 #include "ui/site_tree_panel.h"
 #include "ui/task_list_model.h"
-#include "ui/tips_panel.h"
-#include "ui/window_shell.h"
 #include "ui/task_list_view.h"
+#include "ui/tips_panel.h"
 #include "ui/translate.h"
 #include "ui/window_messages.h"
-
+#include "ui/window_placement.h"
+#include "ui/window_shell.h"
+#include "update/version_check.h"
 
 using ui::kColCheck;
 using ui::kColDuration;
@@ -129,7 +128,6 @@ std::wstring Text(unsigned id) {
     return LoadText(id);
 }
 
-
 ProgramVersion RunningVersion() {
     ProgramVersion v;
     GetProgramVersion(v.major, v.minor, v.build);
@@ -146,8 +144,7 @@ std::wstring BaseName(const std::wstring& path) {
     std::wstring name = path;
     if (auto slash = name.find_last_of(L"/\\"); slash != std::wstring::npos)
         name = name.substr(slash + 1);
-    if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos && dot > 0)
-        name.erase(dot);
+    if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
     return name;
 }
 
@@ -363,13 +360,14 @@ void CClipvaneDlg::CreateChildren() {
         if (preview_->CurrentTask() == t) preview_->SetTask(nullptr);
     });
     connect(historyList_, &ui::HistoryListView::historyRemoved, sitePanel_, &CSitePanel::Recount);
-    connect(historyList_, &ui::HistoryListView::filesDropped, this, [this](const QStringList& files) {
-        for (const QString& f : files) {
-            std::wstring p = ui::FromQ(f);
-            if (p.size() > kMaxPath) p.resize(kMaxPath);
-            AddMediaFile(p, -1, -2, L"");
-        }
-    });
+    connect(historyList_, &ui::HistoryListView::filesDropped, this,
+            [this](const QStringList& files) {
+                for (const QString& f : files) {
+                    std::wstring p = ui::FromQ(f);
+                    if (p.size() > kMaxPath) p.resize(kMaxPath);
+                    AddMediaFile(p, -1, -2, L"");
+                }
+            });
     connect(historyList_, &ui::HistoryListView::textDropped, this,
             [this](const QString& text) { AddAddress(ui::FromQ(text)); });
 
@@ -387,8 +385,7 @@ void CClipvaneDlg::CreateMenus() {
         });
         std::vector<QMenu*> all{menu};
         for (QMenu* sub : menu->findChildren<QMenu*>()) all.push_back(sub);
-        for (QMenu* m : all)
-            connect(m, &QMenu::aboutToShow, this, [this, m] { PrepareMenu(m); });
+        for (QMenu* m : all) connect(m, &QMenu::aboutToShow, this, [this, m] { PrepareMenu(m); });
     }
     // Tick the language in use.
     ui::TickLanguage(mainMenu_, GetSettings().LangID());
@@ -661,16 +658,16 @@ void CClipvaneDlg::OnProgress(unsigned permille, int row) {
     model_->SetProgress(row, static_cast<int>(permille));
     if (!runRows_.empty()) {
         if (runIndex_ >= runRows_.size() || runRows_[runIndex_] != row)
-            runIndex_ = static_cast<size_t>(
-                std::find(runRows_.begin(), runRows_.end(), row) - runRows_.begin());
+            runIndex_ = static_cast<size_t>(std::find(runRows_.begin(), runRows_.end(), row) -
+                                            runRows_.begin());
         if (runIndex_ < runRows_.size())
-            extras_->SetRunProgress((static_cast<double>(runIndex_) + std::min(permille, 1000u) / 1000.0) /
-                                    static_cast<double>(runRows_.size()));
+            extras_->SetRunProgress(
+                (static_cast<double>(runIndex_) + std::min(permille, 1000u) / 1000.0) /
+                static_cast<double>(runRows_.size()));
     }
     std::wstring title = downloader_->Title();
     if (title.size() > 100) title.resize(100);
-    const std::wstring got =
-        FormatGroupedNumber(std::to_wstring(downloader_->BytesReceived()), 0);
+    const std::wstring got = FormatGroupedNumber(std::to_wstring(downloader_->BytesReceived()), 0);
     const std::wstring total =
         FormatGroupedNumber(std::to_wstring(downloader_->ContentLength()), 0);
     if (progressFormat_.empty()) progressFormat_ = Text(32827);
@@ -750,8 +747,7 @@ void CClipvaneDlg::OnAllDone() {
     RefreshDownloadButtons();
     ShowSelectedInPreview();
     extras_->SetRunProgress(-1);
-    extras_->NotifyRunFinished(this, runFinished_,
-                               static_cast<int>(runRows_.size()) - runFinished_,
+    extras_->NotifyRunFinished(this, runFinished_, static_cast<int>(runRows_.size()) - runFinished_,
                                ui::ToQ(runLastFile_));
     desktop_->Beep();
     if (GetSettings().Get().ShutdownFlag)

@@ -6,8 +6,7 @@
 
 namespace ui {
 
-ProbeQueue::ProbeQueue(QObject* receiver, std::function<void(const Result&)> deliver,
-                       Prober prober)
+ProbeQueue::ProbeQueue(QObject* receiver, std::function<void(const Result&)> deliver, Prober prober)
     : receiver_(receiver), deliver_(std::move(deliver)), prober_(std::move(prober)) {
     if (!prober_)
         prober_ = [](const std::wstring& path, Task& task, const std::atomic<bool>& cancel) {

@@ -31,8 +31,7 @@ class ProbeQueue {
     // Results are delivered through `deliver` on `receiver`'s thread; none
     // arrives once the receiver is gone. Destroying the queue ends a probe
     // under way rather than waiting for it.
-    ProbeQueue(QObject* receiver, std::function<void(const Result&)> deliver,
-               Prober prober = {});
+    ProbeQueue(QObject* receiver, std::function<void(const Result&)> deliver, Prober prober = {});
     ~ProbeQueue();
 
     // Queues a probe; returns its id.

@@ -27,7 +27,8 @@ CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
     online_ = new CPageOnline;
     audio_ = new CPageAudio;
     video_ = new CPageVideo;
-    for (CSettingsPage* p : std::initializer_list<CSettingsPage*>{general_, online_, audio_, video_}) {
+    for (CSettingsPage* p :
+         std::initializer_list<CSettingsPage*>{general_, online_, audio_, video_}) {
         // Pages keep the size of their layout.
         p->setMinimumSize(p->size());
         tabs_->addTab(p, p->Title());

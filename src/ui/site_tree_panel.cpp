@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/messages.h"
@@ -61,8 +60,7 @@ void SetBold(QTreeWidgetItem* item, bool bold) {
 
 }  // namespace
 
-CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent)
-    : QWidget(parent), history_(history) {
+CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent) : QWidget(parent), history_(history) {
     setProperty(ui::kControlIdProperty, kId);
     setObjectName(QStringLiteral("sitePanel"));
     resize(kWidth, 472);
@@ -173,8 +171,8 @@ void CSitePanel::Recount() {
         std::wstring name = s.nameId ? LoadText(s.nameId) : std::wstring(s.name);
         if (name.empty()) name = s.name;
         const int n = CountHistory(history_, s.word);
-        item->setText(0, n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(name)).arg(n)
-                               : ui::ToQ(name));
+        item->setText(0,
+                      n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(name)).arg(n) : ui::ToQ(name));
         SetBold(item, n > 0);
     }
 }
@@ -206,8 +204,9 @@ void CSitePanel::OnSelection() {
     if (item == FirstRoot())
         emit postMessage(WM_SHOW_TASK_LIST, 0);
     else
-        emit postMessage(WM_SHOW_HISTORY_LIST,
-                         static_cast<quintptr>(static_cast<intptr_t>(item->data(0, Qt::UserRole).toInt())));
+        emit postMessage(
+            WM_SHOW_HISTORY_LIST,
+            static_cast<quintptr>(static_cast<intptr_t>(item->data(0, Qt::UserRole).toInt())));
 }
 
 void CSitePanel::OnButtonCode(int code) {

@@ -1,9 +1,9 @@
 #include "ui/tips_panel.h"
 
+#include <time.h>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <time.h>
 
 #include "app/localization.h"
 #include "app/messages.h"
@@ -41,7 +41,8 @@ CTipsPanel::CTipsPanel(QWidget* parent) : QWidget(parent) {
     pal.setColor(QPalette::WindowText, QColor(85, 85, 85));
     pal.setColor(QPalette::Link, QColor(34, 102, 170));
     text_->setPalette(pal);
-    connect(text_, &QLabel::linkHovered, this, [this](const QString& l) { overLink_ = !l.isEmpty(); });
+    connect(text_, &QLabel::linkHovered, this,
+            [this](const QString& l) { overLink_ = !l.isEmpty(); });
     connect(text_, &QLabel::linkActivated, this,
             [](const QString& l) { platform::OpenWithDesktop(ui::FromQ(l)); });
     text_->installEventFilter(this);

@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -102,12 +102,14 @@ QPixmap LoadSkinBitmap(int id) {
     const std::wstring file = TranslatedBitmapFile(static_cast<unsigned>(id));
     if (!file.empty()) {
         QString dense = ui::ToQ(file);
-        if (dense.endsWith(QStringLiteral(".png"))) dense.insert(dense.size() - 4, QStringLiteral("@2x"));
+        if (dense.endsWith(QStringLiteral(".png")))
+            dense.insert(dense.size() - 4, QStringLiteral("@2x"));
         if (dense2x && dense != ui::ToQ(file) && p.load(dense)) {
             p.setDevicePixelRatio(2.0);
             return p;
         }
-    } else if (auto data = dense2x ? platform::ResourceBundle::Current().Find("bitmaps/" + std::to_string(id) + "@2x.png")
+    } else if (auto data = dense2x ? platform::ResourceBundle::Current().Find(
+                                         "bitmaps/" + std::to_string(id) + "@2x.png")
                                    : std::nullopt;
                data && p.loadFromData(reinterpret_cast<const uchar*>(data->data()),
                                       static_cast<uint>(data->size()), "PNG")) {

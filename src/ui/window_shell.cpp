@@ -151,7 +151,8 @@ void CWindowShell::Paint(QPainter& p, const QString& status) const {
         p.setPen(QColor(240, 240, 240));
         // Centred in the title band, so a taller fallback face (CJK) stays
         // above the band's lower edge.
-        p.drawText(QRect(35, 1, W - 35 - 80, 24), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+        p.drawText(QRect(35, 1, W - 35 - 80, 24),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
     }
 
     DrawStretched(p, middle_, QRect(11, 95, W - 19, H - 127));
@@ -168,8 +169,8 @@ void CWindowShell::Paint(QPainter& p, const QString& status) const {
         f.setWeight(QFont::Normal);
         p.setFont(f);
         p.setPen(QColor(51, 51, 51));
-        p.drawText(QRect(11, H - 25, W - 61, 22), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                   status);
+        p.drawText(QRect(11, H - 25, W - 61, 22),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, status);
     }
 }
 

@@ -16,7 +16,17 @@ class QWidget;
 class CWindowShell : public QObject {
     Q_OBJECT
   public:
-    enum class Zone { Surface, Left, Right, Top, Bottom, TopLeft, BottomRight, TopRight, BottomLeft };
+    enum class Zone {
+        Surface,
+        Left,
+        Right,
+        Top,
+        Bottom,
+        TopLeft,
+        BottomRight,
+        TopRight,
+        BottomLeft
+    };
     static constexpr int kMargin = 5;
     static constexpr int kCaptionHeight = 24;
     static constexpr int kIconWidth = 25;

@@ -1,10 +1,10 @@
 // The site panel and the history list over a real history database.
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QDropEvent>
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QUrl>
@@ -164,7 +164,9 @@ TEST_F(SiteHistory, HistoryDatesShowTimeTodayMonthAndDayThisYearEmptyWhenUnreada
     rows.push_back(DatedTask(L""));
     rows.push_back(DatedTask(L"2008-12-07 14:05:09"));
     model.Reset(std::move(rows));
-    auto date = [&](int r) { return model.index(r, ui::HistoryListModel::kDate).data().toString(); };
+    auto date = [&](int r) {
+        return model.index(r, ui::HistoryListModel::kDate).data().toString();
+    };
     EXPECT_EQ(date(0), "09:05 AM");
     EXPECT_EQ(date(1), "Mar 03");
     EXPECT_EQ(date(2), "12/07/2008");
@@ -268,9 +270,9 @@ TEST_F(SiteHistory, ShowInFolderAndSourcePageNeedOneUsableRow) {
                      }});
     ASSERT_EQ(view.LoadSite(1000), 2);
     auto select = [&](int row) {
-        view.selectionModel()->select(view.model()->index(row, 0),
-                                      QItemSelectionModel::ClearAndSelect |
-                                          QItemSelectionModel::Rows);
+        view.selectionModel()->select(
+            view.model()->index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     };
     select(1);
     EXPECT_FALSE(view.RunCommand(ui::HistoryListView::kShowInFolder));

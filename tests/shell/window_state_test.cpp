@@ -1,11 +1,11 @@
 // The window's saved placement, its frame, the language commands and the tips.
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -61,10 +61,12 @@ TEST_F(WindowState, NoPlacementIsCentredOnTheScreen) {
 
 TEST_F(WindowState, MalformedPlacementFallsBackToTheDefault) {
     const WindowPlacement def = ui::DefaultPlacement(QSize(1024, 768));
-    for (const wchar_t* bad : {L"", L"0,1,-1,-1,-1,-1,10,20,1009", L"garbage",
-                               L"0;1;-1;-1;-1;-1;10;20;1009;620", L"0,1,-1,-1,x,-1,10,20,1009,620"}) {
+    for (const wchar_t* bad :
+         {L"", L"0,1,-1,-1,-1,-1,10,20,1009", L"garbage", L"0;1;-1;-1;-1;-1;10;20;1009;620",
+          L"0,1,-1,-1,x,-1,10,20,1009,620"}) {
         StoreWindowPos(bad);
-        EXPECT_EQ(ui::LoadWindowPlacement(QSize(1024, 768)).placement, def) << platform::ToUtf8(bad);
+        EXPECT_EQ(ui::LoadWindowPlacement(QSize(1024, 768)).placement, def)
+            << platform::ToUtf8(bad);
     }
 }
 

@@ -49,7 +49,8 @@ class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const 
         GetSettings().Update([](SettingsData& d) { d.LangID = FromUtf8(GetParam()); });
         ui::ApplyToolkitLanguage(FromUtf8(GetParam()));  // as the program does at start
         // Rows enough to show the site panel with bold counts and a history.
-        const wchar_t* names[] = {L"Big Buck Bunny trailer", L"Sintel & friends", L"Elephants Dream"};
+        const wchar_t* names[] = {L"Big Buck Bunny trailer", L"Sintel & friends",
+                                  L"Elephants Dream"};
         for (int i = 0; i < 5; ++i) {
             Task t;
             t.siteKind = i < 3 ? 0 : 3;

@@ -8,22 +8,22 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QMimeData>
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QLabel>
 #include <QUrl>
 #include <atomic>
 #include <deque>
@@ -44,22 +44,22 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
+#include "ui/bitmap_button_bar.h"
 #include "ui/check_update_dlg.h"
 #include "ui/desktop_services.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialogs.h"
-#include "ui/bitmap_button_bar.h"
 #include "ui/history_list.h"
 #include "ui/language_menu.h"
-#include "ui/tips_panel.h"
-#include "ui/site_tree_panel.h"
 #include "ui/menu_builder.h"
 #include "ui/preview_panel.h"
 #include "ui/settings_sheet.h"
-#include "ui/window_placement.h"
+#include "ui/site_tree_panel.h"
 #include "ui/task_list_model.h"
 #include "ui/task_list_view.h"
+#include "ui/tips_panel.h"
 #include "ui/window_messages.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -68,7 +68,6 @@ using platform::FromUtf8;
 using ui::kColStatus;
 
 using namespace windowtest;
-
 
 // ---- Rows, cells and their colours ----
 
@@ -94,8 +93,8 @@ TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
 
 TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
     const std::wstring refusal = LoadText(32782);
-    for (const wchar_t* bad : {L"https://www.youtube.com/watch?v=a", L"ftp://host/file.flv",
-                               L"not an address", L""}) {
+    for (const wchar_t* bad :
+         {L"https://www.youtube.com/watch?v=a", L"ftp://host/file.flv", L"not an address", L""}) {
         EXPECT_FALSE(Window().AddAddress(bad)) << bad;
     }
     EXPECT_EQ(boxes_.Count(refusal), 4);
@@ -157,8 +156,7 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
     EXPECT_EQ(Window().StatusText(), done);
 
     Window().HandleMessage(WM_DOWNLOAD_RETRY, 2, 0);
-    EXPECT_EQ(Window().StatusText(),
-              QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
+    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
 }
 
 TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
@@ -209,7 +207,8 @@ TEST_F(MainWindow, MediaRowsAloneLeaveDownloadDisabled) {
 }
 
 TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
-    for (const wchar_t* a : {L"http://www.youtube.com/watch?v=a", L"http://www.youtube.com/watch?v=b"})
+    for (const wchar_t* a :
+         {L"http://www.youtube.com/watch?v=a", L"http://www.youtube.com/watch?v=b"})
         Window().AddAddress(a);
     Select(1);
     EnterRun();
@@ -350,8 +349,8 @@ TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
     ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("b.mp4"), dir + "/second.mp4"));
     testsupport::WriteFile(dir + "/notes.txt", "not a video\n");
     QMimeData data;
-    data.setUrls({FileUrl(dir + "/first.flv"), FileUrl(dir + "/notes.txt"),
-                  FileUrl(dir + "/second.mp4")});
+    data.setUrls(
+        {FileUrl(dir + "/first.flv"), FileUrl(dir + "/notes.txt"), FileUrl(dir + "/second.mp4")});
     Window().DropData(&data);
     ASSERT_TRUE(WaitIntakes(3));
     ASSERT_EQ(Model().rowCount(), 2);
@@ -360,7 +359,8 @@ TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
     EXPECT_EQ(Model().CellText(0, 1), "first");
     EXPECT_EQ(Model().CellText(1, 1), "second");
     EXPECT_EQ(Model().CellText(1, 4), "176x144");
-    const std::wstring refusal = FormatW(LoadText(32804).c_str(), FromUtf8(dir + "/notes.txt").c_str());
+    const std::wstring refusal =
+        FormatW(LoadText(32804).c_str(), FromUtf8(dir + "/notes.txt").c_str());
     EXPECT_EQ(boxes_.Count(refusal), 1);
     // The video without sound is warned about and still added.
     EXPECT_EQ(boxes_.Count(LoadText(32788)), 1);
@@ -389,8 +389,7 @@ TEST_F(MainWindow, DroppedTextBecomesOneAddress) {
     ASSERT_NE(history, nullptr);
     QMimeData onHistory;
     onHistory.setText("http://www.youtube.com/watch?v=on-history");
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &onHistory, Qt::LeftButton,
-                          Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &onHistory, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(history->viewport(), &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &onHistory, Qt::LeftButton, Qt::NoModifier);
@@ -567,8 +566,10 @@ TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
     Window().OnCommand(32836);
     EXPECT_LT(t.elapsed(), 6000);
     EXPECT_FALSE(Window().Downloading());
-    ASSERT_TRUE(SpinUntil([&] { return Model().CellText(0, kColStatus) ==
-                                       QString::fromStdWString(CVideoDownloader::GetStatusText(111)); }));
+    ASSERT_TRUE(SpinUntil([&] {
+        return Model().CellText(0, kColStatus) ==
+               QString::fromStdWString(CVideoDownloader::GetStatusText(111));
+    }));
     EXPECT_EQ(completions_, 0);  // a stop shows no completion
 
     // Now closing asks nothing and ends the window.
@@ -610,8 +611,7 @@ TEST_F(MainWindow, RowsPastTheSixteenBitLimitAreNotQueued) {
     Model().SetChecked(65536, true);
     Window().OnCommand(32855);
     EXPECT_TRUE(Window().Downloading());
-    EXPECT_EQ(Window().StatusText(),
-              QString::fromStdWString(LoadText(32900)));
+    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(LoadText(32900)));
     Window().OnCommand(32856);
     EXPECT_FALSE(Window().Downloading());
     // Download selected on such a row is refused the same way.
@@ -1030,8 +1030,10 @@ TEST_F(MainWindowHistory, ChoosingASiteShowsItsHistoryAndTheFirstRootTheTaskList
 
     // Another site, then the task list again.
     ChooseSite(1001);
-    ASSERT_TRUE(SpinUntil([&] { return list->Model()->RowCount() == 1 &&
-                                       list->Model()->TaskAt(0)->source == L"/other/site.flv"; }));
+    ASSERT_TRUE(SpinUntil([&] {
+        return list->Model()->RowCount() == 1 &&
+               list->Model()->TaskAt(0)->source == L"/other/site.flv";
+    }));
     ChooseSite(-1);
     ASSERT_TRUE(SpinUntil([&] { return !w.HistoryShown(); }));
     EXPECT_TRUE(w.TaskView()->isVisible());

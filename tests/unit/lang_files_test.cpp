@@ -186,7 +186,8 @@ TEST_P(LanguageFile, BitmapsThatCarryWordsAreDrawnInTheLanguageAtBothDensities) 
     for (const auto& key : keys) {
         const std::string file = platform::ToUtf8(Value("BITMAP", key));
         ASSERT_EQ(file.find(".."), std::string::npos) << key;
-        const std::string own = testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + file);
+        const std::string own =
+            testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + file);
         auto english = bundle_.Bitmap(static_cast<unsigned>(std::stoul(key)));
         ASSERT_TRUE(english) << key;
         const auto size = PngSize(std::string(*english));
@@ -194,7 +195,8 @@ TEST_P(LanguageFile, BitmapsThatCarryWordsAreDrawnInTheLanguageAtBothDensities) 
         EXPECT_NE(own, std::string(*english)) << file << " has the English words";
         std::string dense = file;
         dense.insert(dense.size() - 4, "@2x");
-        const auto denseSize = PngSize(testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + dense));
+        const auto denseSize =
+            PngSize(testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + dense));
         EXPECT_EQ(denseSize, std::make_pair(size.first * 2, size.second * 2)) << dense;
     }
     for (const char* w : {"Menu", "Add Videos", "Download All", "Stop", "Open Folder", "Settings"})
