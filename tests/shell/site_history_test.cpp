@@ -16,6 +16,7 @@
 #include "history/history.h"
 #include "platform/text.h"
 #include "shell_fixture.h"
+#include "support/history_rows.h"
 #include "ui/dialog_builder.h"
 #include "ui/history_list.h"
 #include "ui/language_menu.h"
@@ -39,15 +40,7 @@ class SiteHistory : public ShellTest {
     }
     // A history row of `kind` for file `path`.
     void AddRow(int kind, const std::wstring& path, const std::wstring& page = L"") {
-        Task t;
-        t.source = path;
-        t.siteKind = kind;
-        t.originAddress = page;
-        t.videoFormat = L"flv1";
-        t.width = 320;
-        t.height = 240;
-        t.cutEndMs = 65000;
-        ASSERT_EQ(AddHistoryRow(db_, t), 1);
+        ASSERT_EQ(AddHistoryRow(db_, testsupport::HistoryTask(kind, path, page)), 1);
     }
     CHistoryDb* db_ = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "app/localization.h"
 #include "app/messages.h"
 #include "main_window_fixture.h"
+#include "support/history_rows.h"
 #include "support/text_fit.h"
 #include "ui/bitmap_button_bar.h"
 #include "ui/history_list.h"
@@ -52,13 +53,9 @@ class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const 
         const wchar_t* names[] = {L"Big Buck Bunny trailer", L"Sintel & friends",
                                   L"Elephants Dream"};
         for (int i = 0; i < 5; ++i) {
-            Task t;
-            t.siteKind = i < 3 ? 0 : 3;
-            t.source = FromUtf8(out_.path()) + L"/" + names[i % 3] + std::to_wstring(i) + L".flv";
-            t.originAddress = L"http://www.youtube.com/watch?v=" + std::to_wstring(i);
-            t.videoFormat = L"flv1";
-            t.width = 320;
-            t.height = 240;
+            Task t = testsupport::HistoryTask(
+                i < 3 ? 0 : 3, FromUtf8(out_.path()) + L"/" + names[i % 3] + std::to_wstring(i) + L".flv",
+                L"http://www.youtube.com/watch?v=" + std::to_wstring(i));
             t.cutEndMs = 30000 + i * 47000;
             ASSERT_EQ(AddHistoryRow(history_, t), 1);
         }

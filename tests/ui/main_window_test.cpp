@@ -43,6 +43,7 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "support/history_rows.h"
 #include "support/process_harness.h"
 #include "ui/bitmap_button_bar.h"
 #include "ui/check_update_dlg.h"
@@ -959,15 +960,7 @@ namespace {
 class MainWindowHistory : public MainWindow {
   protected:
     void AddRow(int kind, const std::wstring& path, const std::wstring& page) {
-        Task t;
-        t.source = path;
-        t.siteKind = kind;
-        t.originAddress = page;
-        t.videoFormat = L"flv1";
-        t.width = 320;
-        t.height = 240;
-        t.cutEndMs = 65000;
-        ASSERT_EQ(AddHistoryRow(history_, t), 1);
+        ASSERT_EQ(AddHistoryRow(history_, testsupport::HistoryTask(kind, path, page)), 1);
     }
     void ChooseSite(int value) {
         CSitePanel* panel = Window().SitePanel();
