@@ -39,7 +39,10 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
         case Qt::BackgroundRole:
             return c.bg.isValid() ? QVariant(c.bg) : QVariant();
         case Qt::ToolTipRole:
-            return col == kColName && !r.tooltip.isEmpty() ? QVariant(r.tooltip) : QVariant();
+            if (col == kColName && !r.tooltip.isEmpty()) return r.tooltip;
+            // A long status may be cut short in a narrow column.
+            if (col == kColStatus && !c.text.isEmpty()) return c.text;
+            return {};
         case Qt::TextAlignmentRole:
             return col == kColName ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                                    : QVariant(Qt::AlignCenter);
