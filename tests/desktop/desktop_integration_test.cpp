@@ -16,7 +16,10 @@
 #include "app/registry.h"
 #include "platform/resource_bundle.h"
 #include "support/process_harness.h"
+#include "app/messages.h"
+#include "download/codes.h"
 #include "ui/desktop_integration.h"
+#include "ui/main_window_fixture.h"
 
 extern char** environ;
 using namespace std::chrono_literals;
@@ -255,4 +258,42 @@ TEST_F(Desktop, WithoutTheServicesNothingBreaks) {
     Pump([] { return false; }, 500ms);
     EXPECT_FALSE(desktop.InhibitorHeld());
     desktop.SetDownloading(false);
+}
+
+namespace {
+
+// The main window over the extras: the window of the ui tests, on this
+// test's own bus.
+class DesktopWindow : public windowtest::MainWindow {};
+
+}  // namespace
+
+TEST_F(DesktopWindow, ARunHoldsTheLockShowsProgressAndNotifiesInTheBackground) {
+    Recorder rec;
+    ASSERT_TRUE(rec.ready());
+    GetSettings().Update([](SettingsData& d) { d.ShutdownFlag = 1; });  // no completion dialog
+    CClipvaneDlg& w = Window();
+    ASSERT_TRUE(w.AddAddress(L"http://www.youtube.com/watch?v=a"));
+    ASSERT_TRUE(w.AddAddress(L"http://www.youtube.com/watch?v=b"));
+    // The user is elsewhere.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(Pump([&] { return !w.isActiveWindow(); }, 5s));
+
+    // A run of two rows, as the worker reports it.
+    w.StartRunRecord({0, 1});
+    w.HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusFetchingPage << 16) | 0);
+    ASSERT_TRUE(w.Downloading());
+    EXPECT_TRUE(rec.WaitLine("INHIBIT sleep|Clipvane|Downloading videos|block"));
+    const std::string dock = "LAUNCHER application://" + kAppId + ".desktop ";
+    w.HandleMessage(WM_DOWNLOAD_PROGRESS, 500, 1);  // half of the second row
+    EXPECT_TRUE(rec.WaitLine(dock + "progress=0.750 visible=1"));
+
+    w.HandleMessage(WM_DOWNLOAD_ALL_DONE, 0, 0);
+    EXPECT_TRUE(rec.WaitLine("INHIBIT_RELEASED"));
+    EXPECT_TRUE(rec.WaitLine(dock + "progress=0.000 visible=0"));
+    EXPECT_TRUE(rec.WaitLine("NOTIFY Clipvane|" + kAppId +
+                             "|Downloads finished|0 downloaded, 2 failed.||" + kAppId));
+    EXPECT_EQ(desktop_.powerOffs, 1);
 }
