@@ -13,11 +13,11 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/messages.h"
 #include "app/registry.h"
+#include "download/codes.h"
 #include "platform/resource_bundle.h"
 #include "support/process_harness.h"
-#include "app/messages.h"
-#include "download/codes.h"
 #include "ui/desktop_integration.h"
 #include "ui/main_window_fixture.h"
 
@@ -71,7 +71,8 @@ class Recorder {
     ~Recorder() {
         if (stdin_ >= 0) close(stdin_);
         if (pid_ > 0) {
-            if (!testsupport::WaitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, 5s)) {
+            if (!testsupport::WaitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; },
+                                      5s)) {
                 kill(pid_, SIGKILL);
                 waitpid(pid_, nullptr, 0);
             }
@@ -138,7 +139,8 @@ TEST_F(Desktop, NotificationAtTheEndOfARunInTheBackgroundOnly) {
                              kAppId));
     // Without a file there is nothing to show, so no action.
     EXPECT_TRUE(desktop.NotifyRunFinished(nullptr, 0, 2, ""));
-    ASSERT_TRUE(rec.WaitLine("NOTIFY Clipvane|" + kAppId + "|Downloads finished|0 downloaded, 2 failed.||" + kAppId));
+    ASSERT_TRUE(rec.WaitLine("NOTIFY Clipvane|" + kAppId +
+                             "|Downloads finished|0 downloaded, 2 failed.||" + kAppId));
     EXPECT_EQ(rec.LinesStarting("NOTIFY").size(), 2u);
 }
 
@@ -182,9 +184,10 @@ TEST_F(Desktop, ProgressReachesTheDockAndLeavesIt) {
     ASSERT_TRUE(Pump([&] { return rec.LinesStarting("LAUNCHER").size() >= 6; }));
     Pump([] { return false; }, 300ms);
     EXPECT_EQ(rec.LinesStarting("LAUNCHER"),
-              (std::vector<std::string>{uri + "progress=0.250 visible=1", uri + "progress=0.500 visible=1",
-                                        uri + "progress=1.000 visible=1", uri + "progress=0.000 visible=0",
-                                        uri + "progress=0.100 visible=1", uri + "progress=0.000 visible=0"}));
+              (std::vector<std::string>{
+                  uri + "progress=0.250 visible=1", uri + "progress=0.500 visible=1",
+                  uri + "progress=1.000 visible=1", uri + "progress=0.000 visible=0",
+                  uri + "progress=0.100 visible=1", uri + "progress=0.000 visible=0"}));
 }
 
 TEST_F(Desktop, TheSleepInhibitorIsHeldExactlyWhileDownloading) {
@@ -245,7 +248,8 @@ TEST_F(Desktop, EachExtraCanBeSwitchedOffInTheSettings) {
     // The hive stays loaded for the process: switch them on again.
     CARRegistry reg;
     ASSERT_TRUE(reg.CreateKey(L"Setting\\Desktop"));
-    for (const wchar_t* name : {L"Notify", L"TaskbarProgress", L"KeepAwake"}) reg.WriteDword(name, 1);
+    for (const wchar_t* name : {L"Notify", L"TaskbarProgress", L"KeepAwake"})
+        reg.WriteDword(name, 1);
     reg.CloseKey();
     EXPECT_TRUE(ui::DesktopIntegration::LoadOptions().notify);
 }

@@ -54,7 +54,8 @@ class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const 
                                   L"Elephants Dream"};
         for (int i = 0; i < 5; ++i) {
             Task t = testsupport::HistoryTask(
-                i < 3 ? 0 : 3, FromUtf8(out_.path()) + L"/" + names[i % 3] + std::to_wstring(i) + L".flv",
+                i < 3 ? 0 : 3,
+                FromUtf8(out_.path()) + L"/" + names[i % 3] + std::to_wstring(i) + L".flv",
                 L"http://www.youtube.com/watch?v=" + std::to_wstring(i));
             t.cutEndMs = 30000 + i * 47000;
             ASSERT_EQ(AddHistoryRow(history_, t), 1);

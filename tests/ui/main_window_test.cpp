@@ -91,7 +91,8 @@ TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
     EXPECT_EQ(Model().TaskAt(0)->onlinePending, 1);
     EXPECT_EQ(Model().TaskAt(0)->siteKind, -2);
     // The status may be cut short in a narrow column: its tooltip is whole.
-    EXPECT_EQ(Model().index(0, kColStatus).data(Qt::ToolTipRole).toString(), "Ready for download...");
+    EXPECT_EQ(Model().index(0, kColStatus).data(Qt::ToolTipRole).toString(),
+              "Ready for download...");
 }
 
 TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
