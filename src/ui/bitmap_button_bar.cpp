@@ -25,9 +25,18 @@ void CBitmapButtonBar::SetStateBitmaps(int normal, int hot, int pressed, int dis
 }
 
 void CBitmapButtonBar::Retranslate() {
-    for (int i = 0; i < 4; ++i)
-        states_[i] = stateIds_[i] ? ui::LoadSkinBitmap(stateIds_[i]) : QPixmap();
+    // Each state's bitmap is loaded when first drawn: a bar that is hidden,
+    // or never hovered, decodes no more than it shows.
+    for (bool& loaded : loaded_) loaded = false;
     update();
+}
+
+const QPixmap& CBitmapButtonBar::StateBitmap(State s) {
+    if (!loaded_[s]) {
+        states_[s] = stateIds_[s] ? ui::LoadSkinBitmap(stateIds_[s]) : QPixmap();
+        loaded_[s] = true;
+    }
+    return states_[s];
 }
 
 void CBitmapButtonBar::AddButton(int code, const QRect& rect, unsigned tooltipId) {
@@ -84,14 +93,14 @@ int CBitmapButtonBar::HitTest(const QPoint& pos) const {
 
 void CBitmapButtonBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const QPixmap& normal = states_[kNormal];
+    const QPixmap& normal = StateBitmap(kNormal);
     if (!normal.isNull()) {
         p.drawPixmap(rect(), normal);
     } else {
         p.fillRect(rect(), palette().window());
     }
     for (const auto& b : buttons_) {
-        const QPixmap& pm = states_[ButtonState(b.code)];
+        const QPixmap& pm = StateBitmap(ButtonState(b.code));
         if (pm.isNull()) continue;
         // The same rectangle of the state bitmap, in its own pixels.
         const qreal dpr = pm.devicePixelRatio();

@@ -54,8 +54,12 @@ class CBitmapButtonBar : public QWidget {
     const Button* Find(int code) const;
 
     std::vector<Button> buttons_;
+    // A state's bitmap, loaded at its first use.
+    const QPixmap& StateBitmap(State s);
+
     int stateIds_[4] = {0, 0, 0, 0};
     QPixmap states_[4];
+    bool loaded_[4] = {false, false, false, false};
     int hot_ = -1;
     int pressed_ = -1;
     platform::IPostTarget* target_ = nullptr;

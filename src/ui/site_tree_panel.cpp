@@ -145,11 +145,11 @@ void CSitePanel::Retranslate() {
     SecondRoot()->setText(0, ui::ToQ(LoadText(32825)));
     // The plain buttons show their part of the bar's bitmap.
     QPixmap bar;
-    LoadTranslatedBitmap(bar, 187);
     const QRect parts[] = {QRect(3, 2, 96, 19), QRect(102, 2, 73, 19)};
     for (int code : {1, 2}) {
         auto* b = findChild<QPushButton*>(QStringLiteral("siteButton%1").arg(code));
         if (!b) continue;
+        if (bar.isNull()) LoadTranslatedBitmap(bar, 187);
         const QString tip = ui::ToQ(LoadText(code == 1 ? 32811 : 32812));
         b->setToolTip(tip);
         if (bar.isNull()) {
