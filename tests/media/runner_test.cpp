@@ -248,8 +248,12 @@ TEST(Runner, TheProgramEndsWhenWhatStartedItIsKilled) {
     if (starter == 0) {
         // Starts a long program as the player would be started, then waits
         // to be killed.
+        // Its first words mean the wrapper has set the signal up.
         Collect r;
-        pid_t p = r.Start(L"sh -c \"exec sleep 60\"") ? r.childProcessId() : -1;
+        pid_t p = r.Start(L"sh -c \"echo up; exec sleep 60\"") &&
+                          WaitUntil([&] { return r.All() == "up\n"; })
+                      ? r.childProcessId()
+                      : -1;
         (void)!write(fds[1], &p, sizeof p);
         pause();
         _exit(0);
