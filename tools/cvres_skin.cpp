@@ -7,7 +7,7 @@
 // Usage: cvres_skin OUTPUT_FOLDER
 //        cvres_skin --lang CODE TRANSLATION_FILE OUTPUT_FOLDER
 // The second form draws only the bitmaps that carry words (134, 147, 149
-// to 151, 187, 188), with the words of the file's DICTIONARY section, into
+// to 151, 187, 188, 1019), with the words of the file's DICTIONARY section, into
 // OUTPUT_FOLDER/<id>.png for the file's BITMAP section.
 #include <QDir>
 #include <QFile>
@@ -448,7 +448,7 @@ void TipsBackground(QPainter& p, qreal w, qreal h) {
     p.setPen(QPen(kWorkLine, 1));
     p.setBrush(QColor(251, 251, 252));
     p.drawRoundedRect(card, 6, 6);
-    // Header: a light bulb and a rule.
+    // Header: a light bulb and the word.
     QPainterPath head;
     head.addRoundedRect(QRectF(1, 1, w - 2, 24), 5, 5);
     head.addRect(QRectF(1, 12, w - 2, 13));
@@ -464,8 +464,8 @@ void TipsBackground(QPainter& p, qreal w, qreal h) {
     p.drawLine(QPointF(14, 2.5), QPointF(14, 3.8));
     p.drawLine(QPointF(6, 11), QPointF(7.3, 11));
     p.drawLine(QPointF(20.7, 11), QPointF(22, 11));
-    p.setPen(QPen(QColor(200, 205, 212), 1.5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(28, 12.5), QPointF(70, 12.5));
+    p.setPen(QColor(96, 104, 116));
+    DrawFittedText(p, QRectF(26, 1, w - 34, 23), gWords("Tips"), 12, 9, true);
     // Foot: a quiet accent line near the bottom.
     p.fillRect(QRectF(12, h - 12, 28, 2), kAccent);
 }
@@ -503,6 +503,7 @@ int main(int argc, char** argv) {
         for (int s = 0; s < 4; ++s) ok &= Write(out, toolIds[s], 540, 39, Toolbar(s));
         ok &= Write(out, 187, 178, 22, PanelButtons(false));
         ok &= Write(out, 188, 178, 22, PanelButtons(true));
+        ok &= Write(out, 1019, 266, 214, TipsBackground);
         return ok ? 0 : 1;
     }
     bool ok = Write(out, 134, 999, 95, Caption);

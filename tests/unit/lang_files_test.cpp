@@ -178,9 +178,9 @@ std::pair<unsigned, unsigned> PngSize(const std::string& data) {
 }  // namespace
 
 TEST_P(LanguageFile, BitmapsThatCarryWordsAreDrawnInTheLanguageAtBothDensities) {
-    // The caption strip (the menu button's word), the toolbar and the site
-    // panel's two buttons.
-    const std::set<std::string> wanted = {"134", "147", "149", "150", "151", "187", "188"};
+    // The caption strip (the menu button's word), the toolbar, the site
+    // panel's two buttons and the tips card.
+    const std::set<std::string> wanted = {"134", "147", "149", "150", "151", "187", "188", "1019"};
     const auto& keys = keys_["BITMAP"];
     EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()), wanted);
     for (const auto& key : keys) {
@@ -199,7 +199,7 @@ TEST_P(LanguageFile, BitmapsThatCarryWordsAreDrawnInTheLanguageAtBothDensities) 
             PngSize(testsupport::ReadFile(std::string(CLIPVANE_PROGRAM_DIR) + "/" + dense));
         EXPECT_EQ(denseSize, std::make_pair(size.first * 2, size.second * 2)) << dense;
     }
-    for (const char* w : {"Menu", "Add Videos", "Download All", "Stop", "Open Folder", "Settings"})
+    for (const char* w : {"Menu", "Add Videos", "Download All", "Stop", "Open Folder", "Settings", "Tips"})
         EXPECT_FALSE(Value("DICTIONARY", w).empty()) << w;
 }
 
