@@ -20,6 +20,7 @@
 #include "ui/dialog_builder.h"
 #include "ui/language_menu.h"
 #include "ui/qt_text.h"
+#include "ui/task_list_view.h"
 #include "ui/translate.h"
 
 namespace ui {
@@ -344,32 +345,20 @@ void HistoryListView::contextMenuEvent(QContextMenuEvent* e) {
     if (QAction* chosen = menu_->exec(e->globalPos())) RunCommand(CommandOf(chosen));
 }
 
-namespace {
-bool Acceptable(const QMimeData* m) {
-    return m && (m->hasUrls() || m->hasText());
-}
-}  // namespace
-
 void HistoryListView::dragEnterEvent(QDragEnterEvent* e) {
-    if (!Acceptable(e->mimeData())) return e->ignore();
-    e->setDropAction(Qt::CopyAction);
-    e->accept();
+    AcceptCopyDrop(e);
 }
 
 void HistoryListView::dragMoveEvent(QDragMoveEvent* e) {
-    if (!Acceptable(e->mimeData())) return e->ignore();
-    e->setDropAction(Qt::CopyAction);
-    e->accept();
+    AcceptCopyDrop(e);
 }
 
 void HistoryListView::dropEvent(QDropEvent* e) {
+    if (!AcceptCopyDrop(e)) return;
     const QMimeData* m = e->mimeData();
-    if (!Acceptable(m)) return e->ignore();
     QStringList files;
     for (const QUrl& u : m->urls())
         if (u.isLocalFile() && !u.toLocalFile().isEmpty()) files << u.toLocalFile();
-    e->setDropAction(Qt::CopyAction);
-    e->accept();
     // Files first: a file manager offers the paths as text too.
     if (!files.isEmpty())
         emit filesDropped(files);

@@ -621,11 +621,10 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
         case WM_LANGUAGE_CHANGED:
             progressFormat_.clear();
             rowWords_.reset();
+            // The site panel, lists, tips and button bars are children: the
+            // language event reaches each of them.
             shell_->ReloadBitmaps();
             model_->RetranslateHeaders();
-            sitePanel_->Retranslate();
-            for (CBitmapButtonBar* bar : {toolbar_, captionBar_, restoreBar_, showPanelButton_})
-                bar->Retranslate();
             menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
             SetStatusText();
             LayOut();

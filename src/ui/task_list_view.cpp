@@ -127,32 +127,26 @@ bool AcceptsDrop(const QMimeData* data) {
     return data && (data->hasText() || data->hasUrls());
 }
 
-void TaskListView::dragEnterEvent(QDragEnterEvent* e) {
-    if (AcceptsDrop(e->mimeData())) {
-        e->setDropAction(Qt::CopyAction);
-        e->accept();
-    } else {
-        e->ignore();
-    }
-}
-
-void TaskListView::dragMoveEvent(QDragMoveEvent* e) {
-    if (AcceptsDrop(e->mimeData())) {
-        e->setDropAction(Qt::CopyAction);
-        e->accept();
-    } else {
-        e->ignore();
-    }
-}
-
-void TaskListView::dropEvent(QDropEvent* e) {
+bool AcceptCopyDrop(QDropEvent* e) {
     if (!AcceptsDrop(e->mimeData())) {
         e->ignore();
-        return;
+        return false;
     }
     e->setDropAction(Qt::CopyAction);
     e->accept();
-    emit dropped(e->mimeData());
+    return true;
+}
+
+void TaskListView::dragEnterEvent(QDragEnterEvent* e) {
+    AcceptCopyDrop(e);
+}
+
+void TaskListView::dragMoveEvent(QDragMoveEvent* e) {
+    AcceptCopyDrop(e);
+}
+
+void TaskListView::dropEvent(QDropEvent* e) {
+    if (AcceptCopyDrop(e)) emit dropped(e->mimeData());
 }
 
 }  // namespace ui

@@ -6,6 +6,8 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+class QDropEvent;
+
 namespace ui {
 
 // Paints the progress bar of a cell that has one, with "%.1f%%" of its value.
@@ -63,5 +65,8 @@ class TaskListView : public QTableView {
 
 // True when a drag offers text or a list of files.
 bool AcceptsDrop(const QMimeData* data);
+// Takes a drag or drop event as a copy when AcceptsDrop says so, else
+// ignores it; true when taken. Both lists use it.
+bool AcceptCopyDrop(QDropEvent* e);
 
 }  // namespace ui

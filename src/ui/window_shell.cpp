@@ -112,9 +112,8 @@ void CWindowShell::SyncCaptionBars() {
 }
 
 void CWindowShell::ToggleMaximized() {
+    // The caption bars follow through the state change event.
     const bool max = window_->isMaximized();
-    if (maximizeBar_) maximizeBar_->setVisible(max);
-    if (restoreBar_) restoreBar_->setVisible(!max);
     if (max)
         window_->showNormal();
     else

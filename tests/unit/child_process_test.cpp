@@ -17,6 +17,7 @@
 
 #include "platform/child_process.h"
 #include "platform/unique_fd.h"
+#include "support/process_harness.h"
 
 using platform::ChildOptions;
 using platform::ChildProcess;
@@ -48,11 +49,7 @@ std::string ReadLine(int fd) {
 }
 
 bool WaitUntil(const std::function<bool()>& f) {
-    for (int i = 0; i < 1000; ++i) {
-        if (f()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return testsupport::WaitFor(f, std::chrono::seconds(10));
 }
 
 // Gone, or a zombie not yet reaped by its new parent.
