@@ -118,7 +118,6 @@ void CWindowShell::ToggleMaximized() {
         window_->showNormal();
     else
         window_->showMaximized();
-    emit maximizedChanged(!max);
 }
 
 void CWindowShell::ReloadBitmaps() {

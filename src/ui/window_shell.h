@@ -42,7 +42,7 @@ class CWindowShell : public QObject {
     static QRegion RoundedRegion(QSize size);
 
     // The two caption button bars: the one with maximise and the one with
-    // restore. ToggleMaximized shows one and hides the other.
+    // restore. Whenever the window's state changes, one is shown, the other hidden.
     void SetCaptionBars(QWidget* maximizeBar, QWidget* restoreBar);
     // Button code 2: maximise, or restore when maximised.
     void ToggleMaximized();
@@ -55,7 +55,6 @@ class CWindowShell : public QObject {
   signals:
     // A double click on the window icon: the window's close request.
     void closeRequested();
-    void maximizedChanged(bool maximized);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
