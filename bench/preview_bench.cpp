@@ -29,7 +29,7 @@
 #include "media/command_line.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
-#include "ui/preview_panel.h"
+#include "ui/preview/preview_panel.h"
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 // message boxes answered at once with their cancel answer, and a desktop
 // that opens nothing and never powers off.
 #include "platform/message_box.h"
-#include "ui/desktop_services.h"
+#include "ui/desktop/desktop_services.h"
 
 namespace bench {
 

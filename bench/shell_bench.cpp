@@ -21,10 +21,10 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "quiet_services.h"
-#include "ui/desktop_services.h"
-#include "ui/history_list.h"
+#include "ui/desktop/desktop_services.h"
+#include "ui/history/history_list.h"
 #include "ui/main_window.h"
-#include "ui/site_tree_panel.h"
+#include "ui/history/site_tree_panel.h"
 
 namespace {
 

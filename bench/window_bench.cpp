@@ -19,10 +19,10 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "quiet_services.h"
-#include "ui/desktop_services.h"
-#include "ui/dialogs.h"
+#include "ui/desktop/desktop_services.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
-#include "ui/task_list_model.h"
+#include "ui/tasklist/task_list_model.h"
 
 namespace {
 

@@ -6,7 +6,8 @@ PKGS="cmake ninja-build g++ ccache pkg-config qt6-base-dev libcurl4-openssl-dev 
 libpcre2-dev libsqlite3-dev liblog4cpp5-dev libgtest-dev libgmock-dev \
 libbenchmark-dev mplayer ffmpeg xvfb xauth xdg-user-dirs xdg-utils curl openssl \
 python3 ca-certificates libcurl4-doc sqlite3 locales fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n libxcb1-dev \
-desktop-file-utils dbus-daemon man-db"
+desktop-file-utils dbus-daemon man-db \
+nlohmann-json3-dev libssl-dev yt-dlp openbox x11-apps xdotool appstream dpkg-dev file"
 missing=""
 for p in $PKGS; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

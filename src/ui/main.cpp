@@ -3,7 +3,7 @@
 
 #include "application/clipvane_app.h"
 #include "ui/qt_front_end.h"
-#include "ui/x11_session.h"
+#include "ui/desktop/x11_session.h"
 
 int main(int argc, char** argv) {
     ui::PreferX11Session();

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "media/task.h"
-#include "ui/probe_queue.h"
+#include "ui/run/probe_queue.h"
 
 class CBitmapButtonBar;
 class CHistoryDb;

@@ -10,7 +10,7 @@
 #include <QWidget>
 
 #include "app/settings.h"
-#include "ui/language_menu.h"
+#include "ui/bundle/language_menu.h"
 #include "ui/main_window.h"
 
 namespace ui {

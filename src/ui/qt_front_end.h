@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "application/clipvane_app.h"
-#include "ui/qt_message_box.h"
+#include "ui/desktop/qt_message_box.h"
 
 class QSocketNotifier;
 class CClipvaneDlg;

@@ -18,7 +18,7 @@
 #include "download/codes.h"
 #include "platform/resource_bundle.h"
 #include "support/process_harness.h"
-#include "ui/desktop_integration.h"
+#include "ui/desktop/desktop_integration.h"
 #include "ui/main_window_fixture.h"
 
 extern char** environ;

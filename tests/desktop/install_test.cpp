@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "support/process_harness.h"
-#include "ui/desktop_integration.h"
+#include "ui/desktop/desktop_integration.h"
 
 namespace fs = std::filesystem;
 using testsupport::ProgramRun;

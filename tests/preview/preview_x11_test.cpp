@@ -22,9 +22,9 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
-#include "ui/bitmap_button_bar.h"
-#include "ui/position_bar.h"
-#include "ui/preview_panel.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/preview/position_bar.h"
+#include "ui/preview/preview_panel.h"
 #include "xvfb.h"
 
 using Clock = std::chrono::steady_clock;

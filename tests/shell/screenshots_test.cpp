@@ -14,12 +14,12 @@
 #include "platform/text.h"
 #include "shell_fixture.h"
 #include "support/text_fit.h"
-#include "ui/history_list.h"
-#include "ui/settings_pages.h"
-#include "ui/settings_sheet.h"
-#include "ui/site_tree_panel.h"
-#include "ui/tips_panel.h"
-#include "ui/window_shell.h"
+#include "ui/history/history_list.h"
+#include "ui/settings/settings_pages.h"
+#include "ui/settings/settings_sheet.h"
+#include "ui/history/site_tree_panel.h"
+#include "ui/shell/tips_panel.h"
+#include "ui/shell/window_shell.h"
 
 using shelltest::ShellTest;
 using testsupport::CutTexts;

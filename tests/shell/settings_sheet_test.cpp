@@ -16,11 +16,11 @@
 #include "platform/folders.h"
 #include "platform/text.h"
 #include "shell_fixture.h"
-#include "ui/dialog_builder.h"
-#include "ui/folder_browser.h"
-#include "ui/qt_text.h"
-#include "ui/settings_pages.h"
-#include "ui/settings_sheet.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/dialogs/folder_browser.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/settings/settings_pages.h"
+#include "ui/settings/settings_sheet.h"
 
 namespace fs = std::filesystem;
 using shelltest::ShellTest;

@@ -12,7 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "support/process_harness.h"
-#include "ui/language_menu.h"
+#include "ui/bundle/language_menu.h"
 
 namespace shelltest {
 

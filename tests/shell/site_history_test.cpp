@@ -17,11 +17,11 @@
 #include "platform/text.h"
 #include "shell_fixture.h"
 #include "support/history_rows.h"
-#include "ui/dialog_builder.h"
-#include "ui/history_list.h"
-#include "ui/language_menu.h"
-#include "ui/qt_text.h"
-#include "ui/site_tree_panel.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/history/history_list.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/history/site_tree_panel.h"
 
 namespace fs = std::filesystem;
 using shelltest::ShellTest;

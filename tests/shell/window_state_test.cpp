@@ -15,12 +15,12 @@
 #include "platform/post_message.h"
 #include "platform/text.h"
 #include "shell_fixture.h"
-#include "ui/dialog_builder.h"
-#include "ui/language_menu.h"
-#include "ui/qt_text.h"
-#include "ui/tips_panel.h"
-#include "ui/window_placement.h"
-#include "ui/window_shell.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/shell/tips_panel.h"
+#include "ui/shell/window_placement.h"
+#include "ui/shell/window_shell.h"
 
 using shelltest::ShellTest;
 using ui::WindowPlacement;

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "platform/resource_bundle.h"
-#include "ui/dialog_builder.h"
+#include "ui/bundle/dialog_builder.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include "main_window_fixture.h"
 #include "support/history_rows.h"
 #include "support/text_fit.h"
-#include "ui/bitmap_button_bar.h"
-#include "ui/history_list.h"
-#include "ui/settings_pages.h"
-#include "ui/settings_sheet.h"
-#include "ui/site_tree_panel.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/history/history_list.h"
+#include "ui/settings/settings_pages.h"
+#include "ui/settings/settings_sheet.h"
+#include "ui/history/site_tree_panel.h"
 
 namespace {
 

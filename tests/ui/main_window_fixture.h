@@ -22,12 +22,12 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
-#include "ui/desktop_services.h"
-#include "ui/language_menu.h"
+#include "ui/desktop/desktop_services.h"
+#include "ui/bundle/language_menu.h"
 #include "ui/main_window.h"
-#include "ui/task_list_model.h"
-#include "ui/task_list_view.h"
-#include "ui/window_messages.h"
+#include "ui/tasklist/task_list_model.h"
+#include "ui/tasklist/task_list_view.h"
+#include "ui/run/window_messages.h"
 
 namespace windowtest {
 

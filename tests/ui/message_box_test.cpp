@@ -9,7 +9,7 @@
 #include <future>
 #include <thread>
 
-#include "ui/qt_message_box.h"
+#include "ui/desktop/qt_message_box.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
-#include "ui/dialog_builder.h"
+#include "ui/bundle/dialog_builder.h"
 #include "ui/main_window.h"
-#include "ui/translate.h"
+#include "ui/bundle/translate.h"
 
 namespace fs = std::filesystem;
 using testsupport::WriteFile;

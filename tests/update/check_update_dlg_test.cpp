@@ -9,7 +9,7 @@
 #include "app/settings.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
-#include "ui/check_update_dlg.h"
+#include "ui/dialogs/check_update_dlg.h"
 #include "update/vendor_site.h"
 #include "update_fixture.h"
 

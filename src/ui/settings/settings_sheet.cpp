@@ -1,4 +1,4 @@
-#include "ui/settings_sheet.h"
+#include "ui/settings/settings_sheet.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -11,8 +11,8 @@
 #include "app/logging.h"
 #include "app/settings.h"
 #include "platform/message_box.h"
-#include "ui/qt_text.h"
-#include "ui/settings_pages.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/settings/settings_pages.h"
 
 namespace {
 constexpr const char* kTag = "CSettingsSheet";

@@ -1,4 +1,4 @@
-#include "ui/folder_browser.h"
+#include "ui/dialogs/folder_browser.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -6,7 +6,7 @@
 #include <QGridLayout>
 #include <QLabel>
 
-#include "ui/qt_text.h"
+#include "ui/bundle/qt_text.h"
 
 namespace ui {
 

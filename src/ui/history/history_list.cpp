@@ -1,4 +1,4 @@
-#include "ui/history_list.h"
+#include "ui/history/history_list.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -17,11 +17,11 @@
 #include "app/logging.h"
 #include "download/url.h"
 #include "history/history.h"
-#include "ui/dialog_builder.h"
-#include "ui/language_menu.h"
-#include "ui/qt_text.h"
-#include "ui/task_list_view.h"
-#include "ui/translate.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/tasklist/task_list_view.h"
+#include "ui/bundle/translate.h"
 
 namespace ui {
 namespace {

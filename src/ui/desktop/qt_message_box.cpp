@@ -1,4 +1,4 @@
-#include "ui/qt_message_box.h"
+#include "ui/desktop/qt_message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "ui/qt_text.h"
+#include "ui/bundle/qt_text.h"
 
 namespace ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/dialogs.h"
+#include "ui/dialogs/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,10 +22,10 @@
 #include "download/address_import.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
-#include "ui/desktop_services.h"
-#include "ui/dialog_builder.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/desktop/desktop_services.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 
 namespace ui {
 namespace {

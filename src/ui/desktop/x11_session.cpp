@@ -1,4 +1,4 @@
-#include "ui/x11_session.h"
+#include "ui/desktop/x11_session.h"
 
 #include <cstdlib>
 #include <cstring>

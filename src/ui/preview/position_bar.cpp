@@ -1,10 +1,10 @@
-#include "ui/position_bar.h"
+#include "ui/preview/position_bar.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
-#include "ui/dialog_builder.h"
+#include "ui/bundle/dialog_builder.h"
 
 CPositionBar::CPositionBar(QWidget* parent) : QWidget(parent) {
     setProperty(ui::kControlIdProperty, kControlId);

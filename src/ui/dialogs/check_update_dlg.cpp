@@ -1,4 +1,4 @@
-#include "ui/check_update_dlg.h"
+#include "ui/dialogs/check_update_dlg.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -10,9 +10,9 @@
 #include "platform/resource_bundle.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "ui/dialog_builder.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 #include "update/vendor_site.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/language_menu.h"
+#include "ui/bundle/language_menu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -12,7 +12,7 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "platform/post_message.h"
-#include "ui/dialog_builder.h"
+#include "ui/bundle/dialog_builder.h"
 
 namespace ui {
 namespace {

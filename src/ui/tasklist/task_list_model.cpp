@@ -1,7 +1,7 @@
-#include "ui/task_list_model.h"
+#include "ui/tasklist/task_list_model.h"
 
 #include "app/localization.h"
-#include "ui/qt_text.h"
+#include "ui/bundle/qt_text.h"
 
 namespace ui {
 namespace {

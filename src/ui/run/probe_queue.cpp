@@ -1,4 +1,4 @@
-#include "ui/probe_queue.h"
+#include "ui/run/probe_queue.h"
 
 #include <QMetaObject>
 

@@ -1,4 +1,4 @@
-#include "ui/dialog_builder.h"
+#include "ui/bundle/dialog_builder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +15,7 @@
 
 #include "platform/dialog_template.h"
 #include "platform/resource_bundle.h"
-#include "ui/qt_text.h"
+#include "ui/bundle/qt_text.h"
 
 namespace ui {
 namespace {

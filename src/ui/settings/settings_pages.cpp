@@ -1,4 +1,4 @@
-#include "ui/settings_pages.h"
+#include "ui/settings/settings_pages.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,9 +17,9 @@
 #include "platform/folders.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "ui/dialog_builder.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 
 namespace {
 

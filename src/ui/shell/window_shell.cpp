@@ -1,4 +1,4 @@
-#include "ui/window_shell.h"
+#include "ui/shell/window_shell.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -7,9 +7,9 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "ui/bitmap_button_bar.h"
-#include "ui/translate.h"
-#include "ui/window_placement.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/bundle/translate.h"
+#include "ui/shell/window_placement.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/bitmap_button_bar.h"
+#include "ui/shell/bitmap_button_bar.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -7,9 +7,9 @@
 
 #include "app/localization.h"
 #include "platform/resource_bundle.h"
-#include "ui/language_menu.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 
 CBitmapButtonBar::CBitmapButtonBar(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);

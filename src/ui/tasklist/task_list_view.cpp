@@ -1,4 +1,4 @@
-#include "ui/task_list_view.h"
+#include "ui/tasklist/task_list_view.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -9,7 +9,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionProgressBar>
 
-#include "ui/task_list_model.h"
+#include "ui/tasklist/task_list_model.h"
 
 namespace ui {
 

@@ -1,4 +1,4 @@
-#include "ui/desktop_services.h"
+#include "ui/desktop/desktop_services.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -8,7 +8,7 @@
 
 #include "app/logging.h"
 #include "platform/shell.h"
-#include "ui/qt_text.h"
+#include "ui/bundle/qt_text.h"
 
 namespace ui {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/folder_browser.h"
+#include "ui/dialogs/folder_browser.h"
 
 class QAbstractButton;
 class QCheckBox;

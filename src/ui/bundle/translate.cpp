@@ -1,4 +1,4 @@
-#include "ui/translate.h"
+#include "ui/bundle/translate.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -9,8 +9,8 @@
 
 #include "app/localization.h"
 #include "platform/resource_bundle.h"
-#include "ui/dialog_builder.h"
-#include "ui/qt_text.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/qt_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/window_placement.h"
+#include "ui/shell/window_placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>

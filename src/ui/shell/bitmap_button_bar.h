@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/post_message.h"
-#include "ui/translate.h"
+#include "ui/bundle/translate.h"
 
 class CBitmapButtonBar : public QWidget {
     Q_OBJECT

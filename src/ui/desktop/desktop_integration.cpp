@@ -1,4 +1,4 @@
-#include "ui/desktop_integration.h"
+#include "ui/desktop/desktop_integration.h"
 
 #include <QDBusConnection>
 #include <algorithm>
@@ -17,7 +17,7 @@
 #include "app/registry.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "ui/qt_text.h"
+#include "ui/bundle/qt_text.h"
 
 namespace ui {
 namespace {

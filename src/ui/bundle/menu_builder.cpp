@@ -1,10 +1,10 @@
-#include "ui/menu_builder.h"
+#include "ui/bundle/menu_builder.h"
 
 #include "platform/menu_template.h"
 #include "platform/resource_bundle.h"
-#include "ui/dialog_builder.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 
 namespace ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/site_tree_panel.h"
+#include "ui/history/site_tree_panel.h"
 
 #include <QHeaderView>
 #include <QPainter>
@@ -9,10 +9,10 @@
 #include "app/logging.h"
 #include "app/messages.h"
 #include "history/history.h"
-#include "ui/dialog_builder.h"
-#include "ui/language_menu.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/tips_panel.h"
+#include "ui/shell/tips_panel.h"
 
 #include <time.h>
 #include <QLabel>
@@ -8,10 +8,10 @@
 #include "app/localization.h"
 #include "app/messages.h"
 #include "platform/shell.h"
-#include "ui/dialog_builder.h"
-#include "ui/language_menu.h"
-#include "ui/qt_text.h"
-#include "ui/translate.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 
 namespace {
 

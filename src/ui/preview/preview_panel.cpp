@@ -1,4 +1,4 @@
-#include "ui/preview_panel.h"
+#include "ui/preview/preview_panel.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -19,10 +19,10 @@
 #include "media/command_line.h"
 #include "platform/dialog_template.h"
 #include "platform/resource_bundle.h"
-#include "ui/bitmap_button_bar.h"
-#include "ui/dialog_builder.h"
-#include "ui/position_bar.h"
-#include "ui/qt_text.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/preview/position_bar.h"
+#include "ui/bundle/qt_text.h"
 
 namespace {
 

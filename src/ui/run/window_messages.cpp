@@ -1,4 +1,4 @@
-#include "ui/window_messages.h"
+#include "ui/run/window_messages.h"
 
 #include <QCoreApplication>
 
