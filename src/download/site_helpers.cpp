@@ -10,6 +10,8 @@
 #include <cwctype>
 
 #include "app/helpers.h"
+#include "app/logging.h"
+#include "download/partial_file.h"
 #include "download/url.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
@@ -180,23 +182,70 @@ void SplitCandidate(const std::wstring& path, std::wstring& folder, std::wstring
 
 }  // namespace
 
+namespace {
+
+// Takes over a temporary file that no running download holds (one left by a
+// killed run): emptied, unless its record keeps it for a resume of this very
+// page. False when it is in use, or kept for another page.
+bool TakeOverTempFile(const std::wstring& tempPath, const std::wstring& pageAddress) {
+    std::string temp = platform::ToUtf8(tempPath);
+    platform::UniqueFd fd(::open(temp.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd || !TryLockTempFile(fd.get())) return false;
+    // The name must still be this file: it may have been finished or
+    // replaced between the open and the lock.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd.get(), &held) != 0 || ::lstat(temp.c_str(), &named) != 0 ||
+        held.st_ino != named.st_ino || held.st_dev != named.st_dev || !S_ISREG(held.st_mode))
+        return false;
+    PartialRecord record;
+    if (ReadPartialRecord(tempPath, record)) {
+        if (record.pageAddress != pageAddress || pageAddress.empty()) return false;
+        LogInfoW("CVideoDownloader", L"Found %llu bytes of an earlier download of %ls in %ls",
+                 static_cast<unsigned long long>(held.st_size), pageAddress.c_str(),
+                 tempPath.c_str());
+    } else {
+        LogInfoW("CVideoDownloader", L"Taking over %ls, left by a download that ended",
+                 tempPath.c_str());
+        ::unlink(platform::ToUtf8(PartialRecordPath(tempPath)).c_str());
+        if (::ftruncate(fd.get(), 0) != 0) return false;
+    }
+    HoldTempLock(tempPath, fd.Release());
+    return true;
+}
+
+}  // namespace
+
 std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& name,
-                               const std::wstring& extension, int first) {
+                               const std::wstring& extension, int first,
+                               const std::wstring& pageAddress) {
     CreateFolderTree(folder);
     for (int i = first; i < 1000; ++i) {
         std::wstring path = Candidate(folder, name, extension, i);
         std::string final = platform::ToUtf8(path);
         if (PathExists(final)) continue;
+        std::wstring tempPath = path + L".cvt";
         platform::UniqueFd reserved(::open(
             (final + ".cvt").c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (reserved) {
-            reserved.Reset();
+            // Another naming may have taken the fresh file over before it
+            // was locked; then it is theirs.
+            if (!TryLockTempFile(reserved.get())) continue;
+            // A record left without its temporary file belongs to nothing.
+            ::unlink(platform::ToUtf8(PartialRecordPath(tempPath)).c_str());
+            HoldTempLock(tempPath, reserved.Release());
             // The final name may have been taken while the temporary one was made.
             if (!PathExists(final)) return path;
-            ::unlink((final + ".cvt").c_str());
+            DiscardTempFile(tempPath);
             continue;
         }
-        if (errno != EEXIST && errno != ELOOP) return L"";
+        if (errno == EEXIST) {
+            if (!TakeOverTempFile(tempPath, pageAddress)) continue;
+            if (!PathExists(final)) return path;
+            ReleaseTempLock(tempPath);
+            continue;
+        }
+        if (errno != ELOOP) return L"";
     }
     return L"";
 }
@@ -217,7 +266,16 @@ int MoveNoReplace(const std::string& from, const std::string& to) {
 
 std::wstring FinishOutputFile(const std::wstring& tempPath, const std::wstring& finalPath) {
     std::string from = platform::ToUtf8(tempPath);
+    // The lock is let go once the file has its final name.
+    struct Release {
+        const std::wstring& temp;
+        bool moved = false;
+        ~Release() {
+            if (moved) DiscardTempFile(temp);
+        }
+    } release{tempPath};
     int r = MoveNoReplace(from, platform::ToUtf8(finalPath));
+    release.moved = r == 0;
     if (r == 0) return finalPath;
     if (r != EEXIST) return L"";
     std::wstring folder, name, extension;
@@ -229,6 +287,7 @@ std::wstring FinishOutputFile(const std::wstring& tempPath, const std::wstring& 
         // Another download's temporary file reserves its name.
         if (PathExists(to + ".cvt")) continue;
         r = MoveNoReplace(from, to);
+        release.moved = r == 0;
         if (r == 0) return path;
         if (r != EEXIST) return L"";
     }
@@ -244,12 +303,13 @@ bool FitNameToFolder(const std::wstring& outputFolder, std::wstring& name) {
 
 bool BuildOutputPaths(const std::wstring& outputFolder, const std::wstring& siteFolder,
                       std::wstring baseName, const std::wstring& extension, std::wstring& finalPath,
-                      std::wstring& tempPath) {
+                      std::wstring& tempPath, const std::wstring& pageAddress) {
     baseName = MakeSafeFileName(std::move(baseName), L'_');
     if (!FitNameToFolder(outputFolder, baseName)) return false;
     // Room for "_999", the extension and ".cvt" within one component.
     baseName = FitNameBytes(baseName, L"_999." + extension + L".cvt", kMaxNameBytes);
-    finalPath = ReserveOutputPath(JoinPath(outputFolder, siteFolder), baseName, extension);
+    finalPath =
+        ReserveOutputPath(JoinPath(outputFolder, siteFolder), baseName, extension, 0, pageAddress);
     tempPath = finalPath.empty() ? L"" : finalPath + L".cvt";
     return !finalPath.empty();
 }

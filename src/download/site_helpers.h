@@ -39,14 +39,19 @@ std::wstring FitNameBytes(const std::wstring& name, const std::wstring& suffix, 
 // Reserves a download's name in `folder` (created first): the first of
 // name.ext, name_001.ext ... name_999.ext (from number `first` on) whose final
 // file does not exist and whose temporary file, final + ".cvt", this call
-// could create, empty, exclusively and not through a link. The final path, or
-// empty when no name is free.
+// could create, empty, exclusively and not through a link, or take over when
+// no running download holds it (see partial_file.h; one kept for resuming
+// `pageAddress` keeps its bytes). The temporary file stays locked by this
+// process until it is finished or discarded. The final path, or empty when
+// no name is free.
 std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& name,
-                               const std::wstring& extension, int first = 0);
+                               const std::wstring& extension, int first = 0,
+                               const std::wstring& pageAddress = std::wstring());
 
 // Moves a finished temporary file to its final name without ever replacing a
 // file: when the name was taken meanwhile, the next free name of the same
-// _NNN rule is used. The path used, or empty when the move failed.
+// _NNN rule is used; then its record and lock go. The path used, or empty
+// when the move failed.
 std::wstring FinishOutputFile(const std::wstring& tempPath, const std::wstring& finalPath);
 
 // The length rule for an output name: room = 252 - folder length.
@@ -59,4 +64,4 @@ bool FitNameToFolder(const std::wstring& outputFolder, std::wstring& name);
 // leaves no room or no name is free.
 bool BuildOutputPaths(const std::wstring& outputFolder, const std::wstring& siteFolder,
                       std::wstring baseName, const std::wstring& extension, std::wstring& finalPath,
-                      std::wstring& tempPath);
+                      std::wstring& tempPath, const std::wstring& pageAddress = std::wstring());

@@ -5,6 +5,7 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "download/partial_file.h"
 #include "download/site_helpers.h"
 #include "platform/text.h"
 
@@ -135,8 +136,13 @@ void CVideoDownloader::Run() {
                         Set(tempPath_, L"");
                         PostStatus(kStatusNoVideo);
                     } else {
-                        // A failed attempt leaves nothing behind.
-                        std::remove(platform::ToUtf8(tmp).c_str());
+                        // A failed attempt leaves nothing behind but what a
+                        // validated resume can go on from.
+                        bool kept = SetTempFileAside(tmp);
+                        {
+                            std::lock_guard lock(fieldsMutex_);
+                            reports_[row].partialPath = kept ? tmp : std::wstring();
+                        }
                         Set(tempPath_, L"");
                         PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
                     }
@@ -154,8 +160,7 @@ void CVideoDownloader::Run() {
         if (aborted_) PostStatus(kStatusStopped);
     }
     mainWindow_->Post(aborted_ ? WM_DOWNLOAD_STOPPED : WM_DOWNLOAD_ALL_DONE, 0, 0);
-    std::wstring tmp = GetField(tempPath_);
-    if (!tmp.empty()) std::remove(platform::ToUtf8(tmp).c_str());
+    DiscardTempFile(GetField(tempPath_));
 }
 
 int CVideoDownloader::DownloadFLV(const std::wstring& url) {

@@ -18,6 +18,9 @@
 // posted; the run's live fields may already belong to a later item.
 struct ItemReport {
     std::wstring title, pageAddress, flvAddress, finalPath, lastError;
+    // The temporary file kept for a later resume of a failed or stopped
+    // download (RemovePartialDownload removes it); empty when none.
+    std::wstring partialPath;
     int siteKind = -1;
 };
 

@@ -62,7 +62,7 @@ bool CVideoSite::MakeOutputName(const std::wstring& outputFolder, bool useTitle,
         return false;
     }
     if (BuildOutputPaths(outputFolder, siteName, useTitle ? title : videoId, extension, finalPath,
-                         tempPath))
+                         tempPath, pageAddress))
         return true;
     int err = errno;
     owner->SetError(platform::FormatW(L"Can not create a file in %ls: %s",

@@ -1,13 +1,18 @@
 // Site recognition, character references and output naming on real folders.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "app/helpers.h"
+#include "download/partial_file.h"
 #include "download/site_helpers.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 #include "support/process_harness.h"
 
 using platform::FromUtf8;
@@ -100,8 +105,10 @@ TEST_F(OutputNaming, CollisionsAreNumbered) {
     EXPECT_EQ(f, site + L"/clip.flv");
     testsupport::WriteFile(ToUtf8(site + L"/clip.flv"), "x");
     testsupport::WriteFile(ToUtf8(site + L"/clip_001.flv"), "x");
-    // The temporary file of another download reserves its name.
+    // The temporary file of a running download reserves its name.
     testsupport::WriteFile(ToUtf8(site + L"/clip_002.flv.cvt"), "theirs");
+    platform::UniqueFd running(::open(ToUtf8(site + L"/clip_002.flv.cvt").c_str(), O_RDONLY));
+    ASSERT_EQ(::flock(running.get(), LOCK_EX | LOCK_NB), 0);
     ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
     EXPECT_EQ(f, site + L"/clip_003.flv");
     EXPECT_EQ(t, site + L"/clip_003.flv.cvt");
@@ -111,6 +118,80 @@ TEST_F(OutputNaming, CollisionsAreNumbered) {
     std::wstring f2, t2;
     ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f2, t2));
     EXPECT_EQ(f2, site + L"/clip_004.flv");
+}
+
+TEST_F(OutputNaming, TemporaryFileNobodyHoldsIsTakenOver) {
+    std::wstring site = Folder() + L"/YouTube";
+    std::wstring f, t;
+    // Left by a run that was killed: no lock, no record.
+    CreateFolderTree(site);
+    testsupport::WriteFile(ToUtf8(site + L"/clip.flv.cvt"), "stale bytes");
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f, t));
+    EXPECT_EQ(f, site + L"/clip.flv");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(t)), "") << "taken over empty";
+    EXPECT_TRUE(HoldsTempLock(t));
+    // Now it is held: the next naming numbers around it.
+    std::wstring f2, t2;
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"clip", L"flv", f2, t2));
+    EXPECT_EQ(f2, site + L"/clip_001.flv");
+
+    // One kept for resuming a page keeps its bytes for that page alone.
+    testsupport::WriteFile(ToUtf8(site + L"/part.flv.cvt"), "half");
+    PartialRecord r;
+    r.pageAddress = L"http://www.youtube.com/watch?v=part";
+    r.validator = "\"v1\"";
+    r.length = 8;
+    r.written = 4;
+    ASSERT_TRUE(WritePartialRecord(site + L"/part.flv.cvt", r));
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"part", L"flv", f, t,
+                                 L"http://www.youtube.com/watch?v=other"));
+    EXPECT_EQ(f, site + L"/part_001.flv");
+    ASSERT_TRUE(BuildOutputPaths(Folder(), L"YouTube", L"part", L"flv", f, t, r.pageAddress));
+    EXPECT_EQ(f, site + L"/part.flv");
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(t)), "half");
+    // Finishing it lets go of the lock and the record.
+    EXPECT_EQ(FinishOutputFile(t, f), f);
+    EXPECT_FALSE(HoldsTempLock(t));
+    EXPECT_FALSE(std::filesystem::exists(ToUtf8(PartialRecordPath(t))));
+}
+
+TEST(PartialRecord, RoundTripsAndRefusesDamage) {
+    testsupport::TempDir dir;
+    std::wstring temp = FromUtf8(dir / "v.mp4.cvt");
+    EXPECT_EQ(PartialRecordPath(temp), FromUtf8(dir / "v.mp4.cvr"));
+    PartialRecord r, back;
+    r.pageAddress = L"https://media.example.org/\u4e2d.mp4";
+    r.mediaAddress = L"https://cdn.example.org/v.mp4?x=1";
+    r.validator = "W/\"no\"";
+    r.length = 5ull << 32;
+    r.written = 12345;
+    r.playlistDigest = "abc";
+    r.segmentsDone = 7;
+    ASSERT_TRUE(WritePartialRecord(temp, r));
+    ASSERT_TRUE(ReadPartialRecord(temp, back));
+    EXPECT_EQ(back.pageAddress, r.pageAddress);
+    EXPECT_EQ(back.mediaAddress, r.mediaAddress);
+    EXPECT_EQ(back.validator, r.validator);
+    EXPECT_EQ(back.length, r.length);
+    EXPECT_EQ(back.written, r.written);
+    EXPECT_EQ(back.segmentsDone, 7u);
+    // Only the record is in the folder: its scratch file was renamed.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    for (const char* bad : {"", "{", "[]", "{\"page\": 5}", "{\"page\": \"x\"}"}) {
+        testsupport::WriteFile(ToUtf8(PartialRecordPath(temp)), bad);
+        EXPECT_FALSE(ReadPartialRecord(temp, back)) << bad;
+    }
+    // Without a usable record a partial is not kept.
+    testsupport::WriteFile(ToUtf8(temp), "bytes");
+    EXPECT_FALSE(SetTempFileAside(temp));
+    EXPECT_FALSE(std::filesystem::exists(ToUtf8(temp)));
+    EXPECT_FALSE(std::filesystem::exists(ToUtf8(PartialRecordPath(temp))));
+    testsupport::WriteFile(ToUtf8(temp), "bytes");
+    ASSERT_TRUE(WritePartialRecord(temp, r));
+    EXPECT_TRUE(SetTempFileAside(temp));
+    EXPECT_TRUE(RemovePartialDownload(temp));
+    EXPECT_FALSE(std::filesystem::exists(ToUtf8(temp)));
+    EXPECT_FALSE(std::filesystem::exists(ToUtf8(PartialRecordPath(temp))));
 }
 
 TEST_F(OutputNaming, LinksAreNeverFollowed) {
