@@ -35,6 +35,67 @@ TEST(CrackUrl, RefusesWhatIsNoWebAddress) {
         EXPECT_FALSE(CrackUrl(bad, p)) << platform::ToUtf8(bad);
 }
 
+// The worked examples for base "http://a/b/c/d;p?q", normal and abnormal.
+TEST(ResolveUrl, StandardExamples) {
+    const std::wstring base = L"http://a/b/c/d;p?q";
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"g:h", L"g:h"},
+        {L"g", L"http://a/b/c/g"},
+        {L"./g", L"http://a/b/c/g"},
+        {L"g/", L"http://a/b/c/g/"},
+        {L"/g", L"http://a/g"},
+        {L"//g", L"http://g"},
+        {L"?y", L"http://a/b/c/d;p?y"},
+        {L"g?y", L"http://a/b/c/g?y"},
+        {L"#s", L"http://a/b/c/d;p?q#s"},
+        {L"g#s", L"http://a/b/c/g#s"},
+        {L"g?y#s", L"http://a/b/c/g?y#s"},
+        {L";x", L"http://a/b/c/;x"},
+        {L"g;x?y#s", L"http://a/b/c/g;x?y#s"},
+        {L"", L"http://a/b/c/d;p?q"},
+        {L".", L"http://a/b/c/"},
+        {L"./", L"http://a/b/c/"},
+        {L"..", L"http://a/b/"},
+        {L"../", L"http://a/b/"},
+        {L"../g", L"http://a/b/g"},
+        {L"../..", L"http://a/"},
+        {L"../../g", L"http://a/g"},
+        {L"../../../g", L"http://a/g"},
+        {L"../../../../g", L"http://a/g"},
+        {L"/./g", L"http://a/g"},
+        {L"/../g", L"http://a/g"},
+        {L"g.", L"http://a/b/c/g."},
+        {L".g", L"http://a/b/c/.g"},
+        {L"g..", L"http://a/b/c/g.."},
+        {L"..g", L"http://a/b/c/..g"},
+        {L"./../g", L"http://a/b/g"},
+        {L"./g/.", L"http://a/b/c/g/"},
+        {L"g/./h", L"http://a/b/c/g/h"},
+        {L"g/../h", L"http://a/b/c/h"},
+        {L"g;x=1/./y", L"http://a/b/c/g;x=1/y"},
+        {L"g;x=1/../y", L"http://a/b/c/y"},
+        {L"g?y/./x", L"http://a/b/c/g?y/./x"},
+        {L"g#s/../x", L"http://a/b/c/g#s/../x"},
+        {L"http:g", L"http:g"},
+    };
+    for (const auto& [ref, want] : cases)
+        EXPECT_EQ(ResolveUrl(base, ref), want) << platform::ToUtf8(ref);
+}
+
+// What redirects and page links bring in practice.
+TEST(ResolveUrl, RedirectsAndLinksAsServersSendThem) {
+    const std::wstring page = L"http://www.youtube.com/watch?v=old#t=3";
+    EXPECT_EQ(ResolveUrl(page, L"watch?v=x"), L"http://www.youtube.com/watch?v=x");
+    EXPECT_EQ(ResolveUrl(L"https://h.example/a/b/c", L"../x"), L"https://h.example/a/x");
+    EXPECT_EQ(ResolveUrl(L"https://h.example:8443/a", L"//cdn.example/v.flv"),
+              L"https://cdn.example/v.flv");
+    EXPECT_EQ(ResolveUrl(L"http://h:81/a/b?q", L"/x"), L"http://h:81/x");
+    EXPECT_EQ(ResolveUrl(page, L"HTTPS://Other.example/v"), L"https://Other.example/v");
+    EXPECT_EQ(ResolveUrl(L"http://h", L"x"), L"http://h/x");
+    EXPECT_EQ(ResolveUrl(L"http://h/a", L"  /x?y\r\n"), L"http://h/x?y");
+    EXPECT_EQ(ResolveUrl(L"not an address", L"/x"), L"/x");
+}
+
 TEST(CanonicalizeUrl, DecodesEscapesAsUtf8AndKeepsBrokenOnes) {
     EXPECT_EQ(CanonicalizeUrl(L"http://a/%41%2fb"), L"http://a/A/b");
     EXPECT_EQ(CanonicalizeUrl(L"http://a/%E6%97%A5"), L"http://a/\u65e5");
