@@ -17,6 +17,8 @@
 
 #include "app/logging.h"
 #include "download/codes.h"
+#include "download/failure_text.h"
+#include "download/media_types.h"
 #include "download/url.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
@@ -54,7 +56,14 @@ bool StartsNoCase(const std::string& s, const char* prefix) {
                             const std::string& host = std::string()) {
     std::string text = detail && *detail ? detail : curl_easy_strerror(code);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    if (!host.empty()) text += " (" + host + ")";
+    if (code == CURLE_OPERATION_TIMEDOUT && !host.empty()) {
+        // libcurl's words ("Operation too slow...") go to the log; the user
+        // reads who did not answer.
+        LogInfo("CVideoDownloader", "%s: %s", host.c_str(), text.c_str());
+        text = platform::ToUtf8(failure_text::NoAnswerInTime(platform::FromUtf8(host)));
+    } else if (!host.empty()) {
+        text += " (" + host + ")";
+    }
     throw CNetException{kNetErrorBase + static_cast<int>(code), text};
 }
 
@@ -68,6 +77,7 @@ std::string CleanServerText(const std::string& raw, size_t maxBytes) {
 }
 
 std::atomic<long> g_lowSpeedTime{120};
+std::atomic<long> g_pageDeadline{120};
 
 class CurlAnswer : public CHttpAnswer {
   public:
@@ -90,6 +100,7 @@ class CurlAnswer : public CHttpAnswer {
     void SetHost(const std::string& host) { host_ = host; }
     const std::string& Host() const { return host_; }
     std::string StatusText() const override { return reason_; }
+    std::string ContentType() const override { return contentType_; }
     void AddHeader(const char* line) { headers_ = curl_slist_append(headers_, line); }
 
     // Sends the request and waits for the head of the final answer.
@@ -192,9 +203,13 @@ class CurlAnswer : public CHttpAnswer {
                                       80);
             self->hasLength_ = false;
             self->location_.clear();
+            self->contentType_.clear();
         } else if (StartsNoCase(line, "Location:")) {
             self->location_ =
                 std::string(platform::Trim(std::string_view(line).substr(9), " \t\r\n"));
+        } else if (StartsNoCase(line, "Content-Type:")) {
+            self->contentType_ = CleanServerText(
+                std::string(platform::Trim(std::string_view(line).substr(13), " \t\r\n")), 200);
         } else if (StartsNoCase(line, "Content-Length:")) {
             std::string v(platform::Trim(std::string_view(line).substr(15), " \t\r\n"));
             char* end = nullptr;
@@ -225,7 +240,7 @@ class CurlAnswer : public CHttpAnswer {
     bool added_ = false, done_ = false, headersDone_ = false, paused_ = false;
     CURLcode result_ = CURLE_OK;
     long status_ = 0;
-    std::string reason_, host_;
+    std::string reason_, host_, contentType_;
     char errbuf_[CURL_ERROR_SIZE] = {};
     std::string location_;
     bool hasLength_ = false;
@@ -248,6 +263,10 @@ void EnsureCurlInit() {
 
 void SetLowSpeedTime(long seconds) {
     g_lowSpeedTime = seconds;
+}
+
+void SetPageDeadline(long seconds) {
+    g_pageDeadline = seconds;
 }
 
 void ApplyCommonCurlOptions(void* easy, long minBytesPerSecond) {
@@ -290,6 +309,9 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
     curl_easy_setopt(e, CURLOPT_URL, address.c_str());
     ApplyCommonCurlOptions(e, videoFetch_ ? kMinVideoBytesPerSecond : kMinPageBytesPerSecond);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    // A page dripping just above the least rate must still end; a video may
+    // take as long as it moves.
+    if (!videoFetch_) curl_easy_setopt(e, CURLOPT_TIMEOUT, g_pageDeadline.load());
     req->AddHeader(
         "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1.11) "
         "Gecko/20071127 Firefox/2.0.0.11");
@@ -379,10 +401,18 @@ int CHttpTransfer::GetHTMLPage(const std::wstring& url, std::wstring& text) {
             if (r == kResultRedirect) {
                 LogWarnW("CVideoDownloader", L"ParseHTMLContainer redirect to %ls",
                          location.c_str());
-                current = MakeAbsoluteUrl(location, url);
+                current = ResolveUrl(current, location);
                 continue;
             }
             if (r != kResultOk) return kResultFailed;
+            // An error answer is no page of the site, whatever it holds.
+            if (long status = answer->Status(); status >= 400) {
+                std::wstring text =
+                    failure_text::PageAnswered(current, status, answer->StatusText());
+                LogErrorW("CVideoDownloader", L"GetHTMLPage() %ls", text.c_str());
+                if (owner_) owner_->SetError(text);
+                return kResultFailed;
+            }
             PageBuffer page;
             char buf[kPiece];
             while (size_t n = answer->Read(buf, sizeof buf)) {
@@ -408,14 +438,6 @@ int CHttpTransfer::GetHTMLPage(const std::wstring& url, std::wstring& text) {
     }
 }
 
-std::wstring CHttpTransfer::MakeAbsoluteUrl(const std::wstring& location,
-                                            const std::wstring& first) {
-    UrlParts parts;
-    if (CrackUrl(location, parts)) return location;
-    if (CrackUrl(first, parts)) return L"http://" + parts.host + location;
-    return location;
-}
-
 void CHttpTransfer::ReportException(const char* operation, const CNetException& e) {
     std::string msg = e.message.substr(0, 255);
     while (!msg.empty() && std::isspace(static_cast<unsigned char>(msg.back()))) msg.pop_back();
@@ -430,6 +452,11 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
         if (owner_) owner_->SetError(platform::FromUtf8(text));
         return kResultFailed;
     };
+    auto stopped = [&] {
+        LogInfoW("CVideoDownloader", L"GetFLVFile() stopped by the user: %ls", url.c_str());
+        if (owner_) owner_->ClearFinalPath();
+        return static_cast<int>(kResultStopped);
+    };
     struct VideoFetch {
         bool& flag;
         explicit VideoFetch(bool& f) : flag(f) { flag = true; }
@@ -443,7 +470,7 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
             std::wstring location;
             r = RequestHTTP(current, answer, location, 1, nullptr);
             if (r != kResultRedirect) break;
-            current = location;
+            current = ResolveUrl(current, location);
             LogInfoW("CVideoDownloader::GetFLVFile", L"Redirect to new location: %ls",
                      current.c_str());
         }
@@ -460,18 +487,26 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
                                                     reason.empty() ? "" : " ", reason.c_str(),
                                                     HostOf(current).c_str())};
         }
+        // A page in the video's place (a login form, an error page with
+        // status 200, an API's JSON) is refused before anything is written.
+        if (!IsMediaContentType(answer->ContentType())) {
+            LogWarnW("CVideoDownloader", L"GetFLVFile() the answer of %ls is %ls, not media",
+                     current.c_str(), platform::FromUtf8(answer->ContentType()).c_str());
+            throw CTransferFailure{platform::ToUtf8(
+                failure_text::WebPageInsteadOfVideo(platform::FromUtf8(HostOf(current))))};
+        }
         DownloadFile(*answer, path, contentLength, bytesReceived);
         if (bytesReceived == 0 && !(owner_ && owner_->IsAborted()))
             throw CTransferFailure{"The video server " + HostOf(current) + " sent no data"};
         return kResultOk;
     } catch (const CTransferFailure& f) {
         return fail(f.text);
+    } catch (const CTransferStopped&) {
+        return stopped();
     } catch (const CNetException& e) {
         // A stop that ends a waiting read is a stopped download, not a network fault.
-        if (owner_ && e.code == kNetErrorBase + CURLE_ABORTED_BY_CALLBACK && owner_->IsAborted()) {
-            owner_->ClearFinalPath();
-            return fail("Network error, can not get FLV file");
-        }
+        if (owner_ && e.code == kNetErrorBase + CURLE_ABORTED_BY_CALLBACK && owner_->IsAborted())
+            return stopped();
         ReportException("GetFlvFile", e);
         if (owner_) owner_->SetError(platform::FromUtf8(e.message));
         return e.code;
@@ -534,8 +569,7 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
         }
     }
     flush();
-    if (received < length && owner_ && owner_->IsAborted())
-        throw CTransferFailure{"Network error, can not get FLV file"};
+    if (received < length && owner_ && owner_->IsAborted()) throw CTransferStopped{};
     if (received < length)
         throw CTransferFailure{platform::Format(
             "Network error, can not get FLV file: the connection ended after %llu of %llu bytes",

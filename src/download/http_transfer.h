@@ -35,6 +35,8 @@ class CHttpAnswer {
     virtual bool ContentLength(uint64_t& length) const = 0;
     // The reason phrase of the status line, made safe to show.
     virtual std::string StatusText() const { return ""; }
+    // The Content-Type header as sent; empty when the answer has none.
+    virtual std::string ContentType() const { return ""; }
     // At most `max` bytes; 0 at the end of the answer.
     virtual size_t Read(char* buf, size_t max) = 0;
 };
@@ -44,6 +46,8 @@ class CHttpTransfer {
     explicit CHttpTransfer(IHttpOwner* owner, bool useCache);
     virtual ~CHttpTransfer();
     virtual void SetUseCache(bool useCache) { useCache_ = useCache; }
+    // 0, -1 with an error text, kResultStopped after the user's stop (the
+    // final path cleared), or a network error code.
     virtual int GetFLVFile(const std::wstring& url, const std::wstring& path,
                            std::wstring& finalUrl, std::atomic<uint64_t>& contentLength,
                            std::atomic<uint64_t>& bytesReceived);
@@ -55,7 +59,6 @@ class CHttpTransfer {
                               std::atomic<uint64_t>& contentLength,
                               std::atomic<uint64_t>& bytesReceived);
 
-    static std::wstring MakeAbsoluteUrl(const std::wstring& location, const std::wstring& first);
     static void ReportException(const char* operation, const CNetException& e);
 
     // A page answer beyond this many bytes fails like a network failure.
@@ -81,6 +84,9 @@ void ApplyCommonCurlOptions(void* easy, long minBytesPerSecond);
 // The window, in seconds, in which an answer slower than its least rate
 // fails (120 unless a test shortens it).
 void SetLowSpeedTime(long seconds);
+// The time, in seconds, a page (anything but a video) may take from the
+// request to its last byte (120 unless a test shortens it).
+void SetPageDeadline(long seconds);
 // The Accept-Charset, Accept and Accept-Language lines of every request.
 extern const char* const kAcceptHeaderLines[3];
 
@@ -88,3 +94,5 @@ extern const char* const kAcceptHeaderLines[3];
 struct CTransferFailure {
     std::string text;
 };
+// DownloadFile ended early because the user stopped the run.
+struct CTransferStopped {};

@@ -144,7 +144,8 @@ void CVideoDownloader::Run() {
                             reports_[row].partialPath = kept ? tmp : std::wstring();
                         }
                         Set(tempPath_, L"");
-                        PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
+                        // A stopped one is told once, below.
+                        if (d != kResultStopped) PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
                     }
                 }
             }
@@ -188,6 +189,9 @@ void CVideoDownloader::PostDone() {
     mainWindow_->Post(WM_DOWNLOAD_DONE, 0, taskId_);
 }
 void CVideoDownloader::PostStatus(int code) {
+    // What fails after the user's stop failed because of it: the row says
+    // "Stopped", once, and nothing else.
+    if (code >= kStatusFirstError && stop_) return;
     mainWindow_->Post(WM_DOWNLOAD_STATUS, 0,
                       static_cast<intptr_t>(code) * 65536 + (taskId_ & 0xFFFF));
 }
@@ -205,7 +209,10 @@ void CVideoDownloader::SetError(const std::wstring& text) {
         lastError_ = text;
         reports_[static_cast<uint16_t>(taskId_)].lastError = text;
     }
-    LogErrorW("CVideoDownloader", L"Error: %ls", text.c_str());
+    if (stop_)
+        LogInfoW("CVideoDownloader", L"After the stop: %ls", text.c_str());
+    else
+        LogErrorW("CVideoDownloader", L"Error: %ls", text.c_str());
 }
 void CVideoDownloader::ClearFinalPath() {
     Set(finalPath_, L"");

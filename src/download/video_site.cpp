@@ -20,11 +20,14 @@ int CVideoSite::Process() {
     if (r != 0) return r;
     std::wstring page;
     r = FetchPage(pageAddress, page);
+    // A stop is reported once, by the run.
+    if (r == kResultStopped) return r;
     if (r != 0) {
-        owner->PostStatus(r == kResultStopped ? kStatusStopped : kStatusFailed);
+        owner->PostStatus(kStatusFailed);
         return r;
     }
     r = ParsePage(page);
+    if (r == kResultNoVideo && owner->StopRequested()) return kResultStopped;
     if (r == kResultNoVideo) {
         owner->SetError(LoadText(32891));
         owner->PostStatus(kStatusNoVideo);
@@ -37,7 +40,8 @@ int CVideoSite::FetchPage(const std::wstring& address, std::wstring& page) {
     CHttpTransfer http(owner, owner->UseCache());
     int r = http.GetHTMLPage(address, page);
     if (r == 0) owner->PostStatus(kStatusPageFetched);
-    if (r == kResultStopped) owner->SetError(L"Aborted");
+    if (r == kResultStopped)
+        LogInfoW("CVideoDownloader", L"Page fetch stopped by the user: %ls", address.c_str());
     return r;
 }
 
@@ -122,6 +126,7 @@ int CVideoSite::PostForm(int before, int after, const std::wstring& url, const s
         owner->PostStatus(after);
         return kResultOk;
     } catch (const CNetException& e) {
+        if (owner->StopRequested()) return kResultStopped;
         CHttpTransfer::ReportException(name, e);
         owner->SetError(platform::FromUtf8(e.message));
         return e.code;

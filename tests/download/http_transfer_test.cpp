@@ -99,25 +99,27 @@ TEST_F(Transfer, PageRedirectsErrorPagesAndSplitCharacters) {
     Serve(
         R"({"host": "a.test", "path": "/r1", "status": 301, "headers": {"Location": "http://b.test/r2"}},
              {"host": "b.test", "path": "/r2", "status": 303, "headers": {"Location": "/split"}},
-             {"host": "a.test", "path": "/split", "body": ")" +
+             {"host": "b.test", "path": "/split", "body": ")" +
         split + R"("},
              {"host": "a.test", "path": "/r0", "status": 302, "headers": {"Location": "/r1"}},
              {"host": "a.test", "path": "/missing", "status": 404, "body": "not here"},
-             {"host": "a.test", "path": "/broken", "status": 500, "body": "oops"},
+             {"host": "a.test", "path": "/broken", "status": 503, "body": "oops"},
              {"host": "a.test", "path": "/noloc", "status": 302})");
     std::wstring page;
-    // Relative locations resolve against the host first given; three requests
-    // at most, so two redirects are followed and a third fails.
+    // A relative location resolves against the address that sent it (b.test,
+    // not the host first given); three requests at most, so two redirects are
+    // followed and a third fails.
     ASSERT_EQ(http_.GetHTMLPage(L"http://a.test/r1", page), 0);
     EXPECT_EQ(page, FromUtf8(split));
     page.clear();
     EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/r0", page), -1);
     page.clear();
-    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/missing", page), 0);
-    EXPECT_EQ(page, L"not here");
-    page.clear();
-    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/broken", page), 0);
-    EXPECT_EQ(page, L"oops");
+    // An error answer is no page: it fails and says which page said what.
+    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/missing", page), -1);
+    EXPECT_EQ(owner_.lastError, L"The page http://a.test/missing answered 404 Not Found");
+    EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/broken", page), -1);
+    EXPECT_EQ(owner_.lastError, L"The page http://a.test/broken answered 503 Service Unavailable");
+    EXPECT_TRUE(page.empty());
     EXPECT_EQ(http_.GetHTMLPage(L"http://a.test/noloc", page), -1);
     EXPECT_EQ(http_.GetHTMLPage(L"no address", page), -1);
 }
@@ -129,7 +131,12 @@ TEST_F(Transfer, VideoRedirectChainsAndRelativeLocation) {
                   "\", \"status\": 302, \"headers\": {\"Location\": \"http://v.test/c" +
                   std::to_string(i + 1) + "\"}},";
     routes += R"({"host": "v.test", "path": "/c11", "body_size": 100000},
-                 {"host": "v.test", "path": "/rel", "status": 302, "headers": {"Location": "/c11"}})";
+                 {"host": "v.test", "path": "/rel", "status": 302, "headers": {"Location": "/c11"}},
+                 {"host": "v.test", "path": "/a/b/page", "status": 302, "headers": {"Location": "watch?v=x"}},
+                 {"host": "v.test", "path": "/a/b/watch?v=x", "status": 301, "headers": {"Location": "../up"}},
+                 {"host": "v.test", "path": "/a/up", "status": 303, "headers": {"Location": "//cdn.test/v?id=1#frag"}},
+                 {"host": "cdn.test", "path": "/v?id=1", "status": 302, "headers": {"Location": "?id=2"}},
+                 {"host": "cdn.test", "path": "/v?id=2", "body_size": 5000})";
     Serve(routes);
     // Nine redirects and the answer fit the ten requests; ten and eleven do not.
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c2", Out("a.flv"), final_, length_, received_), 0);
@@ -140,9 +147,13 @@ TEST_F(Transfer, VideoRedirectChainsAndRelativeLocation) {
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c1", Out("b.flv"), final_, length_, received_), -1);
     EXPECT_EQ(owner_.lastError, L"Too many redirects from v.test");
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/c0", Out("b.flv"), final_, length_, received_), -1);
-    owner_.lastError.clear();
-    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/rel", Out("c.flv"), final_, length_, received_), -1);
-    EXPECT_EQ(owner_.lastError, L"can not connect to flv url, -1");
+    // Relative locations resolve against the address that sent them.
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/rel", Out("c.flv"), final_, length_, received_), 0);
+    EXPECT_EQ(final_, L"http://v.test/c11");
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/a/b/page", Out("d.flv"), final_, length_, received_),
+              0);
+    EXPECT_EQ(final_, L"http://cdn.test/v?id=2");
+    EXPECT_EQ(received_, 5000u);
 }
 
 TEST_F(Transfer, NoLengthShortBodyAndZeroLength) {
@@ -176,6 +187,7 @@ TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
              {"host": "v.test", "path": "/hang", "body_size": 10, "stall_after": 0, "content_length": false})");
     for (const wchar_t* url : {L"http://v.test/stall", L"http://v.test/drip"}) {
         owner_.stop = false;
+        owner_.lastError.clear();
         std::thread stopper([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             owner_.stop = true;
@@ -186,8 +198,9 @@ TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
                       std::chrono::steady_clock::now() - t0)
                       .count();
         stopper.join();
-        EXPECT_EQ(r, -1);
-        EXPECT_EQ(owner_.lastError, L"Network error, can not get FLV file");
+        // A stop is no failure: nothing is recorded as an error.
+        EXPECT_EQ(r, kResultStopped);
+        EXPECT_EQ(owner_.lastError, L"");
         EXPECT_TRUE(owner_.finalPathCleared);
         EXPECT_LT(ms, 5000);
     }
@@ -202,7 +215,8 @@ TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
 }
 
 TEST_F(Transfer, HttpsThroughTheTunnelIsVerified) {
-    Serve(R"({"host": "secure.nicovideo.jp", "method": "POST", "path": "/secure/login?site=niconico",
+    Serve(
+        R"({"host": "secure.nicovideo.jp", "method": "POST", "path": "/secure/login?site=niconico",
               "status": 302, "headers": {"Location": "http://www.nicovideo.jp/"},
               "set_cookies": ["user_session=u1; Domain=.nicovideo.jp; Path=/"]},
              {"host": "www.nicovideo.jp", "path": "/watch/sm9", "body": "<title>ok</title>"})");
@@ -243,7 +257,8 @@ TEST_F(Transfer, EndlessPageFailsAtTheBound) {
 }
 
 TEST_F(Transfer, ErrorAnswersAreNoVideo) {
-    Serve(R"({"host": "v.test", "path": "/moved", "status": 302, "headers": {"Location": "http://v.test/gone"}},
+    Serve(
+        R"({"host": "v.test", "path": "/moved", "status": 302, "headers": {"Location": "http://v.test/gone"}},
              {"host": "v.test", "path": "/gone", "status": 404, "body": "<html>not here</html>"},
              {"host": "v.test", "path": "/broken", "status": 500, "body": "oops"},
              {"host": "v.test", "path": "/secret", "status": 403, "body": "no"})");
@@ -257,10 +272,56 @@ TEST_F(Transfer, ErrorAnswersAreNoVideo) {
     EXPECT_EQ(http_.GetFLVFile(L"http://v.test/secret", Out("c.flv"), final_, length_, received_),
               -1);
     EXPECT_EQ(owner_.lastError, L"HTTP 403 Forbidden from v.test");
-    // A page is still read whatever its status.
+}
+
+// A 200 answer that is a page, not the video, fails before the file is
+// touched; media types and an answer without a type go through.
+TEST_F(Transfer, AWebPageInTheVideosPlaceIsRefused) {
+    Serve(
+        R"({"host": "v.test", "path": "/html", "headers": {"Content-Type": "text/html; charset=utf-8"},
+              "body": "<html><body>Please log in</body></html>"},
+             {"host": "v.test", "path": "/json", "headers": {"Content-Type": "application/json"},
+              "body": "{\"error\": \"gone\"}"},
+             {"host": "v.test", "path": "/moved", "status": 302, "headers": {"Location": "/xml"}},
+             {"host": "v.test", "path": "/xml", "headers": {"Content-Type": "application/xml"}, "body": "<a/>"},
+             {"host": "v.test", "path": "/flv", "headers": {"Content-Type": "video/x-flv"}, "body_size": 3000},
+             {"host": "v.test", "path": "/bin", "headers": {"Content-Type": "application/octet-stream"}, "body_size": 3000},
+             {"host": "v.test", "path": "/untyped", "body_size": 3000})");
+    for (const wchar_t* url :
+         {L"http://v.test/html", L"http://v.test/json", L"http://v.test/moved"}) {
+        testsupport::WriteFile(dir_ / "kept.flv", "earlier bytes");
+        owner_.lastError.clear();
+        EXPECT_EQ(http_.GetFLVFile(url, Out("kept.flv"), final_, length_, received_), -1);
+        EXPECT_EQ(owner_.lastError,
+                  L"The video server v.test sent a web page instead of the video");
+        EXPECT_EQ(testsupport::ReadFile(dir_ / "kept.flv"), "earlier bytes") << ToUtf8(url);
+        EXPECT_EQ(received_, 0u);
+    }
+    for (const wchar_t* url :
+         {L"http://v.test/flv", L"http://v.test/bin", L"http://v.test/untyped"}) {
+        EXPECT_EQ(http_.GetFLVFile(url, Out("v.flv"), final_, length_, received_), 0)
+            << ToUtf8(url);
+        EXPECT_EQ(received_, 3000u);
+    }
+}
+
+// A stalled server and a page that drips just fast enough both end, with a
+// text that names the server.
+TEST_F(Transfer, StalledServersAndDrippingPagesEndInTime) {
+    SetLowSpeedTime(2);
+    SetPageDeadline(3);
+    Serve(R"({"host": "api.test", "path": "/stall", "body_size": 100000, "stall_after": 10},
+             {"host": "api.test", "path": "/drip", "body_size": 1000000, "rate": 2000})");
     std::wstring page;
-    EXPECT_EQ(http_.GetHTMLPage(L"http://v.test/gone", page), 0);
-    EXPECT_EQ(page, L"<html>not here</html>");
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(http_.GetHTMLPage(L"http://api.test/stall", page), kNetErrorBase + 28);
+    EXPECT_EQ(owner_.lastError, L"The server api.test did not answer in time");
+    owner_.lastError.clear();
+    EXPECT_EQ(http_.GetHTMLPage(L"http://api.test/drip", page), kNetErrorBase + 28);
+    EXPECT_EQ(owner_.lastError, L"The server api.test did not answer in time");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
+    SetPageDeadline(120);
+    SetLowSpeedTime(120);
 }
 
 TEST_F(Transfer, DrippingAnswersFailButSlowOnesFinish) {

@@ -6,8 +6,8 @@
 #include "app/settings.h"
 #include "download/video_site.h"
 #include "fakesites_harness.h"
-#include "site_owner.h"
 #include "platform/text.h"
+#include "site_owner.h"
 
 namespace {
 
@@ -38,7 +38,9 @@ TEST_F(YouTube, LoginAgeCheckPageAndVideoAddress) {
     ASSERT_TRUE(site);
     EXPECT_EQ(site->GetVideoId(), L"abc123");
     ASSERT_EQ(site->Process(), 0);
-    EXPECT_EQ(owner_.statuses, (std::vector<int>{kStatusLogin, kStatusLoggedIn, kStatusAgeConfirm, kStatusAgeConfirmed, kStatusFetchingPage, kStatusPageFetched, kStatusVideoAddress}));
+    EXPECT_EQ(owner_.statuses, (std::vector<int>{kStatusLogin, kStatusLoggedIn, kStatusAgeConfirm,
+                                                 kStatusAgeConfirmed, kStatusFetchingPage,
+                                                 kStatusPageFetched, kStatusVideoAddress}));
     EXPECT_EQ(owner_.title, L"A walk in the park");
     EXPECT_EQ(site->flvAddress,
               L"http://www.youtube.com/get_video.php?video_id=abc123&t=vjVQa1PpcFMxQ0");
@@ -72,10 +74,17 @@ TEST_F(YouTube, NoAccountNoFormsAndFormatsChooseRendition) {
 
 TEST_F(YouTube, PageWithoutTokenAndUnknownSitesSkipped) {
     Account(L"", 0);
-    auto site = CreateSiteHandler(L"http://www.youtube.com/watch?v=missing", &owner_);
+    auto site = CreateSiteHandler(L"http://www.youtube.com/watch?v=notoken", &owner_);
     site->GetVideoId();
     EXPECT_EQ(site->Process(), kResultNoVideo);
     EXPECT_EQ(owner_.statuses.back(), kStatusNoVideo);
+    // A page the site does not have is a failed page fetch that says so.
+    site = CreateSiteHandler(L"http://www.youtube.com/watch?v=missing", &owner_);
+    site->GetVideoId();
+    EXPECT_EQ(site->Process(), kResultFailed);
+    EXPECT_EQ(owner_.statuses.back(), kStatusFailed);
+    EXPECT_EQ(owner_.lastError,
+              L"The page http://www.youtube.com/watch?v=missing answered 404 Not Found");
     CYouTubeSite noId(L"http://www.youtube.com/");
     EXPECT_EQ(noId.GetVideoId(), L"youtube");
     EXPECT_FALSE(CreateSiteHandler(L"not an address", &owner_));
