@@ -22,15 +22,6 @@ enum AppMessage : unsigned {
     WM_HISTORY_CHANGED = 5030,
     WM_LANGUAGE_CHANGED = 5031,
 
-    // The download worker.
-    WM_DOWNLOAD_PROGRESS = 5121,
-    WM_DOWNLOAD_DONE = 5122,
-    WM_DOWNLOAD_STATUS = 5123,
-    WM_DOWNLOAD_ALL_DONE = 5124,
-    WM_DOWNLOAD_RETRY = 5125,
-    WM_DOWNLOAD_STOPPED = 5126,
-    WM_DOWNLOAD_TITLE = 5127,
-
     // The version check.
     MsgNewVersion = 2038,
     MsgNoNewVersion = 2039,

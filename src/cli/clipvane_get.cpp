@@ -39,9 +39,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// A row number travels in 16 bits of the downloader's messages.
-constexpr size_t kMaxAddresses = 65536;
-
 std::atomic<bool> g_interrupted{false};
 
 void OnSignal(int) {
@@ -262,11 +259,6 @@ std::optional<int> CollectAddresses(const std::vector<Source>& sources,
         Complain("nothing to download");
         return kExitFailed;
     }
-    if (addresses.size() > kMaxAddresses) {
-        Complain(std::to_string(addresses.size()) + " addresses, at most " +
-                 std::to_string(kMaxAddresses) + " in one run");
-        return kExitFailed;
-    }
     return std::nullopt;
 }
 
@@ -326,9 +318,10 @@ class MessageClock {
     uint64_t count_ = 0;
 };
 
-// One download run over the collected addresses: the engine's messages are
-// printed on standard output as they come.
-class DownloadRun {
+// One download run over the collected addresses: the engine's reports are
+// queued by the worker and printed on standard output, on this thread, as
+// they come.
+class DownloadRun : private IRunObserver {
   public:
     DownloadRun(const SettingsData& settings, const std::vector<std::wstring>& addresses)
         : settings_(settings), addresses_(addresses), state_(addresses.size(), kPending) {}
@@ -352,7 +345,7 @@ class DownloadRun {
                 state_[row] = kFailed;
                 continue;
             }
-            downloader_.AddItem(addresses_[row], static_cast<uint16_t>(row));
+            downloader_.AddItem(addresses_[row], static_cast<int>(row));
             any = true;
         }
         if (!any) Complain("nothing to download");
@@ -373,7 +366,7 @@ class DownloadRun {
         return false;
     }
 
-    // Handles the messages until the run ends; a stop is asked for on Ctrl-C.
+    // Handles the reports until the run ends; a stop is asked for on Ctrl-C.
     void HandleMessages() {
         while (!ended_) {
             if (g_interrupted && !stopping_) {
@@ -381,10 +374,10 @@ class DownloadRun {
                 LogInfo(kTag, "Stop requested");
                 downloader_.RequestStop();
             }
-            auto m = queue_.Take(std::chrono::milliseconds(100));
-            if (!m) continue;
+            auto e = queue_.Take(std::chrono::milliseconds(100));
+            if (!e) continue;
             clock_.Handled();
-            Handle(*m);
+            Deliver(*e, *this);
             std::fflush(stdout);
         }
     }
@@ -397,41 +390,18 @@ class DownloadRun {
   private:
     enum ItemState { kPending, kFinished, kFailed };
 
-    void Handle(const platform::PostedMessage& m) {
-        const int row = static_cast<int>(m.lParam & 0xFFFF);
-        switch (m.msg) {
-            case WM_DOWNLOAD_PROGRESS:
-                OnProgress(static_cast<unsigned>(m.wParam));
-                break;
-            case WM_DOWNLOAD_STATUS:
-                OnStatus(row, static_cast<int>(m.lParam >> 16));
-                break;
-            case WM_DOWNLOAD_TITLE:
-                OnTitle(static_cast<int>(m.wParam));
-                break;
-            case WM_DOWNLOAD_DONE:
-                OnDone(row);
-                break;
-            case WM_DOWNLOAD_RETRY:
-                OnRetry(row, static_cast<int>(m.wParam));
-                break;
-            case WM_DOWNLOAD_ALL_DONE:
-            case WM_DOWNLOAD_STOPPED:
-                EndProgressLine();
-                LogInfo(kTag, m.msg == WM_DOWNLOAD_STOPPED ? "Run stopped" : "Run ended");
-                ended_ = true;
-                break;
-        }
+    void OnRunEnded(bool stopped) override {
+        EndProgressLine();
+        LogInfo(kTag, stopped ? "Run stopped" : "Run ended");
+        ended_ = true;
     }
 
-    void OnProgress(unsigned permille) {
+    void OnProgress(int, const RunProgress& p) override {
+        const unsigned permille = p.thousandths;
         if (permille / 10 == lastPermille_ / 10 && progressShown_) return;
         lastPermille_ = permille;
-        // The bytes the message stands for, not the live count, which runs
-        // ahead of the queue.
-        uint64_t total = downloader_.ContentLength();
-        uint64_t got = std::min<uint64_t>(
-            total, total / 1000 * permille + total % 1000 * permille / 1000);
+        const uint64_t total = p.total;
+        const uint64_t got = std::min(total, p.received);
         if (tty_) {
             int filled = static_cast<int>(std::min(permille, 1000u) * 40 / 1000);
             std::printf("\r[%-40s] %5.1f%% %llu / %llu bytes", std::string(filled, '#').c_str(),
@@ -445,13 +415,13 @@ class DownloadRun {
         progressShown_ = true;
     }
 
-    void OnStatus(int row, int code) {
+    void OnStatus(int row, int code, const std::wstring& message) override {
         EndProgressLine();
         std::wstring text = CVideoDownloader::GetStatusText(code);
         if (text.empty()) text = L"status " + std::to_wstring(code);
         std::string line = RowMark(row) + TerminalText(text);
         if (code >= kStatusFirstError) {
-            line += ": " + TerminalText(Report(row).lastError);
+            line += ": " + TerminalText(message);
             LogError(kTag, "%s", line.c_str());
         } else {
             LogInfo(kTag, "%s", line.c_str());
@@ -462,17 +432,16 @@ class DownloadRun {
         if (code == kStatusComplete) state_[row] = kFinished;
     }
 
-    void OnTitle(int row) {
+    void OnTitle(int row, const std::wstring& title) override {
         EndProgressLine();
-        std::string line = RowMark(row) + TerminalText(Report(row).title);
+        std::string line = RowMark(row) + TerminalText(title);
         LogInfo(kTag, "%s", line.c_str());
         std::printf("%s\n", line.c_str());
     }
 
-    void OnDone(int row) {
+    void OnItemDone(int row, const ItemReport& done) override {
         EndProgressLine();
         clock_.FileDone();
-        ItemReport done = Report(row);
         std::string path = TerminalText(done.finalPath);
         LogInfo(kTag, "[%d] Saved %s", row, path.c_str());
         std::printf("%s\n", path.c_str());
@@ -480,13 +449,11 @@ class DownloadRun {
         lastPermille_ = kNoProgress;
     }
 
-    void OnRetry(int row, int attempt) {
+    void OnRetry(int row, int attempt) override {
         LogInfo(kTag, "[%d] Retry %d", row, attempt);
         std::printf("[%d] retry %d\n", row, attempt);
         if (static_cast<size_t>(row) < state_.size()) state_[row] = kPending;
     }
-
-    ItemReport Report(int row) const { return downloader_.Report(static_cast<uint16_t>(row)); }
 
     void EndProgressLine() {
         if (progressShown_ && tty_) std::fputs("\n", stdout);
@@ -498,7 +465,7 @@ class DownloadRun {
     const SettingsData settings_;
     const std::vector<std::wstring>& addresses_;
     std::vector<int> state_;
-    platform::QueuePostTarget queue_;
+    RunEventQueue queue_;
     CVideoDownloader downloader_{&queue_};
     CHistoryDb* history_ = nullptr;
     MessageClock clock_;

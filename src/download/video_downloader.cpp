@@ -9,13 +9,13 @@
 #include "download/site_helpers.h"
 #include "platform/text.h"
 
-CVideoDownloader::CVideoDownloader(platform::IPostTarget* mainWindow) : mainWindow_(mainWindow) {}
+CVideoDownloader::CVideoDownloader(IRunObserver* observer) : observer_(observer) {}
 
 CVideoDownloader::~CVideoDownloader() {
     Stop();
 }
 
-void CVideoDownloader::AddItem(const std::wstring& address, uint16_t row) {
+void CVideoDownloader::AddItem(const std::wstring& address, int row) {
     std::lock_guard lock(listMutex_);
     addresses_.push_back(address);
     taskIds_.push_back(row);
@@ -76,7 +76,7 @@ bool CVideoDownloader::StopRequested() const {
 void CVideoDownloader::Run() {
     for (size_t i = 0;; ++i) {
         std::wstring address;
-        uint16_t row;
+        int row;
         {
             std::lock_guard lock(listMutex_);
             if (i >= taskIds_.size()) {
@@ -139,10 +139,7 @@ void CVideoDownloader::Run() {
                         // A failed attempt leaves nothing behind but what a
                         // validated resume can go on from.
                         bool kept = SetTempFileAside(tmp);
-                        {
-                            std::lock_guard lock(fieldsMutex_);
-                            reports_[row].partialPath = kept ? tmp : std::wstring();
-                        }
+                        Set(partialPath_, kept ? tmp : std::wstring());
                         Set(tempPath_, L"");
                         // A stopped one is told once, below.
                         if (d != kResultStopped) PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
@@ -153,14 +150,13 @@ void CVideoDownloader::Run() {
             --remaining;
             LogWarnW("CVideoDownloader", L"Retrying download %d, video id: %ls", remaining + 1,
                      site->videoId.c_str());
-            mainWindow_->Post(WM_DOWNLOAD_RETRY, static_cast<uintptr_t>(retryTimes_ - remaining),
-                              row);
+            observer_->OnRetry(row, retryTimes_ - remaining);
         }
         site.reset();
         if (finished) PostStatus(kStatusComplete);
         if (aborted_) PostStatus(kStatusStopped);
     }
-    mainWindow_->Post(aborted_ ? WM_DOWNLOAD_STOPPED : WM_DOWNLOAD_ALL_DONE, 0, 0);
+    observer_->OnRunEnded(aborted_);
     DiscardTempFile(GetField(tempPath_));
 }
 
@@ -173,42 +169,33 @@ int CVideoDownloader::DownloadFLV(const std::wstring& url) {
 }
 
 void CVideoDownloader::PostProgress(unsigned v) {
-    mainWindow_->Post(WM_DOWNLOAD_PROGRESS, v, taskId_);
+    observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_});
 }
 void CVideoDownloader::PostDone() {
     if (aborted_) return;
+    ItemReport r;
     {
         std::lock_guard lock(fieldsMutex_);
-        ItemReport& r = reports_[static_cast<uint16_t>(taskId_)];
         r.title = title_;
         r.pageAddress = pageAddress_;
         r.flvAddress = flvAddress_;
         r.finalPath = finalPath_;
         r.siteKind = siteKind_;
     }
-    mainWindow_->Post(WM_DOWNLOAD_DONE, 0, taskId_);
+    observer_->OnItemDone(taskId_, r);
 }
 void CVideoDownloader::PostStatus(int code) {
     // What fails after the user's stop failed because of it: the row says
     // "Stopped", once, and nothing else.
     if (code >= kStatusFirstError && stop_) return;
-    mainWindow_->Post(WM_DOWNLOAD_STATUS, 0,
-                      static_cast<intptr_t>(code) * 65536 + (taskId_ & 0xFFFF));
+    observer_->OnStatus(taskId_, code, code >= kStatusFirstError ? GetField(lastError_) : L"");
 }
 void CVideoDownloader::PostTitle(const std::wstring& title) {
-    {
-        std::lock_guard lock(fieldsMutex_);
-        title_ = title;
-        reports_[static_cast<uint16_t>(taskId_)].title = title;
-    }
-    mainWindow_->Post(WM_DOWNLOAD_TITLE, static_cast<uintptr_t>(taskId_.load()), 0);
+    Set(title_, title);
+    observer_->OnTitle(taskId_, title);
 }
 void CVideoDownloader::SetError(const std::wstring& text) {
-    {
-        std::lock_guard lock(fieldsMutex_);
-        lastError_ = text;
-        reports_[static_cast<uint16_t>(taskId_)].lastError = text;
-    }
+    Set(lastError_, text);
     if (stop_)
         LogInfoW("CVideoDownloader", L"After the stop: %ls", text.c_str());
     else
@@ -252,11 +239,6 @@ std::wstring CVideoDownloader::FlvAddress() const {
 }
 std::wstring CVideoDownloader::FinalPath() const {
     return GetField(finalPath_);
-}
-ItemReport CVideoDownloader::Report(uint16_t row) const {
-    std::lock_guard lock(fieldsMutex_);
-    auto it = reports_.find(row);
-    return it == reports_.end() ? ItemReport{} : it->second;
 }
 std::wstring CVideoDownloader::LastError() const {
     return GetField(lastError_);

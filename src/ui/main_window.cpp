@@ -61,6 +61,7 @@
 #include "ui/tasklist/task_list_view.h"
 #include "ui/shell/tips_panel.h"
 #include "ui/bundle/translate.h"
+#include "ui/run/run_reports.h"
 #include "ui/run/window_messages.h"
 #include "ui/shell/window_placement.h"
 #include "ui/shell/window_shell.h"
@@ -168,6 +169,7 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
         desktop_ = ownDesktop_.get();
     }
     post_ = std::make_unique<ui::WindowPostTarget>(this);
+    reports_ = new ui::RunReports(this, this);
     probes_ = std::make_unique<ui::ProbeQueue>(
         this, [this](const ui::ProbeQueue::Result& r) { OnProbed(r); });
     extras_ = new ui::DesktopIntegration(this);
@@ -179,6 +181,7 @@ CClipvaneDlg::~CClipvaneDlg() {
     // A check still waiting on the network ends before logging stops.
     StopVersionChecks(std::chrono::seconds(5));
     post_->Detach();
+    reports_->Detach();
     probes_.reset();
     if (downloader_) downloader_->Stop();
     downloader_.reset();
@@ -422,7 +425,7 @@ void CClipvaneDlg::OnDeferredStart() {
     }
     // 3.
     LogInfo(kTag, "Creating online video downloader...");
-    downloader_ = std::make_unique<CVideoDownloader>(post_.get());
+    downloader_ = std::make_unique<CVideoDownloader>(reports_);
     const SettingsData s = GetSettings().Get();
     LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", s.OutputFolder.c_str());
     if (!s.OutputFolder.empty()) {
@@ -545,7 +548,6 @@ void CClipvaneDlg::DrainMessages() {
     platform::PostedMessage m;
     int handled = 0;
     for (;;) {
-        if (blockingIntakes_ > 0) break;  // FinishIntakes wakes us again
         if (slice.elapsed() >= kMessageSliceMs) {
             // Let paint and input events in, then go on.
             post_->Wake();
@@ -575,27 +577,6 @@ void CClipvaneDlg::DrainMessages() {
 
 void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
-        case WM_DOWNLOAD_PROGRESS:
-            OnProgress(static_cast<unsigned>(wParam), static_cast<int>(lParam));
-            break;
-        case WM_DOWNLOAD_DONE:
-            OnDownloadDone(static_cast<int>(lParam));
-            break;
-        case WM_DOWNLOAD_STATUS:
-            OnStatus(lParam);
-            break;
-        case WM_DOWNLOAD_ALL_DONE:
-            OnAllDone();
-            break;
-        case WM_DOWNLOAD_RETRY:
-            OnRetry(static_cast<int>(wParam), static_cast<int>(lParam));
-            break;
-        case WM_DOWNLOAD_STOPPED:
-            OnStopped();
-            break;
-        case WM_DOWNLOAD_TITLE:
-            OnTitle(static_cast<int>(wParam));
-            break;
         case WM_DEFERRED_START:
             OnDeferredStart();
             break;
@@ -652,8 +633,9 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
     }
 }
 
-void CClipvaneDlg::OnProgress(unsigned permille, int row) {
-    if (row == -1 || !downloader_ || !downloading_) return;
+void CClipvaneDlg::OnProgress(int row, const RunProgress& progress) {
+    if (row < 0 || !downloader_ || !downloading_) return;
+    const unsigned permille = progress.thousandths;
     model_->SetProgress(row, static_cast<int>(permille));
     if (!runRows_.empty()) {
         if (runIndex_ >= runRows_.size() || runRows_[runIndex_] != row)
@@ -664,61 +646,53 @@ void CClipvaneDlg::OnProgress(unsigned permille, int row) {
                 (static_cast<double>(runIndex_) + std::min(permille, 1000u) / 1000.0) /
                 static_cast<double>(runRows_.size()));
     }
-    std::wstring title = downloader_->Title();
+    std::wstring title = ui::FromQ(model_->CellText(row, kColName));
     if (title.size() > 100) title.resize(100);
-    const std::wstring got = FormatGroupedNumber(std::to_wstring(downloader_->BytesReceived()), 0);
-    const std::wstring total =
-        FormatGroupedNumber(std::to_wstring(downloader_->ContentLength()), 0);
+    const std::wstring got = FormatGroupedNumber(std::to_wstring(progress.received), 0);
+    const std::wstring total = FormatGroupedNumber(std::to_wstring(progress.total), 0);
     if (progressFormat_.empty()) progressFormat_ = Text(32827);
     SetStatusText(
         platform::FormatW(progressFormat_.c_str(), title.c_str(), got.c_str(), total.c_str()));
 }
 
-void CClipvaneDlg::OnStatus(intptr_t lParam) {
+void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
     if (!downloader_) return;
     if (!downloading_) {
         downloading_ = true;
         RefreshDownloadButtons();
     }
-    const int row = static_cast<int>(lParam & 0xFFFF);
-    const int code = static_cast<int>(lParam >> 16);
     model_->RemoveProgress(row);
     const std::wstring text = CVideoDownloader::GetStatusText(code);
-    if (code < 200) {
+    if (code < kStatusFirstError) {
         model_->SetCell(row, kColStatus, ui::ToQ(text));
         SetStatusText(text);
     } else {
         model_->SetCell(row, kColStatus, ui::ToQ(text), ui::kDarkRed,
                         palette().color(QPalette::Base));
-        std::wstring error = downloader_->Report(static_cast<uint16_t>(row)).lastError;
-        if (error.empty()) error = downloader_->LastError();
-        SetStatusText(platform::FormatW(Text(32831).c_str(), error.c_str()));
+        SetStatusText(platform::FormatW(Text(32831).c_str(), message.c_str()));
     }
 }
 
-void CClipvaneDlg::OnRetry(int attempt, int row) {
+void CClipvaneDlg::OnRetry(int row, int attempt) {
     const std::wstring text = platform::FormatW(Text(32832).c_str(), attempt);
     model_->SetCell(row, kColStatus, ui::ToQ(text), model_->CellColor(row, kColStatus),
                     model_->CellBackground(row, kColStatus));
     SetStatusText(text);
 }
 
-void CClipvaneDlg::OnTitle(int row) {
+void CClipvaneDlg::OnTitle(int row, const std::wstring& title) {
     if (!downloader_ || row < 0) return;
-    model_->SetCell(row, kColName, ui::ToQ(downloader_->Report(static_cast<uint16_t>(row)).title),
-                    model_->CellColor(row, kColName), model_->CellBackground(row, kColName));
+    model_->SetCell(row, kColName, ui::ToQ(title), model_->CellColor(row, kColName),
+                    model_->CellBackground(row, kColName));
 }
 
-void CClipvaneDlg::OnDownloadDone(int row) {
+void CClipvaneDlg::OnItemDone(int row, const ItemReport& done) {
     if (row < 0 || !downloader_) return;
-    // 1.
     model_->SetCell(row, kColStatus, QString());
     model_->RemoveProgress(row);
-    // 2.
     if (CountHistory(history_, nullptr) <= 0) ShowSitePanel(1);
-    // 3. The probe runs off this thread; the messages after this one wait
+    // The probe runs off this thread; the reports after this one wait
     // until the intake is done, so they keep their order.
-    const ItemReport done = downloader_->Report(static_cast<uint16_t>(row));
     ++runFinished_;
     if (!done.finalPath.empty()) runLastFile_ = done.finalPath;
     Task* task = model_->TaskAt(row);
@@ -731,14 +705,17 @@ void CClipvaneDlg::OnDownloadDone(int row) {
         in.download = true;
         in.id = probes_->Submit(in.path);
         intakes_.push_back(std::move(in));
-        ++blockingIntakes_;
+        reports_->Hold();
         return;
     }
-    // 4, 5.
     ShowSelectedInPreview();
     model_->SetChecked(row, false);
     model_->SetOnlinePending(row, false);
     RefreshDownloadButtons();
+}
+
+void CClipvaneDlg::OnRunEnded(bool stopped) {
+    stopped ? OnStopped() : OnAllDone();
 }
 
 void CClipvaneDlg::OnAllDone() {
@@ -945,19 +922,10 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
     cells.tooltip = cells.texts[kColName];
     const int row = model_->AppendTask(std::move(task), cells);
     // 5.
-    if (downloading_ && downloadAllMode_ && downloader_) QueueRow(row, text);
+    if (downloading_ && downloadAllMode_ && downloader_) downloader_->AddItem(text, row);
     // 6.
     RefreshDownloadButtons();
     if (historyShown_) ShowTaskList();
-    return true;
-}
-
-bool CClipvaneDlg::QueueRow(int row, const std::wstring& address) {
-    if (row > kLastReportableRow) {
-        SetStatusText(Text(32900));
-        return false;
-    }
-    downloader_->AddItem(address, static_cast<uint16_t>(row));
     return true;
 }
 
@@ -1000,7 +968,7 @@ void CClipvaneDlg::FinishIntakes() {
                 model_->SetOnlinePending(row, false);
             }
             RefreshDownloadButtons();
-            if (--blockingIntakes_ == 0) post_->Wake();
+            reports_->Release();
         }
         emit intakeFinished(added);
     }
@@ -1238,7 +1206,7 @@ void CClipvaneDlg::DownloadSelected() {
     if (rows.size() != 1) return;
     Task* t = model_->TaskAt(rows.front());
     if (!t || !t->onlinePending) return;
-    if (!QueueRow(rows.front(), t->source)) return;
+    downloader_->AddItem(t->source, rows.front());
     StartRunRecord({rows.front()});
     downloadAllMode_ = false;
     downloading_ = true;
@@ -1248,17 +1216,12 @@ void CClipvaneDlg::DownloadSelected() {
 
 void CClipvaneDlg::DownloadAll() {
     if (downloading_ || !downloader_) return;
-    int skipped = 0;
     std::vector<int> queued;
     const int n = model_->rowCount();
     for (int row = 0; row < n; ++row) {
         Task* t = model_->TaskAt(row);
         if (!t || !t->onlinePending || !model_->IsChecked(row)) continue;
-        if (row > kLastReportableRow) {
-            ++skipped;
-            continue;
-        }
-        downloader_->AddItem(t->source, static_cast<uint16_t>(row));
+        downloader_->AddItem(t->source, row);
         queued.push_back(row);
     }
     StartRunRecord(std::move(queued));
@@ -1266,7 +1229,6 @@ void CClipvaneDlg::DownloadAll() {
     downloading_ = true;
     downloadAllMode_ = true;
     RefreshDownloadButtons();
-    if (skipped) SetStatusText(Text(32900));
 }
 
 void CClipvaneDlg::Stop() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "download/run_observer.h"
 #include "media/task.h"
 #include "ui/run/probe_queue.h"
 
@@ -34,12 +35,13 @@ namespace ui {
 class TaskListModel;
 class TaskListView;
 class WindowPostTarget;
+class RunReports;
 class IDesktopServices;
 class DesktopIntegration;
 class HistoryListView;
 }  // namespace ui
 
-class CClipvaneDlg : public QDialog {
+class CClipvaneDlg : public QDialog, public IRunObserver {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = 102;
@@ -53,8 +55,6 @@ class CClipvaneDlg : public QDialog {
     static constexpr int kShowPanelButtonId = 1001;
     static constexpr int kSitePanelId = 173;
     static constexpr int kTipsPanelId = 1018;
-    // Rows past this one cannot be reported on: messages carry 16 bits.
-    static constexpr int kLastReportableRow = 65535;
 
     // `history` may be null (no history); `desktop` null means the real
     // desktop and machine.
@@ -83,6 +83,14 @@ class CClipvaneDlg : public QDialog {
     bool IsCommandEnabled(int id) const;
     // A numbered message, as it arrives from the posting target.
     void HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam);
+    // The run's reports, on this thread (the worker's come through
+    // RunReports).
+    void OnStatus(int row, int code, const std::wstring& message) override;
+    void OnProgress(int row, const RunProgress& progress) override;
+    void OnTitle(int row, const std::wstring& title) override;
+    void OnRetry(int row, int attempt) override;
+    void OnItemDone(int row, const ItemReport& item) override;
+    void OnRunEnded(bool stopped) override;
     platform::IPostTarget* PostTarget() const;
     // A drop on either list.
     void DropData(const QMimeData* data);
@@ -150,13 +158,8 @@ class CClipvaneDlg : public QDialog {
     void OnDeferredStart();
     void DrainMessages();
 
-    void OnProgress(unsigned permille, int row);
-    void OnDownloadDone(int row);
-    void OnStatus(intptr_t lParam);
     void OnAllDone();
-    void OnRetry(int attempt, int row);
     void OnStopped();
-    void OnTitle(int row);
     void OnToolbarCode(int code);
     void OnMarkChanged();
     void OnPreviewExpanded(bool expanded);
@@ -191,13 +194,13 @@ class CClipvaneDlg : public QDialog {
     void OnRowActivated(int row);
     void OnSelectionChanged();
     void PrepareMenu(QMenu* menu);
-    bool QueueRow(int row, const std::wstring& address);
     int Box(const std::wstring& text, unsigned flags);
 
     CHistoryDb* history_;
     std::unique_ptr<ui::IDesktopServices> ownDesktop_;
     ui::IDesktopServices* desktop_;
     std::unique_ptr<ui::WindowPostTarget> post_;
+    ui::RunReports* reports_ = nullptr;
     std::unique_ptr<CVideoDownloader> downloader_;
 
     ui::TaskListModel* model_ = nullptr;
@@ -246,5 +249,4 @@ class CClipvaneDlg : public QDialog {
     std::wstring runLastFile_;
     std::deque<Intake> intakes_;
     std::deque<ui::ProbeQueue::Result> probed_;
-    int blockingIntakes_ = 0;  // downloads whose intake holds the messages back
 };

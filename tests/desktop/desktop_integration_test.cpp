@@ -287,14 +287,14 @@ TEST_F(DesktopWindow, ARunHoldsTheLockShowsProgressAndNotifiesInTheBackground) {
 
     // A run of two rows, as the worker reports it.
     w.StartRunRecord({0, 1});
-    w.HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusFetchingPage << 16) | 0);
+    w.OnStatus(0, kStatusFetchingPage, L"");
     ASSERT_TRUE(w.Downloading());
     EXPECT_TRUE(rec.WaitLine("INHIBIT sleep|Clipvane|Downloading videos|block"));
     const std::string dock = "LAUNCHER application://" + kAppId + ".desktop ";
-    w.HandleMessage(WM_DOWNLOAD_PROGRESS, 500, 1);  // half of the second row
+    w.OnProgress(1, {500, 0, 0});  // half of the second row
     EXPECT_TRUE(rec.WaitLine(dock + "progress=0.750 visible=1"));
 
-    w.HandleMessage(WM_DOWNLOAD_ALL_DONE, 0, 0);
+    w.OnRunEnded(false);
     EXPECT_TRUE(rec.WaitLine("INHIBIT_RELEASED"));
     EXPECT_TRUE(rec.WaitLine(dock + "progress=0.000 visible=0"));
     EXPECT_TRUE(rec.WaitLine("NOTIFY Clipvane|" + kAppId +

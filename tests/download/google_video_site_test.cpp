@@ -11,6 +11,10 @@
 using testsupport::CollectRun;
 using testsupport::RunMessage;
 using testsupport::StatusMessage;
+using testsupport::RetryMessage;
+using testsupport::DoneMessage;
+using testsupport::TitleMessage;
+using testsupport::EndMessage;
 
 namespace {
 
@@ -32,7 +36,7 @@ class GoogleVideo : public ::testing::Test {
     testsupport::FakeSites sites_;
     testsupport::SiteOwner owner_;
     testsupport::TempDir out_;
-    platform::QueuePostTarget queue_;
+    RunEventQueue queue_;
     CVideoDownloader dl_{&queue_};
 };
 
@@ -62,7 +66,7 @@ TEST_F(GoogleVideo, EmptyIdsStillNameVisibleFiles) {
     auto got = CollectRun(queue_);
     dl_.Stop();
     ASSERT_FALSE(got.empty());
-    EXPECT_EQ(got.back().msg, WM_DOWNLOAD_ALL_DONE);
+    EXPECT_EQ(got.back(), testsupport::EndMessage(false));
     // Never ".flv", which a user would not see.
     EXPECT_EQ(testsupport::ReadFile(out_ / "Google/_.flv").size(), 20000u);
     EXPECT_EQ(testsupport::ReadFile(out_ / "Google/__001.flv").size(), 20000u);
@@ -75,14 +79,14 @@ TEST_F(GoogleVideo, FramedYouTubePageIsFollowedAsOneAttempt) {
     auto got = CollectRun(queue_);
     EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(kStatusFetchingPage, 3),
                                             StatusMessage(kStatusPageFetched, 3),
-                                            {WM_DOWNLOAD_RETRY, 1, 3},
+                                            RetryMessage(1, 3),
                                             StatusMessage(kStatusFetchingPage, 3),
                                             StatusMessage(kStatusPageFetched, 3),
                                             StatusMessage(kStatusVideoAddress, 3),
-                                            {WM_DOWNLOAD_TITLE, 3, 0},
-                                            {WM_DOWNLOAD_DONE, 0, 3},
+                                            TitleMessage(3),
+                                            DoneMessage(3),
                                             StatusMessage(kStatusComplete, 3),
-                                            {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
+                                            EndMessage(false)}));
     // The item keeps the kind it started with; the page is the framed one.
     EXPECT_EQ(dl_.SiteKind(), kSiteGoogleVideo);
     EXPECT_EQ(dl_.PageAddress(), L"http://www.youtube.com/watch?v=abc123");
@@ -96,7 +100,7 @@ TEST_F(GoogleVideo, FramedYouTubePageIsFollowedAsOneAttempt) {
     got = CollectRun(queue_);
     EXPECT_EQ(got, (std::vector<RunMessage>{StatusMessage(kStatusFetchingPage, 4),
                                             StatusMessage(kStatusPageFetched, 4),
-                                            {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
+                                            EndMessage(false)}));
 }
 
 TEST(GoogleVideoAddress, CarriedPageGetsItsOwnHandlerWithTheWholeAddress) {

@@ -8,6 +8,9 @@
 
 using testsupport::CollectRun;
 using testsupport::StatusMessage;
+using testsupport::EndMessage;
+using testsupport::DoneMessage;
+using testsupport::TitleMessage;
 
 TEST(MetaCafe, VideoIdRules) {
     auto id = [](const wchar_t* a) { return CMetaCafeSite(a).GetVideoId(); };
@@ -24,7 +27,7 @@ TEST(MetaCafe, EscapedMediaAddressFromTheSitesOwnServer) {
     ASSERT_TRUE(sites.StartFile("metacafe.json"));
     sites.UseAsProxy();
     testsupport::TempDir out;
-    platform::QueuePostTarget queue;
+    RunEventQueue queue;
     CVideoDownloader dl(&queue);
     dl.SetOutputFolder(platform::FromUtf8(out.path()));
     dl.SetUseTitleAsFileName(true);
@@ -36,13 +39,13 @@ TEST(MetaCafe, EscapedMediaAddressFromTheSitesOwnServer) {
     EXPECT_EQ(got, (std::vector<testsupport::RunMessage>{
                        StatusMessage(kStatusFetchingPage, 1),
                        StatusMessage(kStatusPageFetched, 1),
-                       {WM_DOWNLOAD_TITLE, 1, 0},
-                       {WM_DOWNLOAD_DONE, 0, 1},
+                       TitleMessage(1),
+                       DoneMessage(1),
                        StatusMessage(kStatusComplete, 1),
                        StatusMessage(kStatusFetchingPage, 2),
                        StatusMessage(kStatusPageFetched, 2),
                        StatusMessage(kStatusNoVideo, 2),  // no .flv mediaURL
-                       {WM_DOWNLOAD_ALL_DONE, 0, 0}}));
+                       EndMessage(false)}));
     EXPECT_EQ(dl.LastError(), LoadText(32891));
     EXPECT_EQ(testsupport::ReadFile(out / "MetaCafe/Funny Cat \u2013 Video.flv").size(), 40000u);
     auto reqs = sites.Requests();

@@ -69,17 +69,15 @@ TEST_F(NicoVideo, VideoIdRules) {
 TEST_F(NicoVideo, LoginOverHttpsAndItsCookiesReachTheVideo) {
     Account(L"me@example.com", L"p&ss word");
     testsupport::TempDir out;
-    platform::QueuePostTarget queue;
+    RunEventQueue queue;
     CVideoDownloader dl(&queue);
     dl.SetOutputFolder(platform::FromUtf8(out.path()));
     dl.SetUseTitleAsFileName(false);
     dl.AddItem(L"http://www.nicovideo.jp/watch/sm9", 0);
     ASSERT_TRUE(dl.Start());
     std::vector<int> statuses;
-    while (auto m = queue.Take(std::chrono::seconds(20))) {
-        if (m->msg == WM_DOWNLOAD_STATUS) statuses.push_back(static_cast<int>(m->lParam >> 16));
-        if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
-    }
+    for (const auto& m : testsupport::CollectRun(queue))
+        if (m.kind == RunEvent::kStatus) statuses.push_back(m.code);
     dl.Stop();
     EXPECT_EQ(statuses, (std::vector<int>{kStatusLogin, kStatusLoggedIn, kStatusFetchingPage, kStatusPageFetched, kStatusComplete}));
     EXPECT_EQ(user_.shown, 0);

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include <chrono>
+#include <map>
 #include <memory>
 
+#include "download/run_observer.h"
 #include "download/video_downloader.h"
 #include "download/video_site.h"
-#include "platform/post_message.h"
 
 namespace testsupport {
 
@@ -37,31 +38,61 @@ inline int ProcessSite(const std::wstring& address, SiteOwner& owner,
     return site->Process();
 }
 
-// One message of a download run.
+// One report of a download run as the tests compare them: its kind, row and
+// code (status code, retry number, or 1 for a stopped run).
 struct RunMessage {
-    unsigned msg;
-    uintptr_t w;
-    intptr_t l;
+    RunEvent::Kind kind;
+    int row;
+    int code;
     bool operator==(const RunMessage&) const = default;
 };
 
-// The messages up to the end of the run, without the progress ones.
-inline std::vector<RunMessage> CollectRun(platform::QueuePostTarget& queue) {
-    std::vector<RunMessage> got;
-    while (auto m = queue.Take(std::chrono::seconds(20))) {
-        if (m->msg == WM_DOWNLOAD_PROGRESS) continue;
-        got.push_back({m->msg, m->wParam, m->lParam});
-        if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
-    }
-    return got;
+inline RunMessage StatusMessage(int code, int row) {
+    return {RunEvent::kStatus, row, code};
+}
+inline RunMessage TitleMessage(int row) {
+    return {RunEvent::kTitle, row, 0};
+}
+inline RunMessage DoneMessage(int row) {
+    return {RunEvent::kItemDone, row, 0};
+}
+inline RunMessage RetryMessage(int attempt, int row) {
+    return {RunEvent::kRetry, row, attempt};
+}
+inline RunMessage EndMessage(bool stopped) {
+    return {RunEvent::kRunEnded, -1, stopped ? 1 : 0};
 }
 
-inline RunMessage StatusMessage(int code, int row) {
-    return {WM_DOWNLOAD_STATUS, 0, code * 65536 + row};
+// Everything of a run up to its end.
+struct CollectedRun {
+    std::vector<RunMessage> messages;  // without the progress ones
+    std::map<int, ItemReport> items;   // the finished items by row
+    std::vector<RunEvent> events;      // the messages' events, in full
+    std::vector<RunEvent> progress;
+};
+
+inline CollectedRun CollectAll(RunEventQueue& queue) {
+    CollectedRun run;
+    while (auto e = queue.Take(std::chrono::seconds(20))) {
+        if (e->kind == RunEvent::kProgress) {
+            run.progress.push_back(*e);
+            continue;
+        }
+        if (e->kind == RunEvent::kItemDone) run.items[e->row] = e->item;
+        run.messages.push_back({e->kind, e->row, e->code});
+        run.events.push_back(*e);
+        if (e->kind == RunEvent::kRunEnded) break;
+    }
+    return run;
+}
+
+// The reports up to the end of the run, without the progress ones.
+inline std::vector<RunMessage> CollectRun(RunEventQueue& queue) {
+    return CollectAll(queue).messages;
 }
 
 inline std::ostream& operator<<(std::ostream& os, const RunMessage& m) {
-    return os << "{" << m.msg << ", " << m.w << ", " << m.l << "}";
+    return os << "{" << m.kind << ", " << m.row << ", " << m.code << "}";
 }
 
 }  // namespace testsupport

@@ -14,6 +14,7 @@
 #include "fakesites_harness.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "site_owner.h"
 
 namespace {
 
@@ -42,11 +43,11 @@ constexpr const char* kRoutes = R"({"routes": [
   {"host": "v1.test", "path": "/stall", "body_size": 300000, "stall_after": 50000}
 ]})";
 
-struct Msg {
-    unsigned msg;
-    uintptr_t w;
-    intptr_t l;
-};
+using testsupport::DoneMessage;
+using testsupport::EndMessage;
+using testsupport::RetryMessage;
+using testsupport::RunMessage;
+using testsupport::TitleMessage;
 
 class Worker : public ::testing::Test {
   protected:
@@ -60,33 +61,26 @@ class Worker : public ::testing::Test {
         dl_.SetOutputFolder(platform::FromUtf8(out_.path()));
         dl_.SetUseTitleAsFileName(false);
     }
-    // Messages up to the end of the run, without the progress ones.
-    std::vector<Msg> RunToEnd(int* progress = nullptr) {
-        std::vector<Msg> got;
-        for (;;) {
-            auto m = queue_.Take(std::chrono::seconds(20));
-            if (!m) break;
-            if (m->msg == WM_DOWNLOAD_PROGRESS) {
-                if (progress) ++*progress;
-                continue;
-            }
-            got.push_back({m->msg, m->wParam, m->lParam});
-            if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
-        }
-        return got;
+    // Reports up to the end of the run, without the progress ones; the
+    // finished items are kept in items_.
+    std::vector<RunMessage> RunToEnd(int* progress = nullptr) {
+        testsupport::CollectedRun run = testsupport::CollectAll(queue_);
+        events_ = run.events;
+        if (progress) *progress = static_cast<int>(run.progress.size());
+        for (auto& [row, item] : run.items) items_[row] = item;
+        lastProgress_ = run.progress.empty() ? RunEvent{} : run.progress.back();
+        return run.messages;
     }
-    static Msg Status(int code, int row) { return {WM_DOWNLOAD_STATUS, 0, code * 65536 + row}; }
-    static void Expect(const std::vector<Msg>& got, const std::vector<Msg>& want) {
-        ASSERT_EQ(got.size(), want.size());
-        for (size_t i = 0; i < want.size(); ++i) {
-            EXPECT_EQ(got[i].msg, want[i].msg) << i;
-            EXPECT_EQ(got[i].w, want[i].w) << i;
-            EXPECT_EQ(got[i].l, want[i].l) << i;
-        }
+    static RunMessage Status(int code, int row) { return testsupport::StatusMessage(code, row); }
+    static void Expect(const std::vector<RunMessage>& got, const std::vector<RunMessage>& want) {
+        EXPECT_EQ(got, want);
     }
+    std::map<int, ItemReport> items_;
+    std::vector<RunEvent> events_;  // of the last RunToEnd, without progress
+    RunEvent lastProgress_;
     testsupport::FakeSites sites_;
     testsupport::TempDir out_;
-    platform::QueuePostTarget queue_;
+    RunEventQueue queue_;
     CVideoDownloader dl_{&queue_};
 };
 
@@ -103,30 +97,44 @@ TEST_F(Worker, SuccessfulItemsWithUnknownAddressBetween) {
     Expect(got, {Status(kStatusFetchingPage, 5),
                  Status(kStatusPageFetched, 5),
                  Status(kStatusVideoAddress, 5),
-                 {WM_DOWNLOAD_TITLE, 5, 0},
-                 {WM_DOWNLOAD_DONE, 0, 5},
+                 TitleMessage(5),
+                 DoneMessage(5),
                  Status(kStatusComplete, 5),
                  Status(kStatusFetchingPage, 7),
                  Status(kStatusPageFetched, 7),
                  Status(kStatusVideoAddress, 7),
-                 {WM_DOWNLOAD_TITLE, 7, 0},
-                 {WM_DOWNLOAD_DONE, 0, 7},
+                 TitleMessage(7),
+                 DoneMessage(7),
                  Status(kStatusComplete, 7),
-                 {WM_DOWNLOAD_ALL_DONE, 0, 0}});
+                 EndMessage(false)});
     EXPECT_GE(progress, 2 * 300000 / 8192);
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Clip.flv").size(), 300000u);
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Other.flv").size(), 300000u);
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/Other.flv.cvt"));
     EXPECT_EQ(dl_.BytesReceived(), 300000u);
-    // Read after the whole run, each row still tells its own item.
-    ItemReport first = dl_.Report(5), second = dl_.Report(7);
+    EXPECT_EQ(lastProgress_.progress, (RunProgress{1000, 300000, 300000}));
+    // Each finished row came with its own item.
+    ItemReport first = items_[5], second = items_[7];
     EXPECT_EQ(first.title, L"Clip");
     EXPECT_EQ(first.finalPath, platform::FromUtf8(out_ / "YouTube/Clip.flv"));
     EXPECT_EQ(first.pageAddress, L"http://www.youtube.com/watch?v=ok");
     EXPECT_EQ(first.siteKind, 0);
     EXPECT_EQ(second.finalPath, platform::FromUtf8(out_ / "YouTube/Other.flv"));
-    EXPECT_EQ(dl_.Report(6).finalPath, L"");
+    EXPECT_EQ(items_.count(6), 0u);
     EXPECT_TRUE(dl_.Stop());
+}
+
+TEST_F(Worker, RowsPastSixteenBitsComeBackWhole) {
+    dl_.AddItem(L"http://www.youtube.com/watch?v=ok", 70000);
+    ASSERT_TRUE(dl_.Start());
+    int progress = 0;
+    auto got = RunToEnd(&progress);
+    Expect(got, {Status(kStatusFetchingPage, 70000), Status(kStatusPageFetched, 70000),
+                 Status(kStatusVideoAddress, 70000), TitleMessage(70000), DoneMessage(70000),
+                 Status(kStatusComplete, 70000), EndMessage(false)});
+    EXPECT_GT(progress, 0);
+    EXPECT_EQ(lastProgress_.row, 70000);
+    EXPECT_EQ(items_[70000].finalPath, platform::FromUtf8(out_ / "YouTube/ok.flv"));
 }
 
 TEST_F(Worker, RetriesCountUpInMessages) {
@@ -135,13 +143,13 @@ TEST_F(Worker, RetriesCountUpInMessages) {
         dl_.AddItem(L"http://www.youtube.com/watch?v=gone", 2);
         ASSERT_TRUE(dl_.Start());
         auto got = RunToEnd();
-        std::vector<Msg> want;
+        std::vector<RunMessage> want;
         for (int a = 0; a <= retries; ++a) {
             want.push_back(Status(kStatusFetchingPage, 2));
             want.push_back(Status(kStatusFailed, 2));  // a 404 answer is no page
-            if (a < retries) want.push_back({WM_DOWNLOAD_RETRY, static_cast<uintptr_t>(a + 1), 2});
+            if (a < retries) want.push_back(RetryMessage(a + 1, 2));
         }
-        want.push_back({WM_DOWNLOAD_ALL_DONE, 0, 0});
+        want.push_back(EndMessage(false));
         Expect(got, want);
         dl_.Stop();
     }
@@ -153,17 +161,17 @@ TEST_F(Worker, StopDuringSecondPageFetch) {
     dl_.AddItem(L"http://www.youtube.com/watch?v=ok2", 2);
     ASSERT_TRUE(dl_.Start());
     for (;;) {
-        auto m = queue_.Take(std::chrono::seconds(20));
-        ASSERT_TRUE(m);
-        if (m->msg == WM_DOWNLOAD_STATUS && m->lParam == kStatusFetchingPage * 65536 + 1) break;
+        auto e = queue_.Take(std::chrono::seconds(20));
+        ASSERT_TRUE(e);
+        if (*e == RunEvent::Status(1, kStatusFetchingPage)) break;
     }
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_TRUE(dl_.Stop());
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5000));
     auto rest = RunToEnd();
     // "Stopped" once, and no error.
-    Expect(rest, {Status(kStatusStopped, 1), {WM_DOWNLOAD_STOPPED, 0, 0}});
-    EXPECT_EQ(dl_.Report(1).lastError, L"");
+    Expect(rest, {Status(kStatusStopped, 1), EndMessage(true)});
+    for (const RunEvent& e : events_) EXPECT_EQ(e.text, L"");
     EXPECT_TRUE(std::filesystem::exists(out_ / "YouTube/ok.flv"));
 }
 
@@ -171,16 +179,16 @@ TEST_F(Worker, StopDuringBodyRemovesTemporaryFile) {
     dl_.AddItem(L"http://www.youtube.com/watch?v=slow", 3);
     ASSERT_TRUE(dl_.Start());
     for (;;) {
-        auto m = queue_.Take(std::chrono::seconds(20));
-        ASSERT_TRUE(m);
-        if (m->msg == WM_DOWNLOAD_PROGRESS) break;
+        auto e = queue_.Take(std::chrono::seconds(20));
+        ASSERT_TRUE(e);
+        if (e->kind == RunEvent::kProgress) break;
     }
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_TRUE(dl_.Stop());
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5000));
     auto rest = RunToEnd();
-    Expect(rest, {Status(kStatusStopped, 3), {WM_DOWNLOAD_STOPPED, 0, 0}});
-    EXPECT_EQ(dl_.Report(3).lastError, L"");
+    Expect(rest, {Status(kStatusStopped, 3), EndMessage(true)});
+    for (const RunEvent& e : events_) EXPECT_EQ(e.text, L"");
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv.cvt"));
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/slow.flv"));
 }
@@ -200,15 +208,15 @@ TEST_F(Worker, AFilePlantedAtTheFinalNameSurvives) {
     testsupport::WriteFile(out_ / "YouTube/drip.flv", "the user's own file");
     auto got = RunToEnd();
     ASSERT_FALSE(got.empty());
-    EXPECT_EQ(got.back().msg, WM_DOWNLOAD_ALL_DONE);
+    EXPECT_EQ(got.back(), EndMessage(false));
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/drip.flv"), "the user's own file");
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/drip_001.flv").size(), 30u);
-    EXPECT_EQ(dl_.Report(1).finalPath, platform::FromUtf8(out_ / "YouTube/drip_001.flv"));
-    EXPECT_EQ(dl_.FinalPath(), dl_.Report(1).finalPath);
+    EXPECT_EQ(items_[1].finalPath, platform::FromUtf8(out_ / "YouTube/drip_001.flv"));
+    EXPECT_EQ(dl_.FinalPath(), items_[1].finalPath);
 }
 
 TEST_F(Worker, TwoRunsWithOneTitleKeepTheirOwnVideos) {
-    platform::QueuePostTarget otherQueue;
+    RunEventQueue otherQueue;
     CVideoDownloader other(&otherQueue);
     other.SetOutputFolder(platform::FromUtf8(out_.path()));
     for (CVideoDownloader* d : {&dl_, &other}) d->SetUseTitleAsFileName(true);
@@ -217,12 +225,11 @@ TEST_F(Worker, TwoRunsWithOneTitleKeepTheirOwnVideos) {
     ASSERT_TRUE(dl_.Start());
     ASSERT_TRUE(other.Start());
     RunToEnd();
-    while (auto m = otherQueue.Take(std::chrono::seconds(20)))
-        if (m->msg == WM_DOWNLOAD_ALL_DONE || m->msg == WM_DOWNLOAD_STOPPED) break;
+    const ItemReport otherItem = testsupport::CollectAll(otherQueue).items[1];
     // Each run's report names a file of its own size: 30 and 41 bytes.
-    std::string mine = testsupport::ReadFile(platform::ToUtf8(dl_.Report(1).finalPath));
-    std::string theirs = testsupport::ReadFile(platform::ToUtf8(other.Report(1).finalPath));
-    EXPECT_NE(dl_.Report(1).finalPath, other.Report(1).finalPath);
+    std::string mine = testsupport::ReadFile(platform::ToUtf8(items_[1].finalPath));
+    std::string theirs = testsupport::ReadFile(platform::ToUtf8(otherItem.finalPath));
+    EXPECT_NE(items_[1].finalPath, otherItem.finalPath);
     EXPECT_EQ(mine.size(), 30u);
     EXPECT_EQ(theirs.size(), 41u);
     EXPECT_EQ(theirs.substr(0, 30), mine);  // the same pattern, so compare lengths
@@ -249,15 +256,15 @@ TEST_F(Worker, AnErrorAnswerLeavesNothingBehind) {
     dl_.AddItem(L"http://www.youtube.com/watch?v=gone404", 2);
     ASSERT_TRUE(dl_.Start());
     auto got = RunToEnd();
-    std::vector<Msg> want;
+    std::vector<RunMessage> want;
     for (int a = 0; a < 2; ++a) {
         for (int code : {kStatusFetchingPage, kStatusPageFetched, kStatusVideoAddress})
             want.push_back(Status(code, 2));
-        want.push_back({WM_DOWNLOAD_TITLE, 2, 0});
+        want.push_back(TitleMessage(2));
         want.push_back(Status(kStatusNoVideo, 2));
-        if (a == 0) want.push_back({WM_DOWNLOAD_RETRY, 1, 2});
+        if (a == 0) want.push_back(RetryMessage(1, 2));
     }
-    want.push_back({WM_DOWNLOAD_ALL_DONE, 0, 0});
+    want.push_back(EndMessage(false));
     Expect(got, want);
     EXPECT_EQ(dl_.LastError(), L"HTTP 404 Not Found from v1.test");
     // Neither a video nor a temporary file of either attempt.
@@ -300,12 +307,12 @@ TEST_F(Worker, StopEndsTheRunWhileTheNamingBoxIsOpen) {
     EXPECT_NE(user.shown.find(L"exceed max length"), std::wstring::npos);
     auto rest = RunToEnd();
     ASSERT_FALSE(rest.empty());
-    EXPECT_EQ(rest.back().msg, WM_DOWNLOAD_STOPPED);
-    for (const Msg& m : rest) EXPECT_NE(m.msg, WM_DOWNLOAD_RETRY);  // no retry after the stop
+    EXPECT_EQ(rest.back(), EndMessage(true));
+    for (const RunMessage& m : rest) EXPECT_NE(m.kind, RunEvent::kRetry);  // no retry after the stop
 }
 
 TEST(WorkerStatus, LParamAndTexts) {
-    platform::QueuePostTarget q;
+    RunEventQueue q;
     CVideoDownloader dl(&q);
     EXPECT_FALSE(dl.Stop());
     EXPECT_EQ(CVideoDownloader::GetStatusText(999), L"");

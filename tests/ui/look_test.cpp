@@ -76,7 +76,7 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     // The row's fixed words are in the language too.
     EXPECT_EQ(Model().CellText(0, 3) == "Online", std::string(GetParam()) == "en");
     EXPECT_EQ(Model().CellText(0, 2) == "N/A", std::string(GetParam()) == "en");
-    w.HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusVideoAddress << 16) | 0);
+    w.OnStatus(0, kStatusVideoAddress, L"");
     QApplication::processEvents();
 
     // The caption's title between the icon and the caption buttons, and the

@@ -145,7 +145,7 @@ class MainWindow : public ::testing::Test {
     ui::TaskListModel& Model() { return *Window().Model(); }
     // Puts the window into a run as the worker's first status message does.
     void EnterRun() {
-        Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (kStatusFetchingPage << 16) | 0);
+        Window().OnStatus(0, kStatusFetchingPage, L"");
         ASSERT_TRUE(Window().Downloading());
     }
     void Select(int row) {

@@ -27,6 +27,7 @@
 #include <QUrl>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <filesystem>
 #include <thread>
 
@@ -59,6 +60,7 @@
 #include "ui/tasklist/task_list_model.h"
 #include "ui/tasklist/task_list_view.h"
 #include "ui/shell/tips_panel.h"
+#include "ui/run/run_reports.h"
 #include "ui/run/window_messages.h"
 #include "ui/shell/window_placement.h"
 
@@ -125,12 +127,12 @@ TEST_F(MainWindow, ProgressCellShowsPerMilleWithOneDecimal) {
 
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
     // Progress while no run is active is ignored.
-    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 500, 0);
+    Window().OnProgress(0, {500, 0, 0});
     EXPECT_FALSE(Model().data(Model().index(0, kColStatus), ui::kProgressRole).isValid());
     EnterRun();
-    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 1000, 0);
+    Window().OnProgress(0, {1000, 0, 0});
     EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 1000);
-    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 5, 0);
+    Window().OnProgress(0, {5, 0, 0});
     EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 5);
     EXPECT_FALSE(Model().data(Model().index(0, 1), ui::kProgressRole).isValid());
     // The status line names the title and the byte counts.
@@ -144,8 +146,8 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
     Window().AddAddress(L"http://www.youtube.com/watch?v=b");
     EnterRun();
-    Window().HandleMessage(WM_DOWNLOAD_PROGRESS, 300, 1);
-    Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (201 << 16) | 1);
+    Window().OnProgress(1, {300, 0, 0});
+    Window().OnStatus(1, 201, L"");
     EXPECT_EQ(Model().CellText(1, kColStatus),
               QString::fromStdWString(CVideoDownloader::GetStatusText(201)));
     EXPECT_EQ(Model().CellColor(1, kColStatus), QColor(192, 0, 0));
@@ -153,13 +155,13 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
     EXPECT_EQ(Window().StatusText(),
               QString::fromStdWString(FormatW(LoadText(32831).c_str(), L"")));
 
-    Window().HandleMessage(WM_DOWNLOAD_STATUS, 0, (110 << 16) | 0);
+    Window().OnStatus(0, 110, L"");
     const QString done = QString::fromStdWString(CVideoDownloader::GetStatusText(110));
     EXPECT_EQ(Model().CellText(0, kColStatus), done);
     EXPECT_FALSE(Model().CellColor(0, kColStatus).isValid());  // the list's own colours
     EXPECT_EQ(Window().StatusText(), done);
 
-    Window().HandleMessage(WM_DOWNLOAD_RETRY, 2, 0);
+    Window().OnRetry(0, 2);
     EXPECT_EQ(Window().StatusText(), QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
 }
 
@@ -221,7 +223,7 @@ TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
     Window().OnCommand(32829);
     EXPECT_EQ(Model().rowCount(), 2);
     // After the run, the selected row goes and the registry stays aligned.
-    Window().HandleMessage(WM_DOWNLOAD_STOPPED, 0, 0);
+    Window().OnRunEnded(true);
     EXPECT_FALSE(Window().Downloading());
     Select(0);
     Window().OnCommand(32828);
@@ -266,31 +268,33 @@ TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
 
 // ---- Messages under a storm ----
 
-TEST(WindowPostTarget, MergesOnlyConsecutiveProgressOfOneRow) {
-    QObject receiver;
-    ui::WindowPostTarget t(&receiver);
-    t.Post(WM_DOWNLOAD_PROGRESS, 1, 0);
-    t.Post(WM_DOWNLOAD_PROGRESS, 2, 0);
-    t.Post(WM_DOWNLOAD_PROGRESS, 3, 0);
-    t.Post(WM_DOWNLOAD_PROGRESS, 4, 1);
-    t.Post(WM_DOWNLOAD_PROGRESS, 5, 0);
-    t.Post(WM_DOWNLOAD_STATUS, 0, (110 << 16) | 0);
-    t.Post(WM_DOWNLOAD_PROGRESS, 6, 0);
-    t.Post(WM_DOWNLOAD_PROGRESS, 7, 0);
-    t.Post(WM_DOWNLOAD_DONE, 0, 0);
-    t.Post(WM_DOWNLOAD_DONE, 0, 0);
-    const std::vector<std::pair<unsigned, uintptr_t>> want = {
-        {WM_DOWNLOAD_PROGRESS, 3}, {WM_DOWNLOAD_PROGRESS, 4}, {WM_DOWNLOAD_PROGRESS, 5},
-        {WM_DOWNLOAD_STATUS, 0},   {WM_DOWNLOAD_PROGRESS, 7}, {WM_DOWNLOAD_DONE, 0},
-        {WM_DOWNLOAD_DONE, 0}};
-    platform::PostedMessage m;
-    for (const auto& [msg, w] : want) {
-        ASSERT_TRUE(t.Take(m));
-        EXPECT_EQ(m.msg, msg);
-        EXPECT_EQ(m.wParam, w);
+TEST(RunReports, MergeOnlyConsecutiveProgressOfOneRow) {
+    RunEventQueue nobody;
+    ui::RunReports t(&nobody);
+    auto progress = [&](int row, unsigned v) { t.OnProgress(row, {v, v, 1000}); };
+    progress(0, 1);
+    progress(0, 2);
+    progress(0, 3);
+    progress(1, 4);
+    progress(0, 5);
+    t.OnStatus(0, 110, L"");
+    progress(0, 6);
+    progress(0, 7);
+    t.OnItemDone(0, {});
+    t.OnItemDone(0, {});
+    const std::vector<std::pair<RunEvent::Kind, unsigned>> want = {
+        {RunEvent::kProgress, 3}, {RunEvent::kProgress, 4}, {RunEvent::kProgress, 5},
+        {RunEvent::kStatus, 0},   {RunEvent::kProgress, 7}, {RunEvent::kItemDone, 0},
+        {RunEvent::kItemDone, 0}};
+    RunEvent e;
+    for (const auto& [kind, v] : want) {
+        ASSERT_TRUE(t.Take(e));
+        EXPECT_EQ(e.kind, kind);
+        EXPECT_EQ(e.progress.thousandths, v);
+        EXPECT_EQ(e.progress.received, v);  // the bytes of the kept report
     }
-    EXPECT_FALSE(t.Take(m));
-    QCoreApplication::removePostedEvents(&receiver);
+    EXPECT_FALSE(t.Take(e));
+    QCoreApplication::removePostedEvents(&t);
 }
 
 TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
@@ -298,11 +302,13 @@ TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=b");
     EnterRun();
     std::atomic<bool> done{false};
+    auto* reports = Window().findChild<ui::RunReports*>();
+    ASSERT_NE(reports, nullptr);
     std::thread worker([&] {
-        platform::IPostTarget* t = Window().PostTarget();
-        for (unsigned i = 0; i <= 200000; ++i) t->Post(WM_DOWNLOAD_PROGRESS, i / 200, 0);
-        t->Post(WM_DOWNLOAD_STATUS, 0, (110 << 16) | 0);
-        for (unsigned i = 0; i <= 1000; ++i) t->Post(WM_DOWNLOAD_PROGRESS, i, 1);
+        IRunObserver* t = reports;
+        for (unsigned i = 0; i <= 200000; ++i) t->OnProgress(0, {i / 200, i, 200000});
+        t->OnStatus(0, 110, L"");
+        for (unsigned i = 0; i <= 1000; ++i) t->OnProgress(1, {i, i, 1000});
         done = true;
     });
     // The window's own timers still fire while the storm goes on.
@@ -311,7 +317,7 @@ TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
     EXPECT_TRUE(SpinUntil([&] {
-        return done && static_cast<ui::WindowPostTarget*>(Window().PostTarget())->Pending() == 0;
+        return done && reports->Pending() == 0;
     }));
     worker.join();
     SpinUntil([&] { return Model().Progress(1) == 1000; }, 5000);
@@ -599,29 +605,35 @@ TEST_F(MainWindowRun, ClosingDuringARunWithYesStopsTheWorker) {
 
 namespace {
 
-TEST_F(MainWindow, RowsPastTheSixteenBitLimitAreNotQueued) {
+TEST_F(MainWindowRun, EveryRowOfSeventyThousandCanBeDownloaded) {
+    AnswerCompletion(false);
     QElapsedTimer t;
     t.start();
-    const int rows = 65537;
-    for (int i = 0; i < rows; ++i)
-        Window().AddAddress(FromUtf8("http://www.youtube.com/watch?v=r" + std::to_string(i)));
+    const int rows = 70000;
+    const std::map<int, std::string> real = {{0, "one"}, {65536, "two"}, {69999, "three"}};
+    for (int i = 0; i < rows; ++i) {
+        auto it = real.find(i);
+        Window().AddAddress(FromUtf8("http://www.youtube.com/watch?v=" +
+                                     (it != real.end() ? it->second : "r" + std::to_string(i))));
+    }
     std::printf("%d addresses added in %lld ms\n", rows, static_cast<long long>(t.elapsed()));
     ASSERT_EQ(Model().rowCount(), rows);
     EXPECT_EQ(Model().CheckedPendingCount(), rows);
     Window().TaskView()->CheckHeader()->Toggle();  // all on
     Window().TaskView()->CheckHeader()->Toggle();  // all off
     EXPECT_EQ(Model().CheckedPendingCount(), 0);
-    Model().SetChecked(65535, true);
-    Model().SetChecked(65536, true);
+    for (const auto& [row, name] : real) Model().SetChecked(row, true);
     Window().OnCommand(32855);
     EXPECT_TRUE(Window().Downloading());
-    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(LoadText(32900)));
-    Window().OnCommand(32856);
-    EXPECT_FALSE(Window().Downloading());
-    // Download selected on such a row is refused the same way.
-    Select(65536);
-    Window().OnCommand(32835);
-    EXPECT_FALSE(Window().Downloading());
+    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading(); }, 120000));
+    for (const auto& [row, name] : real) {
+        EXPECT_EQ(Model().TaskAt(row)->onlinePending, 0) << row;
+        EXPECT_EQ(Model().CellText(row, kColStatus),
+                  QString::fromStdWString(CVideoDownloader::GetStatusText(110)))
+            << row;
+    }
+    EXPECT_EQ(HistoryRows(), 3);
+    EXPECT_EQ(Model().TaskAt(1)->onlinePending, 1);
 }
 
 }  // namespace
@@ -795,7 +807,7 @@ TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
     emit menu->aboutToShow();
     EXPECT_FALSE(all->isEnabled());
     EXPECT_TRUE(stop->isEnabled());
-    Window().HandleMessage(WM_DOWNLOAD_STOPPED, 0, 0);
+    Window().OnRunEnded(true);
 
     // The language items show the language in use.
     QAction* english = ui::FindCommand(menu, 32849);

@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 
-#include "app/messages.h"
-
 namespace ui {
 
 void WindowPostTarget::Detach() {
@@ -15,13 +13,6 @@ void WindowPostTarget::Detach() {
 void WindowPostTarget::Post(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     std::lock_guard lock(mutex_);
     if (!receiver_) return;
-    if (msg == WM_DOWNLOAD_PROGRESS && !queue_.empty()) {
-        platform::PostedMessage& last = queue_.back();
-        if (last.msg == WM_DOWNLOAD_PROGRESS && last.lParam == lParam) {
-            last.wParam = wParam;
-            return;
-        }
-    }
     queue_.push_back({msg, wParam, lParam});
     if (!wakePosted_) {
         wakePosted_ = true;

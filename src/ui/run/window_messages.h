@@ -3,10 +3,7 @@
 // one ordered queue and reach the window as a custom event on its thread.
 // Only the first message after the window went idle posts an event; while
 // the window is awake (it looks again shortly after emptying the queue)
-// posting is a push under a lock.
-// A progress message (5121) that follows one for the same row replaces it,
-// so a storm of them costs the window one handling per batch; nothing else
-// is merged, dropped or reordered.
+// posting is a push under a lock. Nothing is merged, dropped or reordered.
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
