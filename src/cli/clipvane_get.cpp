@@ -74,8 +74,8 @@ struct Option {
 
 const char kUsageHead[] =
     "Usage: clipvane-get [options] ADDRESS... | - | -i FILE-OR-URL...\n"
-    "Downloads the video of each page address ('-' reads one address a line from\n"
-    "standard input) into the site's subfolder of the output folder.\n";
+    "Downloads the video of each http or https address ('-' reads one address a\n"
+    "line from standard input) into the site's subfolder of the output folder.\n";
 
 const char kSettingsIntro[] =
     "Addresses are taken in command-line order; one given twice is downloaded once.\n"
@@ -84,14 +84,15 @@ const char kSettingsIntro[] =
 
 const char kUsageTail[] =
     "Ctrl-C stops the run. Exit status: 0 every item finished, 1 an item failed, an\n"
-    "address was not of a supported site or there was nothing to download, 2 bad\n"
-    "usage.\n";
+    "address was not an http or https address or there was nothing to download,\n"
+    "2 bad usage.\n";
 
 const Option kOptions[] = {
     {"-i", "--import", "FILE-OR-URL",
      "also download every YouTube and Google Video\n"
-     "address found in a text or HTML file, local or\n"
-     "at an http address (may be given more than once)",
+     "address and every link to a media file found in\n"
+     "a text or HTML file, local or at an http or https\n"
+     "address (may be given more than once)",
      [](Request& r, const char* v) -> const char* {
          if (!v || !*v) return "missing file or address to import";
          r.sources.push_back({true, platform::FromUtf8(v)});
@@ -341,7 +342,7 @@ class DownloadRun : private IRunObserver {
         bool any = false;
         for (size_t row = 0; row < addresses_.size(); ++row) {
             if (GetSiteKind(addresses_[row]) == kSiteUnknown) {
-                Complain("not an address of a supported site: " + TerminalText(addresses_[row]));
+                Complain("not an http or https address: " + TerminalText(addresses_[row]));
                 state_[row] = kFailed;
                 continue;
             }

@@ -13,8 +13,10 @@
 #include <cstring>
 #include <iterator>
 #include <mutex>
+#include <unordered_set>
 
 #include "download/http_transfer.h"
+#include "download/page_scanner.h"
 #include "download/pattern.h"
 #include "download/site_hosts.h"
 #include "download/url.h"
@@ -37,6 +39,22 @@ const CPattern& GoogleVideoPattern() {
     static const CPattern p(
         L"(http://" + EscapeDots(kGoogleVideoHost) + L")/videoplay\\?docid=[\\w\\d]+",
         CPattern::kCaseless);
+    return p;
+}
+
+// Links to media files, by extension: an attribute value (double-, single-
+// or unquoted: groups 1 to 3) or an absolute address in plain text (group
+// 4). The extension must end the path; a query or fragment may follow.
+const CPattern& MediaLinkPattern() {
+#define CV_EXT L"\\.(?:mp4|webm|mkv|m4a|mp3|m3u8)"
+    static const CPattern p(
+        L"\\b(?:href|src|content|data-src)\\s*=\\s*(?:"
+        L"\"([^\"<>?#]*" CV_EXT L"(?:[?#][^\"<>]*)?)\""
+        L"|'([^'<>?#]*" CV_EXT L"(?:[?#][^'<>]*)?)'"
+        L"|([^\\s\"'<>?#]*" CV_EXT L"(?:[?#][^\\s\"'<>]*)?)(?=[\\s>]|$))"
+        L"|(https?://[^\\s\"'<>()?#]+" CV_EXT L"(?![\\w/.\\-])(?:[?#][^\\s\"'<>()]*)?)",
+        CPattern::kCaseless);
+#undef CV_EXT
     return p;
 }
 
@@ -63,6 +81,7 @@ struct Download {
     const std::atomic<bool>* cancel = nullptr;
     platform::UniqueFd fd;
     bool failed = false;
+    bool requireLength = true;
     uint64_t announced = 0;
     uint64_t received = 0;
 
@@ -70,10 +89,12 @@ struct Download {
     // known to be present and within the bound.
     bool Open() {
         curl_off_t length = -1;
-        if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
-            length < 0 || static_cast<uint64_t>(length) > kMaxImportDownloadBytes)
+        if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK)
             return false;
-        announced = static_cast<uint64_t>(length);
+        if ((length < 0 && requireLength) ||
+            (length > 0 && static_cast<uint64_t>(length) > kMaxImportDownloadBytes))
+            return false;
+        announced = length < 0 ? 0 : static_cast<uint64_t>(length);
         fd.Reset(::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOCTTY, 0644));
         return static_cast<bool>(fd);
     }
@@ -119,18 +140,20 @@ struct Download {
 
 }  // namespace
 
-bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
-                    const std::wstring& outputPath, const std::atomic<bool>* cancel) {
-    std::string plainHost = PlainHost(host);
-    if (plainHost.empty()) return false;
+namespace {
+
+// Fetches `url` into outputPath; `requireLength`: an answer without
+// Content-Length fails. `finalUrl` gets the address after redirects.
+bool FetchToFile(const std::string& url, const std::wstring& outputPath,
+                 const std::atomic<bool>* cancel, bool requireLength, std::wstring* finalUrl) {
     EnsureCurlInit();
     Download d;
     d.path = platform::ToUtf8(outputPath);
     d.cancel = cancel;
+    d.requireLength = requireLength;
     d.easy = curl_easy_init();
     if (!d.easy) return false;
     CURL* e = d.easy;
-    std::string url = "http://" + plainHost + EscapePath(pathWithQuery);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     ApplyCommonCurlOptions(e, CHttpTransfer::kMinPageBytesPerSecond);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
@@ -160,9 +183,23 @@ bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
     if (ok && !d.fd) ok = d.Open();
     if (ok && d.received < d.announced) ok = false;
     if (!d.fd.Close()) ok = false;
+    char* effective = nullptr;
+    if (finalUrl && curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK &&
+        effective)
+        *finalUrl = platform::FromUtf8(effective);
     curl_easy_cleanup(e);
     curl_slist_free_all(headers);
     return ok;
+}
+
+}  // namespace
+
+bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
+                    const std::wstring& outputPath, const std::atomic<bool>* cancel) {
+    std::string plainHost = PlainHost(host);
+    if (plainHost.empty()) return false;
+    return FetchToFile("http://" + plainHost + EscapePath(pathWithQuery), outputPath, cancel, true,
+                       nullptr);
 }
 
 namespace {
@@ -227,7 +264,8 @@ size_t Decode(Encoding enc, const unsigned char* p, size_t n, bool last, std::ws
 // text would be.
 class CAddressScan {
   public:
-    explicit CAddressScan(bool validText) : validText_(validText) {}
+    CAddressScan(bool validText, std::wstring base)
+        : validText_(validText), base_(std::move(base)) {}
 
     std::wstring& Text() { return text_; }
 
@@ -261,15 +299,26 @@ class CAddressScan {
                 return true;
             },
             validText_);
+        MediaLinkPattern().FindAll(
+            piece,
+            [&](const CPattern::Span* g, size_t n) {
+                for (size_t i = 1; i < n && i <= 4; ++i)
+                    if (g[i].Matched()) AddMediaLink(piece.substr(g[i].begin, g[i].Length()));
+                return true;
+            },
+            validText_);
         text_.erase(0, end);
         breakless_ = text_.size();
     }
 
-    // All YouTube addresses first, then all Google Video ones.
+    // All YouTube addresses first, then all Google Video ones, then the
+    // media links, each of those once.
     std::vector<std::wstring> Result() {
         std::vector<std::wstring> all = std::move(youTube_);
         all.insert(all.end(), std::make_move_iterator(google_.begin()),
                    std::make_move_iterator(google_.end()));
+        all.insert(all.end(), std::make_move_iterator(media_.begin()),
+                   std::make_move_iterator(media_.end()));
         return all;
     }
 
@@ -278,21 +327,22 @@ class CAddressScan {
         static const std::wstring base = std::wstring(L"http://") + kYouTubeHost;
         return base;
     }
-    // An ASCII character outside both patterns' letters, digits, '_' and
-    // literal characters: no match can hold it.
-    static bool IsBreak(wchar_t c) {
-        static const auto table = [] {
-            std::array<bool, 128> t{};
-            std::wstring used = std::wstring(kYouTubeHost) + kGoogleVideoHost +
-                                L"http://watch?v=|-_videoplay?docid=";
-            for (int i = 0; i < 128; ++i)
-                t[i] = !std::isalnum(i) && used.find(static_cast<wchar_t>(i)) == std::wstring::npos;
-            return t;
-        }();
-        return c >= 0 && c < 128 && table[static_cast<size_t>(c)];
+    // A character no match holds: the tags' brackets and line ends (a link
+    // split over two lines is not one).
+    static bool IsBreak(wchar_t c) { return c == L'<' || c == L'>' || c == L'\n'; }
+
+    void AddMediaLink(std::wstring_view value) {
+        std::wstring link = DecodeHtmlEntities(value);
+        if (!base_.empty()) link = ResolveUrl(base_, link);
+        UrlParts parts;
+        if (!CrackUrl(link, parts) || media_.size() >= kMaxImportedLinks) return;
+        if (mediaSeen_.insert(link).second) media_.push_back(std::move(link));
     }
 
     bool validText_;
+    std::wstring base_;  // the imported page's address; empty for a local file
+    std::unordered_set<std::wstring> mediaSeen_;
+    std::vector<std::wstring> media_;
     std::wstring text_;
     size_t breakless_ = 0;  // the start of text_ known to hold no break
     std::vector<std::wstring> youTube_, google_;
@@ -309,14 +359,15 @@ std::wstring DecodeImportText(std::string_view bytes) {
     return out;
 }
 
-std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text) {
-    CAddressScan scan(false);
+std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text,
+                                                   const std::wstring& base) {
+    CAddressScan scan(false, base);
     scan.Text() = text;
     scan.Search(true);
     return scan.Result();
 }
 
-std::vector<std::wstring> ExtractAddresses(const std::wstring& path) {
+std::vector<std::wstring> ExtractAddresses(const std::wstring& path, const std::wstring& base) {
     // Opened without blocking, so a FIFO or a device is only looked at.
     platform::UniqueFd fd(
         ::open(platform::ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -326,7 +377,7 @@ std::vector<std::wstring> ExtractAddresses(const std::wstring& path) {
         static_cast<uint64_t>(st.st_size) > kMaxImportFileBytes)
         return {};
     // Decoding leaves only valid code points, so the text needs no check.
-    CAddressScan scan(true);
+    CAddressScan scan(true, base);
     std::vector<unsigned char> buf(kReadPiece);
     size_t have = 0;       // bytes in buf not yet decoded
     uint64_t total = 0;    // bytes read so far
@@ -360,15 +411,23 @@ std::vector<std::wstring> ExtractAddresses(const std::wstring& path) {
 std::vector<std::wstring> ImportAddresses(const std::wstring& source,
                                           const std::atomic<bool>* cancel) {
     UrlParts parts;
-    if (!CrackUrl(source, parts) || parts.scheme != L"http") return ExtractAddresses(source);
+    if (!CrackUrl(source, parts)) return ExtractAddresses(source);
     const char* dir = std::getenv("TMPDIR");
     std::string name = std::string(dir && *dir ? dir : "/tmp") + "/~cvXXXXXX";
     platform::UniqueFd made(::mkstemp(name.data()));
     if (!made) return {};
     made.Reset();  // the download opens it by name
     std::wstring temp = platform::FromUtf8(name);
-    DownloadToFile(parts.host, parts.path, temp, cancel);
-    std::vector<std::wstring> found = ExtractAddresses(temp);
+    std::wstring finalUrl = source;
+    if (parts.scheme == L"http") {
+        DownloadToFile(parts.host, parts.path, temp, cancel);
+    } else {
+        // Pages of today are often sent without a length; the size bound
+        // still holds.
+        std::wstring address = source.substr(0, source.find(L'#'));
+        FetchToFile(EscapeForRequest(address), temp, cancel, false, &finalUrl);
+    }
+    std::vector<std::wstring> found = ExtractAddresses(temp, finalUrl);
     ::unlink(name.c_str());
     return found;
 }

@@ -28,16 +28,26 @@ bool DownloadToFile(const std::wstring& host, const std::wstring& pathWithQuery,
 std::wstring DecodeImportText(std::string_view bytes);
 
 // The addresses found in a text, all YouTube ones first, then all Google
-// Video ones, each group in text order; duplicates stay.
-std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text);
+// Video ones, each group in text order with duplicates kept; then every
+// link to a media file (.mp4 .webm .mkv .m4a .mp3 .m3u8) in an attribute or
+// as an absolute address, resolved against `base` (the page's address;
+// empty: only absolute links count), each once.
+std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text,
+                                                   const std::wstring& base = L"");
 
 // ExtractAddressesFromText over the file at path; empty when the file cannot
 // be read, is not a regular file or is larger than kMaxImportFileBytes.
-std::vector<std::wstring> ExtractAddresses(const std::wstring& path);
+std::vector<std::wstring> ExtractAddresses(const std::wstring& path,
+                                           const std::wstring& base = L"");
 
-// What the import dialog does with its source text: an http address is
-// downloaded into a temporary file (prefix "~cv" in $TMPDIR, else /tmp),
-// searched and deleted, whatever the download's result; anything else,
-// https addresses included, is searched as a local file path.
+// A page holds at most this many media links that are taken.
+inline constexpr size_t kMaxImportedLinks = 65536;
+
+// What the import dialog does with its source text: an http or https
+// address is downloaded into a temporary file (prefix "~cv" in $TMPDIR,
+// else /tmp), searched with its final address as the base and deleted,
+// whatever the download's result (http as DownloadToFile; https on the
+// address's own port and also without a Content-Length); anything else is
+// searched as a local file path.
 std::vector<std::wstring> ImportAddresses(const std::wstring& source,
                                           const std::atomic<bool>* cancel = nullptr);

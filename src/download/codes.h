@@ -21,6 +21,10 @@ enum DownloadStatus : int {
     kStatusVideoAddress = 108,
     kStatusComplete = 110,
     kStatusStopped = 111,
+    // Addresses of other sites: before the first request, and when the
+    // media itself starts to come.
+    kStatusConnecting = 120,
+    kStatusDownloading = 121,
     // Codes from here on are errors; the window also shows the last error text.
     kStatusFirstError = 200,
     kStatusNoVideo = 201,

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/localization.h"
 #include "app/logging.h"
 #include "download/codes.h"
 #include "download/failure_text.h"
@@ -101,6 +102,13 @@ class CurlAnswer : public CHttpAnswer {
     const std::string& Host() const { return host_; }
     std::string StatusText() const override { return reason_; }
     std::string ContentType() const override { return contentType_; }
+    std::string Header(std::string_view name) const override {
+        for (auto it = answerHeaders_.rbegin(); it != answerHeaders_.rend(); ++it)
+            if (strncasecmp(it->first.c_str(), name.data(), name.size()) == 0 &&
+                it->first.size() == name.size())
+                return it->second;
+        return "";
+    }
     void AddHeader(const char* line) { headers_ = curl_slist_append(headers_, line); }
 
     // Sends the request and waits for the head of the final answer.
@@ -204,6 +212,8 @@ class CurlAnswer : public CHttpAnswer {
             self->hasLength_ = false;
             self->location_.clear();
             self->contentType_.clear();
+            self->answerHeaders_.clear();
+            return size * n;
         } else if (StartsNoCase(line, "Location:")) {
             self->location_ =
                 std::string(platform::Trim(std::string_view(line).substr(9), " \t\r\n"));
@@ -220,6 +230,15 @@ class CurlAnswer : public CHttpAnswer {
         } else if ((line == "\r\n" || line == "\n") && self->status_ >= 200) {
             self->headersDone_ = true;
         }
+        size_t colon = line.find(':');
+        // A bound on what a server can make us keep of its head.
+        if (colon != std::string::npos && colon > 0 && self->answerHeaders_.size() < 200 &&
+            line.size() < 16384)
+            self->answerHeaders_.emplace_back(
+                line.substr(0, colon),
+                CleanServerText(std::string(platform::Trim(std::string_view(line).substr(colon + 1),
+                                                           " \t\r\n")),
+                                8192));
         return size * n;
     }
 
@@ -243,6 +262,7 @@ class CurlAnswer : public CHttpAnswer {
     std::string reason_, host_, contentType_;
     char errbuf_[CURL_ERROR_SIZE] = {};
     std::string location_;
+    std::vector<std::pair<std::string, std::string>> answerHeaders_;
     bool hasLength_ = false;
     uint64_t length_ = 0;
     std::string buffer_;
@@ -347,6 +367,13 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
 }
 
 namespace {
+
+// A redirect from a secure address to a plain one: what comes from there
+// could have been changed on the way.
+bool IsDowngrade(const std::wstring& from, const std::wstring& to) {
+    UrlParts a, b;
+    return CrackUrl(from, a) && a.scheme == L"https" && CrackUrl(to, b) && b.scheme == L"http";
+}
 
 std::string HostOf(const std::wstring& url) {
     UrlParts parts;
@@ -470,7 +497,11 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
             std::wstring location;
             r = RequestHTTP(current, answer, location, 1, nullptr);
             if (r != kResultRedirect) break;
-            current = ResolveUrl(current, location);
+            std::wstring next = ResolveUrl(current, location);
+            if (IsDowngrade(current, next))
+                throw CTransferFailure{
+                    platform::ToUtf8(platform::FormatW(LoadText(33204).c_str(), next.c_str()))};
+            current = next;
             LogInfoW("CVideoDownloader::GetFLVFile", L"Redirect to new location: %ls",
                      current.c_str());
         }

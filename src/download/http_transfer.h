@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 // What a transfer needs from the download run it works for.
 class IHttpOwner {
@@ -37,6 +40,12 @@ class CHttpAnswer {
     virtual std::string StatusText() const { return ""; }
     // The Content-Type header as sent; empty when the answer has none.
     virtual std::string ContentType() const { return ""; }
+    // The value of a header of the answer (name in any case; the last one
+    // when repeated); empty when absent.
+    virtual std::string Header(std::string_view name) const {
+        (void)name;
+        return "";
+    }
     // At most `max` bytes; 0 at the end of the answer.
     virtual size_t Read(char* buf, size_t max) = 0;
 };

@@ -31,9 +31,10 @@ size_t Utf8Length(wchar_t c) {
 
 }  // namespace
 
-int GetSiteKind(const std::wstring& address) {
-    UrlParts parts;
-    if (!CrackUrl(CanonicalizeUrl(address), parts)) return kSiteUnknown;
+namespace {
+
+// The kind among the four designed sites, by host, whatever the scheme.
+int DesignedSiteKind(const std::wstring& address, const UrlParts& parts) {
     std::wstring host = platform::AsciiLower(parts.host);
     if (host.find(L"youtube") != std::wstring::npos) return kSiteYouTube;
     if (host.find(L"google") != std::wstring::npos) {
@@ -44,7 +45,29 @@ int GetSiteKind(const std::wstring& address) {
     }
     if (host.find(L"metacafe") != std::wstring::npos) return kSiteMetaCafe;
     if (host.find(L"nicovideo") != std::wstring::npos) return kSiteNicoVideo;
-    return kSiteUnknown;
+    return kSiteOther;
+}
+
+}  // namespace
+
+int GetSiteKind(const std::wstring& address) {
+    UrlParts parts;
+    if (!CrackUrl(CanonicalizeUrl(address), parts)) return kSiteUnknown;
+    // The four sites' handlers speak their http protocol only; an https
+    // address of theirs is a page like any other.
+    if (parts.scheme != L"http") return kSiteOther;
+    int kind = DesignedSiteKind(address, parts);
+    // A Google address carrying no usable address of another site.
+    return kind == kSiteUnknown ? kSiteOther : kind;
+}
+
+std::wstring HostProfileName(const std::wstring& address) {
+    UrlParts parts;
+    if (!CrackUrl(address, parts)) return L"";
+    std::wstring host = platform::AsciiLower(parts.host);
+    if (host.rfind(L"www.", 0) == 0 && host.size() > 4) host.erase(0, 4);
+    while (!host.empty() && host.back() == L'.') host.pop_back();
+    return host.empty() ? L"" : MakeSafeFileName(host, L'_');
 }
 
 std::wstring SiteFolderName(int kind) {

@@ -9,9 +9,17 @@ enum SiteKind : int {
     kSiteGoogleVideo = 1,
     kSiteMetaCafe = 2,
     kSiteNicoVideo = 3,
+    // Any other http or https address, and https addresses of the four.
+    kSiteOther = 4,
 };
 
+// 0..3 for an http address of one of the four sites, kSiteOther for any
+// other http or https address, kSiteUnknown for anything else.
 int GetSiteKind(const std::wstring& address);
+// The profile (history key and subfolder) of an address of another site:
+// its host in lower case, without a port and a leading "www.", safe as a
+// folder name. Empty when the address has no host.
+std::wstring HostProfileName(const std::wstring& address);
 // The subfolder of the output folder for a kind; empty for an unknown one.
 std::wstring SiteFolderName(int kind);
 

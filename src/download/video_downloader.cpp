@@ -113,7 +113,8 @@ void CVideoDownloader::Run() {
                 if (site->MakeOutputName(GetField(outputFolder_), useTitleAsFileName_, fin, tmp)) {
                     Set(finalPath_, fin);
                     Set(tempPath_, tmp);
-                    int d = DownloadFLV(site->flvAddress);
+                    int d = site->hlsStream ? DownloadHLS(site->flvAddress)
+                                            : DownloadFLV(site->flvAddress);
                     if (d == kResultOk) {
                         std::wstring used = FinishOutputFile(tmp, fin);
                         if (used.empty()) {
@@ -168,6 +169,11 @@ int CVideoDownloader::DownloadFLV(const std::wstring& url) {
     return r;
 }
 
+int CVideoDownloader::DownloadHLS(const std::wstring& url) {
+    SetError(platform::FormatW(LoadText(33205).c_str(), url.c_str()));
+    return kResultFailed;
+}
+
 void CVideoDownloader::PostProgress(unsigned v) {
     observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_});
 }
@@ -206,9 +212,9 @@ void CVideoDownloader::ClearFinalPath() {
 }
 
 std::wstring CVideoDownloader::GetStatusText(int code) {
-    static const std::pair<int, unsigned> kProgress[] = {{100, 32877}, {101, 32878}, {102, 32879},
-                                                         {103, 32880}, {104, 32881}, {105, 32882},
-                                                         {108, 32883}, {110, 32872}, {111, 32875}};
+    static const std::pair<int, unsigned> kProgress[] = {
+        {100, 32877}, {101, 32878}, {102, 32879}, {103, 32880}, {104, 32881}, {105, 32882},
+        {108, 32883}, {110, 32872}, {111, 32875}, {120, 33200}, {121, 33201}};
     static const std::pair<int, unsigned> kErrors[] = {{201, 32885}, {204, 32888}};
     if (code < 200) {
         for (auto [c, id] : kProgress)

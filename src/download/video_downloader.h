@@ -57,6 +57,8 @@ class CVideoDownloader : public ISiteOwner {
   protected:
     virtual void Run();
     virtual int DownloadFLV(const std::wstring& url);
+    // Fetches the stream of an HLS playlist into the temporary file.
+    virtual int DownloadHLS(const std::wstring& playlistUrl);
     void PostDone();
 
   private:

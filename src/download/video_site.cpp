@@ -12,6 +12,7 @@
 #include "download/site_helpers.h"
 #include "download/site_hosts.h"
 #include "download/url.h"
+#include "download/web_site.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 
@@ -95,6 +96,9 @@ std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISite
             break;
         case kSiteNicoVideo:
             site = std::make_unique<CNicoVideoSite>(address);
+            break;
+        case kSiteOther:
+            site = std::make_unique<CWebSite>(address);
             break;
         default:
             return nullptr;

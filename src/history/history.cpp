@@ -6,6 +6,7 @@
 
 #include "app/folders.h"
 #include "app/logging.h"
+#include "download/site_helpers.h"
 #include "media/cmd_mplayer.h"
 #include "media/command_line.h"
 #include "platform/text.h"
@@ -54,6 +55,11 @@ const wchar_t* SiteWord(int siteKind) {
     return siteKind >= 0 && siteKind <= 3 ? kWords[siteKind] : nullptr;
 }
 
+std::wstring ProfileName(int siteKind, const std::wstring& pageAddress) {
+    if (const wchar_t* word = SiteWord(siteKind)) return word;
+    return siteKind == kSiteOther ? HostProfileName(pageAddress) : std::wstring();
+}
+
 std::wstring HistoryPath() {
     return platform::FormatW(L"%ls/%ls", GetDataFolder().c_str(), L"history.db");
 }
@@ -89,7 +95,7 @@ int OpenHistory(CHistoryDb*& out, const std::wstring& path) {
 
 int AddHistoryRow(CHistoryDb* db, const Task& t) {
     std::time_t now = std::time(nullptr);
-    const wchar_t* site = SiteWord(t.siteKind);
+    const std::wstring site = ProfileName(t.siteKind, t.originAddress);
     if (!db) return 1;
     std::string size = platform::Format("%dx%d", t.width, t.height);
     std::string vbr = platform::Format("%.0f", t.videoBitrate);
@@ -98,7 +104,7 @@ int AddHistoryRow(CHistoryDb* db, const Task& t) {
     std::string sql = Mprintf(
         "INSERT INTO history VALUES (NULL, %Q, %Q, %Q, '%ld', %Q, %Q, %Q, %Q, %Q, '%ld', '%ld', "
         "'%ld', '%ld', %Q);",
-        Db8(site ? site : L"").c_str(), Db8(t.originAddress).c_str(), Db8(t.source).c_str(),
+        Db8(site).c_str(), Db8(t.originAddress).c_str(), Db8(t.source).c_str(),
         static_cast<long>(t.cutEndMs - t.cutStartMs), Db8(t.videoFormat).c_str(), vbr.c_str(),
         fps.c_str(), size.c_str(), Db8(t.audioFormat).c_str(), static_cast<long>(t.audioBitrate),
         static_cast<long>(t.audioRate), static_cast<long>(t.audioChannels),
@@ -130,7 +136,7 @@ int LoadHistory(CHistoryDb* db, const wchar_t* site, std::vector<std::unique_ptr
     try {
         CppSQLite3Query q = db->execQuery(Mprintf(
             "SELECT src_file_name, dest_file_name, duration, vcodec, vsize, convert_date FROM %s "
-            "WHERE profile_name = '%s';",
+            "WHERE profile_name = %Q;",
             kHistoryTable, Db8(site).c_str()));
         while (!q.eof()) {
             auto t = std::make_unique<Task>();
@@ -155,7 +161,7 @@ int CountHistory(CHistoryDb* db, const wchar_t* site) {
     if (!db) return 0;
     try {
         if (!site) return db->execScalar("SELECT COUNT(*) FROM history;");
-        return db->execScalar(Mprintf("SELECT COUNT(*) FROM %s WHERE profile_name = '%s';",
+        return db->execScalar(Mprintf("SELECT COUNT(*) FROM %s WHERE profile_name = %Q;",
                                       kHistoryTable, Db8(site).c_str()));
     } catch (const CppSQLite3Exception& e) {
         LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
@@ -163,19 +169,37 @@ int CountHistory(CHistoryDb* db, const wchar_t* site) {
     }
 }
 
+std::vector<std::pair<std::wstring, int>> CountHistoryHosts(CHistoryDb* db) {
+    std::vector<std::pair<std::wstring, int>> out;
+    if (!db) return out;
+    try {
+        CppSQLite3Query q = db->execQuery(
+            "SELECT profile_name, COUNT(*) FROM history WHERE profile_name NOT IN "
+            "('', 'YOUTUBE', 'GOOGLE', 'METACAFE', 'NICOVIDEO') GROUP BY profile_name "
+            "ORDER BY profile_name;");
+        while (!q.eof()) {
+            out.emplace_back(FromDb8(q.getStringField(0)), q.getIntField(1, 0));
+            q.nextRow();
+        }
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+    }
+    return out;
+}
+
 bool RecordProbedDownload(CHistoryDb* db, Task& task, const std::wstring& file, int siteKind,
                           const std::wstring& pageAddress) {
     task.source = file;
     task.originAddress = pageAddress;
     task.siteKind = siteKind;
-    if (!SiteWord(siteKind)) return false;
+    if (ProfileName(siteKind, pageAddress).empty()) return false;
     AddHistoryRow(db, task);
     return true;
 }
 
 bool RecordDownload(CHistoryDb* db, const std::wstring& file, int siteKind,
                     const std::wstring& pageAddress, Task* probed) {
-    if (!SiteWord(siteKind)) return false;
+    if (ProfileName(siteKind, pageAddress).empty()) return false;
     Task t;
     if (!ProbeMediaFile(file, t)) return false;
     RecordProbedDownload(db, t, file, siteKind, pageAddress);

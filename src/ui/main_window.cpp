@@ -137,7 +137,7 @@ ProgramVersion RunningVersion() {
 
 bool IsHttpAddress(const std::wstring& text) {
     UrlParts parts;
-    return CrackUrl(text, parts) && parts.scheme == L"http";
+    return CrackUrl(text, parts);
 }
 
 // File name without folder and extension.

@@ -203,18 +203,22 @@ TEST(AddressImport, UnreadableSourcesFindNothingAndNeverBlock) {
     EXPECT_EQ(ExtractAddresses(FromUtf8(big)), List{L"http://www.youtube.com/watch?v=big"});
 }
 
-TEST(AddressImport, HttpsIsALocalPath) {
-    TempDir dir;
-    std::filesystem::create_directories(dir / "https:/www.example.com");
-    WriteFile(dir / "https:/www.example.com/list.html", "/watch?v=local1");
-    char old[4096];
-    ASSERT_NE(::getcwd(old, sizeof old), nullptr);
-    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
-    List found = ImportAddresses(L"https://www.example.com/list.html");
-    List none = ImportAddresses(L"https://www.example.com/other.html");
-    ASSERT_EQ(::chdir(old), 0);
-    EXPECT_EQ(found, List{L"http://www.youtube.com/watch?v=local1"});
-    EXPECT_EQ(none, List{});
+TEST(AddressImport, MediaLinksFollowTheSiteAddressesEachOnce) {
+    const std::wstring text =
+        L"<a href=\"/watch?v=y1\">y</a> <video src='https://m.example/a.mp4?t=1&amp;u=2'>"
+        L"<a href=https://m.example/b.WEBM>b</a> see https://m.example/c.mp3, or "
+        L"https://m.example/a.mp4?t=1&u=2 again <a href=\"relative/d.mkv\">"
+        L"<a href=\"https://m.example/not.mp4x\"> <img src=\"https://m.example/e.jpg\"> "
+        L"<a href=\"ftp://m.example/f.m4a\"> https://m.example/live.m3u8#x "
+        L"http://video.google.com/videoplay?docid=5";
+    // A local file has no address: relative links are left out.
+    EXPECT_EQ(
+        ExtractAddressesFromText(text),
+        (List{L"http://www.youtube.com/watch?v=y1", L"http://video.google.com/videoplay?docid=5",
+              L"https://m.example/a.mp4?t=1&u=2", L"https://m.example/b.WEBM",
+              L"https://m.example/c.mp3", L"https://m.example/live.m3u8#x"}));
+    EXPECT_EQ(ExtractAddressesFromText(text, L"https://pages.example/dir/page.html")[5],
+              L"https://pages.example/dir/relative/d.mkv");
 }
 
 TEST(AddressImport, FindAllWalksEveryOccurrence) {
@@ -307,6 +311,20 @@ TEST_F(AddressImportWeb, FollowsRedirectsAndReadsErrorPages) {
     EXPECT_EQ(ImportAddresses(L"http://www.example.com/gone"),
               List{L"http://www.youtube.com/watch?v=e404"});
     EXPECT_EQ(sites_.Requests().size(), 4u);
+}
+
+TEST_F(AddressImportWeb, HttpsPagesAreFetchedWithoutALengthAndLinksResolveAgainstTheFinalAddress) {
+    Serve(R"({"host": "pages.clipvane.test", "path": "/old", "status": 302,
+              "headers": {"Location": "/list/new.html"}, "body": ""},
+             {"host": "pages.clipvane.test", "path": "/list/new.html", "content_length": false,
+              "body": "<a href=\"clip.mp4\">c</a> <a href=\"/watch?v=w1\">y</a>"})");
+    setenv("https_proxy", sites_.ProxyUrl().c_str(), 1);
+    setenv("CURL_CA_BUNDLE", sites_.CaBundle().c_str(), 1);
+    List found = ImportAddresses(L"https://pages.clipvane.test/old#top");
+    unsetenv("https_proxy");
+    unsetenv("CURL_CA_BUNDLE");
+    EXPECT_EQ(found, (List{L"http://www.youtube.com/watch?v=w1",
+                           L"https://pages.clipvane.test/list/clip.mp4"}));
 }
 
 TEST_F(AddressImportWeb, LengthRulesDecideTheDownload) {

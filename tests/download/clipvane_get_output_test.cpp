@@ -54,7 +54,8 @@ TEST(ClipvaneGetOutput, ControlCharactersFromOutsideNeverReachTheTerminal) {
         R"({"host": "www.youtube.com", "path": "/watch?v=evil",
             "headers": {"Content-Type": "text/html; charset=utf-8"},
             "body": "<html><head><title>YouTube - )" +
-        hostileTitle + R"(</title></head><script>var swfArgs = {\"video_id\": \"evil\", \"t\": \"tok\"};</script></html>"},
+        hostileTitle +
+        R"(</title></head><script>var swfArgs = {\"video_id\": \"evil\", \"t\": \"tok\"};</script></html>"},
            {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=evil",
             "status": 303, "headers": {"Location": "http://v7.lscache3.c.youtube.com/videoplayback?id=evil"},
             "body": ""})")));
@@ -75,10 +76,10 @@ TEST(ClipvaneGetOutput, ControlCharactersFromOutsideNeverReachTheTerminal) {
 
     // Texts of the command line and of files: an unknown option, an address
     // of no supported site and an import file that finds nothing.
-    auto args = GetRun(sites, home,
-                       {"-o", home / "out", "-i", home / "list\x1b[2J.txt",
-                        "http://example.com/\x1b]0;x\x07\xE2\x80\xAE",
-                        "http://www.youtube.com/watch?v=abc123"});
+    auto args = GetRun(
+        sites, home,
+        {"-o", home / "out", "-i", home / "list\x1b[2J.txt",
+         "ftp://example.com/\x1b]0;x\x07\xE2\x80\xAE", "http://www.youtube.com/watch?v=abc123"});
     EXPECT_EQ(RunTool(*args), 1) << args->Output();
     ExpectNothingForTheTerminal(args->Output());
     EXPECT_NE(args->Output().find("no video address found in " + home / "list\uFFFD[2J.txt"),
@@ -96,15 +97,16 @@ TEST(ClipvaneGetOutput, AnAddressOfNoSupportedSiteIsToldAndFailsTheRun) {
     ASSERT_TRUE(sites.StartFile("youtube.json"));
     TempDir home;
     // The supported address after it still downloads, in its own row.
-    auto run = GetRun(sites, home,
-                      {"-o", home / "out", "--use-id", "--format", "flv", "http://example.com/video",
-                       "http://www.youtube.com/watch?v=abc123", "http://example.org/watch?v=abc"});
+    auto run =
+        GetRun(sites, home,
+               {"-o", home / "out", "--use-id", "--format", "flv", "ftp://example.com/video",
+                "http://www.youtube.com/watch?v=abc123", "gopher://example.org/watch?v=abc"});
     EXPECT_EQ(RunTool(*run), 1) << run->Output();
     const std::string out = run->Output();
-    EXPECT_NE(out.find("not an address of a supported site: http://example.com/video\n"),
+    EXPECT_NE(out.find("not an http or https address: ftp://example.com/video\n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("not an address of a supported site: http://example.org/watch?v=abc\n"),
+    EXPECT_NE(out.find("not an http or https address: gopher://example.org/watch?v=abc\n"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("[1] "), std::string::npos) << out;
@@ -114,9 +116,9 @@ TEST(ClipvaneGetOutput, AnAddressOfNoSupportedSiteIsToldAndFailsTheRun) {
 
     // Nothing left to download: told so, nothing fetched.
     size_t before = sites.Requests().size();
-    auto none = GetRun(sites, home, {"-o", home / "out", "http://videos.example.net/x"});
+    auto none = GetRun(sites, home, {"-o", home / "out", "ftp://videos.example.net/x"});
     EXPECT_EQ(RunTool(*none), 1) << none->Output();
-    EXPECT_NE(none->Output().find("not an address of a supported site: http://videos.example.net/x"),
+    EXPECT_NE(none->Output().find("not an http or https address: ftp://videos.example.net/x"),
               std::string::npos)
         << none->Output();
     EXPECT_NE(none->Output().find("nothing to download"), std::string::npos) << none->Output();
@@ -128,24 +130,23 @@ TEST(ClipvaneGetOutput, ARunWritesItsStepsIntoTheLog) {
     ASSERT_TRUE(sites.StartFile("youtube.json"));
     TempDir home;
     auto run = GetRun(sites, home,
-                      {"-o", home / "out", "--use-title", "http://example.com/video",
+                      {"-o", home / "out", "--use-title", "ftp://example.com/video",
                        "http://www.youtube.com/watch?v=abc123"});
     EXPECT_EQ(RunTool(*run), 1) << run->Output();
     std::string log = ReadFile(run->LogPath());
     for (const char* step :
          {"Logger initialized.", "clipvane-get started",
-          "not an address of a supported site: http://example.com/video",
-          "[1] A walk in the park", "Saved " /* the final path */, "ends with status 1",
-          "Logger uninitialized."})
+          "not an http or https address: ftp://example.com/video", "[1] A walk in the park",
+          "Saved " /* the final path */, "ends with status 1", "Logger uninitialized."})
         EXPECT_NE(log.find(step), std::string::npos) << step << "\n" << log;
 
     // A second run appends; a log past 1 MiB starts afresh, as the window's does.
-    auto again = GetRun(sites, home, {"-o", home / "out", "http://example.com/video"});
+    auto again = GetRun(sites, home, {"-o", home / "out", "ftp://example.com/video"});
     RunTool(*again);
     std::string twice = ReadFile(run->LogPath());
     EXPECT_EQ(twice.rfind(log, 0), 0u) << "appended";
     WriteFile(run->LogPath(), std::string(1100000, 'x'));
-    auto fresh = GetRun(sites, home, {"-o", home / "out", "http://example.com/video"});
+    auto fresh = GetRun(sites, home, {"-o", home / "out", "ftp://example.com/video"});
     RunTool(*fresh);
     std::string restarted = ReadFile(run->LogPath());
     EXPECT_LT(restarted.size(), 100000u);

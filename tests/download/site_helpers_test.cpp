@@ -24,7 +24,7 @@ TEST(GetSiteKind, RecognisesTheFourSitesByHost) {
     EXPECT_EQ(GetSiteKind(L"http://video.google.com/anything"), kSiteGoogleVideo);
     EXPECT_EQ(GetSiteKind(L"http://www.metacafe.com/watch/1/x/"), kSiteMetaCafe);
     EXPECT_EQ(GetSiteKind(L"http://www.nicovideo.jp/watch/sm9"), kSiteNicoVideo);
-    EXPECT_EQ(GetSiteKind(L"http://example.com/youtube"), kSiteUnknown);
+    EXPECT_EQ(GetSiteKind(L"http://example.com/youtube"), kSiteOther);
     EXPECT_EQ(GetSiteKind(L"www.youtube.com/watch?v=abc"), kSiteUnknown);
     EXPECT_EQ(GetSiteKind(L""), kSiteUnknown);
     // Percent escapes in the host are decoded before the test.
@@ -35,9 +35,10 @@ TEST(GetSiteKind, GoogleAddressCarryingAnotherSite) {
     EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=http://www.youtube.com/watch?v=1"),
               kSiteYouTube);
     EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=&x=1"), kSiteGoogleVideo);
-    EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=junk"), kSiteUnknown);
+    // A value that is no address leaves a page for the handler of other sites.
+    EXPECT_EQ(GetSiteKind(L"http://video.google.com/url?srcurl=junk"), kSiteOther);
     // A value naming the same address again does not recurse for ever.
-    EXPECT_EQ(GetSiteKind(L"http://google.com/?srcurl=http://google.com/?srcurl=x"), kSiteUnknown);
+    EXPECT_EQ(GetSiteKind(L"http://google.com/?srcurl=http://google.com/?srcurl=x"), kSiteOther);
 }
 
 TEST(ExtractQueryValue, Rules) {

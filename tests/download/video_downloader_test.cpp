@@ -89,7 +89,7 @@ class Worker : public ::testing::Test {
 TEST_F(Worker, SuccessfulItemsWithUnknownAddressBetween) {
     dl_.SetUseTitleAsFileName(true);
     dl_.AddItem(L"http://www.youtube.com/watch?v=ok", 5);
-    dl_.AddItem(L"http://example.com/not-a-video-site", 6);
+    dl_.AddItem(L"ftp://example.com/not-a-video-site", 6);
     dl_.AddItem(L"http://www.youtube.com/watch?v=ok2", 7);
     ASSERT_TRUE(dl_.Start());
     int progress = 0;

@@ -23,7 +23,10 @@ A scenario is a JSON object {"routes": [route, ...]}. A route matches on
   reset_after: close the connection after N body bytes,
   stall_after: stop sending (but keep the connection) after N body bytes,
   drip: seconds between single body bytes,
-  rate: bytes per second, sent in pieces of 16 KiB.
+  rate: bytes per second, sent in pieces of 16 KiB,
+  ranges: true answers "Range: bytes=a-b" (one range) with 206 and
+  Content-Range, or 416 past the end, and announces Accept-Ranges; without
+  it a Range header is ignored and the whole body sent.
 Unmatched requests get 404 "no route".
 
 Every request is appended to the record file as
@@ -137,7 +140,26 @@ class Handler(BaseHTTPRequestHandler):
         else:
             body = None
             size = int(r.get("body_size", 0))
+        offset = 0
+        if r.get("ranges") and status == 200:
+            wanted = parse_range(self.headers.get("Range"), size)
+            if wanted == "bad":
+                self.send_response(416)
+                self.send_header("Content-Range", "bytes */%d" % size)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            if wanted is not None:
+                status = 206
+                offset, last = wanted
+                r = dict(r, headers=dict(r.get("headers", {}),
+                                         **{"Content-Range": "bytes %d-%d/%d" % (offset, last, size)}))
+                size = last + 1 - offset
+                if body is not None:
+                    body = body[offset:last + 1]
         self.send_response(status)
+        if r.get("ranges"):
+            self.send_header("Accept-Ranges", "bytes")
         for k, v in r.get("headers", {}).items():
             self.send_header(k, v)
         for c in r.get("set_cookies", []):
@@ -154,9 +176,9 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
-        self.send_body(r, body, size)
+        self.send_body(r, body, size, offset)
 
-    def send_body(self, r, body, size):
+    def send_body(self, r, body, size, offset=0):
         limit = size
         reset = r.get("reset_after")
         stall = r.get("stall_after")
@@ -177,7 +199,7 @@ class Handler(BaseHTTPRequestHandler):
                 if body is not None:
                     chunk = body[sent:sent + n]
                 else:
-                    start = sent % 251
+                    start = (offset + sent) % 251
                     chunk = BLOCK[start:start + n]
                 self.wfile.write(chunk)
                 sent += len(chunk)
@@ -199,6 +221,25 @@ class Handler(BaseHTTPRequestHandler):
                 self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
+
+
+def parse_range(header, size):
+    """(first, last) of a one-range "bytes=a-b" header, None when there is
+    none to honour, "bad" when it starts past the end."""
+    if not header or not header.startswith("bytes=") or "," in header:
+        return None
+    first, _, last = header[6:].strip().partition("-")
+    try:
+        if first == "":
+            n = int(last)
+            return (max(0, size - n), size - 1) if n > 0 and size > 0 else "bad"
+        a = int(first)
+        b = int(last) if last else size - 1
+    except ValueError:
+        return None
+    if a >= size:
+        return "bad"
+    return (a, min(b, size - 1)) if b >= a else None
 
 
 class FileCache:

@@ -100,7 +100,7 @@ TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
 TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
     const std::wstring refusal = LoadText(32782);
     for (const wchar_t* bad :
-         {L"https://www.youtube.com/watch?v=a", L"ftp://host/file.flv", L"not an address", L""}) {
+         {L"ftp://host/file.flv", L"file:///tmp/a.mp4", L"not an address", L""}) {
         EXPECT_FALSE(Window().AddAddress(bad)) << bad;
     }
     EXPECT_EQ(boxes_.Count(refusal), 4);

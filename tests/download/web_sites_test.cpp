@@ -1,0 +1,144 @@
+// Addresses of any site through clipvane-get: direct media links and pages
+// of each kind, over https through the stand-in sites (tests/fakesites,
+// scenario web.json), with a real video made at test time.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "clipvane_get_run.h"
+#include "fakesites_harness.h"
+#include "history/history.h"
+#include "platform/text.h"
+#include "support/process_harness.h"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A short video with sound, made once per test process.
+const std::string& ParkVideo() {
+    static TempDir dir;
+    static const std::string path = [] {
+        std::string out = dir / "park.mp4";
+        std::string cmd =
+            "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi "
+            "-i sine=frequency=440:sample_rate=22050 -t 2 -c:v mpeg4 -q:v 5 -c:a aac -b:a 64k "
+            "-shortest '" +
+            out + "'";
+        return std::system(cmd.c_str()) == 0 ? out : std::string();
+    }();
+    return path;
+}
+
+class WebSites : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(ParkVideo().empty()) << "ffmpeg could not make the test video";
+        sites_.filesDir = fs::path(ParkVideo()).parent_path();
+        ASSERT_TRUE(sites_.StartFile("web.json"));
+    }
+
+    std::unique_ptr<ProgramRun> Get(std::vector<std::string> addresses) {
+        auto r = std::make_unique<ProgramRun>(ClipvaneGetPath(), home_.path());
+        r->env["http_proxy"] = sites_.ProxyUrl();
+        r->env["https_proxy"] = sites_.ProxyUrl();
+        r->env["CURL_CA_BUNDLE"] = sites_.CaBundle();
+        r->env.erase("no_proxy");
+        r->args = {"-o", Out(), "--use-title"};
+        r->args.insert(r->args.end(), addresses.begin(), addresses.end());
+        return r;
+    }
+
+    std::string Out() const { return home_ / "out"; }
+
+    // The history rows of one profile, as the site panel lists them.
+    std::vector<std::wstring> HistoryFiles(const ProgramRun& run, const std::wstring& profile) {
+        CHistoryDb* db = nullptr;
+        std::vector<std::wstring> files;
+        if (!OpenHistory(db, platform::FromUtf8(run.DataDir() + "/history.db"))) return files;
+        std::vector<std::unique_ptr<Task>> rows;
+        LoadHistory(db, profile.c_str(), rows);
+        for (const auto& t : rows) files.push_back(t->source);
+        db->close();
+        delete db;
+        return files;
+    }
+
+    FakeSites sites_;
+    TempDir home_;
+};
+
+}  // namespace
+
+TEST_F(WebSites, DirectMediaLinksAreSavedUnderTheirNamesInTheHostsFolder) {
+    const std::string folder = Out() + "/media.clipvane.test";
+    fs::create_directories(folder);
+    WriteFile(folder + "/park.mp4", "the user's own file");
+    auto run =
+        Get({"https://media.clipvane.test/clips/park.mp4",
+             "https://media.clipvane.test/norange/park.mp4", "https://media.clipvane.test/get?id=7",
+             "https://media.clipvane.test/get?id=8", "https://media.clipvane.test/moved"});
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    const std::string video = ReadFile(ParkVideo());
+    EXPECT_EQ(ReadFile(folder + "/park.mp4"), "the user's own file");
+    for (const char* name :
+         {"park_001.mp4", "park_002.mp4", "park_003.mp4", "night.mp4", "plain name.mp4"})
+        EXPECT_EQ(ReadFile(folder + "/" + name), video) << name << "\n" << run->Output();
+    EXPECT_EQ(HistoryFiles(*run, L"media.clipvane.test").size(), 5u);
+    for (const auto& e : fs::directory_iterator(folder))
+        EXPECT_NE(e.path().extension(), ".cvt") << e.path();
+    EXPECT_NE(run->Output().find("Connecting..."), std::string::npos) << run->Output();
+}
+
+TEST_F(WebSites, PagesOfEachKindGiveTheirVideoUnderThePageTitle) {
+    auto run =
+        Get({"https://www.clipvane.test/old.html", "https://www.clipvane.test/og.html",
+             "https://www.clipvane.test/twitter.html", "https://www.clipvane.test/jsonld.html"});
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    const std::string folder = Out() + "/clipvane.test";
+    const std::string video = ReadFile(ParkVideo());
+    for (const char* name : {"A walk & a talk.mp4", "Open graph page.mp4", "Twitter card.mp4",
+                             "Structured \u2013 data.mp4"})
+        EXPECT_EQ(ReadFile(folder + "/" + name), video) << name << "\n" << run->Output();
+    std::vector<std::wstring> rows = HistoryFiles(*run, L"clipvane.test");
+    EXPECT_EQ(rows.size(), 4u);
+    // The tallest file of the <video>, the trusted og:video resolved against
+    // <base>, the JSON-LD block that parses.
+    std::vector<std::string> fetched;
+    for (const auto& r : sites_.Requests()) fetched.push_back(r.target);
+    auto was = [&](const std::string& t) {
+        return std::find(fetched.begin(), fetched.end(), t) != fetched.end();
+    };
+    EXPECT_TRUE(was("https://media.clipvane.test/v/high.mp4"));
+    EXPECT_FALSE(was("https://www.clipvane.test/v/low.mp4?a=1&b=2"));
+    EXPECT_TRUE(was("https://media.clipvane.test/v/og-clip.mp4"));
+    EXPECT_TRUE(was("https://media.clipvane.test/v/card.mp4"));
+    EXPECT_TRUE(was("https://www.clipvane.test/v/structured.mp4"));
+    EXPECT_FALSE(was("https://www.clipvane.test/v/bad.mp4"));
+}
+
+TEST_F(WebSites, NoVideoErrorAnswersDowngradesAndOtherSchemesFailAndWriteNothing) {
+    auto none = Get({"https://www.clipvane.test/none.html"});
+    EXPECT_EQ(RunTool(*none), 1);
+    EXPECT_NE(none->Output().find("No video was found on https://www.clipvane.test/none.html"),
+              std::string::npos)
+        << none->Output();
+    auto missing = Get({"https://www.clipvane.test/missing.html"});
+    EXPECT_EQ(RunTool(*missing), 1);
+    EXPECT_NE(missing->Output().find("HTTP 404"), std::string::npos) << missing->Output();
+    // Media moved from https to http is not fetched from there.
+    auto down = Get({"https://media.clipvane.test/down"});
+    EXPECT_EQ(RunTool(*down), 1);
+    EXPECT_NE(down->Output().find("http://media.clipvane.test/clips/park.mp4"), std::string::npos)
+        << down->Output();
+    for (const auto& r : sites_.Requests())
+        EXPECT_NE(r.target, "http://media.clipvane.test/clips/park.mp4");
+    auto ftp = Get({"ftp://media.clipvane.test/a.mp4"});
+    EXPECT_EQ(RunTool(*ftp), 1);
+    EXPECT_NE(ftp->Output().find("not an http or https address"), std::string::npos)
+        << ftp->Output();
+    EXPECT_FALSE(fs::exists(Out() + "/clipvane.test"));
+    EXPECT_FALSE(fs::exists(Out() + "/media.clipvane.test"));
+}
