@@ -15,7 +15,6 @@
 #include <mutex>
 #include <vector>
 
-#include "app/localization.h"
 #include "app/logging.h"
 #include "download/codes.h"
 #include "download/failure_text.h"
@@ -499,8 +498,11 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
             if (r != kResultRedirect) break;
             std::wstring next = ResolveUrl(current, location);
             if (IsDowngrade(current, next))
-                throw CTransferFailure{
-                    platform::ToUtf8(platform::FormatW(LoadText(33204).c_str(), next.c_str()))};
+                throw CTransferFailure{platform::ToUtf8(failure_text::Format(
+                    33204,
+                    L"The address led from a secure https address to an insecure one (%ls), so "
+                    L"nothing was downloaded from there.",
+                    next))};
             current = next;
             LogInfoW("CVideoDownloader::GetFLVFile", L"Redirect to new location: %ls",
                      current.c_str());

@@ -5,6 +5,7 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "download/failure_text.h"
 #include "download/partial_file.h"
 #include "download/site_helpers.h"
 #include "platform/text.h"
@@ -170,7 +171,7 @@ int CVideoDownloader::DownloadFLV(const std::wstring& url) {
 }
 
 int CVideoDownloader::DownloadHLS(const std::wstring& url) {
-    SetError(platform::FormatW(LoadText(33205).c_str(), url.c_str()));
+    SetError(failure_text::Format(33205, L"HLS streams cannot be downloaded yet: %ls", url));
     return kResultFailed;
 }
 

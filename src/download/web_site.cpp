@@ -2,8 +2,8 @@
 
 #include <curl/curl.h>
 
-#include "app/localization.h"
 #include "app/logging.h"
+#include "download/failure_text.h"
 #include "download/media_name.h"
 #include "download/page_scanner.h"
 #include "download/site_helpers.h"
@@ -13,6 +13,9 @@
 namespace {
 
 constexpr const char* kTag = "CWebSite";
+const wchar_t kDowngradeText[] =
+    L"The address led from a secure https address to an insecure one (%ls), so nothing was "
+    L"downloaded from there.";
 
 std::wstring HostText(const std::wstring& url) {
     UrlParts parts;
@@ -74,7 +77,7 @@ int CWebSite::Open(CHttpTransfer& http, const std::wstring& url,
                 // Whatever comes from a plain address after a secure one
                 // could have been changed on the way: nothing is asked there.
                 if (IsDowngrade(current, next)) {
-                    owner->SetError(platform::FormatW(LoadText(33204).c_str(), next.c_str()));
+                    owner->SetError(failure_text::Format(33204, kDowngradeText, next));
                     return kResultNoVideo;
                 }
                 current = next;
@@ -112,10 +115,7 @@ int CWebSite::Process() {
     long status = answer->Status();
     if (status < 200 || status > 299) {
         // An error answer is neither a video nor a page to search.
-        std::string reason = answer->StatusText();
-        owner->SetError(
-            platform::FormatW(L"HTTP %ld%s%s from %ls", status, reason.empty() ? L"" : L" ",
-                              platform::FromUtf8(reason).c_str(), HostText(at).c_str()));
+        owner->SetError(failure_text::PageAnswered(at, status, answer->StatusText()));
         owner->PostStatus(kStatusFailed);
         return kResultFailed;
     }
@@ -182,7 +182,7 @@ int CWebSite::TakePage(CHttpAnswer& answer, const std::wstring& finalUrl) {
     const CPageCandidate* chosen = ChooseCandidate(scan);
     LogInfoW(kTag, L"%zu candidates on %ls", scan.candidates.size(), finalUrl.c_str());
     if (!chosen) {
-        owner->SetError(platform::FormatW(LoadText(33202).c_str(), pageAddress.c_str()));
+        owner->SetError(failure_text::Format(33202, L"No video was found on %ls", pageAddress));
         owner->PostStatus(kStatusNoVideo);
         return kResultNoVideo;
     }

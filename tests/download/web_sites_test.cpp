@@ -127,7 +127,9 @@ TEST_F(WebSites, NoVideoErrorAnswersDowngradesAndOtherSchemesFailAndWriteNothing
         << none->Output();
     auto missing = Get({"https://www.clipvane.test/missing.html"});
     EXPECT_EQ(RunTool(*missing), 1);
-    EXPECT_NE(missing->Output().find("HTTP 404"), std::string::npos) << missing->Output();
+    EXPECT_NE(missing->Output().find("https://www.clipvane.test/missing.html answered 404"),
+              std::string::npos)
+        << missing->Output();
     // Media moved from https to http is not fetched from there.
     auto down = Get({"https://media.clipvane.test/down"});
     EXPECT_EQ(RunTool(*down), 1);
