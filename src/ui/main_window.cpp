@@ -866,7 +866,11 @@ void CClipvaneDlg::ShowTaskList() {
 void CClipvaneDlg::ShowHistory(int itemValue) {
     view_->hide();
     historyList_->hide();
-    historyList_->LoadSite(itemValue);
+    const std::wstring host = sitePanel_->HostOfValue(itemValue);
+    if (host.empty())
+        historyList_->LoadSite(itemValue);
+    else
+        historyList_->LoadProfile(host);
     preview_->SetTask(nullptr);
     historyShown_ = true;
     if (!previewExpanded_) historyList_->show();

@@ -13,6 +13,7 @@
 #include "app/helpers.h"
 #include "app/localization.h"
 #include "app/messages.h"
+#include "download/site_helpers.h"
 #include "history/history.h"
 #include "platform/text.h"
 #include "shell_fixture.h"
@@ -332,4 +333,57 @@ TEST_F(SiteHistory, LanguageChangeRereadsTitles) {
     QEvent e(ui::kLanguageChangedEvent);
     QApplication::sendEvent(&panel, &e);
     EXPECT_EQ(panel.FirstRoot()->text(0), ui::ToQ(LoadText(32823)));
+}
+
+TEST_F(SiteHistory, OtherSitesHoldOneItemPerHostWithItsCountAndList) {
+    AddRow(kSiteOther, L"/out/media.example.org/a.mp4", L"https://www.media.example.org/a");
+    AddRow(kSiteOther, L"/out/media.example.org/b.mp4", L"https://media.example.org/b.mp4");
+    AddRow(kSiteOther, L"/out/o'brien.example/c.mp4", L"http://o'brien.example:8080/c");
+    AddRow(0, L"/videos/yt.flv");
+    CSitePanel panel(db_);
+    QTreeWidgetItem* other = panel.OtherSitesItem();
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->parent(), panel.SecondRoot());
+    EXPECT_EQ(other->text(0), "Other sites");
+    EXPECT_TRUE(Bold(other));
+    ASSERT_EQ(other->childCount(), 2);
+    QTreeWidgetItem* media = panel.HostItem(L"media.example.org");
+    ASSERT_NE(media, nullptr);
+    EXPECT_EQ(media->text(0), "media.example.org (2)");
+    EXPECT_EQ(panel.HostItem(L"o'brien.example")->text(0), "o'brien.example (1)");
+    EXPECT_EQ(panel.SiteItem(1000)->text(0), "YouTube (1)");
+
+    // Choosing a host asks for its list, which holds its rows alone.
+    QSignalSpy posts(&panel, &CSitePanel::postMessage);
+    panel.Tree()->setCurrentItem(media);
+    ASSERT_EQ(posts.count(), 1);
+    const int value = static_cast<int>(posts[0][1].value<quintptr>());
+    EXPECT_EQ(panel.HostOfValue(value), L"media.example.org");
+    ui::HistoryListView view(db_);
+    EXPECT_EQ(view.LoadProfile(panel.HostOfValue(value)), 2);
+    EXPECT_EQ(view.LoadProfile(L"o'brien.example"), 1);
+    EXPECT_EQ(view.LoadSite(panel.OtherSitesItem()->data(0, Qt::UserRole).toInt()), 0);
+
+    // The shown host keeps its item, plain, when its rows go; another host
+    // without rows leaves the tree. Nothing is announced meanwhile.
+    for (const wchar_t* f : {L"/out/media.example.org/a.mp4", L"/out/media.example.org/b.mp4",
+                             L"/out/o'brien.example/c.mp4"}) {
+        Task t;
+        t.source = f;
+        ASSERT_EQ(DeleteHistoryRow(db_, t), 1);
+    }
+    posts.clear();
+    panel.Recount();
+    EXPECT_EQ(posts.count(), 0);
+    ASSERT_EQ(other->childCount(), 1);
+    EXPECT_EQ(panel.Tree()->currentItem(), panel.HostItem(L"media.example.org"));
+    EXPECT_EQ(panel.HostItem(L"media.example.org")->text(0), "media.example.org");
+    EXPECT_EQ(panel.HostItem(L"o'brien.example"), nullptr);
+    EXPECT_FALSE(Bold(other));
+    // A new host gets a value of its own; the old ones keep theirs.
+    AddRow(kSiteOther, L"/out/new.example/d.mp4", L"https://new.example/d.mp4");
+    panel.Recount();
+    EXPECT_EQ(panel.HostOfValue(value), L"media.example.org");
+    ASSERT_NE(panel.HostItem(L"new.example"), nullptr);
+    EXPECT_NE(panel.HostItem(L"new.example")->data(0, Qt::UserRole).toInt(), value);
 }

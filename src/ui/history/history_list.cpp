@@ -222,11 +222,16 @@ HistoryListView::HistoryListView(CHistoryDb* history, QWidget* parent)
 }
 
 int HistoryListView::LoadSite(int itemValue) {
+    const wchar_t* word = SiteWord(itemValue - 1000);
+    return LoadProfile(word ? word : L"");
+}
+
+int HistoryListView::LoadProfile(const std::wstring& profile) {
     std::vector<std::unique_ptr<Task>> tasks;
-    const int kind = itemValue - 1000;
-    if (const wchar_t* word = SiteWord(kind)) {
-        LoadHistory(history_, word, tasks);
-        LogInfo(kTag, "Loaded %d history rows of %ls.", static_cast<int>(tasks.size()), word);
+    if (!profile.empty()) {
+        LoadHistory(history_, profile.c_str(), tasks);
+        LogInfoW(kTag, L"Loaded %d history rows of %ls.", static_cast<int>(tasks.size()),
+                 profile.c_str());
     }
     model_->Reset(std::move(tasks));
     FitColumns();

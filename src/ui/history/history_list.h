@@ -74,6 +74,9 @@ class HistoryListView : public QTreeView {
     // Fills the list with the history of site item value 1000..1003 (any
     // other value: an empty list). Returns the number of rows.
     int LoadSite(int itemValue);
+    // Fills the list with the history of one profile (a site word or the
+    // host of another site); empty: an empty list.
+    int LoadProfile(const std::wstring& profile);
     void Clear();
     // Column widths from the list's width (Relayout).
     void FitColumns();

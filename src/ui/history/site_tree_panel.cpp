@@ -3,7 +3,9 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/localization.h"
 #include "app/logging.h"
@@ -126,7 +128,63 @@ void CSitePanel::BuildTree() {
         item->setData(0, Qt::UserRole, kFirstSiteValue + i);
         item->setIcon(0, image(3));
     }
+    auto* other = new QTreeWidgetItem(second);
+    other->setData(0, Qt::UserRole, kOtherSitesValue);
+    other->setIcon(0, image(2));
+    hostImage_ = image(3);
     second->setExpanded(true);
+}
+
+QTreeWidgetItem* CSitePanel::OtherSitesItem() const {
+    return SecondRoot() ? SecondRoot()->child(4) : nullptr;
+}
+
+QTreeWidgetItem* CSitePanel::HostItem(const std::wstring& host) const {
+    auto it = hostValues_.find(host);
+    QTreeWidgetItem* other = OtherSitesItem();
+    if (it == hostValues_.end() || !other) return nullptr;
+    for (int i = 0; i < other->childCount(); ++i)
+        if (other->child(i)->data(0, Qt::UserRole).toInt() == it->second) return other->child(i);
+    return nullptr;
+}
+
+std::wstring CSitePanel::HostOfValue(int value) const {
+    for (const auto& [host, v] : hostValues_)
+        if (v == value) return host;
+    return L"";
+}
+
+void CSitePanel::RecountHosts() {
+    QTreeWidgetItem* other = OtherSitesItem();
+    if (!other) return;
+    other->setText(0, ui::ToQ(LoadText(33203)));
+    std::vector<std::pair<std::wstring, int>> hosts = CountHistoryHosts(history_);
+    SetBold(other, !hosts.empty());
+    const QTreeWidgetItem* current = tree_->currentItem();
+    const std::wstring shown =
+        current ? HostOfValue(current->data(0, Qt::UserRole).toInt()) : std::wstring();
+    // The host whose list is shown keeps its item when its last row goes.
+    if (!shown.empty() &&
+        std::none_of(hosts.begin(), hosts.end(), [&](const auto& h) { return h.first == shown; }))
+        hosts.insert(std::lower_bound(hosts.begin(), hosts.end(), std::make_pair(shown, 0)),
+                     {shown, 0});
+    const QSignalBlocker block(tree_);
+    qDeleteAll(other->takeChildren());
+    QTreeWidgetItem* again = nullptr;
+    for (const auto& [host, n] : hosts) {
+        auto [it, added] =
+            hostValues_.emplace(host, kFirstHostValue + static_cast<int>(hostValues_.size()));
+        auto* item = new QTreeWidgetItem(other);
+        item->setData(0, Qt::UserRole, it->second);
+        item->setIcon(0, hostImage_);
+        item->setText(0,
+                      n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(host)).arg(n) : ui::ToQ(host));
+        item->setToolTip(0, ui::ToQ(host));
+        SetBold(item, n > 0);
+        if (host == shown) again = item;
+    }
+    other->setExpanded(true);
+    if (again) tree_->setCurrentItem(again);
 }
 
 QTreeWidgetItem* CSitePanel::FirstRoot() const {
@@ -175,6 +233,7 @@ void CSitePanel::Recount() {
                       n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(name)).arg(n) : ui::ToQ(name));
         SetBold(item, n > 0);
     }
+    RecountHosts();
 }
 
 void CSitePanel::HandleMessage(unsigned msg) {

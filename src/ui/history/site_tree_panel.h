@@ -1,15 +1,20 @@
 #pragma once
 // The site panel (child dialog 173): a tree of the task list and the four
-// sites with their history counts, a close button and two buttons below.
+// sites with their history counts, then "Other sites" with one child per
+// host in the history, a close button and two buttons below.
 // It tells the main window what to do through its signals:
 //   postMessage(5027, 0)      the first root was chosen: show the task list
 //   postMessage(5028, value)  another item: show the history of item value
-//                             1000..1003 (any other value: an empty list)
+//                             1000..1003, or of host HostOfValue(value)
+//                             (any other value: an empty list)
 //   postMessage(5024, 0)      the close button: hide the panel
 //   command(32779)            the first button: open the output folder
 //   command(32791)            the second button: the settings
+#include <QIcon>
 #include <QPixmap>
 #include <QWidget>
+#include <map>
+#include <string>
 
 class CHistoryDb;
 class QTreeWidget;
@@ -25,6 +30,10 @@ class CSitePanel : public QWidget {
     static constexpr int kWidth = 180;
     // Item values of the four sites; the roots carry -1.
     static constexpr int kFirstSiteValue = 1000;
+    // The "Other sites" node, and the first of its hosts' values. A host
+    // keeps its value for the panel's life.
+    static constexpr int kOtherSitesValue = 1099;
+    static constexpr int kFirstHostValue = 1100;
 
     // `history` may be null (no history: every count is 0).
     explicit CSitePanel(CHistoryDb* history, QWidget* parent = nullptr);
@@ -34,6 +43,11 @@ class CSitePanel : public QWidget {
     QTreeWidgetItem* SecondRoot() const;
     // The item of site value 1000..1003, or null.
     QTreeWidgetItem* SiteItem(int value) const;
+    QTreeWidgetItem* OtherSitesItem() const;
+    // The item of a host under "Other sites", or null.
+    QTreeWidgetItem* HostItem(const std::wstring& host) const;
+    // The host of a value of a host item; empty for any other value.
+    std::wstring HostOfValue(int value) const;
 
     // Counts each site's history rows again: "%s (%d)" in bold above 0,
     // else the plain name.
@@ -66,6 +80,7 @@ class CSitePanel : public QWidget {
 
   private:
     void BuildTree();
+    void RecountHosts();
     void OnSelection();
     void Place();
 
@@ -74,4 +89,6 @@ class CSitePanel : public QWidget {
     QWidget* closeBar_ = nullptr;
     QWidget* buttonBar_ = nullptr;
     QPixmap header_;
+    QIcon hostImage_;
+    std::map<std::wstring, int> hostValues_;
 };
