@@ -92,7 +92,8 @@ TEST_F(SiteHistory, SiteCountsArePlainWhenEmptyAndBoldWithRows) {
     ASSERT_FALSE(tasks.isNull());
     EXPECT_EQ(qAlpha(tasks.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(tasks.pixel(8, 8)), 255);
-    EXPECT_EQ(panel.SecondRoot()->childCount(), 4);
+    // The four sites, then "Other sites".
+    EXPECT_EQ(panel.SecondRoot()->childCount(), 5);
 
     // A new row counts on message 5030.
     AddRow(1, L"/videos/g.flv");
