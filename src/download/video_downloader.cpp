@@ -114,8 +114,8 @@ void CVideoDownloader::Run() {
                 if (site->MakeOutputName(GetField(outputFolder_), useTitleAsFileName_, fin, tmp)) {
                     Set(finalPath_, fin);
                     Set(tempPath_, tmp);
-                    int d = site->hlsStream ? DownloadHLS(site->flvAddress)
-                                            : DownloadFLV(site->flvAddress);
+                    int d = site->hls ? DownloadStream(site->flvAddress, site->pageAddress)
+                                      : DownloadFLV(site->flvAddress);
                     if (d == kResultOk) {
                         std::wstring used = FinishOutputFile(tmp, fin);
                         if (used.empty()) {
@@ -162,17 +162,17 @@ void CVideoDownloader::Run() {
     DiscardTempFile(GetField(tempPath_));
 }
 
+int CVideoDownloader::DownloadStream(const std::wstring& playlist, const std::wstring&) {
+    SetError(failure_text::Format(33205, L"HLS streams cannot be downloaded yet: %ls", playlist));
+    return kResultFailed;
+}
+
 int CVideoDownloader::DownloadFLV(const std::wstring& url) {
     CHttpTransfer http(this, useCache_);
     std::wstring finalUrl;
     int r = http.GetFLVFile(url, GetField(tempPath_), finalUrl, contentLength_, bytesReceived_);
     Set(flvAddress_, finalUrl);
     return r;
-}
-
-int CVideoDownloader::DownloadHLS(const std::wstring& url) {
-    SetError(failure_text::Format(33205, L"HLS streams cannot be downloaded yet: %ls", url));
-    return kResultFailed;
 }
 
 void CVideoDownloader::PostProgress(unsigned v) {

@@ -57,8 +57,7 @@ class CVideoDownloader : public ISiteOwner {
   protected:
     virtual void Run();
     virtual int DownloadFLV(const std::wstring& url);
-    // Fetches the stream of an HLS playlist into the temporary file.
-    virtual int DownloadHLS(const std::wstring& playlistUrl);
+    int DownloadStream(const std::wstring& playlist, const std::wstring& pageAddress);
     void PostDone();
 
   private:

@@ -38,8 +38,8 @@ class CVideoSite {
     int siteKind = -1;
     std::wstring pageAddress, videoId, title, flvAddress, siteName;
     std::wstring extension = L"flv";
-    // flvAddress names an HLS playlist, not a file to fetch as it is.
-    bool hlsStream = false;
+    // flvAddress is an HLS playlist (see hls_download.h).
+    bool hls = false;
 
   protected:
     // A message box of the run's; it ends unanswered when the run is stopped.

@@ -133,8 +133,8 @@ int CWebSite::TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl)
     std::wstring name = MediaFileName(answer.Header("Content-Disposition"), finalUrl);
     std::wstring stem, ext;
     SplitFileName(name, stem, ext);
-    hlsStream = IsHlsType(type) || ext == L"m3u8";
-    extension = hlsStream ? L"ts" : ChooseExtension(ext, type);
+    hls = IsHlsType(type) || ext == L"m3u8";
+    extension = hls ? L"ts" : ChooseExtension(ext, type);
     // The download asks for the address again; its answer is read there.
     flvAddress = finalUrl;
     videoId = stem;
@@ -189,8 +189,8 @@ int CWebSite::TakePage(CHttpAnswer& answer, const std::wstring& finalUrl) {
     std::wstring stem, ext;
     SplitFileName(MediaFileName("", chosen->url), stem, ext);
     flvAddress = chosen->url;
-    hlsStream = chosen->hls;
-    extension = hlsStream ? L"ts" : ChooseExtension(ext, L"");
+    hls = chosen->hls;
+    extension = hls ? L"ts" : ChooseExtension(ext, L"");
     videoId = stem;
     title = !scan.ogTitle.empty() ? scan.ogTitle : !scan.title.empty() ? scan.title : stem;
     owner->PostTitle(title);
