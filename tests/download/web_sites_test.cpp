@@ -3,13 +3,17 @@
 // scenario web.json), with a real video made at test time.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
 #include "clipvane_get_run.h"
+#include "download/codes.h"
+#include "download/http_transfer.h"
 #include "fakesites_harness.h"
 #include "history/history.h"
 #include "platform/text.h"
+#include "site_owner.h"
 #include "support/process_harness.h"
 
 using namespace testsupport;
@@ -143,4 +147,38 @@ TEST_F(WebSites, NoVideoErrorAnswersDowngradesAndOtherSchemesFailAndWriteNothing
         << ftp->Output();
     EXPECT_FALSE(fs::exists(Out() + "/clipvane.test"));
     EXPECT_FALSE(fs::exists(Out() + "/media.clipvane.test"));
+}
+
+// The handler of other sites on its own, against hostile pages.
+TEST(WebSiteHandler, OversizedDrippingAndEmptyPagesEndWithAClearFailure) {
+    FakeSites sites;
+    ASSERT_TRUE(sites.Start(R"({"routes": [
+  {"host": "big.clipvane.test", "path": "/page", "headers": {"Content-Type": "text/html"},
+   "body_size": 67108865},
+  {"host": "drip.clipvane.test", "path": "/page", "headers": {"Content-Type": "text/html"},
+   "body_size": 100000, "drip": 0.01},
+  {"host": "empty.clipvane.test", "path": "/page", "headers": {"Content-Type": "text/html"},
+   "body": ""}
+]})"));
+    setenv("http_proxy", sites.ProxyUrl().c_str(), 1);
+    SetPageDeadline(3);
+    testsupport::SiteOwner owner;
+    std::unique_ptr<CVideoSite> site;
+    EXPECT_EQ(testsupport::ProcessSite(L"http://big.clipvane.test/page", owner, site),
+              kResultFailed);
+    EXPECT_NE(owner.lastError.find(L"64 MiB"), std::wstring::npos) << owner.lastError;
+    EXPECT_EQ(owner.statuses.back(), kStatusFailed);
+
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_GT(testsupport::ProcessSite(L"http://drip.clipvane.test/page", owner, site), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
+    EXPECT_EQ(owner.statuses.back(), kStatusFailed);
+
+    EXPECT_EQ(testsupport::ProcessSite(L"http://empty.clipvane.test/page", owner, site),
+              kResultNoVideo);
+    EXPECT_EQ(owner.lastError, L"No video was found on http://empty.clipvane.test/page");
+    EXPECT_EQ(owner.statuses.back(), kStatusNoVideo);
+    EXPECT_TRUE(site->flvAddress.empty());
+    SetPageDeadline(120);
+    unsetenv("http_proxy");
 }

@@ -1,0 +1,3 @@
+add_executable(page_scan_bench ${CMAKE_CURRENT_SOURCE_DIR}/page_scan_bench.cpp)
+target_link_libraries(page_scan_bench PRIVATE cv_download)
+set_target_properties(page_scan_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
