@@ -101,6 +101,15 @@ int CWebSite::Open(CHttpTransfer& http, const std::wstring& url,
 }
 
 int CWebSite::Process() {
+    int r = FetchAddress();
+    if (r == kResultOk && !IsMedia()) r = ScanFetchedPage();
+    if (r == kResultOk) owner->PostStatus(kStatusDownloading);
+    return r;
+}
+
+int CWebSite::FetchAddress() {
+    media_ = false;
+    page_.clear();
     owner->PostStatus(kStatusConnecting);
     CHttpTransfer http(owner, owner->UseCache());
     std::unique_ptr<CHttpAnswer> answer;
@@ -120,12 +129,9 @@ int CWebSite::Process() {
         return kResultFailed;
     }
     std::wstring type = platform::FromUtf8(answer->Header("Content-Type"));
-    if (IsMediaAnswer(type, at) || IsMediaDownload(type, answer->Header("Content-Disposition")))
-        r = TakeMedia(*answer, at);
-    else
-        r = TakePage(*answer, at);
-    if (r == kResultOk) owner->PostStatus(kStatusDownloading);
-    return r;
+    media_ =
+        IsMediaAnswer(type, at) || IsMediaDownload(type, answer->Header("Content-Disposition"));
+    return media_ ? TakeMedia(*answer, at) : ReadPage(*answer, at);
 }
 
 int CWebSite::TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl) {
@@ -145,7 +151,7 @@ int CWebSite::TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl)
     return kResultOk;
 }
 
-int CWebSite::TakePage(CHttpAnswer& answer, const std::wstring& finalUrl) {
+int CWebSite::ReadPage(CHttpAnswer& answer, const std::wstring& finalUrl) {
     owner->PostStatus(kStatusFetchingPage);
     std::string bytes;
     try {
@@ -170,15 +176,21 @@ int CWebSite::TakePage(CHttpAnswer& answer, const std::wstring& finalUrl) {
             owner->PostStatus(kStatusStopped);
             return kResultStopped;
         }
-        CHttpTransfer::ReportException("CWebSite::TakePage", e);
+        CHttpTransfer::ReportException("CWebSite::ReadPage", e);
         owner->SetError(platform::FromUtf8(e.message));
         owner->PostStatus(kStatusFailed);
         return e.code;
     }
     owner->PostStatus(kStatusPageFetched);
-    std::wstring text = platform::FromUtf8(bytes);
-    std::string().swap(bytes);
-    CPageScan scan = ScanPage(text, finalUrl, true);
+    page_ = platform::FromUtf8(bytes);
+    pageUrl_ = finalUrl;
+    return kResultOk;
+}
+
+int CWebSite::ScanFetchedPage() {
+    CPageScan scan = ScanPage(page_, pageUrl_, true);
+    std::wstring().swap(page_);
+    const std::wstring& finalUrl = pageUrl_;
     const CPageCandidate* chosen = ChooseCandidate(scan);
     LogInfoW(kTag, L"%zu candidates on %ls", scan.candidates.size(), finalUrl.c_str());
     if (!chosen) {

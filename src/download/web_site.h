@@ -12,7 +12,16 @@ class CWebSite : public CVideoSite {
   public:
     explicit CWebSite(const std::wstring& address);
     std::wstring GetVideoId() override;
+    // FetchAddress, then for a page ScanFetchedPage.
     int Process() override;
+
+    // The two steps of Process, for a handler that asks another finder
+    // between them. FetchAddress requests the address: media is taken as it
+    // is (IsMedia), a page is read and kept. ScanFetchedPage searches the
+    // kept page. Each returns 0 or a result code with its status posted.
+    int FetchAddress();
+    bool IsMedia() const { return media_; }
+    int ScanFetchedPage();
 
     // Redirects followed for one address.
     static constexpr int kMaxRedirects = 10;
@@ -24,6 +33,9 @@ class CWebSite : public CVideoSite {
              std::wstring& finalUrl);
     // Takes the media the address answered with.
     int TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl);
-    // Reads and searches the page; 0, -2 when it holds no video, or a failure.
-    int TakePage(CHttpAnswer& answer, const std::wstring& finalUrl);
+    // Reads the page, within the size bound; 0 or a failure.
+    int ReadPage(CHttpAnswer& answer, const std::wstring& finalUrl);
+
+    bool media_ = false;
+    std::wstring page_, pageUrl_;
 };
