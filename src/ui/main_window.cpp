@@ -43,28 +43,29 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
-#include "ui/shell/bitmap_button_bar.h"
-#include "ui/dialogs/check_update_dlg.h"
+#include "ui/bundle/command_actions.h"
+#include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/language_menu.h"
+#include "ui/bundle/menu_builder.h"
+#include "ui/bundle/qt_text.h"
+#include "ui/bundle/translate.h"
 #include "ui/desktop/desktop_integration.h"
 #include "ui/desktop/desktop_services.h"
-#include "ui/bundle/dialog_builder.h"
+#include "ui/dialogs/check_update_dlg.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/folder_browser.h"
 #include "ui/history/history_list.h"
-#include "ui/bundle/language_menu.h"
-#include "ui/bundle/menu_builder.h"
-#include "ui/preview/preview_panel.h"
-#include "ui/bundle/qt_text.h"
-#include "ui/settings/settings_sheet.h"
 #include "ui/history/site_tree_panel.h"
-#include "ui/tasklist/task_list_model.h"
-#include "ui/tasklist/task_list_view.h"
-#include "ui/shell/tips_panel.h"
-#include "ui/bundle/translate.h"
+#include "ui/preview/preview_panel.h"
 #include "ui/run/run_reports.h"
 #include "ui/run/window_messages.h"
+#include "ui/settings/settings_sheet.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/shell/tips_panel.h"
 #include "ui/shell/window_placement.h"
 #include "ui/shell/window_shell.h"
+#include "ui/tasklist/task_list_model.h"
+#include "ui/tasklist/task_list_view.h"
 #include "update/version_check.h"
 
 using ui::kColCheck;
@@ -107,15 +108,21 @@ enum Command : int {
     ID_STOP = 32856,
     ID_PASTE = 57637,
     ID_SELECT_ALL = 57642,
+    // The window's own, with keys in table 249.
+    ID_MAIN_MENU = 33500,
+    ID_MINIMIZE = 33501,
+    ID_MAXIMIZE = 33502,
+    ID_SITE_PANEL = 33503,
 };
 
-// The history list's own commands.
-bool IsHistoryCommand(int id) {
-    return id == ui::HistoryListView::kShowInFolder || id == ui::HistoryListView::kRemove ||
-           id == ui::HistoryListView::kOpenSourcePage;
-}
+// What the buttons of the toolbar, the caption and the panel button stand for.
+constexpr std::pair<int, int> kButtonCommands[] = {
+    {1, ID_MINIMIZE},     {2, ID_MAXIMIZE}, {3, ID_EXIT},        {6, ID_ADD_ADDRESSES},
+    {7, ID_DOWNLOAD_ALL}, {8, ID_STOP_ASK}, {20, ID_SITE_PANEL},
+};
 
 constexpr int kAcceleratorTable = 248;
+constexpr int kWindowKeysTable = 249;
 constexpr int kMainMenu = 243;
 constexpr int kContextMenu = 184;
 
@@ -155,15 +162,10 @@ bool CanRead(const std::wstring& path) {
     return f.good();
 }
 
-int CommandOf(const QAction* a) {
-    QVariant v = a->property(ui::kCommandIdProperty);
-    return v.isValid() ? v.toInt() : 0;
-}
-
 }  // namespace
 
 CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, QWidget* parent)
-    : QDialog(parent), history_(history), desktop_(desktop) {
+    : QWidget(parent, Qt::Window), history_(history), desktop_(desktop) {
     if (!desktop_) {
         ownDesktop_ = std::make_unique<ui::SystemDesktopServices>();
         desktop_ = ownDesktop_.get();
@@ -177,6 +179,7 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
 }
 
 CClipvaneDlg::~CClipvaneDlg() {
+    QApplication::instance()->removeEventFilter(this);
     ClearResultWindowIf(post_.get());
     // A check still waiting on the network ends before logging stops.
     StopVersionChecks(std::chrono::seconds(5));
@@ -207,7 +210,7 @@ void CClipvaneDlg::OnInitDialog() {
     setWindowTitle(ui::ToQ(TranslateWord(L"Clipvane Video Downloader")));
     // The window draws its own frame and caption.
     shell_ = new CWindowShell(this);
-    connect(shell_, &CWindowShell::closeRequested, this, &CClipvaneDlg::reject);
+    connect(shell_, &CWindowShell::closeRequested, this, &QWidget::close);
     // 3.
     if (auto icon = platform::ResourceBundle::Current().Icon(kIconId)) {
         QPixmap pm;
@@ -215,10 +218,10 @@ void CClipvaneDlg::OnInitDialog() {
                             static_cast<uint>(icon->size()), "PNG"))
             setWindowIcon(QIcon(pm));
     }
-    LogInfo(kTag, "Loading accelerators ...");
-    CreateAccelerators();
     // 4 to 6.
     CreateChildren();
+    LogInfo(kTag, "Loading accelerators ...");
+    CreateCommands();
     LogInfo(kTag, "List control initialized.");
     outputFolder_->setText(ui::ToQ(GetSettings().Get().OutputFolder));
     LogInfo(kTag, "Panel preview initialized.");
@@ -265,16 +268,14 @@ void CClipvaneDlg::CreateChildren() {
     menuButton_ = new QPushButton(this);
     tag(menuButton_, kMenuButtonId);
     menuButton_->setFlat(true);
-    menuButton_->setFocusPolicy(Qt::NoFocus);
+    menuButton_->setFocusPolicy(Qt::TabFocus);
     menuButton_->setCursor(Qt::PointingHandCursor);
     menuButton_->setStyleSheet(QStringLiteral(
         "QPushButton { border: none; background: transparent; }"
         "QPushButton:hover { background: rgba(255, 255, 255, 22); border-radius: 4px; }"
         "QPushButton:pressed { background: rgba(38, 194, 176, 60); border-radius: 4px; }"));
     menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
-    connect(menuButton_, &QPushButton::clicked, this, [this] {
-        if (mainMenu_) mainMenu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
-    });
+    connect(menuButton_, &QPushButton::clicked, this, &CClipvaneDlg::OpenMainMenu);
 
     // Toolbar: add, download all, stop; each posts its code with 5025.
     toolbar_ = new CBitmapButtonBar(this);
@@ -285,7 +286,7 @@ void CClipvaneDlg::CreateChildren() {
     toolbar_->AddButton(8, QRect(360, 0, 163, 39), 32810);
     toolbar_->EnableButton(7, false);
     toolbar_->EnableButton(8, false);
-    toolbar_->SetTarget(post_.get(), WM_TOOLBAR_BUTTON);
+    connect(toolbar_, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
 
     // Caption buttons, minimise, maximise or restore, close: two bars, one
     // shown at a time.
@@ -299,7 +300,7 @@ void CClipvaneDlg::CreateChildren() {
         bar->AddButton(1, QRect(6, 4, 14, 14), 104);
         bar->AddButton(2, QRect(25, 4, 14, 14), bar == captionBar_ ? 105 : 107);
         bar->AddButton(3, QRect(46, 4, 14, 14), 106);
-        bar->SetTarget(post_.get(), WM_TOOLBAR_BUTTON);
+        connect(bar, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
     }
     shell_->SetCaptionBars(captionBar_, restoreBar_);
 
@@ -307,10 +308,13 @@ void CClipvaneDlg::CreateChildren() {
     tag(showPanelButton_, kShowPanelButtonId);
     showPanelButton_->SetStateBitmaps(179, 182, 180, 179);
     showPanelButton_->AddButton(20, QRect(0, 0, 14, 31), 32800);
-    showPanelButton_->SetTarget(post_.get(), WM_TOOLBAR_BUTTON);
+    connect(showPanelButton_, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
 
     outputFolder_ = new QLineEdit(this);
     tag(outputFolder_, kOutputFolderId);
+    // The window's keys reach their commands from the field too, but for
+    // the field's own editing keys.
+    outputFolder_->installEventFilter(this);
 
     // The task list: a model of the registry, a view and its delegate.
     model_ = new ui::TaskListModel(this);
@@ -322,12 +326,14 @@ void CClipvaneDlg::CreateChildren() {
             model_->SetCell(row, kColStatus,
                             model_->IsChecked(row) ? RowWords().waiting : QString());
         if (preview_->playState() == 0) preview_->SetTask(nullptr);
-        RefreshDownloadButtons();
+        UpdateCommands();
     });
     connect(view_->CheckHeader(), &ui::CheckHeaderView::checkToggled, this, [this](bool checked) {
         model_->SetAllChecked(checked);
-        RefreshDownloadButtons();
+        UpdateCommands();
     });
+    // Tab moves on to the next control instead of cell by cell.
+    view_->setTabKeyNavigation(false);
     connect(view_, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& i) { OnRowActivated(i.row()); });
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -377,37 +383,77 @@ void CClipvaneDlg::CreateChildren() {
     tips_ = new CTipsPanel(this);
 }
 
+void CClipvaneDlg::CreateCommands() {
+    commands_ = new ui::CommandActions(this);
+    auto add = [this](int id, auto slot) { commands_->Add(id, [this, slot] { (this->*slot)(); }); };
+    auto addRun = [this](int id, std::function<void()> run) { commands_->Add(id, std::move(run)); };
+    add(ID_ABOUT_SYS, &CClipvaneDlg::ShowAbout);
+    add(ID_ABOUT, &CClipvaneDlg::ShowAbout);
+    addRun(ID_CHECK_VERSION, [this] {
+        CCheckUpdateDlg dlg(true, RunningVersion(), {}, this);
+        dlg.exec();
+    });
+    addRun(ID_EXIT, [this] { close(); });
+    add(ID_HELP, &CClipvaneDlg::ShowHelp);
+    add(ID_OPEN_OUTPUT, &CClipvaneDlg::OpenOutputFolder);
+    add(ID_CHOOSE_OUTPUT, &CClipvaneDlg::ChooseOutputFolder);
+    add(ID_ADD_ADDRESSES, &CClipvaneDlg::AddAddressesDialog);
+    add(ID_SETTINGS, &CClipvaneDlg::ShowSettings);
+    add(ID_SHOW_IN_FOLDER, &CClipvaneDlg::ShowInFolder);
+    add(ID_REMOVE_SELECTED, &CClipvaneDlg::RemoveSelected);
+    add(ID_REMOVE_ALL, &CClipvaneDlg::RemoveAll);
+    addRun(ID_CHECK_SELECTED, [this] { CheckSelected(true); });
+    addRun(ID_UNCHECK_SELECTED, [this] { CheckSelected(false); });
+    add(ID_DOWNLOAD_SELECTED, &CClipvaneDlg::DownloadSelected);
+    add(ID_STOP_ASK, &CClipvaneDlg::StopWithQuestion);
+    add(ID_STOP, &CClipvaneDlg::Stop);
+    addRun(ID_HOME_PAGE, [this] { desktop_->OpenUrl(VendorHomePage()); });
+    addRun(ID_UPGRADE_PAGE, [this] { desktop_->OpenUrl(VendorUpgradePage()); });
+    for (int id : {ID_LANG_EN, ID_LANG_JA, ID_LANG_ZH})
+        addRun(id, [this, id] { SetLanguage(ui::LanguageOfCommand(id)); });
+    add(ID_IMPORT, &CClipvaneDlg::ImportDialog);
+    add(ID_DOWNLOAD_ALL, &CClipvaneDlg::DownloadAll);
+    add(ID_PASTE, &CClipvaneDlg::Paste);
+    add(ID_SELECT_ALL, &CClipvaneDlg::SelectAll);
+    for (int id : {ui::HistoryListView::kShowInFolder, ui::HistoryListView::kRemove,
+                   ui::HistoryListView::kOpenSourcePage})
+        addRun(id, [this, id] { historyList_->RunCommand(id); });
+    add(ID_MAIN_MENU, &CClipvaneDlg::OpenMainMenu);
+    addRun(ID_MINIMIZE, [this] { showMinimized(); });
+    addRun(ID_MAXIMIZE, [this] { shell_->ToggleMaximized(); });
+    addRun(ID_SITE_PANEL, [this] { ShowSitePanel(-1); });
+    commands_->BindKeys(kAcceleratorTable);
+    commands_->BindKeys(kWindowKeysTable);
+    // Whatever changed since the last update, the clipboard and the
+    // selection change what may run.
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+            &CClipvaneDlg::UpdateCommands);
+}
+
 void CClipvaneDlg::CreateMenus() {
     mainMenu_ = ui::BuildMenu(kMainMenu, 0, this);
     taskListMenu_ = ui::BuildMenu(kContextMenu, 0, this);
     if (!mainMenu_ || !taskListMenu_) LogError(kTag, "Cannot load main menu");
     for (QMenu* menu : {mainMenu_, taskListMenu_}) {
         if (!menu) continue;
-        connect(menu, &QMenu::triggered, this, [this](QAction* a) {
-            if (int id = CommandOf(a)) OnCommand(id);
-        });
+        commands_->BindMenu(menu);
         std::vector<QMenu*> all{menu};
         for (QMenu* sub : menu->findChildren<QMenu*>()) all.push_back(sub);
-        for (QMenu* m : all) connect(m, &QMenu::aboutToShow, this, [this, m] { PrepareMenu(m); });
+        for (QMenu* m : all)
+            connect(m, &QMenu::aboutToShow, this, [this, m] {
+                TranslateMenu(m);
+                UpdateCommands();
+            });
     }
     // Tick the language in use.
     ui::TickLanguage(mainMenu_, GetSettings().LangID());
 }
 
-void CClipvaneDlg::CreateAccelerators() {
-    for (const auto& [keys, command] : ui::LoadAccelerators(kAcceleratorTable)) {
-        auto* s = new QShortcut(keys, this);
-        s->setContext(Qt::WindowShortcut);
-        const int id = command;
-        connect(s, &QShortcut::activated, this, [this, id] { OnCommand(id); });
-    }
-}
-
-void CClipvaneDlg::PrepareMenu(QMenu* menu) {
-    TranslateMenu(menu);
-    for (QAction* a : menu->actions()) {
-        if (int id = CommandOf(a)) a->setEnabled(IsCommandEnabled(id));
-    }
+void CClipvaneDlg::OpenMainMenu() {
+    if (!mainMenu_ || previewExpanded_) return;
+    mainMenu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
+    // The keyboard works in it at once, as in a menu bar.
+    if (!mainMenu_->actions().isEmpty()) mainMenu_->setActiveAction(mainMenu_->actions().front());
 }
 
 void CClipvaneDlg::ShowTaskListMenu(const QPoint& globalPos) {
@@ -440,7 +486,7 @@ void CClipvaneDlg::OnDeferredStart() {
         LogInfo(kTag, "Internet connection available, checking update version...");
         SetResultWindow(post_.get());
     }
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 std::wstring CClipvaneDlg::NormalizeOutputFolder() const {
@@ -499,31 +545,25 @@ void CClipvaneDlg::PlaceCaptionBars() {
 }
 
 void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
-    QDialog::resizeEvent(e);
+    QWidget::resizeEvent(e);
     LayOut();
 }
 
 void CClipvaneDlg::paintEvent(QPaintEvent* e) {
-    QDialog::paintEvent(e);
+    QWidget::paintEvent(e);
     QPainter p(this);
     shell_->Paint(p, statusText_);
 }
 
 void CClipvaneDlg::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    QWidget::showEvent(e);
     if (!shownOnce_) {
         shownOnce_ = true;
+        // The keyboard starts in the list, where the window's keys mean most.
+        view_->setFocus(Qt::OtherFocusReason);
+        QApplication::instance()->installEventFilter(this);
         LogInfo(kTag, "Main dialog shown.");
     }
-}
-
-void CClipvaneDlg::keyPressEvent(QKeyEvent* e) {
-    // Neither key closes the window.
-    if (e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 bool CClipvaneDlg::event(QEvent* e) {
@@ -531,11 +571,78 @@ bool CClipvaneDlg::event(QEvent* e) {
         DrainMessages();
         return true;
     }
-    return QDialog::event(e);
+    return QWidget::event(e);
 }
 
+namespace {
+
+// The keys a text field keeps for its own editing while it has the focus.
+bool IsFieldEditingKey(const QKeyEvent* k) {
+    const Qt::KeyboardModifiers mods = k->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                                         Qt::AltModifier | Qt::MetaModifier);
+    switch (k->key()) {
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            return true;
+        case Qt::Key_Insert:
+            return mods == Qt::ShiftModifier;
+        case Qt::Key_A:
+        case Qt::Key_C:
+        case Qt::Key_X:
+        case Qt::Key_V:
+        case Qt::Key_Z:
+        case Qt::Key_Y:
+            return mods == Qt::ControlModifier ||
+                   (k->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier));
+        default:
+            // Typing, with or without Shift, is the field's too.
+            return (mods & ~Qt::ShiftModifier) == 0 && !k->text().isEmpty() &&
+                   k->text().front().isPrint();
+    }
+}
+
+}  // namespace
+
 bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
-    return QDialog::eventFilter(watched, e);
+    const QEvent::Type type = e->type();
+    if (type == QEvent::ShortcutOverride) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this) {
+            // What may run is decided now, before the key is matched.
+            UpdateCommands();
+            // A field takes every key it knows by default; here it keeps
+            // only its editing keys and lets the window's keys through.
+            if (qobject_cast<QLineEdit*>(watched) &&
+                !IsFieldEditingKey(static_cast<QKeyEvent*>(e))) {
+                e->ignore();
+                return true;
+            }
+        }
+        return false;
+    }
+    // Alt pressed and released alone opens the main menu, as it opens a
+    // menu bar.
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w->window() != this || k->isAutoRepeat()) return false;
+        if (type == QEvent::KeyPress) {
+            // Some keyboards report Alt's own modifier with its press, some not.
+            altAlone_ = k->key() == Qt::Key_Alt && (k->modifiers() & ~Qt::AltModifier) == 0;
+        } else if (k->key() == Qt::Key_Alt && altAlone_) {
+            altAlone_ = false;
+            commands_->Run(ID_MAIN_MENU);
+        }
+    } else if (type == QEvent::MouseButtonPress) {
+        altAlone_ = false;
+    }
+    return false;
 }
 
 // ---- Messages ----
@@ -659,7 +766,7 @@ void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
     if (!downloader_) return;
     if (!downloading_) {
         downloading_ = true;
-        RefreshDownloadButtons();
+        UpdateCommands();
     }
     model_->RemoveProgress(row);
     const std::wstring text = CVideoDownloader::GetStatusText(code);
@@ -711,7 +818,7 @@ void CClipvaneDlg::OnItemDone(int row, const ItemReport& done) {
     ShowSelectedInPreview();
     model_->SetChecked(row, false);
     model_->SetOnlinePending(row, false);
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::OnRunEnded(bool stopped) {
@@ -720,7 +827,7 @@ void CClipvaneDlg::OnRunEnded(bool stopped) {
 
 void CClipvaneDlg::OnAllDone() {
     downloading_ = false;
-    RefreshDownloadButtons();
+    UpdateCommands();
     ShowSelectedInPreview();
     extras_->SetRunProgress(-1);
     extras_->NotifyRunFinished(this, runFinished_, static_cast<int>(runRows_.size()) - runFinished_,
@@ -735,7 +842,7 @@ void CClipvaneDlg::OnAllDone() {
 void CClipvaneDlg::OnStopped() {
     extras_->SetRunProgress(-1);
     downloading_ = false;
-    RefreshDownloadButtons();
+    UpdateCommands();
     ShowSelectedInPreview();
 }
 
@@ -749,36 +856,12 @@ void CClipvaneDlg::ShutdownWindows() {
     if (!desktop_->PowerOff(error) && !error.empty())
         Box(error, platform::MB_OK | platform::MB_ICONERROR);
     // The program ends either way, as a quit would end it.
-    closing_ = true;
-    QDialog::done(QDialog::Rejected);
+    CloseWithoutAsking();
 }
 
 void CClipvaneDlg::OnToolbarCode(int code) {
-    switch (code) {
-        case 1:
-            showMinimized();
-            break;
-        case 2:
-            shell_->ToggleMaximized();
-            break;
-        case 3:
-            reject();
-            break;
-        case 6:
-            OnCommand(ID_ADD_ADDRESSES);
-            break;
-        case 7:
-            OnCommand(ID_DOWNLOAD_ALL);
-            break;
-        case 8:
-            OnCommand(ID_STOP_ASK);
-            break;
-        case 20:
-            ShowSitePanel(-1);
-            break;
-        default:
-            break;
-    }
+    for (const auto& [button, command] : kButtonCommands)
+        if (button == code) commands_->Run(command);
 }
 
 void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
@@ -837,10 +920,18 @@ void CClipvaneDlg::StartRunRecord(std::vector<int> rows) {
     runLastFile_.clear();
 }
 
-void CClipvaneDlg::RefreshDownloadButtons() {
+void CClipvaneDlg::UpdateCommands() {
     if (extras_) extras_->SetDownloading(downloading_);
     toolbar_->EnableButton(7, model_->CheckedPendingCount() > 0 && !downloading_);
     toolbar_->EnableButton(8, downloading_);
+    if (!commands_) return;
+    for (int id : {ID_SHOW_IN_FOLDER, ID_REMOVE_SELECTED, ID_REMOVE_ALL, ID_CHECK_SELECTED,
+                   ID_UNCHECK_SELECTED, ID_DOWNLOAD_SELECTED, ID_STOP_ASK, ID_STOP, ID_DOWNLOAD_ALL,
+                   ID_PASTE, ID_SELECT_ALL, ID_MAIN_MENU, ID_SITE_PANEL})
+        commands_->SetEnabled(id, CommandAllowed(id));
+    for (int id : {ui::HistoryListView::kShowInFolder, ui::HistoryListView::kRemove,
+                   ui::HistoryListView::kOpenSourcePage})
+        commands_->SetEnabled(id, historyList_->IsCommandEnabled(id));
 }
 
 bool CClipvaneDlg::SitePanelVisible() const {
@@ -885,6 +976,7 @@ void CClipvaneDlg::OnSelectionChanged() {
     const QModelIndex current = view_->currentIndex();
     const bool focusedAndSelected =
         current.isValid() && view_->selectionModel()->isSelected(current);
+    UpdateCommands();
     if (preview_->playState() != 0) return;
     Task* task = focusedAndSelected ? model_->TaskAt(current.row()) : nullptr;
     preview_->SetTask(task);
@@ -928,7 +1020,7 @@ bool CClipvaneDlg::AddAddress(const std::wstring& text) {
     // 5.
     if (downloading_ && downloadAllMode_ && downloader_) downloader_->AddItem(text, row);
     // 6.
-    RefreshDownloadButtons();
+    UpdateCommands();
     if (historyShown_) ShowTaskList();
     return true;
 }
@@ -971,7 +1063,7 @@ void CClipvaneDlg::FinishIntakes() {
                 model_->SetChecked(row, false);
                 model_->SetOnlinePending(row, false);
             }
-            RefreshDownloadButtons();
+            UpdateCommands();
             reports_->Release();
         }
         emit intakeFinished(added);
@@ -1048,7 +1140,7 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     model_->SetCell(row, kColFps, QString::asprintf("%.0f fps", task->fps));
     model_->SetTooltip(row, ui::ToQ(task->source));
     // 9.
-    RefreshDownloadButtons();
+    UpdateCommands();
     if (historyShown_) ShowTaskList();
     return true;
 }
@@ -1077,8 +1169,7 @@ void CClipvaneDlg::DropData(const QMimeData* data) {
 
 // ---- Commands ----
 
-bool CClipvaneDlg::IsCommandEnabled(int id) const {
-    if (IsHistoryCommand(id)) return historyList_->IsCommandEnabled(id);
+bool CClipvaneDlg::CommandAllowed(int id) const {
     const QList<int> selected = view_->SelectedRows();
     const bool idle = preview_->playState() == 0 && !downloading_;
     switch (id) {
@@ -1103,105 +1194,30 @@ bool CClipvaneDlg::IsCommandEnabled(int id) const {
         case ID_STOP:
             return downloader_ && downloading_;
         case ID_DOWNLOAD_ALL:
-            return downloader_ && !downloading_ && model_->PendingCount() > 0;
+            return downloader_ && !downloading_ && model_->CheckedPendingCount() > 0;
         case ID_PASTE: {
             const QMimeData* data = QApplication::clipboard()->mimeData();
             return data && data->hasText() && IsHttpAddress(ui::FromQ(data->text()));
         }
         case ID_SELECT_ALL:
             return selected.size() < model_->rowCount();
+        case ID_MAIN_MENU:
+        case ID_SITE_PANEL:
+            return !previewExpanded_;
         default:
             return true;
     }
 }
 
+bool CClipvaneDlg::IsCommandEnabled(int id) {
+    UpdateCommands();
+    QAction* a = commands_->Action(id);
+    return a && a->isEnabled();
+}
+
 void CClipvaneDlg::OnCommand(int id) {
-    if (IsHistoryCommand(id)) {
-        historyList_->RunCommand(id);
-        return;
-    }
-    switch (id) {
-        case ID_ABOUT_SYS:
-        case ID_ABOUT:
-            ShowAbout();
-            break;
-        case ID_CHECK_VERSION: {
-            CCheckUpdateDlg dlg(true, RunningVersion(), {}, this);
-            dlg.exec();
-            break;
-        }
-        case ID_EXIT:
-            reject();
-            break;
-        case ID_HELP:
-            ShowHelp();
-            break;
-        case ID_OPEN_OUTPUT:
-            OpenOutputFolder();
-            break;
-        case ID_CHOOSE_OUTPUT:
-            ChooseOutputFolder();
-            break;
-        case ID_ADD_ADDRESSES:
-            AddAddressesDialog();
-            break;
-        case ID_SETTINGS:
-            ShowSettings();
-            break;
-        case ID_SHOW_IN_FOLDER:
-            ShowInFolder();
-            break;
-        case ID_REMOVE_SELECTED:
-            RemoveSelected();
-            break;
-        case ID_REMOVE_ALL:
-            RemoveAll();
-            break;
-        case ID_CHECK_SELECTED:
-            CheckSelected(true);
-            break;
-        case ID_UNCHECK_SELECTED:
-            CheckSelected(false);
-            break;
-        case ID_DOWNLOAD_SELECTED:
-            DownloadSelected();
-            break;
-        case ID_STOP_ASK:
-            StopWithQuestion();
-            break;
-        case ID_STOP:
-            Stop();
-            break;
-        case ID_HOME_PAGE:
-            desktop_->OpenUrl(VendorHomePage());
-            break;
-        case ID_UPGRADE_PAGE:
-            desktop_->OpenUrl(VendorUpgradePage());
-            break;
-        case ID_LANG_EN:
-            SetLanguage(L"en");
-            break;
-        case ID_LANG_JA:
-            SetLanguage(L"ja");
-            break;
-        case ID_LANG_ZH:
-            SetLanguage(L"zh_cn");
-            break;
-        case ID_IMPORT:
-            ImportDialog();
-            break;
-        case ID_DOWNLOAD_ALL:
-            DownloadAll();
-            break;
-        case ID_PASTE:
-            Paste();
-            break;
-        case ID_SELECT_ALL:
-            SelectAll();
-            break;
-        default:
-            break;
-    }
+    UpdateCommands();
+    commands_->Run(id);
 }
 
 void CClipvaneDlg::DownloadSelected() {
@@ -1215,7 +1231,7 @@ void CClipvaneDlg::DownloadSelected() {
     downloadAllMode_ = false;
     downloading_ = true;
     downloader_->Start();
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::DownloadAll() {
@@ -1232,14 +1248,14 @@ void CClipvaneDlg::DownloadAll() {
     downloader_->Start();
     downloading_ = true;
     downloadAllMode_ = true;
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::Stop() {
     if (!downloading_ || !downloader_) return;
     downloader_->Stop();
     downloading_ = false;
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::StopWithQuestion() {
@@ -1253,7 +1269,7 @@ void CClipvaneDlg::CheckSelected(bool check) {
         model_->SetChecked(row, check);
         if (!check) model_->SetCell(row, kColStatus, QString());
     }
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::RemoveTaskAt(int row) {
@@ -1267,14 +1283,14 @@ void CClipvaneDlg::RemoveSelected() {
     QList<int> rows = view_->SelectedRows();
     // From the bottom up, so the rows still to go keep their numbers.
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) RemoveTaskAt(*it);
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::RemoveAll() {
     if (preview_->playState() != 0 || downloading_) return;
     preview_->SetTask(nullptr);
     model_->RemoveAll();
-    RefreshDownloadButtons();
+    UpdateCommands();
 }
 
 void CClipvaneDlg::Paste() {
@@ -1358,19 +1374,24 @@ void CClipvaneDlg::CloseWithoutAsking() {
     closing_ = true;
     GetSettings().Save();
     ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
-    QDialog::reject();
+    close();
 }
 
-void CClipvaneDlg::reject() {
-    if (closing_) return;
-    // 1.
-    if (downloading_ &&
-        Box(Text(32805), platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
-        return;
-    closing_ = true;
-    // 2, 3.
-    GetSettings().Save();
-    ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
+void CClipvaneDlg::closeEvent(QCloseEvent* e) {
+    if (!closing_) {
+        // 1.
+        if (downloading_ &&
+            Box(Text(32805), platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) {
+            e->ignore();
+            return;
+        }
+        closing_ = true;
+        // 2, 3.
+        GetSettings().Save();
+        ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
+    }
     // 4.
-    QDialog::reject();
+    e->accept();
+    QWidget::closeEvent(e);
+    emit closed();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: the task list, the one downloader, the intake of media
 // files, the commands of its menus, toolbar and keys.
-#include <QDialog>
 #include <QPointer>
+#include <QWidget>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -36,12 +36,13 @@ class TaskListModel;
 class TaskListView;
 class WindowPostTarget;
 class RunReports;
+class CommandActions;
 class IDesktopServices;
 class DesktopIntegration;
 class HistoryListView;
 }  // namespace ui
 
-class CClipvaneDlg : public QDialog, public IRunObserver {
+class CClipvaneDlg : public QWidget, public IRunObserver {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = 102;
@@ -69,7 +70,9 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
     // `row` names no task.
     bool AddMediaFile(const std::wstring& path, int row, int siteKind,
                       const std::wstring& originAddress);
-    void RefreshDownloadButtons();
+    // Sets every command's enabled state, and the toolbar's, from the
+    // window's state: the one place that decides what may run now.
+    void UpdateCommands();
     // Remembers the rows a run was started with, for the desktop's progress
     // and the notification at its end.
     void StartRunRecord(std::vector<int> rows);
@@ -79,8 +82,10 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
     void RemoveTaskAt(int row);
     std::wstring NormalizeOutputFolder() const;
 
+    // Runs command `id` as its menu item or key would: nothing when it is
+    // disabled or unknown.
     void OnCommand(int id);
-    bool IsCommandEnabled(int id) const;
+    bool IsCommandEnabled(int id);
     // A numbered message, as it arrives from the posting target.
     void HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam);
     // The run's reports, on this thread (the worker's come through
@@ -119,14 +124,14 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
     size_t PendingIntakes() const { return intakes_.size(); }
 
   signals:
+    // The window has closed; the program goes on to end.
+    void closed();
     // One for every AddMediaFile, when its intake has finished.
     void intakeFinished(bool added);
     // Message 5030 reached the site panel.
     void historyChanged();
 
   public slots:
-    // The close request: asks during a run, saves the settings, ends.
-    void reject() override;
     // Closing for a termination signal: no question; the worker is stopped
     // when the window goes.
     void CloseWithoutAsking();
@@ -134,7 +139,8 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
   protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
+    // The close request: asks during a run, saves the settings, ends.
+    void closeEvent(QCloseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -151,8 +157,9 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
 
     void OnInitDialog();
     void CreateChildren();
+    void CreateCommands();
     void CreateMenus();
-    void CreateAccelerators();
+    void OpenMainMenu();
     void LayOut();
     void PlaceCaptionBars();
     void OnDeferredStart();
@@ -161,6 +168,7 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
     void OnAllDone();
     void OnStopped();
     void OnToolbarCode(int code);
+    bool CommandAllowed(int id) const;
     void OnMarkChanged();
     void OnPreviewExpanded(bool expanded);
 
@@ -193,7 +201,6 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
     bool FinishIntake(const Intake& in, const ui::ProbeQueue::Result& r);
     void OnRowActivated(int row);
     void OnSelectionChanged();
-    void PrepareMenu(QMenu* menu);
     int Box(const std::wstring& text, unsigned flags);
 
     CHistoryDb* history_;
@@ -218,6 +225,8 @@ class CClipvaneDlg : public QDialog, public IRunObserver {
     CBitmapButtonBar* showPanelButton_ = nullptr;
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
+    ui::CommandActions* commands_ = nullptr;
+    bool altAlone_ = false;  // Alt went down and nothing else since
 
     bool downloading_ = false;
     bool downloadAllMode_ = false;

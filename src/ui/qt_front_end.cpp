@@ -67,8 +67,7 @@ void QtFrontEnd::OnSignal() {
         modal->close();
         // The main window closes once the box's own loop has ended.
         QTimer::singleShot(50, this, [this] {
-            if (mainWindow_ && mainWindow_->isVisible() &&
-                QApplication::activeModalWidget() == mainWindow_.get())
+            if (mainWindow_ && mainWindow_->isVisible() && !QApplication::activeModalWidget())
                 mainWindow_->CloseWithoutAsking();
         });
         return;
@@ -89,7 +88,11 @@ void QtFrontEnd::RunMainWindow() {
         // A signal that came during the start-up closes the window at once.
         QTimer::singleShot(0, mainWindow_.get(), &CClipvaneDlg::CloseWithoutAsking);
     }
-    mainWindow_->exec();
+    // The program's life is the application's loop, until the window closes.
+    connect(mainWindow_.get(), &CClipvaneDlg::closed, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    mainWindow_->show();
+    QApplication::exec();
 }
 
 void QtFrontEnd::ReleaseToolkit() {}

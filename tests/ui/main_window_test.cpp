@@ -27,8 +27,8 @@
 #include <QUrl>
 #include <atomic>
 #include <deque>
-#include <map>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "app/helpers.h"
@@ -46,23 +46,23 @@
 #include "platform/text.h"
 #include "support/history_rows.h"
 #include "support/process_harness.h"
-#include "ui/shell/bitmap_button_bar.h"
-#include "ui/dialogs/check_update_dlg.h"
-#include "ui/desktop/desktop_services.h"
 #include "ui/bundle/dialog_builder.h"
-#include "ui/dialogs/dialogs.h"
-#include "ui/history/history_list.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/menu_builder.h"
-#include "ui/preview/preview_panel.h"
-#include "ui/settings/settings_sheet.h"
+#include "ui/desktop/desktop_services.h"
+#include "ui/dialogs/check_update_dlg.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/history/history_list.h"
 #include "ui/history/site_tree_panel.h"
-#include "ui/tasklist/task_list_model.h"
-#include "ui/tasklist/task_list_view.h"
-#include "ui/shell/tips_panel.h"
+#include "ui/preview/preview_panel.h"
 #include "ui/run/run_reports.h"
 #include "ui/run/window_messages.h"
+#include "ui/settings/settings_sheet.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/shell/tips_panel.h"
 #include "ui/shell/window_placement.h"
+#include "ui/tasklist/task_list_model.h"
+#include "ui/tasklist/task_list_view.h"
 
 namespace {
 
@@ -316,9 +316,7 @@ TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
-    EXPECT_TRUE(SpinUntil([&] {
-        return done && reports->Pending() == 0;
-    }));
+    EXPECT_TRUE(SpinUntil([&] { return done && reports->Pending() == 0; }));
     worker.join();
     SpinUntil([&] { return Model().Progress(1) == 1000; }, 5000);
     EXPECT_GT(ticks, 0);
@@ -559,7 +557,7 @@ TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
     boxes_.answers = {platform::IDNO};
-    Window().reject();
+    Window().close();
     ASSERT_EQ(boxes_.shown.size(), 1u);
     EXPECT_EQ(boxes_.shown[0].text, LoadText(32805));
     EXPECT_EQ(boxes_.shown[0].flags, platform::MB_YESNO | platform::MB_ICONQUESTION);
@@ -584,7 +582,7 @@ TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
 
     // Now closing asks nothing and ends the window.
     const size_t asked = boxes_.shown.size();
-    Window().reject();
+    Window().close();
     EXPECT_EQ(boxes_.shown.size(), asked);
     EXPECT_FALSE(Window().isVisible());
 }
@@ -593,7 +591,7 @@ TEST_F(MainWindowRun, ClosingDuringARunWithYesStopsTheWorker) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=slow");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
-    Window().reject();  // answered Yes
+    Window().close();  // answered Yes
     EXPECT_FALSE(Window().isVisible());
     QElapsedTimer t;
     t.start();
@@ -701,6 +699,117 @@ void WhenOpen(QObject* owner, F act) {
     timer->start(10);
 }
 
+// ---- The keyboard ----
+
+// Presses keys as the user would: the window active, the focus where it is.
+class MainWindowKeys : public MainWindow {
+  protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        Window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    }
+    void Press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* at = QApplication::focusWidget();
+        ASSERT_NE(at, nullptr);
+        QTest::keyClick(at, static_cast<Qt::Key>(key), mods);
+    }
+    QWidget* Focus() { return QApplication::focusWidget(); }
+};
+
+TEST_F(MainWindowKeys, FocusStartsInTheListAndTheFieldKeepsOnlyItsEditingKeys) {
+    EXPECT_EQ(Focus(), Window().TaskView());
+    QLineEdit* field = Window().OutputFolderEdit();
+    const QString folder = field->text();
+
+    // In the list, Ctrl+V adds the address on the clipboard.
+    QApplication::clipboard()->setText("http://www.youtube.com/watch?v=k1");
+    Press(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(Model().rowCount(), 1);
+
+    // In the field, Ctrl+V pastes into the field and adds nothing.
+    field->setFocus();
+    ASSERT_EQ(Focus(), field);
+    field->end(false);
+    Press(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), folder + "http://www.youtube.com/watch?v=k1");
+    EXPECT_EQ(Model().rowCount(), 1);
+    Press(Qt::Key_Z, Qt::ControlModifier);  // the field's own undo
+    EXPECT_EQ(field->text(), folder);
+
+    // Ctrl+U is the version check there too, and the text stays.
+    bool checked = false;
+    WhenOpen<CCheckUpdateDlg>(&Window(), [&](CCheckUpdateDlg* d) {
+        checked = true;
+        d->reject();
+    });
+    Press(Qt::Key_U, Qt::ControlModifier);
+    EXPECT_TRUE(SpinUntil([&] { return checked; }, 5000));
+    EXPECT_EQ(field->text(), folder);
+}
+
+TEST_F(MainWindowKeys, AKeyDoesNothingWhereItsCommandIsDisabled) {
+    // Ctrl+D with nothing to download: no run, no notice.
+    Press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(Window().Downloading());
+    SpinUntil([] { return false; }, 100);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<ui::CompletionDialog*>(w) && w->isVisible());
+    // Ctrl+E on a row that is no file yet opens nothing.
+    Window().AddAddress(L"http://www.youtube.com/watch?v=k2");
+    Select(0);
+    Window().TaskView()->setFocus();
+    Press(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(desktop_.opened.empty());
+    EXPECT_TRUE(desktop_.shown.empty());
+    // Delete removes the selected row; Ctrl+A selects all.
+    Window().AddAddress(L"http://www.youtube.com/watch?v=k3");
+    Press(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Window().TaskView()->SelectedRows().size(), 2);
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(Model().rowCount(), 0);
+}
+
+TEST_F(MainWindowKeys, TabLeavesTheListAndF10OrAltAloneOpenTheMainMenu) {
+    Window().AddAddress(L"http://www.youtube.com/watch?v=k4");
+    Window().AddAddress(L"http://www.youtube.com/watch?v=k5");
+    Window().TaskView()->setFocus();
+    Press(Qt::Key_Tab);
+    EXPECT_NE(Focus(), Window().TaskView());
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(Focus(), Window().TaskView());
+
+    QMenu* menu = Window().MainMenu();
+    for (int way = 0; way < 2; ++way) {
+        if (way == 0) {
+            Press(Qt::Key_F10);
+        } else {
+            QTest::keyPress(Focus(), Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(Focus(), Qt::Key_Alt, Qt::NoModifier);
+        }
+        ASSERT_TRUE(SpinUntil([&] { return menu->isVisible(); }, 3000)) << way;
+        EXPECT_NE(menu->activeAction(), nullptr);
+        menu->close();
+        ASSERT_TRUE(SpinUntil([&] { return !menu->isVisible(); }, 3000));
+        Window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+        Window().TaskView()->setFocus();
+    }
+    // Alt as part of a chord opens nothing.
+    QTest::keyPress(Focus(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyClick(Focus(), Qt::Key_X, Qt::AltModifier);
+    QTest::keyRelease(Focus(), Qt::Key_Alt, Qt::NoModifier);
+    SpinUntil([] { return false; }, 100);
+    EXPECT_FALSE(menu->isVisible());
+
+    // F9 shows and hides the site panel, as its button does.
+    const bool shown = Window().SitePanelVisible();
+    Press(Qt::Key_F9);
+    EXPECT_NE(Window().SitePanelVisible(), shown);
+    Press(Qt::Key_F9);
+    EXPECT_EQ(Window().SitePanelVisible(), shown);
+}
+
 TEST_F(MainWindow, AddAddressesDialogAddsEveryLineInOrder) {
     WhenOpen<ui::AddAddressesDialog>(&Window(), [](ui::AddAddressesDialog* d) {
         d->Editor()->setPlainText(
@@ -749,9 +858,9 @@ TEST_F(MainWindow, PasteTakesTheWholeClipboardTextAsOneAddress) {
     ASSERT_EQ(Model().rowCount(), 1);
     QApplication::clipboard()->setText("just words");
     EXPECT_FALSE(Window().IsCommandEnabled(57637));
-    Window().OnCommand(57637);
+    Window().OnCommand(57637);  // disabled: nothing happens, not even a box
     EXPECT_EQ(Model().rowCount(), 1);
-    EXPECT_EQ(boxes_.Count(LoadText(32782)), 1);
+    EXPECT_EQ(boxes_.Count(LoadText(32782)), 0);
 }
 
 TEST_F(MainWindow, EscapeAndEnterLeaveTheWindowOpen) {
@@ -942,7 +1051,7 @@ TEST_F(MainWindow, ClosingStoresThePlacementAndTheSitePanelState) {
     EXPECT_FALSE(Window().SitePanelVisible());  // no history yet
     Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
     EXPECT_TRUE(Window().SitePanelVisible());
-    Window().reject();
+    Window().close();
     const ui::StoredWindowState stored = ui::LoadWindowPlacement(QSize(1024, 768));
     EXPECT_TRUE(stored.showSitePanel);
     EXPECT_EQ(stored.placement.right - stored.placement.left, 999);
