@@ -27,6 +27,12 @@ bool IsDowngrade(const std::wstring& from, const std::wstring& to) {
     return CrackUrl(from, a) && a.scheme == L"https" && CrackUrl(to, b) && b.scheme == L"http";
 }
 
+// An HLS playlist, whatever type it was sent with.
+bool IsPlaylistText(const std::wstring& text) {
+    size_t start = text.find_first_not_of(L"\uFEFF \t\r\n");
+    return start != std::wstring::npos && text.compare(start, 7, L"#EXTM3U") == 0;
+}
+
 // application/octet-stream whose suggested name is of a media file.
 bool IsMediaDownload(const std::wstring& contentType, const std::string& disposition) {
     std::wstring name = ContentDispositionName(disposition), stem, ext;
@@ -131,15 +137,23 @@ int CWebSite::FetchAddress() {
     std::wstring type = platform::FromUtf8(answer->Header("Content-Type"));
     media_ =
         IsMediaAnswer(type, at) || IsMediaDownload(type, answer->Header("Content-Disposition"));
-    return media_ ? TakeMedia(*answer, at) : ReadPage(*answer, at);
+    if (media_) return TakeMedia(*answer, at, false);
+    r = ReadPage(*answer, at);
+    // Playlists are often sent as plain text or without a type.
+    if (r == kResultOk && IsPlaylistText(page_)) {
+        media_ = true;
+        std::wstring().swap(page_);
+        return TakeMedia(*answer, at, true);
+    }
+    return r;
 }
 
-int CWebSite::TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl) {
+int CWebSite::TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl, bool playlist) {
     std::wstring type = platform::FromUtf8(answer.Header("Content-Type"));
     std::wstring name = MediaFileName(answer.Header("Content-Disposition"), finalUrl);
     std::wstring stem, ext;
     SplitFileName(name, stem, ext);
-    hls = IsHlsType(type) || ext == L"m3u8";
+    hls = playlist || IsHlsType(type) || ext == L"m3u8";
     extension = hls ? L"ts" : ChooseExtension(ext, type);
     // The download asks for the address again; its answer is read there.
     flvAddress = finalUrl;

@@ -31,8 +31,9 @@ class CWebSite : public CVideoSite {
     // with the final answer and its address, or a result code (error set).
     int Open(CHttpTransfer& http, const std::wstring& url, std::unique_ptr<CHttpAnswer>& answer,
              std::wstring& finalUrl);
-    // Takes the media the address answered with.
-    int TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl);
+    // Takes the media the address answered with; `playlist`: the answer
+    // was read and is an HLS playlist.
+    int TakeMedia(const CHttpAnswer& answer, const std::wstring& finalUrl, bool playlist);
     // Reads the page, within the size bound; 0 or a failure.
     int ReadPage(CHttpAnswer& answer, const std::wstring& finalUrl);
 

@@ -182,3 +182,29 @@ TEST(WebSiteHandler, OversizedDrippingAndEmptyPagesEndWithAClearFailure) {
     SetPageDeadline(120);
     unsetenv("http_proxy");
 }
+
+TEST(WebSiteHandler, PlaylistsAreStreamsWhateverTheirType) {
+    FakeSites sites;
+    ASSERT_TRUE(sites.Start(R"({"routes": [
+  {"host": "tv.clipvane.test", "path": "/plain/list.m3u8", "headers": {"Content-Type": "text/plain"},
+   "body": "#EXTM3U\n#EXTINF:1,\nseg0.ts\n#EXT-X-ENDLIST\n"},
+  {"host": "tv.clipvane.test", "path": "/hls", "headers": {"Content-Type": "application/x-mpegURL"},
+   "body": "#EXTM3U\n"},
+  {"host": "tv.clipvane.test", "path": "/page.html", "headers": {"Content-Type": "text/html"},
+   "body": "<title>Live</title><link rel=alternate type=application/vnd.apple.mpegurl href=/hls>"}
+]})"));
+    setenv("http_proxy", sites.ProxyUrl().c_str(), 1);
+    testsupport::SiteOwner owner;
+    std::unique_ptr<CVideoSite> site;
+    for (const wchar_t* address :
+         {L"http://tv.clipvane.test/plain/list.m3u8", L"http://tv.clipvane.test/hls",
+          L"http://tv.clipvane.test/page.html"}) {
+        ASSERT_EQ(testsupport::ProcessSite(address, owner, site), kResultOk) << address;
+        EXPECT_TRUE(site->hls) << address;
+        EXPECT_EQ(site->extension, L"ts");
+        EXPECT_EQ(site->siteName, L"tv.clipvane.test");
+    }
+    EXPECT_EQ(site->flvAddress, L"http://tv.clipvane.test/hls");
+    EXPECT_EQ(site->title, L"Live");
+    unsetenv("http_proxy");
+}
