@@ -19,9 +19,10 @@ size_t Collect(char* p, size_t s, size_t n, void* u) {
 }
 
 Fetch Get(const testsupport::FakeSites& fs, const std::string& url, const char* post = nullptr,
-          long timeoutMs = 10000) {
+          long timeoutMs = 10000, const char* range = nullptr) {
     Fetch f;
     CURL* c = curl_easy_init();
+    if (range) curl_easy_setopt(c, CURLOPT_RANGE, range);
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_PROXY, fs.ProxyUrl().c_str());
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
@@ -75,4 +76,28 @@ TEST(FakeSites, ResetNoLengthAndStall) {
     Fetch stall = Get(fs, "http://a.test/stall", nullptr, 1000);
     EXPECT_EQ(stall.code, CURLE_OPERATION_TIMEDOUT);
     EXPECT_EQ(stall.body.size(), 10u);
+}
+
+TEST(FakeSites, RangesAreAnsweredOnlyWhereTheRouteSaysSo) {
+    testsupport::FakeSites fs;
+    ASSERT_TRUE(fs.Start(R"({"routes": [
+  {"host": "m.test", "path": "/r", "body_size": 1000, "ranges": true},
+  {"host": "m.test", "path": "/t", "body": "0123456789", "ranges": true},
+  {"host": "m.test", "path": "/n", "body_size": 1000}
+]})"));
+    Fetch tail = Get(fs, "http://m.test/r", nullptr, 10000, "900-");
+    EXPECT_EQ(tail.status, 206);
+    ASSERT_EQ(tail.body.size(), 100u);
+    // The pattern goes on where the range starts.
+    EXPECT_EQ(static_cast<unsigned char>(tail.body[0]), 900 % 251);
+    Fetch mid = Get(fs, "http://m.test/t", nullptr, 10000, "2-4");
+    EXPECT_EQ(mid.status, 206);
+    EXPECT_EQ(mid.body, "234");
+    EXPECT_EQ(Get(fs, "http://m.test/t", nullptr, 10000, "10-").status, 416);
+    Fetch whole = Get(fs, "http://m.test/n", nullptr, 10000, "900-");
+    EXPECT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.body.size(), 1000u);
+    auto reqs = fs.Requests();
+    ASSERT_EQ(reqs.size(), 4u);
+    EXPECT_EQ(reqs[0].Header("Range"), "bytes=900-");
 }
