@@ -149,6 +149,29 @@ TEST_F(WebSites, NoVideoErrorAnswersDowngradesAndOtherSchemesFailAndWriteNothing
     EXPECT_FALSE(fs::exists(Out() + "/media.clipvane.test"));
 }
 
+TEST_F(WebSites, HostileTitlesAndNamesNeitherReachTheTerminalNorLeaveTheFolder) {
+    // A temporary name planted as a link to a file of the user's is passed by.
+    const std::string folder = Out() + "/media.clipvane.test";
+    fs::create_directories(folder);
+    WriteFile(home_ / "precious", "keep");
+    fs::create_symlink(home_ / "precious", folder + "/_bashrc_[2J.mp4.cvt");
+    auto run =
+        Get({"https://www.clipvane.test/evil.html", "https://media.clipvane.test/evil/name"});
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    EXPECT_EQ(run->Output().find('\x1b'), std::string::npos) << run->Output();
+    EXPECT_EQ(run->Output().find("\u202e"), std::string::npos) << run->Output();
+    EXPECT_EQ(ReadFile(home_ / "precious"), "keep");
+    // Controls and marks become "_"; the name stays inside the host's folder.
+    EXPECT_TRUE(fs::exists(folder + "/_bashrc_[2J_001.mp4")) << run->Output();
+    int pages = 0;
+    for (const auto& e : fs::directory_iterator(Out() + "/clipvane.test")) {
+        ++pages;
+        EXPECT_EQ(e.path().filename().string().find('\x1b'), std::string::npos);
+    }
+    EXPECT_EQ(pages, 1);
+    EXPECT_FALSE(fs::exists(home_ / ".bashrc"));
+}
+
 // The handler of other sites on its own, against hostile pages.
 TEST(WebSiteHandler, OversizedDrippingAndEmptyPagesEndWithAClearFailure) {
     FakeSites sites;
