@@ -1,8 +1,9 @@
-// Lists the download history in the data folder: the rows of one site (or
-// of every site) and the count of each site.
+// Lists the download history in the data folder: the rows of one site or
+// host (or of every one) and the count of each.
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/helpers.h"
@@ -18,8 +19,12 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<CHistoryDb> db(raw);
     std::wstring only = argc > 1 ? platform::AsciiLower(media::BytesToWide(argv[1])) : L"";
-    for (int k = 0; k < 4; ++k) {
-        std::wstring word = SiteWord(k);
+    // The four sites, then the hosts of other sites that have rows.
+    std::vector<std::pair<std::wstring, int>> profiles;
+    for (int k = 0; k < 4; ++k)
+        profiles.emplace_back(SiteWord(k), CountHistory(db.get(), SiteWord(k)));
+    for (auto& host : CountHistoryHosts(db.get())) profiles.push_back(std::move(host));
+    for (const auto& [word, count] : profiles) {
         if (!only.empty() && platform::AsciiLower(word) != only) continue;
         std::vector<std::unique_ptr<Task>> rows;
         LoadHistory(db.get(), word.c_str(), rows);
@@ -32,11 +37,9 @@ int main(int argc, char** argv) {
                         platform::ToUtf8(t->historyDateText).c_str(),
                         platform::ToUtf8(t->historyPageAddress).c_str());
     }
-    for (int k = 0; k < 4; ++k) {
-        std::wstring word = SiteWord(k);
+    for (const auto& [word, count] : profiles) {
         if (!only.empty() && platform::AsciiLower(word) != only) continue;
-        std::printf("%s (%d)\n", platform::ToUtf8(word).c_str(),
-                    CountHistory(db.get(), word.c_str()));
+        std::printf("%s (%d)\n", platform::ToUtf8(word).c_str(), count);
     }
     std::printf("total (%d)\n", CountHistory(db.get(), nullptr));
     return 0;

@@ -3,6 +3,7 @@
 // scenario web.json), with a real video made at test time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -94,6 +95,11 @@ TEST_F(WebSites, DirectMediaLinksAreSavedUnderTheirNamesInTheHostsFolder) {
     for (const auto& e : fs::directory_iterator(folder))
         EXPECT_NE(e.path().extension(), ".cvt") << e.path();
     EXPECT_NE(run->Output().find("Connecting..."), std::string::npos) << run->Output();
+    // The history tool lists the host like a site.
+    ProgramRun history(std::string(CLIPVANE_PROGRAM_DIR) + "/clipvane-history", home_.path());
+    ASSERT_EQ(RunTool(history), 0);
+    EXPECT_NE(history.Output().find("\nmedia.clipvane.test (5)\n"), std::string::npos)
+        << history.Output();
 }
 
 TEST_F(WebSites, PagesOfEachKindGiveTheirVideoUnderThePageTitle) {
