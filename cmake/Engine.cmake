@@ -18,7 +18,8 @@ endfunction()
 
 clipvane_engine_lib(cv_platform platform Threads::Threads)
 clipvane_engine_lib(cv_app app cv_platform PkgConfig::LOG4CPP CURL::libcurl)
-clipvane_engine_lib(cv_download download cv_app CURL::libcurl PkgConfig::PCRE2 nlohmann_json::nlohmann_json)
+clipvane_engine_lib(cv_download download cv_app CURL::libcurl PkgConfig::PCRE2 nlohmann_json::nlohmann_json
+  OpenSSL::Crypto)
 clipvane_engine_lib(cv_media media cv_app)
 clipvane_engine_lib(cv_history history cv_media cv_download SQLite::SQLite3)
 clipvane_engine_lib(cv_update update cv_app CURL::libcurl)

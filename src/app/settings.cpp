@@ -69,13 +69,14 @@ const Field kFields[] = {
     DW(Fit2Height),
     DW(ExpandSize),
     DW(ExpandRound16),
+    DW(HighestQuality),
     STR(LangID),
 };
 #undef STR
 #undef DW
 #undef SDW
 #undef INT
-static_assert(sizeof(kFields) / sizeof(kFields[0]) == 29);
+static_assert(sizeof(kFields) / sizeof(kFields[0]) == 30);
 }  // namespace
 
 std::wstring DefaultOutputFolder() {

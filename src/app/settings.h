@@ -39,6 +39,8 @@ struct SettingsData {
     uint32_t Fit2Height = 0;
     uint32_t ExpandSize = 0;
     uint32_t ExpandRound16 = 0;
+    // The tallest video of a stream with several: 0 the best, else 1080, 720 or 480.
+    uint32_t HighestQuality = 0;
     std::wstring LangID = L"en";
 };
 

@@ -138,6 +138,21 @@ const Option kOptions[] = {
          return "format must be flv, mp4 or 3gp";
      },
      nullptr},
+    {nullptr, "--max-height", "N|best",
+     "tallest video taken from a stream that\n"
+     "offers several (1080, 720, 480 ...)",
+     [](Request& r, const char* v) -> const char* {
+         if (v && std::strcmp(v, "best") == 0) {
+             r.settings.HighestQuality = 0;
+             return nullptr;
+         }
+         char* end = nullptr;
+         long n = v ? std::strtol(v, &end, 10) : -1;
+         if (!v || *end || n < 1 || n > 100000) return "bad maximum height";
+         r.settings.HighestQuality = static_cast<uint32_t>(n);
+         return nullptr;
+     },
+     nullptr},
     {nullptr, "--cache", nullptr, "allow cached answers",
      [](Request& r, const char*) -> const char* {
          r.settings.UseInternalCache = 1;
@@ -309,8 +324,8 @@ class MessageClock {
                      "clipvane-get stats: %llu messages, longest gap %.3f ms "
                      "(%.3f ms up to the last file), last file at %.6f s, peak RSS %ld KiB\n",
                      static_cast<unsigned long long>(count_), Ms(longest_).count(),
-                     Ms(longestToFile_).count(),
-                     S(fileDone_.time_since_epoch()).count(), ru.ru_maxrss);
+                     Ms(longestToFile_).count(), S(fileDone_.time_since_epoch()).count(),
+                     ru.ru_maxrss);
     }
 
   private:
@@ -401,6 +416,21 @@ class DownloadRun : private IRunObserver {
         const unsigned permille = p.thousandths;
         if (permille / 10 == lastPermille_ / 10 && progressShown_) return;
         lastPermille_ = permille;
+        if (uint64_t segments = p.segmentsTotal) {
+            // A stream: its progress is by segments; the bytes are those so far.
+            if (tty_)
+                std::printf("\r[%-40s] segment %llu of %llu, %llu bytes",
+                            std::string(std::min(permille, 1000u) * 40 / 1000, '#').c_str(),
+                            static_cast<unsigned long long>(p.segmentsDone),
+                            static_cast<unsigned long long>(segments),
+                            static_cast<unsigned long long>(p.received));
+            else
+                std::printf("progress segment %llu of %llu\n",
+                            static_cast<unsigned long long>(p.segmentsDone),
+                            static_cast<unsigned long long>(segments));
+            progressShown_ = true;
+            return;
+        }
         const uint64_t total = p.total;
         const uint64_t got = std::min(total, p.received);
         if (tty_) {

@@ -25,6 +25,8 @@ enum DownloadStatus : int {
     // media itself starts to come.
     kStatusConnecting = 120,
     kStatusDownloading = 121,
+    // A downloaded stream is being copied into its final container.
+    kStatusConverting = 112,
     // Codes from here on are errors; the window also shows the last error text.
     kStatusFirstError = 200,
     kStatusNoVideo = 201,

@@ -117,14 +117,9 @@ class CurlAnswer : public CHttpAnswer {
         curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlAnswer::OnData);
         curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
         errbuf_[0] = '\0';
         curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errbuf_);
-        {
-            std::lock_guard lock(g_cookieMutex);
-            for (const auto& [key, line] : g_cookies)
-                curl_easy_setopt(easy_, CURLOPT_COOKIELIST, line.c_str());
-        }
+        LoadSharedCookies(easy_);
         if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) Fail(CURLE_FAILED_INIT);
         added_ = true;
         Pump([this] { return headersDone_; });
@@ -186,13 +181,7 @@ class CurlAnswer : public CHttpAnswer {
         }
     }
 
-    void SaveCookies() {
-        curl_slist* list = nullptr;
-        if (curl_easy_getinfo(easy_, CURLINFO_COOKIELIST, &list) != CURLE_OK) return;
-        std::lock_guard lock(g_cookieMutex);
-        for (curl_slist* c = list; c; c = c->next) g_cookies[CookieKey(c->data)] = c->data;
-        curl_slist_free_all(list);
-    }
+    void SaveCookies() { SaveSharedCookies(easy_); }
 
     static size_t OnHeader(char* data, size_t size, size_t n, void* user) {
         auto* self = static_cast<CurlAnswer*>(user);
@@ -270,6 +259,25 @@ class CurlAnswer : public CHttpAnswer {
 
 }  // namespace
 
+void LoadSharedCookies(void* easy) {
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    std::lock_guard lock(g_cookieMutex);
+    for (const auto& [key, line] : g_cookies)
+        curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
+}
+
+void SaveSharedCookies(void* easy) {
+    curl_slist* list = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) != CURLE_OK) return;
+    std::lock_guard lock(g_cookieMutex);
+    for (curl_slist* c = list; c; c = c->next) g_cookies[CookieKey(c->data)] = c->data;
+    curl_slist_free_all(list);
+}
+
+const char* const kUserAgentLine =
+    "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1.11) "
+    "Gecko/20071127 Firefox/2.0.0.11";
+
 const char* const kAcceptHeaderLines[3] = {
     "Accept-Charset: utf-8;q=0.7,*;q=0.7",
     "Accept: text/xml,application/xml,application/xhtml+xml,text/html;q=0.9,text/"
@@ -331,9 +339,7 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
     // A page dripping just above the least rate must still end; a video may
     // take as long as it moves.
     if (!videoFetch_) curl_easy_setopt(e, CURLOPT_TIMEOUT, g_pageDeadline.load());
-    req->AddHeader(
-        "User-Agent: Mozilla/5.0 (Windows; U; Windows NT 5.1; en-US; rv:1.8.1.11) "
-        "Gecko/20071127 Firefox/2.0.0.11");
+    req->AddHeader(kUserAgentLine);
     for (const char* line : kAcceptHeaderLines) req->AddHeader(line);
     req->AddHeader("Content-Type: application/x-www-form-urlencoded");
     if (!useCache_) {

@@ -98,6 +98,11 @@ void SetLowSpeedTime(long seconds);
 void SetPageDeadline(long seconds);
 // The Accept-Charset, Accept and Accept-Language lines of every request.
 extern const char* const kAcceptHeaderLines[3];
+extern const char* const kUserAgentLine;
+// The process's one cookie store, for requests made on other easy handles
+// (a CURL*): its cookies handed to one, and the ones an answer set kept.
+void LoadSharedCookies(void* easy);
+void SaveSharedCookies(void* easy);
 
 // A failure of DownloadFile or GetFLVFile described by a text.
 struct CTransferFailure {

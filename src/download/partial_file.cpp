@@ -136,7 +136,7 @@ bool SetTempFileAside(const std::wstring& tempPath) {
     if (tempPath.empty()) return false;
     PartialRecord r;
     struct stat st {};
-    if (ReadPartialRecord(tempPath, r) && !r.validator.empty() &&
+    if (ReadPartialRecord(tempPath, r) && (!r.validator.empty() || !r.playlistDigest.empty()) &&
         ::lstat(platform::ToUtf8(tempPath).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_size > 0) {
         LogInfoW("CVideoDownloader", L"Kept %llu bytes of %ls for a later resume",

@@ -23,6 +23,8 @@ struct ItemReport {
 struct RunProgress {
     unsigned thousandths = 0;  // bytes received x 1000 / content length
     uint64_t received = 0, total = 0;
+    // A segmented stream counts its segments (thousandths then by segment).
+    uint64_t segmentsDone = 0, segmentsTotal = 0;
     bool operator==(const RunProgress&) const = default;
 };
 

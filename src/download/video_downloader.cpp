@@ -127,8 +127,13 @@ void CVideoDownloader::Run() {
                                 LogWarnW("CVideoDownloader",
                                          L"%ls was taken meanwhile, saved as %ls", fin.c_str(),
                                          used.c_str());
-                            Set(finalPath_, used);
                             Set(tempPath_, L"");
+                            if (site->hls) {
+                                PostStatus(kStatusConverting);
+                                std::wstring mp4 = RemuxToMp4(used, this);
+                                if (!mp4.empty()) used = mp4;
+                            }
+                            Set(finalPath_, used);
                             finished = true;
                             PostDone();
                             break;
@@ -162,12 +167,21 @@ void CVideoDownloader::Run() {
     DiscardTempFile(GetField(tempPath_));
 }
 
-int CVideoDownloader::DownloadStream(const std::wstring& playlist, const std::wstring&) {
-    SetError(failure_text::Format(33205, L"HLS streams cannot be downloaded yet: %ls", playlist));
-    return kResultFailed;
+int CVideoDownloader::DownloadStream(const std::wstring& playlist,
+                                     const std::wstring& pageAddress) {
+    HlsOptions options;
+    options.maxHeight = static_cast<int>(GetSettings().Get().HighestQuality);
+    options.pageAddress = pageAddress;
+    stream_.segmentsDone = stream_.segmentsTotal = stream_.bytes = 0;
+    contentLength_ = bytesReceived_ = 0;
+    Set(flvAddress_, playlist);
+    int r = DownloadHlsStream(this, playlist, GetField(tempPath_), options, stream_);
+    bytesReceived_ = contentLength_ = stream_.bytes.load();
+    return r;
 }
 
 int CVideoDownloader::DownloadFLV(const std::wstring& url) {
+    stream_.segmentsDone = stream_.segmentsTotal = 0;
     CHttpTransfer http(this, useCache_);
     std::wstring finalUrl;
     int r = http.GetFLVFile(url, GetField(tempPath_), finalUrl, contentLength_, bytesReceived_);
@@ -176,7 +190,11 @@ int CVideoDownloader::DownloadFLV(const std::wstring& url) {
 }
 
 void CVideoDownloader::PostProgress(unsigned v) {
-    observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_});
+    if (stream_.segmentsTotal)
+        observer_->OnProgress(taskId_, {v, stream_.bytes, 0, stream_.segmentsDone,
+                                        stream_.segmentsTotal});
+    else
+        observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_});
 }
 void CVideoDownloader::PostDone() {
     if (aborted_) return;
@@ -215,7 +233,7 @@ void CVideoDownloader::ClearFinalPath() {
 std::wstring CVideoDownloader::GetStatusText(int code) {
     static const std::pair<int, unsigned> kProgress[] = {
         {100, 32877}, {101, 32878}, {102, 32879}, {103, 32880}, {104, 32881}, {105, 32882},
-        {108, 32883}, {110, 32872}, {111, 32875}, {120, 33200}, {121, 33201}};
+        {108, 32883}, {110, 32872}, {111, 32875}, {112, 33300}, {120, 33200}, {121, 33201}};
     static const std::pair<int, unsigned> kErrors[] = {{201, 32885}, {204, 32888}};
     if (code < 200) {
         for (auto [c, id] : kProgress)

@@ -10,6 +10,7 @@
 
 #include "download/codes.h"
 #include "download/run_observer.h"
+#include "download/hls_download.h"
 #include "download/video_site.h"
 
 class CVideoDownloader : public ISiteOwner {
@@ -42,7 +43,12 @@ class CVideoDownloader : public ISiteOwner {
     std::wstring PartialPath() const { return GetField(partialPath_); }
     int SiteKind() const { return siteKind_; }
     uint64_t ContentLength() const { return contentLength_; }
-    uint64_t BytesReceived() const { return bytesReceived_; }
+    uint64_t BytesReceived() const {
+        return stream_.segmentsTotal ? stream_.bytes.load() : bytesReceived_.load();
+    }
+    // Of a segmented stream in download; 0 segments for a plain file.
+    uint64_t SegmentsDone() const { return stream_.segmentsDone; }
+    uint64_t SegmentsTotal() const { return stream_.segmentsTotal; }
 
     // ISiteOwner, called on the worker thread.
     bool IsAborted() override;
@@ -71,6 +77,7 @@ class CVideoDownloader : public ISiteOwner {
     std::atomic<int> siteKind_{-1};
     std::atomic<int> taskId_{-1};
     std::atomic<uint64_t> contentLength_{0}, bytesReceived_{0};
+    HlsProgress stream_;
     bool aborted_ = false;
     bool useCache_ = false;
     std::atomic<int> retryTimes_{0};

@@ -26,7 +26,18 @@ A scenario is a JSON object {"routes": [route, ...]}. A route matches on
   rate: bytes per second, sent in pieces of 16 KiB,
   ranges: true answers "Range: bytes=a-b" (one range) with 206 and
   Content-Range, or 416 past the end, and announces Accept-Ranges; without
-  it a Range header is ignored and the whole body sent.
+  it a Range header is ignored and the whole body sent. An If-Range that
+  names another validator than the route's ETag or Last-Modified header
+  gets the whole body too,
+  latency: seconds to wait before answering,
+  serve_files: true - the path after path_prefix (up to any query) names
+  a file of the --files folder to answer with (404 when there is none),
+  seed: where the fixed pattern of body_size starts (another file of the
+  same size),
+  content_range_shift: N - the Content-Range of a 206 names N bytes later
+  than the bytes sent,
+  versions: [route fields, ...] - the n-th request of this route takes the
+  fields of versions[n] (the last one from then on) over its own.
 Unmatched requests get 404 "no route".
 
 Every request is appended to the record file as
@@ -110,7 +121,7 @@ class Handler(BaseHTTPRequestHandler):
             pass
 
     def find_route(self, host, target):
-        for r in self.server.routes:
+        for i, r in enumerate(self.server.routes):
             if "host" in r and r["host"].lower() != (host or "").lower():
                 continue
             if "method" in r and r["method"] != self.command:
@@ -119,10 +130,34 @@ class Handler(BaseHTTPRequestHandler):
                 continue
             if "path_prefix" in r and not target.startswith(r["path_prefix"]):
                 continue
+            if "versions" in r:
+                with self.server.record_lock:
+                    n = self.server.route_hits.get(i, 0)
+                    self.server.route_hits[i] = n + 1
+                versions = r["versions"]
+                r = dict(r, **versions[min(n, len(versions) - 1)])
+            if r.get("serve_files"):
+                name = target[len(r.get("path_prefix", "/")):].split("?")[0]
+                r = dict(r, body_file=name)
+                if self.server.load_file(name) is None:
+                    r = {"status": 404, "body": "no file " + name}
             return r
         return None
 
+    def range_asked(self, r, size):
+        """(first, last) of a Range the route honours, "bad" past the end, or None."""
+        spec = self.headers.get("Range")
+        if not r.get("ranges") or not spec or not spec.startswith("bytes="):
+            return None
+        validator = r.get("headers", {}).get("ETag") or r.get("headers", {}).get("Last-Modified")
+        if_range = self.headers.get("If-Range")
+        if if_range is not None and if_range != validator:
+            return None
+        return parse_range(spec, size)
+
     def answer(self, r):
+        if r.get("latency"):
+            time.sleep(float(r["latency"]))
         status = int(r.get("status", 200))
         if "body_file" in r:
             data = self.server.load_file(r["body_file"])
@@ -141,22 +176,20 @@ class Handler(BaseHTTPRequestHandler):
             body = None
             size = int(r.get("body_size", 0))
         offset = 0
-        if r.get("ranges") and status == 200:
-            wanted = parse_range(self.headers.get("Range"), size)
-            if wanted == "bad":
-                self.send_response(416)
-                self.send_header("Content-Range", "bytes */%d" % size)
-                self.send_header("Content-Length", "0")
-                self.end_headers()
-                return
-            if wanted is not None:
-                status = 206
-                offset, last = wanted
-                r = dict(r, headers=dict(r.get("headers", {}),
-                                         **{"Content-Range": "bytes %d-%d/%d" % (offset, last, size)}))
-                size = last + 1 - offset
-                if body is not None:
-                    body = body[offset:last + 1]
+        asked = self.range_asked(r, size) if status == 200 else None
+        if asked == "bad":
+            r = dict(r, body="", headers=dict(r.get("headers", {}),
+                                             **{"Content-Range": "bytes */%d" % size}))
+            status, body, size = 416, b"", 0
+        elif asked is not None:
+            offset, last = asked
+            shift = int(r.get("content_range_shift", 0))
+            status = 206
+            r = dict(r, headers=dict(r.get("headers", {}), **{
+                "Content-Range": "bytes %d-%d/%d" % (offset + shift, last + shift, size)}))
+            if body is not None:
+                body = body[offset:last + 1]
+            size = last + 1 - offset
         self.send_response(status)
         if r.get("ranges"):
             self.send_header("Accept-Ranges", "bytes")
@@ -199,7 +232,7 @@ class Handler(BaseHTTPRequestHandler):
                 if body is not None:
                     chunk = body[sent:sent + n]
                 else:
-                    start = (offset + sent) % 251
+                    start = (offset + sent + int(r.get("seed", 0))) % 251
                     chunk = BLOCK[start:start + n]
                 self.wfile.write(chunk)
                 sent += len(chunk)
@@ -294,6 +327,7 @@ def main():
     server.routes = routes
     server.record = a.record
     server.record_lock = threading.Lock()
+    server.route_hits = {}
     server.stopping = False
     server.tls_context = make_tls_context(a.tls) if a.tls else None
     server.load_file = FileCache(a.files)
