@@ -519,11 +519,13 @@ int DownloadHlsStream(IHttpOwner* owner, const std::wstring& playlistAddress,
         if (owner && owner->StopRequested()) owner->IsAborted();
         return fail(f.text, f.code);
     } catch (const Stopped&) {
+        LogInfoW("CVideoDownloader", L"DownloadHlsStream() stopped by the user: %ls",
+                 playlistAddress.c_str());
         if (owner) {
             owner->IsAborted();
             owner->ClearFinalPath();
         }
-        return fail("Stopped", kResultFailed);
+        return kResultStopped;
     }
 }
 

@@ -2,11 +2,14 @@
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -26,8 +29,13 @@
 namespace {
 
 constexpr size_t kPiece = 8192;
+// A video is read and written in pieces of this size: few system calls and
+// progress messages, and still little memory.
+constexpr size_t kVideoPiece = 1 << 20;
+// What libcurl receives in one call (its default is 16 KiB).
+constexpr long kReceiveBuffer = 512 * 1024;
 // Bytes libcurl may hand over before it is paused until the reader catches up.
-constexpr size_t kMaxBuffered = 256 * 1024;
+constexpr size_t kMaxBuffered = 4 * kVideoPiece;
 
 std::once_flag g_curlInit;
 
@@ -347,6 +355,8 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
         req->AddHeader("Pragma: no-cache");
     }
     req->AddHeader("Expect:");
+    for (const std::string& line : extraHeaders_) req->AddHeader(line.c_str());
+    if (videoFetch_) curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (verb == 0) {
         std::string bytes = body ? platform::ToUtf8(*body) : std::string();
         curl_easy_setopt(e, CURLOPT_POST, 1L);
@@ -494,29 +504,60 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
         explicit VideoFetch(bool& f) : flag(f) { flag = true; }
         ~VideoFetch() { flag = false; }
     } videoFetch(videoFetch_);
-    try {
-        std::wstring current = url;
-        std::unique_ptr<CHttpAnswer> answer;
-        int r = kResultFailed;
-        for (int count = 10; count > 0; --count) {
-            std::wstring location;
-            r = RequestHTTP(current, answer, location, 1, nullptr);
-            if (r != kResultRedirect) break;
-            std::wstring next = ResolveUrl(current, location);
-            if (IsDowngrade(current, next))
-                throw CTransferFailure{platform::ToUtf8(failure_text::Format(
-                    33204,
-                    L"The address led from a secure https address to an insecure one (%ls), so "
-                    L"nothing was downloaded from there.",
-                    next))};
-            current = next;
-            LogInfoW("CVideoDownloader::GetFLVFile", L"Redirect to new location: %ls",
-                     current.c_str());
+    struct ResumeState {
+        CHttpTransfer& t;
+        ~ResumeState() {
+            t.extraHeaders_.clear();
+            t.resumeFrom_ = 0;
+            t.recordKept_ = false;
         }
-        if (r == kResultRedirect)
-            throw CTransferFailure{"Too many redirects from " + HostOf(current)};
-        if (r != kResultOk || !answer)
-            throw CTransferFailure{platform::Format("can not connect to flv url, %d", r)};
+    } resumeState{*this};
+    try {
+        std::wstring current;
+        std::unique_ptr<CHttpAnswer> answer;
+        auto request = [&] {
+            current = url;
+            answer.reset();
+            int r = kResultFailed;
+            for (int count = 10; count > 0; --count) {
+                std::wstring location;
+                r = RequestHTTP(current, answer, location, 1, nullptr);
+                if (r != kResultRedirect) break;
+                std::wstring next = ResolveUrl(current, location);
+                if (IsDowngrade(current, next))
+                    throw CTransferFailure{platform::ToUtf8(failure_text::Format(
+                        33204,
+                        L"The address led from a secure https address to an insecure one (%ls), "
+                        L"so nothing was downloaded from there.",
+                        next))};
+                current = next;
+                LogInfoW("CVideoDownloader::GetFLVFile", L"Redirect to new location: %ls",
+                         current.c_str());
+            }
+            if (r == kResultRedirect)
+                throw CTransferFailure{"Too many redirects from " + HostOf(current)};
+            if (r != kResultOk || !answer)
+                throw CTransferFailure{platform::Format("can not connect to flv url, %d", r)};
+        };
+        bool resuming = PrepareResume(path);
+        request();
+        if (resuming && answer->Status() == 416) {
+            // Nothing past the bytes kept: they are the whole file when the
+            // server's length is the recorded one, else it starts over.
+            unsigned long long total = 0;
+            if (std::sscanf(answer->Header("Content-Range").c_str(), "bytes */%llu", &total) == 1 &&
+                total == record_.length && resumeFrom_ == record_.length) {
+                finalUrl = current;
+                contentLength = bytesReceived = resumeFrom_;
+                LogInfoW("CVideoDownloader", L"GetFLVFile() the kept part of %ls is the whole file",
+                         url.c_str());
+                return kResultOk;
+            }
+            resuming = false;
+            resumeFrom_ = 0;
+            extraHeaders_.clear();
+            request();
+        }
         finalUrl = current;
         // An error answer is not a video.
         long status = answer->Status();
@@ -534,6 +575,8 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
             throw CTransferFailure{platform::ToUtf8(
                 failure_text::WebPageInsteadOfVideo(platform::FromUtf8(HostOf(current))))};
         }
+        if (resuming && !AcceptResume(*answer, path, HostOf(current))) resumeFrom_ = 0;
+        KeepResumeRecord(*answer, current, path);
         DownloadFile(*answer, path, contentLength, bytesReceived);
         if (bytesReceived == 0 && !(owner_ && owner_->IsAborted()))
             throw CTransferFailure{"The video server " + HostOf(current) + " sent no data"};
@@ -554,34 +597,128 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
     }
 }
 
+bool CHttpTransfer::PrepareResume(const std::wstring& path) {
+    resumeFrom_ = 0;
+    extraHeaders_.clear();
+    if (resumeKey_.empty() || !ReadPartialRecord(path, record_)) return false;
+    struct stat st {};
+    bool usable = record_.pageAddress == resumeKey_ && !record_.validator.empty() &&
+                  record_.playlistDigest.empty() &&
+                  std::none_of(record_.validator.begin(), record_.validator.end(),
+                               [](unsigned char c) { return c < 0x20 || c == 0x7F; }) &&
+                  ::lstat(platform::ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                  st.st_size > 0 && static_cast<uint64_t>(st.st_size) <= record_.length;
+    if (!usable) return false;
+    resumeFrom_ = static_cast<uint64_t>(st.st_size);
+    LogInfoW("CVideoDownloader", L"GetFLVFile() resuming %ls at byte %llu of %llu",
+             resumeKey_.c_str(), static_cast<unsigned long long>(resumeFrom_),
+             static_cast<unsigned long long>(record_.length));
+    extraHeaders_.push_back("Range: bytes=" + std::to_string(resumeFrom_) + "-");
+    extraHeaders_.push_back("If-Range: " + record_.validator);
+    return true;
+}
+
+bool CHttpTransfer::AcceptResume(CHttpAnswer& answer, const std::wstring& path,
+                                 const std::string& host) {
+    if (answer.Status() != 206) {
+        // The file changed on the server, or the range was ignored: the
+        // bytes kept are never joined to this answer.
+        LogInfoW("CVideoDownloader", L"GetFLVFile() %s sent the whole file; starting over",
+                 host.c_str());
+        return false;
+    }
+    std::string range = answer.Header("Content-Range");
+    unsigned long long first = 0, last = 0, total = 0;
+    uint64_t rest = 0;
+    if (std::sscanf(range.c_str(), "bytes %llu-%llu/%llu", &first, &last, &total) != 3 ||
+        first != resumeFrom_ || total != record_.length || last + 1 != total ||
+        !answer.ContentLength(rest) || rest != total - first) {
+        // Not the rest of the file kept: its part goes, so that the next
+        // attempt fetches it whole.
+        ::unlink(platform::ToUtf8(PartialRecordPath(path)).c_str());
+        ::truncate(platform::ToUtf8(path).c_str(), 0);
+        throw CTransferFailure{"The video server " + host + " answered with Content-Range \"" +
+                               range + "\", which does not continue the " +
+                               std::to_string(resumeFrom_) + " bytes kept"};
+    }
+    return true;
+}
+
+void CHttpTransfer::KeepResumeRecord(CHttpAnswer& answer, const std::wstring& url,
+                                     const std::wstring& path) {
+    recordKept_ = false;
+    if (resumeKey_.empty()) return;
+    std::string etag = answer.Header("ETag");
+    std::string validator = !etag.empty() && etag.rfind("W/", 0) != 0 && etag.front() == '"'
+                                ? etag
+                                : answer.Header("Last-Modified");
+    std::string ranges = answer.Header("Accept-Ranges");
+    uint64_t rest = 0;
+    bool resumable = !validator.empty() && validator.find('?') == std::string::npos &&
+                     (answer.Status() == 206 || strcasestr(ranges.c_str(), "bytes")) &&
+                     answer.ContentLength(rest) && rest > 0;
+    if (!resumable) {
+        ::unlink(platform::ToUtf8(PartialRecordPath(path)).c_str());
+        return;
+    }
+    record_ = PartialRecord{};
+    record_.pageAddress = resumeKey_;
+    record_.mediaAddress = url;
+    record_.validator = validator;
+    record_.length = resumeFrom_ + rest;
+    record_.written = resumeFrom_;
+    recordKept_ = WritePartialRecord(path, record_);
+}
+
 void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
                                  std::atomic<uint64_t>& contentLength,
                                  std::atomic<uint64_t>& bytesReceived) {
     contentLength = 0;
     bytesReceived = 0;
     std::string file = platform::ToUtf8(path);
-    // The temporary file was reserved empty by the naming; it is written
-    // only as a plain file of ours, never through a link.
-    platform::UniqueFd out(::open(file.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
-    if (!out && errno == ENOENT)
+    const uint64_t start = resumeFrom_;
+    // The temporary file was reserved by the naming; it is written only as
+    // a plain file of ours, never through a link, and emptied unless the
+    // answer continues what it holds.
+    platform::UniqueFd out(
+        ::open(file.c_str(), O_WRONLY | (start ? 0 : O_TRUNC) | O_NOFOLLOW | O_CLOEXEC));
+    if (!out && errno == ENOENT && start == 0)
         out.Reset(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!out) {
         int err = errno;
         LogError("CVideoDownloader::DownloadFile", "Open file failed: %s, %d\n", file.c_str(), err);
         throw CTransferFailure{"can not create output file " + file + ": " + std::strerror(err)};
     }
+    if (start && (::ftruncate(out.get(), static_cast<off_t>(start)) != 0 ||
+                  ::lseek(out.get(), static_cast<off_t>(start), SEEK_SET) < 0)) {
+        int err = errno;
+        throw CTransferFailure{"Write file failed: " + file + ": " + std::strerror(err)};
+    }
     uint64_t length = 0;
     if (!answer.ContentLength(length))
         throw CTransferFailure{
             "The video server sent no Content-Length, so the download can not "
             "be checked for completeness"};
+    length += start;
     contentLength = length;
-    std::string pending;
-    pending.reserve(1 << 20);
+    uint64_t received = start;
+    // What a later resume goes on from, whatever ends this download.
+    struct RecordWritten {
+        CHttpTransfer& t;
+        const std::wstring& path;
+        const uint64_t& received;
+        ~RecordWritten() {
+            if (!t.recordKept_) return;
+            t.record_.written = received;
+            WritePartialRecord(path, t.record_);
+        }
+    } recordWritten{*this, path, received};
+    auto buf = std::make_unique<char[]>(kVideoPiece);
+    size_t fill = 0;
     auto flush = [&] {
         size_t done = 0;
-        while (done < pending.size()) {
-            ssize_t w = ::write(out.get(), pending.data() + done, pending.size() - done);
+        while (done < fill) {
+            ssize_t w = ::write(out.get(), buf.get() + done, fill - done);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
                 int err = w < 0 ? errno : ENOSPC;
@@ -591,21 +728,38 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
             }
             done += static_cast<size_t>(w);
         }
-        pending.clear();
+        fill = 0;
     };
-    char buf[kPiece];
-    uint64_t received = 0;
-    while (size_t n = answer.Read(buf, sizeof buf)) {
-        pending.append(buf, n);
-        if (pending.size() >= (1u << 20)) flush();
-        received += n;
-        bytesReceived = received;
+    // A message for each thousandth that changes, not for each piece read.
+    unsigned posted = UINT_MAX;
+    auto progress = [&] {
         double ratio = length ? static_cast<double>(received) * 1000.0 / length : 1000.0;
-        if (owner_) owner_->PostProgress(static_cast<unsigned>(ratio > 4e9 ? 4e9 : ratio));
-        if (owner_ && owner_->IsAborted()) {
-            owner_->ClearFinalPath();
-            break;
+        auto permille = static_cast<unsigned>(ratio > 4e9 ? 4e9 : ratio);
+        if (owner_ && permille != posted) owner_->PostProgress(permille);
+        posted = permille;
+    };
+    bytesReceived = received;
+    if (start) progress();
+    try {
+        while (size_t n = answer.Read(buf.get() + fill, kVideoPiece - fill)) {
+            fill += n;
+            if (fill == kVideoPiece) flush();
+            received += n;
+            bytesReceived = received;
+            progress();
+            if (owner_ && owner_->IsAborted()) {
+                owner_->ClearFinalPath();
+                break;
+            }
         }
+    } catch (const CNetException&) {
+        // What came before the failure is kept for a resume.
+        try {
+            flush();
+        } catch (const CTransferFailure&) {
+            received -= fill;
+        }
+        throw;
     }
     flush();
     if (received < length && owner_ && owner_->IsAborted()) throw CTransferStopped{};

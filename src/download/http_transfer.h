@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "download/partial_file.h"
+
 // What a transfer needs from the download run it works for.
 class IHttpOwner {
   public:
@@ -55,6 +57,10 @@ class CHttpTransfer {
     explicit CHttpTransfer(IHttpOwner* owner, bool useCache);
     virtual ~CHttpTransfer();
     virtual void SetUseCache(bool useCache) { useCache_ = useCache; }
+    // The page a video download is for. With one, GetFLVFile keeps a record
+    // beside the temporary file when the server can send the rest later,
+    // and goes on from a kept one (see partial_file.h).
+    void SetResumeKey(const std::wstring& pageAddress) { resumeKey_ = pageAddress; }
     // 0, -1 with an error text, kResultStopped after the user's stop (the
     // final path cleared), or a network error code.
     virtual int GetFLVFile(const std::wstring& url, const std::wstring& path,
@@ -78,9 +84,22 @@ class CHttpTransfer {
     static constexpr long kMinPageBytesPerSecond = 256;
 
   private:
+    // Asks for the rest of a kept partial; false when there is none to go on from.
+    bool PrepareResume(const std::wstring& path);
+    // Checks the answer to a request for the rest; returns whether the bytes
+    // kept stay (206 from where they end), else the file starts over.
+    bool AcceptResume(CHttpAnswer& answer, const std::wstring& path, const std::string& host);
+    void KeepResumeRecord(CHttpAnswer& answer, const std::wstring& url, const std::wstring& path);
+
     IHttpOwner* owner_;
     bool useCache_;
     bool videoFetch_ = false;
+    std::wstring resumeKey_;
+    std::vector<std::string> extraHeaders_;  // sent with every request
+    // Bytes of the file already in the temporary file, and the record kept.
+    uint64_t resumeFrom_ = 0;
+    bool recordKept_ = false;
+    PartialRecord record_;
 };
 
 // Initialises libcurl once for the process, before the first handle.

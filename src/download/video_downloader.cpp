@@ -183,6 +183,7 @@ int CVideoDownloader::DownloadStream(const std::wstring& playlist,
 int CVideoDownloader::DownloadFLV(const std::wstring& url) {
     stream_.segmentsDone = stream_.segmentsTotal = 0;
     CHttpTransfer http(this, useCache_);
+    http.SetResumeKey(GetField(pageAddress_));
     std::wstring finalUrl;
     int r = http.GetFLVFile(url, GetField(tempPath_), finalUrl, contentLength_, bytesReceived_);
     Set(flvAddress_, finalUrl);
