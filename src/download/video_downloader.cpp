@@ -147,6 +147,10 @@ void CVideoDownloader::Run() {
                         // validated resume can go on from.
                         bool kept = SetTempFileAside(tmp);
                         Set(partialPath_, kept ? tmp : std::wstring());
+                        {
+                            std::lock_guard lock(fieldsMutex_);
+                            partials_[row] = kept ? tmp : std::wstring();
+                        }
                         Set(tempPath_, L"");
                         // A stopped one is told once, below.
                         if (d != kResultStopped) PostStatus(d < 0 ? kStatusNoVideo : kStatusFailed);
@@ -202,6 +206,7 @@ void CVideoDownloader::PostDone() {
     ItemReport r;
     {
         std::lock_guard lock(fieldsMutex_);
+        partials_.erase(taskId_);
         r.title = title_;
         r.pageAddress = pageAddress_;
         r.flvAddress = flvAddress_;
@@ -268,4 +273,10 @@ std::wstring CVideoDownloader::FinalPath() const {
 }
 std::wstring CVideoDownloader::LastError() const {
     return GetField(lastError_);
+}
+
+std::wstring CVideoDownloader::PartialPathOf(int row) const {
+    std::lock_guard lock(fieldsMutex_);
+    auto it = partials_.find(row);
+    return it == partials_.end() ? std::wstring() : it->second;
 }

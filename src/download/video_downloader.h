@@ -3,6 +3,7 @@
 // thread and reports to an observer, from that thread.
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,6 +42,8 @@ class CVideoDownloader : public ISiteOwner {
     // The temporary file the last failed attempt kept for a resume; empty
     // when none was kept.
     std::wstring PartialPath() const { return GetField(partialPath_); }
+    // The same for a row of this or an earlier run.
+    std::wstring PartialPathOf(int row) const;
     int SiteKind() const { return siteKind_; }
     uint64_t ContentLength() const { return contentLength_; }
     uint64_t BytesReceived() const {
@@ -74,6 +77,7 @@ class CVideoDownloader : public ISiteOwner {
     mutable std::mutex fieldsMutex_;
     std::wstring title_, pageAddress_, flvAddress_, finalPath_, tempPath_, lastError_;
     std::wstring partialPath_;
+    std::map<int, std::wstring> partials_;  // by row, under fieldsMutex_
     std::atomic<int> siteKind_{-1};
     std::atomic<int> taskId_{-1};
     std::atomic<uint64_t> contentLength_{0}, bytesReceived_{0};

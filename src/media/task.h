@@ -27,4 +27,6 @@ struct Task {
     std::wstring historyDateText;
     int32_t onlinePending = 0;
     int32_t siteKind = -2;
+    // A failed or stopped download's part kept for a resume; removed with the row.
+    std::wstring partialPath;
 };

@@ -36,6 +36,7 @@
 #include "app/logging.h"
 #include "app/messages.h"
 #include "app/settings.h"
+#include "download/partial_file.h"
 #include "download/url.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
@@ -755,6 +756,12 @@ void CClipvaneDlg::OnProgress(int row, const RunProgress& progress) {
     }
     std::wstring title = ui::FromQ(model_->CellText(row, kColName));
     if (title.size() > 100) title.resize(100);
+    if (const uint64_t segments = progress.segmentsTotal) {
+        SetStatusText(platform::FormatW(Text(33302).c_str(), title.c_str(),
+                                        static_cast<int>(progress.segmentsDone),
+                                        static_cast<int>(segments)));
+        return;
+    }
     const std::wstring got = FormatGroupedNumber(std::to_wstring(progress.received), 0);
     const std::wstring total = FormatGroupedNumber(std::to_wstring(progress.total), 0);
     if (progressFormat_.empty()) progressFormat_ = Text(32827);
@@ -769,6 +776,9 @@ void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
         UpdateCommands();
     }
     model_->RemoveProgress(row);
+    // What a failed or stopped download kept for a resume goes with its row.
+    if (Task* t = model_->TaskAt(row))
+        t->partialPath = downloader_->PartialPathOf(row);
     const std::wstring text = CVideoDownloader::GetStatusText(code);
     if (code < kStatusFirstError) {
         model_->SetCell(row, kColStatus, ui::ToQ(text));
@@ -1275,6 +1285,7 @@ void CClipvaneDlg::CheckSelected(bool check) {
 void CClipvaneDlg::RemoveTaskAt(int row) {
     Task* t = model_->TaskAt(row);
     if (t && preview_->CurrentTask() == t) preview_->SetTask(nullptr);
+    if (t) RemovePartialDownload(t->partialPath);
     model_->RemoveTaskAt(row);
 }
 
@@ -1289,6 +1300,8 @@ void CClipvaneDlg::RemoveSelected() {
 void CClipvaneDlg::RemoveAll() {
     if (preview_->playState() != 0 || downloading_) return;
     preview_->SetTask(nullptr);
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (Task* t = model_->TaskAt(row)) RemovePartialDownload(t->partialPath);
     model_->RemoveAll();
     UpdateCommands();
 }

@@ -42,6 +42,7 @@ const char* const kSettingNames[] = {"OutputFolder",
                                      "Fit2Height",
                                      "ExpandSize",
                                      "ExpandRound16",
+                                     "HighestQuality",
                                      "LangID"};
 
 // The message part of each log line ("... - message").

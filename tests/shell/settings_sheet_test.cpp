@@ -2,6 +2,7 @@
 // file of the test's own.
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +122,21 @@ TEST_F(SettingsSheet, StoredFitToHeightDisablesFitToWidthOnShow) {
     EXPECT_TRUE(Ctl<QCheckBox>(sheet.Video(), 1033)->isChecked());
     EXPECT_TRUE(Ctl<QCheckBox>(sheet.Video(), 1034)->isEnabled());
     EXPECT_TRUE(Ctl<QCheckBox>(sheet.Video(), 1035)->isChecked());
+}
+
+TEST_F(SettingsSheet, HighestQualityOfAStreamIsKept) {
+    GetSettings().Update([](SettingsData& d) { d.HighestQuality = 720; });
+    CSettingsSheet sheet;
+    Open(sheet, sheet.Video());
+    auto* box = Ctl<QComboBox>(sheet.Video(), 1451);
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->count(), 4);
+    EXPECT_EQ(box->itemText(0), ui::ToQ(LoadText(33301)));
+    EXPECT_EQ(box->currentText(), "720p");
+    box->setCurrentIndex(0);
+    sheet.accept();
+    EXPECT_EQ(GetSettings().Get().HighestQuality, 0u);
+    EXPECT_EQ(Stored().HighestQuality, 0u);
 }
 
 TEST_F(SettingsSheet, VideoOutputRadioMapping) {

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -273,7 +274,13 @@ void CPageAudio::Store() {
 
 namespace {
 constexpr const wchar_t* kOutputs[] = {L"directx", L"gl2", L"gl"};
+// The heights offered for the tallest variant of a stream; 0 is the best.
+constexpr int kHeights[] = {0, 1080, 720, 480};
+
+QComboBox* HeightBox(QWidget* page) {
+    return qobject_cast<QComboBox*>(ui::FindControl(page, 1451));
 }
+}  // namespace
 
 CPageVideo::CPageVideo(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
     RadioGroup(this, 1028);
@@ -302,6 +309,17 @@ void CPageVideo::Load() {
     SetChecked(Check(1033), s.Fit2Height);
     SetChecked(Check(1034), s.ExpandSize);
     SetChecked(Check(1035), s.ExpandRound16);
+    if (QComboBox* box = HeightBox(this)) {
+        box->clear();
+        for (int h : kHeights)
+            box->addItem(h ? QString("%1p").arg(h) : ui::ToQ(LoadText(33301)), h);
+        int at = box->findData(static_cast<int>(s.HighestQuality));
+        if (at < 0) {
+            box->addItem(QString("%1p").arg(s.HighestQuality), static_cast<int>(s.HighestQuality));
+            at = box->count() - 1;
+        }
+        box->setCurrentIndex(at);
+    }
     ApplyFitStates();
 }
 
@@ -335,7 +353,10 @@ void CPageVideo::Store() {
     const bool ivtc = Checked(Check(1031)), deint = Checked(Check(1027));
     const bool fw = Checked(Check(1032)), fh = Checked(Check(1033));
     const bool ex = Checked(Check(1034)), r16 = Checked(Check(1035));
+    QComboBox* box = HeightBox(this);
+    const int height = box && box->currentIndex() >= 0 ? box->currentData().toInt() : -1;
     GetSettings().Update([&](SettingsData& d) {
+        if (height >= 0) d.HighestQuality = static_cast<uint32_t>(height);
         d.MPLAYER_VO = vo;
         d.IVTC = ivtc;
         d.DEINT = deint;
