@@ -321,11 +321,13 @@ class HlsJob {
         return FetchWhole(std::move(f), what);
     }
 
-    // One fetch on its own, retried like a segment.
+    // One fetch on its own (segments may be under way on the other
+    // handle), retried like a segment.
     std::string FetchWhole(std::unique_ptr<Fetch> f, const std::string& what) {
+        Fetcher single(owner_, secure_);
         for (;;) {
-            fetcher_.Start(std::move(f));
-            auto done = fetcher_.Next();
+            single.Start(std::move(f));
+            auto done = single.Next();
             if (!done) throw Stopped();
             f = std::move(done->first);
             std::string problem = CheckAnswer(*f, done->second, what);
@@ -518,6 +520,8 @@ int DownloadHlsStream(IHttpOwner* owner, const std::wstring& playlistAddress,
     } catch (const HlsFailure& f) {
         if (owner && owner->StopRequested()) owner->IsAborted();
         return fail(f.text, f.code);
+    } catch (const std::exception& e) {
+        return fail(std::string("The stream could not be downloaded: ") + e.what(), kResultFailed);
     } catch (const Stopped&) {
         LogInfoW("CVideoDownloader", L"DownloadHlsStream() stopped by the user: %ls",
                  playlistAddress.c_str());

@@ -58,6 +58,9 @@ void MakeStreams(const std::string& dir) {
         ASSERT_EQ(Shell(d + "openssl enc -aes-128-cbc -K " + kKeyHex + " -iv " + iv + " -in low_" +
                         n + ".ts -out seq_" + n + ".ts"),
                   0);
+        // The same key again under another address: fetched while the
+        // first segments are under way.
+        if (i == 3) seq += "#EXT-X-KEY:METHOD=AES-128,URI=\"/hls/k.key?again\"\n";
         seq += std::string("#EXTINF:1.0,\nseq_") + n + ".ts\n";
         live += std::string("#EXTINF:1.0,\nlow_") + n + ".ts\n";
     }
@@ -67,6 +70,7 @@ void MakeStreams(const std::string& dir) {
               "#EXTM3U\n#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"k.key\"\n#EXTINF:1,\nlow_000.ts\n"
               "#EXT-X-ENDLIST\n");
     WriteFile(dir + "/short.key", "fifteen bytes!!");
+    WriteFile(dir + "/huge.m3u8", "#EXTM3U\n#EXTINF:1,\nhuge.ts\n#EXT-X-ENDLIST\n");
     WriteFile(dir + "/badkey.m3u8",
               "#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"short.key\"\n#EXTINF:1,\nlow_000.ts\n"
               "#EXT-X-ENDLIST\n");
@@ -152,13 +156,15 @@ TEST_F(HlsStreams, SequenceNumberIsTheIvWhenTheKeyHasNone) {
 }
 
 TEST_F(HlsStreams, RefusedStreamsSayWhyAndLeaveNothing) {
-    ASSERT_TRUE(Serve());
+    ASSERT_TRUE(Serve(R"({"host": "media.clipvane.test", "path": "/hls/huge.ts",
+        "body_size": 10, "content_length": 3000000000},)"));
     struct Case {
         const char* playlist;
         const char* said;
     } cases[] = {{"live.m3u8", "is live"},
                  {"sample.m3u8", "SAMPLE-AES"},
                  {"badkey.m3u8", "not the 16"},
+                 {"huge.m3u8", "larger than 2 GiB"},
                  {"missing.m3u8", "HTTP 404"}};
     for (const Case& c : cases) {
         auto run = Get(c.playlist);
