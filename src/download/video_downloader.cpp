@@ -196,8 +196,8 @@ int CVideoDownloader::DownloadFLV(const std::wstring& url) {
 
 void CVideoDownloader::PostProgress(unsigned v) {
     if (stream_.segmentsTotal)
-        observer_->OnProgress(taskId_, {v, stream_.bytes, 0, stream_.segmentsDone,
-                                        stream_.segmentsTotal});
+        observer_->OnProgress(taskId_,
+                              {v, stream_.bytes, 0, stream_.segmentsDone, stream_.segmentsTotal});
     else
         observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_});
 }

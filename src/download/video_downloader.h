@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "download/codes.h"
-#include "download/run_observer.h"
 #include "download/hls_download.h"
+#include "download/run_observer.h"
 #include "download/video_site.h"
 
 class CVideoDownloader : public ISiteOwner {
