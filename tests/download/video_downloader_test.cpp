@@ -107,7 +107,9 @@ TEST_F(Worker, SuccessfulItemsWithUnknownAddressBetween) {
                  DoneMessage(7),
                  Status(kStatusComplete, 7),
                  EndMessage(false)});
-    EXPECT_GE(progress, 2 * 300000 / 8192);
+    // Progress comes as the thousandths change, not for every piece read.
+    EXPECT_GE(progress, 2);
+    EXPECT_LE(progress, 2 * 1001);
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Clip.flv").size(), 300000u);
     EXPECT_EQ(testsupport::ReadFile(out_ / "YouTube/Other.flv").size(), 300000u);
     EXPECT_FALSE(std::filesystem::exists(out_ / "YouTube/Other.flv.cvt"));
