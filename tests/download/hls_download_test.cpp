@@ -165,7 +165,7 @@ TEST_F(HlsStreams, RefusedStreamsSayWhyAndLeaveNothing) {
                  {"sample.m3u8", "SAMPLE-AES"},
                  {"badkey.m3u8", "not the 16"},
                  {"huge.m3u8", "larger than 2 GiB"},
-                 {"missing.m3u8", "HTTP 404"}};
+                 {"missing.m3u8", "404"}};
     for (const Case& c : cases) {
         auto run = Get(c.playlist);
         EXPECT_EQ(RunTool(*run), 1) << run->Output();
