@@ -46,8 +46,10 @@ QtFrontEnd::QtFrontEnd() {
 
 QtFrontEnd::~QtFrontEnd() {
     platform::SetMessageBoxService(nullptr);
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGINT, SIG_DFL);
+    // The program is already ending: a repeated request must not cut its
+    // last steps (the log, the settings file) short.
+    ::signal(SIGTERM, SIG_IGN);
+    ::signal(SIGINT, SIG_IGN);
     delete notifier_;
     notifier_ = nullptr;
     for (int& fd : g_signalPipe) {
