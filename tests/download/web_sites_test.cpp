@@ -237,3 +237,38 @@ TEST(WebSiteHandler, PlaylistsAreStreamsWhateverTheirType) {
     EXPECT_EQ(site->title, L"Live");
     unsetenv("http_proxy");
 }
+
+// Streams found on pages and given directly, made with ffmpeg at test time.
+TEST_F(WebSites, StreamsOnPagesAndDirectPlaylistsBecomeOneFileInTheHostsFolder) {
+    TempDir streams;
+    const std::string cmd = "cd '" + streams.path() +
+                            "' && ffmpeg -nostdin -loglevel error -f lavfi -i "
+                            "testsrc=size=320x240:rate=25 -f lavfi -i sine -t 3 -c:v mpeg2video "
+                            "-c:a mp2 -g 25 -f hls -hls_time 1 -hls_list_size 0 "
+                            "-hls_playlist_type vod -hls_segment_filename 'seg_%03d.ts' list.m3u8";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    FakeSites tv;
+    tv.filesDir = streams.path();
+    ASSERT_TRUE(tv.Start(R"({"routes": [
+  {"host": "tv.clipvane.test", "path": "/show.html", "headers": {"Content-Type": "text/html"},
+   "body": "<title>Evening show</title><link rel=\"alternate\" type=\"application/x-mpegURL\" href=\"/hls/list.m3u8\">"},
+  {"host": "tv.clipvane.test", "path": "/hls/list.m3u8", "headers": {"Content-Type": "text/plain"},
+   "body_file": "list.m3u8"},
+  {"host": "tv.clipvane.test", "path_prefix": "/hls/", "serve_files": true,
+   "headers": {"Content-Type": "video/mp2t"}}
+]})"));
+    auto run = std::make_unique<ProgramRun>(ClipvaneGetPath(), home_.path());
+    run->env["http_proxy"] = tv.ProxyUrl();
+    run->env["https_proxy"] = tv.ProxyUrl();
+    run->env["CURL_CA_BUNDLE"] = tv.CaBundle();
+    run->env.erase("no_proxy");
+    run->args = {"-o", Out(), "--use-title", "https://tv.clipvane.test/show.html",
+                 "https://tv.clipvane.test/hls/list.m3u8"};
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(Out() + "/tv.clipvane.test"))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    // Copied into MP4 where ffmpeg is installed, as it is for the tests.
+    EXPECT_EQ(files, (std::vector<std::string>{"Evening show.mp4", "list.mp4"})) << run->Output();
+}
