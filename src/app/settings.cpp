@@ -101,8 +101,28 @@ SettingsData CSettings::Get() const {
 }
 
 void CSettings::Update(const std::function<void(SettingsData&)>& change) {
+    SettingsData now;
+    std::vector<std::function<void(const SettingsData&)>> listeners;
+    {
+        std::lock_guard lock(mutex_);
+        change(data_);
+        if (listeners_.empty()) return;
+        now = data_;
+        for (const auto& [token, l] : listeners_) listeners.push_back(l);
+    }
+    // Outside the lock: a listener may read or change the record.
+    for (const auto& l : listeners) l(now);
+}
+
+int CSettings::Subscribe(std::function<void(const SettingsData&)> listener) {
     std::lock_guard lock(mutex_);
-    change(data_);
+    listeners_.emplace_back(nextToken_, std::move(listener));
+    return nextToken_++;
+}
+
+void CSettings::Unsubscribe(int token) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(listeners_, [token](const auto& l) { return l.first == token; });
 }
 
 std::wstring CSettings::LangID() const {

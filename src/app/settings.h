@@ -9,6 +9,8 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct SettingsData {
     std::wstring OutputFolder;
@@ -56,7 +58,11 @@ class CSettings {
     bool ChooseLanguage();
 
     SettingsData Get() const;
+    // Changes the record, then tells every listener, on this thread.
     void Update(const std::function<void(SettingsData&)>& change);
+    // `listener` hears the record after each Update until Unsubscribe(token).
+    int Subscribe(std::function<void(const SettingsData&)> listener);
+    void Unsubscribe(int token);
     std::wstring LangID() const;
 
     // The key of the values, below the application's root.
@@ -68,6 +74,8 @@ class CSettings {
 
     mutable std::mutex mutex_;
     SettingsData data_;
+    std::vector<std::pair<int, std::function<void(const SettingsData&)>>> listeners_;
+    int nextToken_ = 1;
 };
 
 // The application's settings record; valid from start-up to shutdown.

@@ -180,6 +180,7 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
 }
 
 CClipvaneDlg::~CClipvaneDlg() {
+    GetSettings().Unsubscribe(settingsToken_);
     QApplication::instance()->removeEventFilter(this);
     ClearResultWindowIf(post_.get());
     // A check still waiting on the network ends before logging stops.
@@ -225,6 +226,12 @@ void CClipvaneDlg::OnInitDialog() {
     CreateCommands();
     LogInfo(kTag, "List control initialized.");
     outputFolder_->setText(ui::ToQ(GetSettings().Get().OutputFolder));
+    // The field shows the settings' folder whoever changes it.
+    settingsToken_ = GetSettings().Subscribe([this](const SettingsData& d) {
+        QMetaObject::invokeMethod(this, [this, folder = ui::ToQ(d.OutputFolder)] {
+            if (outputFolder_->text() != folder) outputFolder_->setText(folder);
+        });
+    });
     LogInfo(kTag, "Panel preview initialized.");
     LogInfo(kTag, "HTML tips initialized.");
     // 7.
@@ -316,6 +323,8 @@ void CClipvaneDlg::CreateChildren() {
     // The window's keys reach their commands from the field too, but for
     // the field's own editing keys.
     outputFolder_->installEventFilter(this);
+    // Typed text is taken on Enter or when the field is left.
+    connect(outputFolder_, &QLineEdit::editingFinished, this, &CClipvaneDlg::TakeTypedFolder);
 
     // The task list: a model of the registry, a view and its delegate.
     model_ = new ui::TaskListModel(this);
@@ -464,23 +473,18 @@ void CClipvaneDlg::ShowTaskListMenu(const QPoint& globalPos) {
 void CClipvaneDlg::OnDeferredStart() {
     // 1.
     LogInfo(kTag, "Creating events for pipe read/write...");
-    std::wstring folder = NormalizeOutputFolder();
+    const std::wstring folder = GetSettings().Get().OutputFolder;
     // 2.
-    if (!platform::PathExists(folder)) {
+    // A missing folder is made; one that cannot take downloads is replaced.
+    if (!OutputFolderProblem(NormalizeFolder(folder, platform::PersistentTempFolder())).empty()) {
         Box(Text(32798), platform::MB_OK);
         ChooseOutputFolder();
     }
-    // 3.
+    // 3. The downloader takes the settings when a run starts.
     LogInfo(kTag, "Creating online video downloader...");
     downloader_ = std::make_unique<CVideoDownloader>(reports_);
-    const SettingsData s = GetSettings().Get();
-    LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", s.OutputFolder.c_str());
-    if (!s.OutputFolder.empty()) {
-        downloader_->SetOutputFolder(s.OutputFolder);
-        CreateFolderTree(s.OutputFolder);
-    }
-    downloader_->SetUseTitleAsFileName(s.UseTitleAsFileName != 0);
-    downloader_->SetRetryTimes(s.RetryTimes);
+    LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", folder.c_str());
+    RestorePendingRows();
     // 4.
     LogInfo(kTag, "Main dialog initialized.");
     if (majorVersion_ > 0) {
@@ -490,20 +494,92 @@ void CClipvaneDlg::OnDeferredStart() {
     UpdateCommands();
 }
 
-std::wstring CClipvaneDlg::NormalizeOutputFolder() const {
-    std::wstring t = ui::FromQ(outputFolder_->text());
-    const wchar_t* blanks = L" \t\r\n";
-    t.erase(0, std::min(t.size(), t.find_first_not_of(blanks)));
-    if (auto end = t.find_last_not_of(blanks); end != std::wstring::npos)
-        t.erase(end + 1);
-    else
-        t.clear();
-    while (!t.empty() && (t.back() == L'\\' || t.back() == L'/')) t.pop_back();
-    // The last resort, where Windows used c:\temp.
-    if (t.empty()) t = platform::PersistentTempFolder();
-    t = SanitizePath(t, L'-');
-    CreateFolderTree(t);
-    return t;
+std::wstring CClipvaneDlg::NormalizeOutputFolder() {
+    outputFolder_->setModified(true);
+    TakeTypedFolder();
+    return GetSettings().Get().OutputFolder;
+}
+
+void CClipvaneDlg::TakeTypedFolder() {
+    if (!outputFolder_->isModified()) return;
+    outputFolder_->setModified(false);
+    SetOutputFolder(ui::FromQ(outputFolder_->text()));
+}
+
+bool CClipvaneDlg::SetOutputFolder(const std::wstring& typed) {
+    const std::wstring before = GetSettings().Get().OutputFolder;
+    const std::wstring folder = NormalizeFolder(typed, platform::PersistentTempFolder());
+    if (const std::wstring problem = OutputFolderProblem(folder); !problem.empty()) {
+        // The field shows the folder kept before the box takes the focus,
+        // so that leaving the field takes nothing.
+        outputFolder_->setText(ui::ToQ(before));
+        outputFolder_->setModified(false);
+        const std::wstring text =
+            platform::FormatW(Text(33500).c_str(), folder.c_str(), problem.c_str(), before.c_str());
+        LogWarnW(kTag, L"%ls", text.c_str());
+        SetStatusText(text);
+        Box(text, platform::MB_OK | platform::MB_ICONWARNING);
+        return false;
+    }
+    GetSettings().Update([&](SettingsData& d) { d.OutputFolder = folder; });
+    GetSettings().Save();
+    if (folder != before) SetStatusText(platform::FormatW(Text(32814).c_str(), folder.c_str()));
+    return true;
+}
+
+void CClipvaneDlg::KeepPendingRows(const std::wstring& file) {
+    pendingFile_ = file;
+}
+
+void CClipvaneDlg::RestorePendingRows() {
+    if (pendingFile_.empty()) return;
+    std::ifstream in(platform::ToUtf8(pendingFile_), std::ios::binary);
+    std::string line;
+    int restored = 0;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::wstring address = platform::FromUtf8(line);
+        if (IsHttpAddress(address) && !model_->HasPendingAddress(address)) {
+            AddAddress(address);
+            ++restored;
+        }
+    }
+    if (restored) LogInfo(kTag, "%d pending rows restored", restored);
+}
+
+void CClipvaneDlg::SavePendingRows() {
+    if (pendingFile_.empty()) return;
+    std::string text;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (Task* t = model_->TaskAt(row); t && t->onlinePending)
+            text += platform::ToUtf8(t->source) + "\n";
+    const std::string path = platform::ToUtf8(pendingFile_);
+    if (text.empty()) {
+        std::remove(path.c_str());
+        return;
+    }
+    // A whole new list or the old one: never half of one.
+    const std::string temp = path + ".new";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            LogError(kTag, "Cannot keep the pending rows in %s", temp.c_str());
+            std::remove(temp.c_str());
+            return;
+        }
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
+}
+
+void CClipvaneDlg::PrepareRun() {
+    TakeTypedFolder();
+    const SettingsData s = GetSettings().Get();
+    CreateFolderTree(s.OutputFolder);
+    downloader_->SetOutputFolder(s.OutputFolder);
+    downloader_->SetUseTitleAsFileName(s.UseTitleAsFileName != 0);
+    downloader_->SetRetryTimes(s.RetryTimes);
 }
 
 // ---- Layout and painting ----
@@ -950,6 +1026,8 @@ bool CClipvaneDlg::SitePanelVisible() const {
 
 void CClipvaneDlg::ShowSitePanel(int mode) {
     const bool show = mode == 1 || (mode == -1 && !sitePanelWanted_);
+    if (show != sitePanelWanted_ && shownOnce_)
+        ui::SaveWindowPlacement(ui::CapturePlacement(this), show);
     sitePanelWanted_ = show;
     if (previewExpanded_) return;
     sitePanel_->setVisible(show);
@@ -1236,6 +1314,7 @@ void CClipvaneDlg::DownloadSelected() {
     if (rows.size() != 1) return;
     Task* t = model_->TaskAt(rows.front());
     if (!t || !t->onlinePending) return;
+    PrepareRun();
     downloader_->AddItem(t->source, rows.front());
     StartRunRecord({rows.front()});
     downloadAllMode_ = false;
@@ -1246,6 +1325,7 @@ void CClipvaneDlg::DownloadSelected() {
 
 void CClipvaneDlg::DownloadAll() {
     if (downloading_ || !downloader_) return;
+    PrepareRun();
     std::vector<int> queued;
     const int n = model_->rowCount();
     for (int row = 0; row < n; ++row) {
@@ -1335,35 +1415,26 @@ void CClipvaneDlg::ShowInFolder() {
 }
 
 void CClipvaneDlg::OpenOutputFolder() {
-    const std::wstring folder = NormalizeOutputFolder();
+    TakeTypedFolder();
+    const std::wstring folder = GetSettings().Get().OutputFolder;
     CreateFolderTree(folder);
     desktop_->OpenUrl(folder);
 }
 
 void CClipvaneDlg::ChooseOutputFolder() {
-    const std::wstring before = NormalizeOutputFolder();
+    const std::wstring before = GetSettings().Get().OutputFolder;
     const std::optional<std::wstring> chosen = ui::BrowseForFolder(this, before, Text(32813));
-    if (!chosen) return;
-    outputFolder_->setText(ui::ToQ(*chosen));
-    const std::wstring folder = NormalizeOutputFolder();
-    outputFolder_->setText(ui::ToQ(folder));
-    if (!folder.empty()) {
-        if (downloader_) downloader_->SetOutputFolder(folder);
-        CreateFolderTree(folder);
-    }
-    if (folder != before) SetStatusText(platform::FormatW(Text(32814).c_str(), folder.c_str()));
+    if (chosen) SetOutputFolder(*chosen);
 }
 
 void CClipvaneDlg::ShowSettings() {
-    const ui::SettingsOutcome o = ui::RunSettingsSheet(this, ui::FromQ(outputFolder_->text()));
+    TakeTypedFolder();
+    const std::wstring before = GetSettings().Get().OutputFolder;
+    const ui::SettingsOutcome o = ui::RunSettingsSheet(this, before);
     if (!o.confirmed) return;
-    outputFolder_->setText(ui::ToQ(o.folder));
-    if (downloader_) {
-        if (!o.folder.empty()) downloader_->SetOutputFolder(o.folder);
-        downloader_->SetUseTitleAsFileName(o.useTitleAsFileName);
-        downloader_->SetRetryTimes(o.retryTimes);
-    }
-    if (o.folderChanged) SetStatusText(platform::FormatW(Text(32814).c_str(), o.folder.c_str()));
+    // The sheet stores the folder as typed; it is taken here as anywhere.
+    GetSettings().Update([&](SettingsData& d) { d.OutputFolder = before; });
+    if (!SetOutputFolder(o.folder)) GetSettings().Save();
 }
 
 void CClipvaneDlg::ShowAbout() {
@@ -1377,7 +1448,7 @@ void CClipvaneDlg::ShowHelp() {
 
 void CClipvaneDlg::SetLanguage(const wchar_t* code) {
     // The windows inside hear of it at once; the window itself by 5031.
-    ui::ChangeLanguage(code, mainMenu_, post_.get(), this);
+    if (ui::ChangeLanguage(code, mainMenu_, post_.get(), this)) GetSettings().Save();
 }
 
 // ---- Closing ----
@@ -1387,6 +1458,7 @@ void CClipvaneDlg::CloseWithoutAsking() {
     closing_ = true;
     GetSettings().Save();
     ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
+    SavePendingRows();
     close();
 }
 
@@ -1402,6 +1474,7 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
         // 2, 3.
         GetSettings().Save();
         ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
+        SavePendingRows();
     }
     // 4.
     e->accept();

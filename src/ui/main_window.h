@@ -80,7 +80,12 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     void SetStatusText(const std::wstring& text);
     void ShowSelectedInPreview();
     void RemoveTaskAt(int row);
-    std::wstring NormalizeOutputFolder() const;
+    // Keeps the rows not yet downloaded in `file` at close and adds them
+    // again at the next start.
+    void KeepPendingRows(const std::wstring& file);
+    // Takes the folder field's text as the output folder; the folder now in
+    // the settings.
+    std::wstring NormalizeOutputFolder();
 
     // Runs command `id` as its menu item or key would: nothing when it is
     // disabled or unknown.
@@ -184,6 +189,14 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     void ImportDialog();
     void ShowInFolder();
     void OpenOutputFolder();
+    void TakeTypedFolder();
+    // Normalises, checks and saves a folder the user gave; false, with the
+    // reason told and the folder kept, when it cannot take downloads.
+    bool SetOutputFolder(const std::wstring& typed);
+    // The settings a run takes when it starts.
+    void PrepareRun();
+    void RestorePendingRows();
+    void SavePendingRows();
     void ChooseOutputFolder();
     void ShowAbout();
     void ShowSettings();
@@ -226,7 +239,9 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
     ui::CommandActions* commands_ = nullptr;
-    bool altAlone_ = false;  // Alt went down and nothing else since
+    bool altAlone_ = false;
+    int settingsToken_ = 0;
+    std::wstring pendingFile_;  // Alt went down and nothing else since
 
     bool downloading_ = false;
     bool downloadAllMode_ = false;

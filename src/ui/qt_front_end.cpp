@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/folders.h"
 #include "app/settings.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/main_window.h"
@@ -86,6 +87,8 @@ bool QtFrontEnd::InitToolkit() {
 void QtFrontEnd::RunMainWindow() {
     ApplyToolkitLanguage(GetSettings().LangID());
     mainWindow_ = std::make_unique<CClipvaneDlg>(app_ ? app_->History() : nullptr);
+    // The queue outlives the program, as download managers keep theirs.
+    mainWindow_->KeepPendingRows(GetDataFolder() + L"/pending.txt");
     if (closeRequested_) {
         // A signal that came during the start-up closes the window at once.
         QTimer::singleShot(0, mainWindow_.get(), &CClipvaneDlg::CloseWithoutAsking);

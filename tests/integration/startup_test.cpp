@@ -224,3 +224,16 @@ TEST(ProgramStartup, MissingBundleShowsBoxAndEndsInOrder) {
     EXPECT_EQ(msgs.back(), bundleLine);
     EXPECT_FALSE(fs::exists(run.HivePath())) << "nothing was saved";
 }
+
+TEST(ProgramStartup, PendingRowsAreKeptForTheNextStart) {
+    TempDir home;
+    ProgramRun run(ProgramPath(), home.path());
+    const std::string pending = run.DataDir() + "/pending.txt";
+    WriteFile(pending,
+              "http://www.youtube.com/watch?v=p1\nnot an address\n"
+              "http://www.youtube.com/watch?v=p2\nhttp://www.youtube.com/watch?v=p1\n");
+    ASSERT_EQ(ExitCode(RunUntilShownAndClose(run)), 0) << run.Output();
+    EXPECT_EQ(ReadFile(pending),
+              "http://www.youtube.com/watch?v=p1\nhttp://www.youtube.com/watch?v=p2\n");
+    EXPECT_NE(ReadFile(run.LogPath()).find("2 pending rows restored"), std::string::npos);
+}

@@ -14,6 +14,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -57,6 +58,7 @@
 #include "ui/preview/preview_panel.h"
 #include "ui/run/run_reports.h"
 #include "ui/run/window_messages.h"
+#include "ui/settings/settings_pages.h"
 #include "ui/settings/settings_sheet.h"
 #include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/tips_panel.h"
@@ -1030,6 +1032,89 @@ TEST_F(MainWindow, CaptionButtonsMaximiseAndRestoreThroughTheirTwoBars) {
 }  // namespace
 
 namespace {
+
+// Closes the window and starts it again over the settings as saved.
+class MainWindowRestart : public MainWindow {
+  protected:
+    void Restart() {
+        Window().close();
+        win_.reset();
+        GetSettings().Update([](SettingsData& d) { d.OutputFolder = L"/forgotten"; });
+        GetSettings().Load();
+    }
+    std::wstring Folder() { return Window().OutputFolderEdit()->text().toStdWString(); }
+};
+
+TEST_F(MainWindowRestart, AFolderTypedChosenOrSetInTheSheetIsKeptAfterARestart) {
+    const std::string typed = out_.path() + "/typed", chosen = out_.path() + "/chosen",
+                      sheet = out_.path() + "/sheet";
+    // Typed into the field and taken with Enter.
+    QLineEdit* field = Window().OutputFolderEdit();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, QString::fromStdString(typed + "/ "));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(GetSettings().Get().OutputFolder, FromUtf8(typed));
+    Restart();
+    EXPECT_EQ(Folder(), FromUtf8(typed));
+    EXPECT_TRUE(std::filesystem::is_directory(typed));
+
+    // Chosen from the menu.
+    std::filesystem::create_directories(chosen);
+    WhenOpen<QFileDialog>(&Window(), [&](QFileDialog* d) {
+        d->setDirectory(QString::fromStdString(chosen));
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    Window().OnCommand(32780);
+    EXPECT_EQ(Folder(), FromUtf8(chosen));
+    Restart();
+    EXPECT_EQ(Folder(), FromUtf8(chosen));
+
+    // Set in the settings sheet.
+    WhenOpen<CSettingsSheet>(&Window(), [&](CSettingsSheet* s) {
+        s->General()->EnsureLoaded();
+        s->General()->FolderEdit()->setText(QString::fromStdString(sheet));
+        s->accept();
+    });
+    Window().OnCommand(32791);
+    EXPECT_EQ(Folder(), FromUtf8(sheet));
+    Restart();
+    EXPECT_EQ(Folder(), FromUtf8(sheet));
+
+    // A download takes the folder of the moment.
+    Window().AddAddress(L"http://www.youtube.com/watch?v=f");
+    Window().OnCommand(32855);
+    EXPECT_TRUE(Window().Downloading());
+    Window().OnCommand(32856);
+}
+
+TEST_F(MainWindowRestart, AFolderThatCannotTakeDownloadsIsRefusedWhereChosen) {
+    const std::wstring before = Folder();
+    const std::string file = out_.path() + "/a-file";
+    testsupport::WriteFile(file, "x");
+    struct Case {
+        std::string path;
+        unsigned reason;
+    } cases[] = {{file, 33501}, {file + "/below", 33501}};  // a file on the way
+    for (const Case& c : cases) {
+        boxes_.shown.clear();
+        QLineEdit* field = Window().OutputFolderEdit();
+        field->setText(QString::fromStdString(c.path));
+        field->setModified(true);
+        emit field->editingFinished();
+        ASSERT_EQ(boxes_.shown.size(), 1u) << c.path;
+        EXPECT_NE(boxes_.shown[0].text.find(LoadText(c.reason)), std::wstring::npos)
+            << platform::ToUtf8(boxes_.shown[0].text);
+        EXPECT_NE(boxes_.shown[0].text.find(before), std::wstring::npos);
+        EXPECT_EQ(Folder(), before);
+        EXPECT_EQ(GetSettings().Get().OutputFolder, before);
+    }
+    // Leaving the field afterwards takes nothing and asks nothing.
+    emit Window().OutputFolderEdit()->editingFinished();
+    EXPECT_EQ(boxes_.shown.size(), 1u);
+    Restart();
+    EXPECT_EQ(Folder(), before);
+}
 
 TEST_F(MainWindow, SettingsSheetConfirmedKeepsTheWindowsFolderAndDownloader) {
     const QString folder = Window().OutputFolderEdit()->text();
