@@ -46,14 +46,16 @@ get() {
   env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
     http_proxy="$PROXY" "$@"
 }
-ours() {
+ours() {  # from the start of the process to the .mp4 in place
   rm -rf "$T/out"
-  get "$B/bench/timed_run" "$T/r" "$B/clipvane/clipvane-get" -o "$T/out" -r 0 \
-    http://media.clipvane.test/hls/s.m3u8 >/dev/null 2>"$T/err"
-  read -r s _ rc _ <"$T/r"
+  get CLIPVANE_GET_STATS=1 "$B/bench/timed_run" "$T/r" "$B/clipvane/clipvane-get" -o "$T/out" \
+    -r 0 http://media.clipvane.test/hls/s.m3u8 >/dev/null 2>"$T/err"
+  read -r _ _ rc start <"$T/r"
   [ "$rc" = 0 ] && [ -s "$T/out/media.clipvane.test/s.mp4" ] ||
     { echo "stream: clipvane-get ended with $rc"; cat "$T/err"; exit 1; }
-  echo "$s" >>"$T/ours"
+  at=$(sed -n 's/.*last file at \([0-9.]*\) s.*/\1/p' "$T/err")
+  [ -n "$at" ] || { echo "stream: clipvane-get printed no stats"; exit 1; }
+  echo "$at $start" | awk '{ print $1 - $2 }' >>"$T/ours"
 }
 reference() {
   rm -f "$T/ff.mp4"
@@ -77,7 +79,9 @@ awk -v o="$OURS" -v f="$FF" -v n="$GOT" -v l="$LATENCY" -v r="$RUNS" 'BEGIN {
 rm -rf "$T/out"
 : >"$T/record"
 BIG='http://www.youtube.com/watch?v=big'
-get "$B/clipvane/clipvane-get" -o "$T/out" --use-id --format flv -r 0 "$BIG" >/dev/null 2>&1 &
+env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
+  http_proxy="$PROXY" "$B/clipvane/clipvane-get" -o "$T/out" --use-id --format flv -r 0 "$BIG" \
+  >/dev/null 2>&1 &
 PID=$!
 PART="$T/out/YouTube/big.flv.cvt"
 while kill -0 "$PID" 2>/dev/null; do

@@ -402,7 +402,7 @@ class HlsJob {
         if (::ftruncate(out_.get(), static_cast<off_t>(start)) != 0 ||
             ::lseek(out_.get(), static_cast<off_t>(start), SEEK_SET) < 0)
             throw HlsFailure{"Write file failed: " + path + ": " + std::strerror(errno)};
-        record_.written = start;
+        record_.written = inFile_ = start;
         record_.segmentsDone = next_;
         progress_.segmentsTotal = media_.segments.size();
         progress_.segmentsDone = next_;
@@ -422,7 +422,7 @@ class HlsJob {
             }
             done += static_cast<size_t>(w);
         }
-        record_.written += data.size();
+        inFile_ += data.size();
     }
 
     std::unique_ptr<Fetch> SegmentFetch(size_t i) {
@@ -469,7 +469,8 @@ class HlsJob {
                 Write(data);
                 ++next_;
                 record_.segmentsDone = next_;
-                WritePartialRecord(tempPath_, record_);
+                record_.written = inFile_;
+                SaveRecord(false);
                 progress_.segmentsDone = next_;
                 progress_.bytes = record_.written;
                 if (owner_) owner_->PostProgress(static_cast<unsigned>(next_ * 1000 / total));
@@ -477,6 +478,22 @@ class HlsJob {
         }
     }
 
+    // The record says what a resume may keep. Written at most a few times a
+    // second while segments come (a kill loses at most that much), and
+    // always when the download ends short.
+    void SaveRecord(bool now) {
+        auto t = std::chrono::steady_clock::now();
+        if (!now && t - savedAt_ < std::chrono::milliseconds(250)) return;
+        WritePartialRecord(tempPath_, record_);
+        savedAt_ = t;
+    }
+
+  public:
+    ~HlsJob() {
+        if (out_ && next_ < media_.segments.size()) SaveRecord(true);
+    }
+
+  private:
     void WriteMap(const HlsSegment& s) {
         const HlsMap& m = media_.maps[static_cast<size_t>(s.map)];
         auto f = std::make_unique<Fetch>();
@@ -500,6 +517,8 @@ class HlsJob {
     platform::UniqueFd out_;
     size_t next_ = 0;
     int writtenMap_ = -1;
+    uint64_t inFile_ = 0;  // bytes written, whole segments or not
+    std::chrono::steady_clock::time_point savedAt_{};
 };
 
 }  // namespace
