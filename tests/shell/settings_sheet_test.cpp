@@ -1,9 +1,11 @@
 // The settings sheet and its four pages on real widgets, saving into a hive
 // file of the test's own.
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,8 +20,8 @@
 #include "platform/text.h"
 #include "shell_fixture.h"
 #include "ui/bundle/dialog_builder.h"
-#include "ui/dialogs/folder_browser.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/dialogs/folder_browser.h"
 #include "ui/settings/settings_pages.h"
 #include "ui/settings/settings_sheet.h"
 
@@ -236,7 +238,7 @@ namespace {
 // Runs the settings command, letting `drive` act on the open sheet and then
 // pressing OK (or Cancel).
 ui::SettingsOutcome RunSheet(const std::wstring& folder, std::function<void(CSettingsSheet&)> drive,
-                        bool ok = true) {
+                             bool ok = true) {
     return ui::RunSettingsSheet(nullptr, folder, [&](CSettingsSheet& sheet) {
         QTimer::singleShot(0, &sheet, [&sheet, drive, ok] {
             if (drive) drive(sheet);
@@ -284,9 +286,10 @@ TEST_F(SettingsSheet, ANewFolderIsReportedOnlyWhenItDiffers) {
     EXPECT_TRUE(out.confirmed);
     EXPECT_FALSE(out.folderChanged);
 
-    out = RunSheet(after, [&](CSettingsSheet& sheet) {
-        sheet.General()->FolderEdit()->setText(ui::ToQ(before));
-    }, false);
+    out = RunSheet(
+        after,
+        [&](CSettingsSheet& sheet) { sheet.General()->FolderEdit()->setText(ui::ToQ(before)); },
+        false);
     EXPECT_FALSE(out.confirmed);
     EXPECT_FALSE(out.folderChanged);
     EXPECT_EQ(out.folder, after);
@@ -347,9 +350,75 @@ TEST_F(SettingsSheet, AnEmptyFolderBecomesTheFallbackFolder) {
     EXPECT_EQ(f, platform::FromUtf8(home) + L"/.cache/Clipvane/temp");
     EXPECT_TRUE(fs::is_directory(home + "/.cache/Clipvane/temp"));
     // Confirmation stores the text as it stands.
-    sheet.General()->FolderEdit()->setText(" spaced ");
+    const std::wstring spaced = L" " + platform::FromUtf8(dir_ / "spaced") + L" ";
+    sheet.General()->FolderEdit()->setText(ui::ToQ(spaced));
     sheet.accept();
-    EXPECT_EQ(GetSettings().Get().OutputFolder, L" spaced ");
+    EXPECT_EQ(GetSettings().Get().OutputFolder, spaced);
+}
+
+TEST_F(SettingsSheet, AFolderThatCannotTakeFilesIsRefusedWithItsReason) {
+    testsupport::WriteFile(dir_ / "file", "x");
+    const std::wstring good = platform::FromUtf8(dir_ / "good");
+    GetSettings().Update([&](SettingsData& d) { d.OutputFolder = good; });
+    CSettingsSheet sheet;
+    Open(sheet, sheet.General());
+    CPageGeneral* g = sheet.General();
+
+    // Typed: OK keeps the sheet open, says why and puts the focus there.
+    const std::wstring bad = platform::FromUtf8(dir_ / "file/videos");
+    g->FolderEdit()->setText(ui::ToQ(bad));
+    sheet.Tabs()->setCurrentWidget(sheet.Audio());
+    EXPECT_EQ(sheet.Tabs()->currentWidget(), g) << "leaving the page is refused too";
+    sheet.accept();
+    EXPECT_TRUE(sheet.isVisible());
+    ASSERT_EQ(boxes_.texts.size(), 2u);
+    EXPECT_EQ(boxes_.texts[1], platform::FormatW(LoadText(33100).c_str(), bad.c_str(),
+                                                 platform::FromUtf8(dir_ / "file").c_str()));
+    EXPECT_EQ(sheet.focusWidget(), g->FolderEdit());
+    EXPECT_EQ(g->FolderEdit()->selectedText(), g->FolderEdit()->text());
+    EXPECT_EQ(GetSettings().Get().OutputFolder, good);
+
+    // Browsed: the choice is refused and the field keeps its text.
+    g->FolderEdit()->setText(ui::ToQ(good));
+    g->SetFolderChooser([&](QWidget*, const std::wstring&, const std::wstring&) {
+        return std::optional<std::wstring>(platform::FromUtf8(dir_ / "file"));
+    });
+    g->Browse();
+    ASSERT_EQ(boxes_.texts.size(), 3u);
+    EXPECT_NE(boxes_.texts[2].find(L"not a folder"), std::wstring::npos);
+    EXPECT_EQ(ui::FromQ(g->FolderEdit()->text()), good);
+    sheet.accept();
+    EXPECT_FALSE(sheet.isVisible());
+}
+
+TEST_F(SettingsSheet, TheFolderBrowserStaysOpenOnAFolderItCannotUse) {
+    testsupport::WriteFile(dir_ / "file", "x");
+    bool stayed = false;
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* dlg = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dlg = d;
+        if (!dlg) return;
+        auto* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto choose = [&](const std::string& path) {
+            if (name) name->setText(QString::fromStdString(path));
+            seen << dlg->selectedFiles().value(0);
+            static_cast<QDialog*>(dlg)->accept();
+        };
+        choose(dir_ / "file/sub");
+        stayed = dlg->isVisible();
+        choose(dir_ / "new/deeper");
+        if (dlg->isVisible()) dlg->reject();
+    });
+    std::optional<std::wstring> chosen =
+        ui::BrowseForFolder(nullptr, platform::FromUtf8(dir_.path()), L"");
+    EXPECT_TRUE(stayed) << seen.join(", ").toStdString();
+    ASSERT_EQ(boxes_.texts.size(), 1u);
+    EXPECT_NE(boxes_.texts[0].find(platform::FromUtf8(dir_ / "file")), std::wstring::npos);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(*chosen, platform::FromUtf8(dir_ / "new/deeper"));
+    EXPECT_TRUE(fs::is_directory(dir_ / "new/deeper")) << "a new folder is made when chosen";
 }
 
 TEST(FolderBrowser, StatusLineIsCutAfter35Characters) {

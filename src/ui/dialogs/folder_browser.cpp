@@ -6,9 +6,36 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "app/localization.h"
+#include "app/output_folder.h"
+#include "platform/message_box.h"
 #include "ui/bundle/qt_text.h"
 
 namespace ui {
+namespace {
+
+// Refuses, with its reason, a folder that cannot take downloads; the
+// dialog stays open on it.
+class FolderDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (!chosen.isEmpty() && !chosen.first().isEmpty()) {
+            const std::wstring path = FromQ(QDir::cleanPath(chosen.first()));
+            const FolderCheck check = CheckOutputFolder(path);
+            if (!check.ok()) {
+                platform::ShowMessageBox(DescribeFolderProblem(check, path),
+                                         TranslateWord(L"Clipvane"),
+                                         platform::MB_OK | platform::MB_ICONWARNING);
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
 
 QString FolderStatusText(const QString& path) {
     constexpr int kShown = 35;
@@ -18,7 +45,7 @@ QString FolderStatusText(const QString& path) {
 
 std::optional<std::wstring> BrowseForFolder(QWidget* parent, const std::wstring& initial,
                                             const std::wstring& title) {
-    QFileDialog dlg(parent, title.empty() ? QStringLiteral("Current Selection") : ToQ(title));
+    FolderDialog dlg(parent, title.empty() ? QStringLiteral("Current Selection") : ToQ(title));
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly, true);
     // Qt's own dialog: the desktop's may not take a status line.

@@ -14,13 +14,16 @@
 #include "app/helpers.h"
 #include "app/localization.h"
 #include "app/logging.h"
+#include "app/output_folder.h"
 #include "app/settings.h"
 #include "platform/folders.h"
+#include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
+#include "ui/desktop/desktop_services.h"
 
 namespace {
 
@@ -110,7 +113,7 @@ QLineEdit* CSettingsPage::Edit(int id) const {
 CPageGeneral::CPageGeneral(QWidget* parent)
     : CSettingsPage(kTemplateId, parent),
       chooser_(&ui::BrowseForFolder),
-      opener_(&platform::OpenWithDesktop) {
+      opener_(&ui::OpenOnDesktopOrSay) {
     if (QLineEdit* e = FolderEdit()) e->setMaxLength(static_cast<int>(kMaxPath));
     if (auto* b = qobject_cast<QPushButton*>(Control(1195)))
         connect(b, &QPushButton::clicked, this, &CPageGeneral::Browse);
@@ -138,16 +141,33 @@ void CPageGeneral::Store() {
     });
 }
 
+std::wstring CPageGeneral::NormalizedFolder(const std::wstring& text) {
+    std::wstring t = TrimBlanks(text);
+    // A folder of our own that survives a reboot stands in for "c:\temp".
+    if (t.empty()) t = platform::PersistentTempFolder();
+    return SanitizePath(t, L'-');
+}
+
 std::wstring CPageGeneral::NormalizeFolder() {
     QLineEdit* edit = FolderEdit();
     if (!edit) return {};
-    std::wstring t = TrimBlanks(ui::FromQ(edit->text()));
-    // A folder of our own that survives a reboot stands in for "c:\temp".
-    if (t.empty()) t = platform::PersistentTempFolder();
-    t = SanitizePath(t, L'-');
+    const std::wstring t = NormalizedFolder(ui::FromQ(edit->text()));
     edit->setText(ui::ToQ(t));
     CreateFolderTree(t);
     return t;
+}
+
+bool CPageGeneral::Validate(QString* message) const {
+    if (!Loaded() || !FolderEdit()) return true;
+    const std::wstring folder = NormalizedFolder(ui::FromQ(FolderEdit()->text()));
+    const FolderCheck check = CheckOutputFolder(folder);
+    if (check.ok()) return true;
+    if (message) *message = ui::ToQ(DescribeFolderProblem(check, folder));
+    return false;
+}
+
+QWidget* CPageGeneral::FieldToFix() const {
+    return FolderEdit();
 }
 
 void CPageGeneral::Browse() {
@@ -155,8 +175,14 @@ void CPageGeneral::Browse() {
     if (!chooser_) return;
     std::optional<std::wstring> chosen = chooser_(this, folder, LoadText(32813));
     if (!chosen) return;
-    FolderEdit()->setText(ui::ToQ(*chosen));
-    NormalizeFolder();
+    const std::wstring normal = NormalizedFolder(*chosen);
+    const FolderCheck check = CheckOutputFolder(normal);
+    if (!check.ok()) {
+        platform::ShowMessageBox(DescribeFolderProblem(check, normal), TranslateWord(L"Clipvane"),
+                                 platform::MB_OK | platform::MB_ICONWARNING);
+        return;
+    }
+    FolderEdit()->setText(ui::ToQ(normal));
 }
 
 void CPageGeneral::OpenFolder() {
@@ -190,6 +216,10 @@ void CPageOnline::Load() {
         SelectRadio(group, static_cast<int>(s.YoutubeFMT));
 }
 
+QWidget* CPageOnline::FieldToFix() const {
+    return Edit(1020);
+}
+
 bool CPageOnline::Validate(QString* message) const {
     if (!Loaded()) return true;
     QLineEdit* e = Edit(1020);
@@ -197,8 +227,7 @@ bool CPageOnline::Validate(QString* message) const {
     bool ok = !text.isEmpty();
     for (QChar c : text) ok = ok && c >= u'0' && c <= u'9';
     if (ok && text.size() <= 9 && text.toInt() <= kMaxRetries) return true;
-    if (message)
-        *message = ui::ToQ(platform::FormatW(LoadText(32890).c_str(), 0, kMaxRetries));
+    if (message) *message = ui::ToQ(platform::FormatW(LoadText(32890).c_str(), 0, kMaxRetries));
     return false;
 }
 

@@ -28,6 +28,8 @@ class CSettingsPage : public QWidget {
     // False, with the text to show, when a field holds a value the page
     // refuses. A page never shown accepts.
     virtual bool Validate(QString* message) const;
+    // The field a refusal puts the focus in, or null.
+    virtual QWidget* FieldToFix() const { return nullptr; }
     // Stores the fields into the settings record and saves it; nothing when
     // the page was never shown.
     void Confirm();
@@ -53,10 +55,17 @@ class CPageGeneral : public CSettingsPage {
     explicit CPageGeneral(QWidget* parent = nullptr);
 
     QLineEdit* FolderEdit() const;
+    // The folder an entered text stands for: trimmed, a fallback folder for
+    // an empty text, made a safe path.
+    static std::wstring NormalizedFolder(const std::wstring& text);
+    // Refuses a folder that is a file, cannot be created or written.
+    bool Validate(QString* message) const override;
+    QWidget* FieldToFix() const override;
     // Trims the folder text, puts a fallback folder in for an empty one,
     // makes it a safe path, shows it and creates the folder.
     std::wstring NormalizeFolder();
-    void Browse();      // button 1195
+    // Button 1195: a refused choice is said and the field keeps its text.
+    void Browse();
     void OpenFolder();  // button 1196
 
     // Replace the folder browser and the desktop's opener (tests).
@@ -79,6 +88,7 @@ class CPageOnline : public CSettingsPage {
     static constexpr int kMaxRetries = 99;
     explicit CPageOnline(QWidget* parent = nullptr);
     bool Validate(QString* message) const override;
+    QWidget* FieldToFix() const override;
 
   protected:
     void Load() override;
