@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -57,7 +59,49 @@ QWidget* MakeControl(const platform::ControlTemplate& c, QWidget* parent) {
     return frame;
 }
 
+// Ctrl+Enter in a multi-line box of a dialog: the dialog's default button,
+// else the dialog's acceptance.
+class ConfirmKeyFilter : public QObject {
+  public:
+    ConfirmKeyFilter(QDialog* dialog, QObject* parent) : QObject(parent), dialog_(dialog) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride)
+            return QObject::eventFilter(watched, e);
+        auto* k = static_cast<QKeyEvent*>(e);
+        const bool enter = k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter;
+        const Qt::KeyboardModifiers mods = k->modifiers() & ~Qt::KeypadModifier;
+        if (!enter || mods != Qt::ControlModifier) return QObject::eventFilter(watched, e);
+        if (e->type() == QEvent::ShortcutOverride) {
+            // Keep the key from the window's shortcuts: it is ours.
+            e->accept();
+            return true;
+        }
+        for (QPushButton* b : dialog_->findChildren<QPushButton*>()) {
+            if (b->isDefault() && b->isVisible() && b->isEnabled()) {
+                b->click();
+                return true;
+            }
+        }
+        dialog_->accept();
+        return true;
+    }
+
+  private:
+    QDialog* dialog_;
+};
+
 }  // namespace
+
+void ApplyDialogKeys(QDialog* dialog) {
+    for (QPlainTextEdit* box : dialog->findChildren<QPlainTextEdit*>()) {
+        if (box->property("dialogKeys").toBool()) continue;
+        box->setProperty("dialogKeys", true);
+        box->setTabChangesFocus(true);
+        box->installEventFilter(new ConfirmKeyFilter(dialog, box));
+    }
+}
 
 bool BuildDialogFromTemplate(QWidget* dialog, int id) {
     auto text = platform::ResourceBundle::Current().Dialog(static_cast<unsigned>(id));

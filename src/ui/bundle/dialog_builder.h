@@ -3,6 +3,8 @@
 // control carries its identifier as the property "controlId".
 #include <QWidget>
 
+class QDialog;
+
 namespace ui {
 
 inline constexpr const char* kControlIdProperty = "controlId";
@@ -14,5 +16,12 @@ bool BuildDialogFromTemplate(QWidget* dialog, int id);
 // The descendant carrying control identifier `id`, or null.
 QWidget* FindControl(QWidget* parent, int id);
 int ControlId(const QObject* w);
+
+// The keys every dialog answers to: Escape cancels and Enter presses the
+// default button (the toolkit's own handling, kept), and in a multi-line box
+// Enter makes a new line, Ctrl+Enter presses the default button and Tab /
+// Shift+Tab move the focus instead of typing a tab. Applies to the boxes the
+// dialog holds now.
+void ApplyDialogKeys(QDialog* dialog);
 
 }  // namespace ui

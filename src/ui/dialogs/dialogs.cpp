@@ -22,10 +22,10 @@
 #include "download/address_import.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
-#include "ui/desktop/desktop_services.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
+#include "ui/desktop/desktop_services.h"
 
 namespace ui {
 namespace {
@@ -34,21 +34,15 @@ constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 
 QDialogButtonBox* AddButtonBox(QDialog* dialog, QBoxLayout* layout, bool cancel) {
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok |
-                                         (cancel ? QDialogButtonBox::Cancel
-                                                 : QDialogButtonBox::NoButton),
-                                     dialog);
+    auto* box = new QDialogButtonBox(
+        QDialogButtonBox::Ok | (cancel ? QDialogButtonBox::Cancel : QDialogButtonBox::NoButton),
+        dialog);
     box->button(QDialogButtonBox::Ok)->setProperty(kControlIdProperty, kIdOk);
     if (cancel) box->button(QDialogButtonBox::Cancel)->setProperty(kControlIdProperty, kIdCancel);
     QObject::connect(box, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(box);
     return box;
-}
-
-// Swallows Escape and Enter as the main window does.
-bool IsCloseKey(const QKeyEvent* e) {
-    return e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
 }
 
 }  // namespace
@@ -84,20 +78,13 @@ AddAddressesDialog::AddAddressesDialog(QWidget* parent) : QDialog(parent) {
     edit_->setLineWrapMode(QPlainTextEdit::NoWrap);
     edit_->setAcceptDrops(true);
     TranslateDialog(this, kTemplateId);
+    ApplyDialogKeys(this);
     edit_->setFocus();
 }
 
 void AddAddressesDialog::Paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (data && data->hasText()) edit_->insertPlainText(data->text());
-}
-
-void AddAddressesDialog::keyPressEvent(QKeyEvent* e) {
-    if (IsCloseKey(e)) {
-        e->accept();
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 void AddAddressesDialog::accept() {
@@ -136,7 +123,11 @@ ImportDialog::ImportDialog(QWidget* parent) : QDialog(parent) {
         resize(460, 110);
     }
     connect(browse, &QPushButton::clicked, this, &ImportDialog::Browse);
+    // Enter in the field imports; the browse button is no default.
+    browse->setAutoDefault(false);
     TranslateDialog(this, kTemplateId);
+    ApplyDialogKeys(this);
+    source_->setFocus();
 }
 
 void ImportDialog::Browse() {

@@ -23,9 +23,6 @@ class AddAddressesDialog : public QDialog {
     void Paste();
     void accept() override;
 
-  protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
   private:
     QPlainTextEdit* edit_ = nullptr;
     std::vector<std::wstring> result_;

@@ -1,8 +1,11 @@
 #include "ui/settings/settings_sheet.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -42,6 +45,37 @@ CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::rejected, this, &CSettingsSheet::reject);
     connect(tabs_, &QTabWidget::currentChanged, this, &CSettingsSheet::OnTabChanged);
     tabs_->setCurrentIndex(0);
+    // Pages change from the keyboard wherever the focus is in the sheet.
+    const std::pair<QKeySequence, int> steps[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+    };
+    for (const auto& [keys, step] : steps) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepPage(step); });
+    }
+}
+
+void CSettingsSheet::StepPage(int step) {
+    const int n = tabs_->count();
+    if (n < 2) return;
+    tabs_->setCurrentIndex((tabs_->currentIndex() + step + n) % n);
+    // A refused page keeps the focus in its field; otherwise the new page
+    // takes it.
+    QWidget* page = tabs_->currentWidget();
+    if (page->isAncestorOf(QApplication::focusWidget())) return;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) && w->isEnabled()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    tabs_->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 bool CSettingsSheet::Refuses(CSettingsPage* page) {
@@ -54,9 +88,9 @@ bool CSettingsSheet::Refuses(CSettingsPage* page) {
     switching_ = false;
     platform::ShowMessageBox(ui::FromQ(message), TranslateWord(L"Clipvane"),
                              platform::MB_OK | platform::MB_ICONWARNING);
-    if (QLineEdit* e = page->findChild<QLineEdit*>(QStringLiteral("ctl1020"))) {
-        e->setFocus();
-        e->selectAll();
+    if (QWidget* field = page->FieldToFix()) {
+        field->setFocus();
+        if (auto* e = qobject_cast<QLineEdit*>(field)) e->selectAll();
     }
     return true;
 }

@@ -32,6 +32,9 @@ class CSettingsSheet : public QDialog {
   private:
     // Leaving a page with a refused field brings it back.
     void OnTabChanged(int index);
+    // Ctrl+Tab, Ctrl+PgDn: the next page; with Shift, or Ctrl+PgUp: the
+    // one before; round the end.
+    void StepPage(int step);
     bool Refuses(CSettingsPage* page);
 
     QTabWidget* tabs_;
