@@ -18,6 +18,8 @@ namespace {
 QMessageBox* MakeBox(const std::wstring& text, const std::wstring& caption, unsigned flags) {
     auto* box = new QMessageBox(QApplication::activeWindow());
     box->setText(ToQ(text));
+    // Paths and addresses in a box can be selected and copied.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     box->setWindowTitle(ToQ(caption));
     switch (flags & 0xF0) {
         case platform::MB_ICONERROR:

@@ -13,6 +13,7 @@
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
+#include "ui/desktop/desktop_services.h"
 #include "update/vendor_site.h"
 
 namespace {
@@ -28,7 +29,7 @@ struct ResultEvent : QEvent {
 
 std::function<void(const std::wstring&)>& LinkOpener() {
     static std::function<void(const std::wstring&)> opener = [](const std::wstring& url) {
-        platform::OpenWithDesktop(url);
+        ui::OpenOnDesktopOrSay(url);
     };
     return opener;
 }

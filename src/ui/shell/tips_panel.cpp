@@ -12,6 +12,7 @@
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
+#include "ui/desktop/desktop_services.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ CTipsPanel::CTipsPanel(QWidget* parent) : QWidget(parent) {
     connect(text_, &QLabel::linkHovered, this,
             [this](const QString& l) { overLink_ = !l.isEmpty(); });
     connect(text_, &QLabel::linkActivated, this,
-            [](const QString& l) { platform::OpenWithDesktop(ui::FromQ(l)); });
+            [](const QString& l) { ui::OpenOnDesktopOrSay(ui::FromQ(l)); });
     text_->installEventFilter(this);
     background_ = ui::LoadSkinBitmap(1019);
     LoadTips(TickCount());
