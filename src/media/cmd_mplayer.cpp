@@ -114,7 +114,11 @@ int CCmdMplayer::GetPercentPosition() {
     if (output_.size() < 128) return -1;
     std::wstring tail = output_.substr(output_.size() - 128);
     const std::wstring key = L"ANS_PERCENT_POSITION=";
-    size_t at = tail.find(key);
+    // The newest answer whose line has ended: older ones lag behind a seek,
+    // an unended one may still lack digits.
+    size_t at = tail.rfind(key);
+    while (at != std::wstring::npos && tail.find(L'\n', at) == std::wstring::npos)
+        at = at == 0 ? std::wstring::npos : tail.rfind(key, at - 1);
     if (at == std::wstring::npos) return -1;
     return ToInt(tail.substr(at + key.size()));
 }

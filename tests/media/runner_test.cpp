@@ -194,6 +194,11 @@ TEST(Parser, ValuesLastOccurrenceAndBufferRestart) {
     EXPECT_EQ(ids, (std::vector<std::wstring>{L"0", L"1", L"2"}));
     m.OnOutput((std::string(130, '.') + "ANS_PERCENT_POSITION=42\n").c_str());
     EXPECT_EQ(m.GetPercentPosition(), 42);
+    // The newest ended answer counts (after a seek the older ones are stale).
+    m.OnOutput("ANS_PERCENT_POSITION=78\nANS_PERCENT_POSITION=7");
+    EXPECT_EQ(m.GetPercentPosition(), 78);
+    m.OnOutput("9\n");
+    EXPECT_EQ(m.GetPercentPosition(), 79);
     m.OnOutput((std::string(200, '.') + "\n").c_str());
     EXPECT_EQ(m.GetPercentPosition(), -1);
     // A character split between two chunks is decoded whole.

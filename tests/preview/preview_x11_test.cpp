@@ -22,9 +22,9 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
-#include "ui/shell/bitmap_button_bar.h"
 #include "ui/preview/position_bar.h"
 #include "ui/preview/preview_panel.h"
+#include "ui/shell/bitmap_button_bar.h"
 #include "xvfb.h"
 
 using Clock = std::chrono::steady_clock;
@@ -121,13 +121,15 @@ std::map<uint32_t, std::string> TopLevelWindows() {
     if (tree) {
         xcb_window_t* kids = xcb_query_tree_children(tree);
         for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-            auto* attr = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, kids[i]), nullptr);
+            auto* attr =
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, kids[i]), nullptr);
             bool mapped = attr && attr->map_state == XCB_MAP_STATE_VIEWABLE;
             free(attr);
             if (!mapped) continue;
             std::string name;
             auto* prop = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, kids[i], XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 256), nullptr);
+                c, xcb_get_property(c, 0, kids[i], XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 256),
+                nullptr);
             if (prop) {
                 name.assign(static_cast<const char*>(xcb_get_property_value(prop)),
                             xcb_get_property_value_length(prop));
@@ -153,7 +155,8 @@ std::vector<pid_t> ChildrenNamed(const std::string& comm) {
         int ppid = 0;
         char state = 0;
         if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) != 2) continue;
-        if (ppid == ::getpid() && stat.substr(open + 1, close - open - 1) == comm) out.push_back(pid);
+        if (ppid == ::getpid() && stat.substr(open + 1, close - open - 1) == comm)
+            out.push_back(pid);
     }
     return out;
 }
@@ -212,7 +215,8 @@ class PreviewOnX11 : public ::testing::Test {
         if (panel_->playState() != CPreviewPanel::kPlaying) return false;
         return Pump(
             [&] {
-                return panel_->playState() == CPreviewPanel::kPlaying && Look(GrabVideo()).bright > 0.3;
+                return panel_->playState() == CPreviewPanel::kPlaying &&
+                       Look(GrabVideo()).bright > 0.3;
             },
             15s);
     }
@@ -240,7 +244,8 @@ TEST_F(PreviewOnX11, PlayDrawsInsideOurWindowAndStopLeavesNoPlayer) {
 
     ASSERT_TRUE(PlayUntilDrawn()) << "no picture in the video window";
     const QImage first = GrabVideo();
-    EXPECT_EQ(first.size(), panel_->videoWindow()->size() * panel_->videoWindow()->devicePixelRatio());
+    EXPECT_EQ(first.size(),
+              panel_->videoWindow()->size() * panel_->videoWindow()->devicePixelRatio());
     Picture pic = Look(first);
     EXPECT_GT(pic.bright, 0.3);
     EXPECT_GT(pic.colours, 8);
@@ -291,6 +296,35 @@ TEST_F(PreviewOnX11, PauseHoldsThumbAndPicture) {
     // Hundreds of position queries later the runner holds a bounded text.
     Idle(3s);
     EXPECT_LE(panel_->player()->OutputText().size(), CCmdMplayer::kBufferChars);
+    panel_->Stop();
+}
+
+TEST_F(PreviewOnX11, SeekingWhilePausedShowsThePictureThereAndStaysPaused) {
+    Select(TheClips().longClip, 30000);
+    ASSERT_TRUE(PlayUntilDrawn());
+    ASSERT_TRUE(Pump([&] { return panel_->positionBar()->position() >= 3; }, 15s));
+    panel_->TogglePause();
+    ASSERT_EQ(panel_->playState(), CPreviewPanel::kPaused);
+    Idle(300ms);
+    const QImage paused = GrabVideo();
+
+    CPositionBar* bar = panel_->positionBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() * 8 / 10, 7));
+    const int at = bar->position();
+    EXPECT_NEAR(at, 80, 1);
+    ASSERT_TRUE(Pump([&] { return GrabVideo() != paused; }, 10s)) << "the picture stayed";
+    Idle(500ms);
+    const QImage there = GrabVideo();
+    Shot("seeked-while-paused");
+    Idle(1500ms);
+    EXPECT_EQ(GrabVideo(), there) << "the player went on playing";
+    EXPECT_EQ(panel_->playState(), CPreviewPanel::kPaused);
+    EXPECT_EQ(bar->position(), at);
+
+    // Resumed, it plays on from there, not from the paused point.
+    panel_->TogglePause();
+    ASSERT_TRUE(Pump([&] { return bar->position() != at; }, 10s));
+    EXPECT_GE(bar->position(), at - 1);
     panel_->Stop();
 }
 
@@ -345,13 +379,16 @@ TEST_F(PreviewOnX11, EndOfVideoAndOutsideKillStopThepanelWithinATick) {
 TEST_F(PreviewOnX11, EveryMappedVideoOutputDrawsOrIsReported) {
     Select(TheClips().longClip, 30000);
     // "directx" becomes "xv,x11,": Xvfb has no Xv adaptor, x11 takes over.
-    const std::pair<const wchar_t*, const wchar_t*> outputs[] = {
-        {L"x11", L"VO: [x11]"}, {L"directx", L"VO: [x11]"}, {L"gl2", L"VO: [gl_tiled]"}, {L"", L"VO: ["}};
+    const std::pair<const wchar_t*, const wchar_t*> outputs[] = {{L"x11", L"VO: [x11]"},
+                                                                 {L"directx", L"VO: [x11]"},
+                                                                 {L"gl2", L"VO: [gl_tiled]"},
+                                                                 {L"", L"VO: ["}};
     for (const auto& [vo, line] : outputs) {
         SetVideoOutput(vo);
         EXPECT_TRUE(PlayUntilDrawn()) << platform::ToUtf8(vo);
         ASSERT_NE(panel_->player(), nullptr);
-        EXPECT_NE(panel_->player()->OutputText().find(line), std::wstring::npos) << platform::ToUtf8(vo);
+        EXPECT_NE(panel_->player()->OutputText().find(line), std::wstring::npos)
+            << platform::ToUtf8(vo);
         panel_->Stop();
     }
     // Xv alone cannot draw here: the panel stops and says so.

@@ -19,10 +19,10 @@
 #include "media/command_line.h"
 #include "platform/dialog_template.h"
 #include "platform/resource_bundle.h"
-#include "ui/shell/bitmap_button_bar.h"
 #include "ui/bundle/dialog_builder.h"
-#include "ui/preview/position_bar.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/preview/position_bar.h"
+#include "ui/shell/bitmap_button_bar.h"
 
 namespace {
 
@@ -87,7 +87,8 @@ class CVideoArea : public QWidget {
     const QPixmap* stopped_;
 };
 
-QRect TemplateRect(const std::optional<platform::DialogTemplate>& tpl, int id, const QRect& fallback) {
+QRect TemplateRect(const std::optional<platform::DialogTemplate>& tpl, int id,
+                   const QRect& fallback) {
     if (tpl)
         for (const auto& c : tpl->controls)
             if (c.id == id) return QRect(c.x, c.y, c.width, c.height);
@@ -147,7 +148,6 @@ CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
         tpl = platform::ParseDialogTemplate(*text);
     resize(tpl ? QSize(tpl->width, tpl->height) : QSize(kWidth, kHeight));
 
-
     videoArea_ = new CVideoArea(this, this, stopped_.get());
     videoArea_->setProperty(ui::kControlIdProperty, kVideoAreaId);
     videoArea_->setGeometry(TemplateRect(tpl, kVideoAreaId, QRect(8, 8, 250, 187)));
@@ -155,8 +155,9 @@ CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
 
     positionBar_ = new CPositionBar(this);
     positionBar_->setGeometry(TemplateRect(tpl, kPositionBarRectId, QRect(7, 201, 252, 15)));
-    connect(positionBar_, &CPositionBar::clicked, this,
-            [this](int percent) { OnMessage(WM_POSITION_BAR_CLICK, static_cast<uintptr_t>(percent)); });
+    connect(positionBar_, &CPositionBar::clicked, this, [this](int percent) {
+        OnMessage(WM_POSITION_BAR_CLICK, static_cast<uintptr_t>(percent));
+    });
 
     buttonBar_ = new CBitmapButtonBar(this);
     buttonBar_->setProperty(ui::kControlIdProperty, kButtonBarId);
@@ -237,9 +238,11 @@ void CPreviewPanel::SetTask(Task* task) {
     positionBar_->SetDuration(task->durationMs);
     positionBar_->SetMarks(task->cutStartMs, task->cutEndMs);
     EnableButtons({kPlay, kSetStart, kSetEnd, kGoStart, kGoEnd}, true);
-    if (task->cutStartMs == task->cutEndMs) EnableButtons({kSetStart, kSetEnd, kGoStart, kGoEnd}, false);
+    if (task->cutStartMs == task->cutEndMs)
+        EnableButtons({kSetStart, kSetEnd, kGoStart, kGoEnd}, false);
     if (task->durationMs != 0) {
-        positionBar_->SetPosition(static_cast<int>(int64_t{task->cutStartMs} * 100 / task->durationMs));
+        positionBar_->SetPosition(
+            static_cast<int>(int64_t{task->cutStartMs} * 100 / task->durationMs));
         durationUnits_ = int64_t{task->durationMs} * 10000;
         positionBar_->SetClickable(durationUnits_ > 0);
     } else {
@@ -485,9 +488,16 @@ void CPreviewPanel::OnBarClick() {
 }
 
 void CPreviewPanel::SeekToBar() {
-    if (playState_ != kPlaying || !PlayerActive()) return;
+    if (playState_ == kStopped || !PlayerActive()) return;
     const int64_t ms = durationUnits_ * positionBar_->position() / 100 / 10000;
-    player_->SendCommand(L"seek %ls 2\n", ui::SecondsText(ms).c_str());
+    if (playState_ == kPlaying) {
+        player_->SendCommand(L"seek %ls 2\n", ui::SecondsText(ms).c_str());
+        return;
+    }
+    // Paused: the player shows the picture there and stays paused; its
+    // answer to the position query keeps the thumb there when play resumes.
+    player_->SendCommand(L"pausing seek %ls 2\n", ui::SecondsText(ms).c_str());
+    player_->SendCommand(L"pausing_keep_force get_percent_pos\n");
 }
 
 void CPreviewPanel::SetMark(bool start) {
@@ -549,7 +559,8 @@ void CPreviewPanel::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 bool CPreviewPanel::eventFilter(QObject* watched, QEvent* e) {
-    if ((watched == videoArea_ || watched == videoWindow_) && e->type() == QEvent::MouseButtonDblClick) {
+    if ((watched == videoArea_ || watched == videoWindow_) &&
+        e->type() == QEvent::MouseButtonDblClick) {
         if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) ToggleExpanded();
         return true;
     }
