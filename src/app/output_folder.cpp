@@ -37,6 +37,13 @@ FolderCheck Failure(int err, const std::string& where) {
     return c;
 }
 
+// A path in a message: nothing in it may hide or reorder the text.
+std::wstring Shown(std::wstring text) {
+    for (wchar_t& c : text)
+        if (platform::IsHiddenOrControl(static_cast<char32_t>(c))) c = platform::kReplacementChar;
+    return text;
+}
+
 }  // namespace
 
 FolderCheck CheckOutputFolder(const std::wstring& path) {
@@ -68,20 +75,21 @@ FolderCheck CheckOutputFolder(const std::wstring& path) {
 }
 
 std::wstring DescribeFolderProblem(const FolderCheck& check, const std::wstring& path) {
-    const std::wstring where = check.where.empty() ? path : check.where;
+    const std::wstring shown = Shown(path);
+    const std::wstring where = Shown(check.where.empty() ? path : check.where);
     switch (check.problem) {
         case FolderProblem::None:
             return {};
         case FolderProblem::Empty:
             return LoadText(33104);
         case FolderProblem::NotAFolder:
-            return platform::FormatW(LoadText(33100).c_str(), path.c_str(), where.c_str());
+            return platform::FormatW(LoadText(33100).c_str(), shown.c_str(), where.c_str());
         case FolderProblem::ReadOnly:
-            return platform::FormatW(LoadText(33101).c_str(), path.c_str());
+            return platform::FormatW(LoadText(33101).c_str(), shown.c_str());
         case FolderProblem::PermissionDenied:
-            return platform::FormatW(LoadText(33102).c_str(), path.c_str(), where.c_str());
+            return platform::FormatW(LoadText(33102).c_str(), shown.c_str(), where.c_str());
         case FolderProblem::CannotCreate:
-            return platform::FormatW(LoadText(33103).c_str(), path.c_str(),
+            return platform::FormatW(LoadText(33103).c_str(), shown.c_str(),
                                      platform::FromUtf8(std::strerror(check.error)).c_str());
     }
     return {};

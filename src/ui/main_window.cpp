@@ -378,6 +378,13 @@ void CClipvaneDlg::CreateChildren() {
     connect(historyList_, &ui::HistoryListView::taskRemoving, this, [this](const Task* t) {
         if (preview_->CurrentTask() == t) preview_->SetTask(nullptr);
     });
+    connect(historyList_, &ui::HistoryListView::previewTask, this, [this](Task* t) {
+        if (preview_->playState() == 0) preview_->SetTask(t);
+    });
+    connect(historyList_, &ui::HistoryListView::playTask, this, [this](Task* t) {
+        preview_->SetTask(t);
+        preview_->PlayTask(false);
+    });
     connect(historyList_, &ui::HistoryListView::historyRemoved, sitePanel_, &CSitePanel::Recount);
     connect(historyList_, &ui::HistoryListView::filesDropped, this,
             [this](const QStringList& files) {

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
@@ -19,10 +20,11 @@
 #include "shell_fixture.h"
 #include "support/history_rows.h"
 #include "ui/bundle/dialog_builder.h"
-#include "ui/history/history_list.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/history/history_list.h"
 #include "ui/history/site_tree_panel.h"
+#include "ui/tasklist/task_list_model.h"
 
 namespace fs = std::filesystem;
 using shelltest::ShellTest;
@@ -140,20 +142,17 @@ TEST_F(SiteHistory, ChoosingItemsAndButtonsAsksTheMainWindow) {
     EXPECT_EQ(commands[1][0].toInt(), 32791);
 }
 
-TEST_F(SiteHistory, HistoryDatesShowTimeTodayMonthAndDayThisYearEmptyWhenUnreadable) {
+TEST_F(SiteHistory, HistoryDatesShowDateAndTimeEmptyWhenUnreadable) {
     std::tm nowTm{};
     std::time_t real = std::time(nullptr);
     localtime_r(&real, &nowTm);
-    const int year = nowTm.tm_year + 1900;
-    const std::time_t now = LocalTime(year, 6, 15, 18, 0, 0);
-    const std::wstring y = std::to_wstring(year);
+    const std::wstring y = std::to_wstring(nowTm.tm_year + 1900);
 
     ui::HistoryListModel model;
-    model.SetNow(now);
     std::vector<std::unique_ptr<Task>> rows;
     rows.push_back(DatedTask(L"June 15, " + y + L" 09:05:00"));
-    rows.push_back(DatedTask(L"March 03, " + y + L" 14:05:09"));
     rows.push_back(DatedTask(L"December 07, 2008 14:05:09"));
+    rows.push_back(DatedTask(L"dec 7, 2008"));
     rows.push_back(DatedTask(L"Smarch 03, 2008 14:05:09"));
     rows.push_back(DatedTask(L"February 30, 2008 10:00:00"));
     rows.push_back(DatedTask(L""));
@@ -162,9 +161,9 @@ TEST_F(SiteHistory, HistoryDatesShowTimeTodayMonthAndDayThisYearEmptyWhenUnreada
     auto date = [&](int r) {
         return model.index(r, ui::HistoryListModel::kDate).data().toString();
     };
-    EXPECT_EQ(date(0), "09:05 AM");
-    EXPECT_EQ(date(1), "Mar 03");
-    EXPECT_EQ(date(2), "12/07/2008");
+    EXPECT_EQ(date(0), ui::ToQ(y) + "-06-15 09:05") << "this year's rows keep their year and time";
+    EXPECT_EQ(date(1), "2008-12-07 14:05");
+    EXPECT_EQ(date(2), "2008-12-07 00:00");
     for (int r = 3; r < 7; ++r) EXPECT_EQ(date(r), "") << r;
 }
 
@@ -193,7 +192,8 @@ TEST_F(SiteHistory, RowsShowNameDurationFormatSizeAndPageTooltip) {
         return view.model()->index(0, c).data(role);
     };
     EXPECT_EQ(cell(0).toString(), "Tom & Jerry.v1");
-    EXPECT_EQ(cell(0, Qt::ToolTipRole).toString(), "http://www.youtube.com/watch?v=abc");
+    EXPECT_EQ(cell(0, Qt::ToolTipRole).toString(), "http://www.youtube.com/watch?v=abc\n/videos");
+    EXPECT_EQ(cell(3, Qt::ToolTipRole).toString(), "/videos") << "every cell tells the folder";
     EXPECT_EQ(cell(1).toString(), ui::ToQ(FormatDuration(65000)));
     EXPECT_EQ(cell(2).toString(), "FLV1");
     EXPECT_EQ(cell(3).toString(), "320x240");
@@ -206,6 +206,47 @@ TEST_F(SiteHistory, RowsShowNameDurationFormatSizeAndPageTooltip) {
     EXPECT_EQ(view.LoadSite(-1), 0);
     EXPECT_EQ(view.LoadSite(1001), 0);
     EXPECT_EQ(view.LoadSite(1004), 0);
+}
+
+TEST_F(SiteHistory, HiddenAndReorderingCharactersAreShownAsSuch) {
+    AddRow(0, L"/videos/sm9\u202Eevil.exe.flv", L"http://www.youtube.com/watch?v=a\u200Bb\u2066");
+    ui::HistoryListView view(db_);
+    ASSERT_EQ(view.LoadSite(1000), 1);
+    const QModelIndex name = view.model()->index(0, 0);
+    EXPECT_EQ(name.data().toString(), QString::fromStdWString(L"sm9\uFFFDevil.exe"));
+    EXPECT_EQ(name.data(Qt::ToolTipRole).toString(),
+              QString::fromStdWString(L"http://www.youtube.com/watch?v=a\uFFFDb\uFFFD\n/videos"));
+}
+
+TEST_F(SiteHistory, ARowIsPreviewedWhenSelectedAndPlayedWhenActivated) {
+    AddRow(0, L"/videos/a.flv");
+    AddRow(0, L"/videos/b.flv");
+    ui::HistoryListView view(db_);
+    view.resize(500, 300);
+    view.show();
+    ASSERT_EQ(view.LoadSite(1000), 2);
+    QSignalSpy preview(&view, &ui::HistoryListView::previewTask);
+    QSignalSpy play(&view, &ui::HistoryListView::playTask);
+
+    view.setFocus();
+    view.setCurrentIndex(view.model()->index(1, 0));
+    ASSERT_FALSE(preview.isEmpty());
+    Task* second = view.Model()->TaskAt(1);
+    EXPECT_EQ(preview.last()[0].value<Task*>(), second);
+    EXPECT_EQ(second->cutEndMs, second->durationMs) << "the preview marks the whole file";
+    view.clearSelection();
+    EXPECT_EQ(preview.last()[0].value<Task*>(), nullptr);
+
+    // Double-click or Enter plays the row.
+    const QRect r = view.visualRect(view.model()->index(0, 0));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, r.center());
+    ASSERT_EQ(play.size(), 1);
+    EXPECT_EQ(play.last()[0].value<Task*>(), view.Model()->TaskAt(0));
+    view.setCurrentIndex(view.model()->index(1, 0));
+    QTest::keyClick(&view, Qt::Key_Return);
+    ASSERT_EQ(play.size(), 2);
+    EXPECT_EQ(play.last()[0].value<Task*>(), second);
 }
 
 TEST_F(SiteHistory, ColumnsShareTheWidth) {
@@ -387,4 +428,21 @@ TEST_F(SiteHistory, OtherSitesHoldOneItemPerHostWithItsCountAndList) {
     EXPECT_EQ(panel.HostOfValue(value), L"media.example.org");
     ASSERT_NE(panel.HostItem(L"new.example"), nullptr);
     EXPECT_NE(panel.HostItem(L"new.example")->data(0, Qt::UserRole).toInt(), value);
+}
+
+TEST(ShownText, TaskListCellsShowHiddenCharacters) {
+    ui::TaskListModel model;
+    auto task = std::make_unique<Task>();
+    task->source = L"http://www.youtube.com/watch?v=\u202Eevil";
+    const int row = model.AppendTask(std::move(task));
+    const QString address = QString::fromStdWString(L"http://www.youtube.com/watch?v=\u202Eevil");
+    model.SetCell(row, ui::kColName, address);
+    model.SetTooltip(row, address);
+    model.SetCell(row, ui::kColStatus, QString::fromStdWString(L"The server a\u200Db answered"));
+    const QString shown = QString::fromStdWString(L"http://www.youtube.com/watch?v=\uFFFDevil");
+    EXPECT_EQ(model.index(row, ui::kColName).data().toString(), shown);
+    EXPECT_EQ(model.index(row, ui::kColName).data(Qt::ToolTipRole).toString(), shown);
+    EXPECT_EQ(model.index(row, ui::kColStatus).data().toString(),
+              QString::fromStdWString(L"The server a\uFFFDb answered"));
+    EXPECT_EQ(model.CellText(row, ui::kColName), address) << "the text itself stays as it came";
 }

@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/shell/shown_text.h"
 
 namespace ui {
 namespace {
@@ -23,9 +24,9 @@ constexpr const char* kTag = "CClipvaneDlg";
 
 void SayCannotOpen(unsigned textId, const std::wstring& target) {
     LogWarnW(kTag, L"No program could open [%ls].", target.c_str());
-    platform::ShowMessageBox(platform::FormatW(LoadText(textId).c_str(), target.c_str()),
-                             TranslateWord(L"Clipvane"),
-                             platform::MB_OK | platform::MB_ICONWARNING);
+    platform::ShowMessageBox(
+        platform::FormatW(LoadText(textId).c_str(), ShowHidden(target).c_str()),
+        TranslateWord(L"Clipvane"), platform::MB_OK | platform::MB_ICONWARNING);
 }
 
 }  // namespace

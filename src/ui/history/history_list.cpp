@@ -20,8 +20,9 @@
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
-#include "ui/tasklist/task_list_view.h"
 #include "ui/bundle/translate.h"
+#include "ui/shell/shown_text.h"
+#include "ui/tasklist/task_list_view.h"
 
 namespace ui {
 namespace {
@@ -105,8 +106,24 @@ QString HistoryRowName(const std::wstring& source) {
     std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
     size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos) name.erase(dot);
-    // Shown as it stands: item views take "&" literally.
-    return ToQ(name);
+    // Shown as it stands (item views take "&" literally), controls made
+    // visible.
+    return ShownQ(name);
+}
+
+QString HistoryRowFolder(const std::wstring& source) {
+    size_t slash = source.find_last_of(L"/\\");
+    if (slash == std::wstring::npos) return {};
+    return ShownQ(source.substr(0, slash == 0 ? 1 : slash));
+}
+
+QString HistoryDateTime(std::time_t when) {
+    std::tm tm{};
+    if (!localtime_r(&when, &tm)) return {};
+    char text[32];
+    // Year first, 24-hour clock: read the same way in every language.
+    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &tm) == 0) return {};
+    return QString::fromLatin1(text);
 }
 
 // ---- HistoryListModel ----
@@ -151,7 +168,14 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignVCenter |
                                    (col <= kDuration ? Qt::AlignLeft : Qt::AlignHCenter));
-    if (role == Qt::ToolTipRole && col == kName) return ToQ(t->historyPageAddress);
+    if (role == Qt::ToolTipRole) {
+        // The page it came from and the folder the file is in.
+        QStringList lines;
+        if (col == kName && !t->historyPageAddress.empty()) lines << ShownQ(t->historyPageAddress);
+        const QString folder = HistoryRowFolder(t->source);
+        if (!folder.isEmpty()) lines << folder;
+        return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
+    }
     if (role != Qt::DisplayRole) return {};
     switch (col) {
         case kName:
@@ -159,13 +183,13 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const {
         case kDuration:
             return ToQ(FormatDuration(t->durationMs));
         case kFormat:
-            return ToQ(t->videoFormat).toUpper();
+            return ShownQ(t->videoFormat).toUpper();
         case kSize:
-            return ToQ(t->historySizeText);
+            return ShownQ(t->historySizeText);
         case kDate: {
             std::time_t when = 0;
             if (!ParseHistoryDate(t->historyDateText, when)) return QString();
-            return ToQ(now_ ? FormatShortDate(when, now_) : FormatShortDate(when));
+            return HistoryDateTime(when);
         }
         default:
             return {};
@@ -219,6 +243,16 @@ HistoryListView::HistoryListView(CHistoryDb* history, QWidget* parent)
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
     FitColumns();
+    // As in the task list: the focused, selected row is previewed; a
+    // double-click or Enter plays it.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndex current = currentIndex();
+        const bool one = current.isValid() && selectionModel()->isSelected(current);
+        emit previewTask(one ? model_->TaskAt(current.row()) : nullptr);
+    });
+    connect(this, &QAbstractItemView::activated, this, [this](const QModelIndex& i) {
+        if (Task* t = model_->TaskAt(i.row())) emit playTask(t);
+    });
 }
 
 int HistoryListView::LoadSite(int itemValue) {
@@ -230,6 +264,9 @@ int HistoryListView::LoadProfile(const std::wstring& profile) {
     std::vector<std::unique_ptr<Task>> tasks;
     if (!profile.empty()) {
         LoadHistory(history_, profile.c_str(), tasks);
+        // The preview marks the whole file.
+        for (auto& t : tasks)
+            if (t->cutEndMs == 0) t->cutEndMs = t->durationMs;
         LogInfoW(kTag, L"Loaded %d history rows of %ls.", static_cast<int>(tasks.size()),
                  profile.c_str());
     }

@@ -22,6 +22,10 @@ namespace ui {
 bool ParseHistoryDate(const std::wstring& text, std::time_t& out);
 // The name column: the file name without folder and extension.
 QString HistoryRowName(const std::wstring& source);
+// The folder of a history row's file, shown in its tooltip.
+QString HistoryRowFolder(const std::wstring& source);
+// A history row's date and time as the date column shows them.
+QString HistoryDateTime(std::time_t when);
 
 class HistoryListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -36,8 +40,6 @@ class HistoryListModel : public QAbstractTableModel {
     std::unique_ptr<Task> Take(int row);
     Task* TaskAt(int row) const;
     int RowCount() const { return static_cast<int>(tasks_.size()); }
-    // The moment dates are measured against (tests); 0: the clock.
-    void SetNow(std::time_t now) { now_ = now; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,7 +52,6 @@ class HistoryListModel : public QAbstractTableModel {
 
   private:
     std::vector<std::unique_ptr<Task>> tasks_;
-    std::time_t now_ = 0;
 };
 
 // What the list asks of the desktop; null members do nothing.
@@ -98,6 +99,10 @@ class HistoryListView : public QTreeView {
     void PrepareMenu(QMenu* menu) const;
 
   signals:
+    // The focused row became the one selected row (its Task), or none is.
+    void previewTask(Task* task);
+    // A row was double-clicked or Enter pressed on it: play its Task.
+    void playTask(Task* task);
     // A Task is about to be deleted: whoever shows it lets go of it.
     void taskRemoving(const Task* task);
     // Rows were removed from the history database: the site panel recounts.

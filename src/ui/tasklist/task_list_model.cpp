@@ -2,6 +2,7 @@
 
 #include "app/localization.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/shell/shown_text.h"
 
 namespace ui {
 namespace {
@@ -30,7 +31,8 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     const Cell& c = r.cells[static_cast<size_t>(col)];
     switch (role) {
         case Qt::DisplayRole:
-            return c.text;
+            // Addresses, names and server texts: nothing hidden or reordered.
+            return ShownQ(c.text);
         case Qt::CheckStateRole:
             if (col == kColCheck) return r.checked ? Qt::Checked : Qt::Unchecked;
             return {};
@@ -39,9 +41,9 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
         case Qt::BackgroundRole:
             return c.bg.isValid() ? QVariant(c.bg) : QVariant();
         case Qt::ToolTipRole:
-            if (col == kColName && !r.tooltip.isEmpty()) return r.tooltip;
+            if (col == kColName && !r.tooltip.isEmpty()) return ShownQ(r.tooltip);
             // A long status may be cut short in a narrow column.
-            if (col == kColStatus && !c.text.isEmpty()) return c.text;
+            if (col == kColStatus && !c.text.isEmpty()) return ShownQ(c.text);
             return {};
         case Qt::TextAlignmentRole:
             return col == kColName ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
