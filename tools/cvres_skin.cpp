@@ -263,7 +263,12 @@ void DrawToolIcon(QPainter& p, ToolIcon icon, QPointF c, const QColor& colour) {
                            QPointF(c.x() + 8, c.y() + 8.5), QPointF(c.x() + 8, c.y() + 4)}));
             break;
         case kStop:
-            p.drawRoundedRect(QRectF(c.x() - 7.5, c.y() - 7.5, 15, 15), 3, 3);
+            // A filled square in a ring: an empty square would read as a
+            // check box.
+            p.drawEllipse(c, 9, 9);
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawRoundedRect(QRectF(c.x() - 4, c.y() - 4, 8, 8), 1.2, 1.2);
             break;
     }
 }

@@ -890,7 +890,6 @@ void CClipvaneDlg::OnItemDone(int row, const ItemReport& done) {
     if (row < 0 || !downloader_) return;
     model_->SetCell(row, kColStatus, QString());
     model_->RemoveProgress(row);
-    if (CountHistory(history_, nullptr) <= 0) ShowSitePanel(1);
     // The probe runs off this thread; the reports after this one wait
     // until the intake is done, so they keep their order.
     ++runFinished_;

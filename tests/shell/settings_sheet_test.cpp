@@ -67,7 +67,7 @@ TEST_F(SettingsSheet, SheetHasCaptionFourPagesAndNoApply) {
     EXPECT_FALSE(sheet.Online()->Loaded());
 }
 
-TEST_F(SettingsSheet, VolumeAtLeftEndShowsMinus20DbAndStoresIt) {
+TEST_F(SettingsSheet, VolumeAtLeftEndShowsMinus20dBAndStoresIt) {
     GetSettings().Update([](SettingsData& d) { d.OUT_VOLUME = 7; });
     CSettingsSheet sheet;
     Open(sheet, sheet.Audio());
@@ -76,9 +76,9 @@ TEST_F(SettingsSheet, VolumeAtLeftEndShowsMinus20DbAndStoresIt) {
     EXPECT_EQ(slider->minimum(), -20);
     EXPECT_EQ(slider->maximum(), 20);
     EXPECT_EQ(slider->value(), 7);
-    EXPECT_EQ(sheet.Audio()->VolumeLabel()->text(), "7 db");
+    EXPECT_EQ(sheet.Audio()->VolumeLabel()->text(), "7 dB");
     slider->triggerAction(QAbstractSlider::SliderToMinimum);
-    EXPECT_EQ(sheet.Audio()->VolumeLabel()->text(), "-20 db");
+    EXPECT_EQ(sheet.Audio()->VolumeLabel()->text(), "-20 dB");
     sheet.accept();
     EXPECT_FALSE(sheet.isVisible());
     EXPECT_EQ(GetSettings().Get().OUT_VOLUME, -20);

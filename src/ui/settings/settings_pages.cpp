@@ -280,7 +280,7 @@ QLabel* CPageAudio::VolumeLabel() const {
 
 void CPageAudio::ShowVolume() {
     if (Volume() && VolumeLabel())
-        VolumeLabel()->setText(QString::asprintf("%d db", Volume()->value()));
+        VolumeLabel()->setText(QString::asprintf("%d dB", Volume()->value()));
 }
 
 void CPageAudio::Load() {
