@@ -41,6 +41,10 @@ if [ ! -f "$HIVE" ]; then
   mv "$HIVE.tmp" "$HIVE"
 fi
 
+# The folder the demo's window keeps (the user may have chosen another).
+kept=$(sed -n 's/^"OutputFolder"=sz:"\(.*\)"$/\1/p' "$HIVE" | head -n 1 | sed 's/\\"/"/g; s/\\\\/\\/g')
+[ -z "$kept" ] || OUT=$kept
+
 T=$(mktemp -d "$D/sites.XXXXXX")
 mkfifo "$T/in"
 echo "Making the demo videos and starting the stand-in sites..."
