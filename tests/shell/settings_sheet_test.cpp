@@ -372,8 +372,8 @@ TEST_F(SettingsSheet, AFolderThatCannotTakeFilesIsRefusedWithItsReason) {
     sheet.accept();
     EXPECT_TRUE(sheet.isVisible());
     ASSERT_EQ(boxes_.texts.size(), 2u);
-    EXPECT_EQ(boxes_.texts[1], platform::FormatW(LoadText(33100).c_str(), bad.c_str(),
-                                                 platform::FromUtf8(dir_ / "file").c_str()));
+    EXPECT_EQ(boxes_.texts[1], platform::FormatW(LoadText(33500).c_str(), bad.c_str(),
+                                                 LoadText(33501).c_str(), good.c_str()));
     EXPECT_EQ(sheet.focusWidget(), g->FolderEdit());
     EXPECT_EQ(g->FolderEdit()->selectedText(), g->FolderEdit()->text());
     EXPECT_EQ(GetSettings().Get().OutputFolder, good);

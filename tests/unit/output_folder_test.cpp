@@ -1,5 +1,6 @@
 // The output folder check on real folders: created when missing, refused
-// with its reason when it cannot take a file.
+// with its reason when it cannot take a file (a file in the way, another
+// user's folder, a read-only disk).
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -9,13 +10,15 @@
 
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <functional>
 
-#include "app/output_folder.h"
+#include "app/folders.h"
+#include "app/localization.h"
+#include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
 
 using platform::FromUtf8;
-using platform::ToUtf8;
 
 namespace {
 
@@ -28,44 +31,45 @@ int InChild(const std::function<int()>& body) {
     return WEXITSTATUS(status);
 }
 
+class OutputFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
+                                                             "/cvres.bundle"));
+    }
+    void TearDown() override { platform::ResourceBundle::Current().Unload(); }
+};
+
 }  // namespace
 
-TEST(OutputFolder, CreatesMissingLevelsAndLeavesNothingBehind) {
+TEST_F(OutputFolder, CreatesMissingLevelsAndLeavesNothingBehind) {
     testsupport::TempDir tmp;
     const std::string folder = tmp / "a/b c/d";
-    FolderCheck c = CheckOutputFolder(FromUtf8(folder + "//"));
-    ASSERT_TRUE(c.ok()) << ToUtf8(DescribeFolderProblem(c, FromUtf8(folder)));
+    EXPECT_EQ(OutputFolderProblem(FromUtf8(folder)), L"");
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_TRUE(std::filesystem::is_empty(folder)) << "the write probe is removed";
-    EXPECT_EQ(CheckOutputFolder(L"").problem, FolderProblem::Empty);
 }
 
-TEST(OutputFolder, AFileInTheWayIsNamed) {
+TEST_F(OutputFolder, AFileInTheWayIsNotAFolder) {
     testsupport::TempDir tmp;
     testsupport::WriteFile(tmp / "file", "x");
-    FolderCheck self = CheckOutputFolder(FromUtf8(tmp / "file"));
-    EXPECT_EQ(self.problem, FolderProblem::NotAFolder);
-    EXPECT_EQ(ToUtf8(self.where), tmp / "file");
-    FolderCheck below = CheckOutputFolder(FromUtf8(tmp / "file/sub/deeper"));
-    EXPECT_EQ(below.problem, FolderProblem::NotAFolder);
-    EXPECT_EQ(ToUtf8(below.where), tmp / "file") << "the parent that is a file, not the folder";
+    EXPECT_EQ(OutputFolderProblem(FromUtf8(tmp / "file")), LoadText(33501));
+    EXPECT_EQ(OutputFolderProblem(FromUtf8(tmp / "file/sub/deeper")), LoadText(33501));
     EXPECT_FALSE(std::filesystem::exists(tmp / "file/sub"));
 }
 
-TEST(OutputFolder, PermissionDeniedAndReadOnlyAreTold) {
+TEST_F(OutputFolder, PermissionDeniedAndReadOnlyAreTold) {
     testsupport::TempDir tmp;
     std::filesystem::create_directories(tmp / "locked");
     chmod((tmp / "locked").c_str(), 0755);
     chmod(tmp.path().c_str(), 0755);
     // Another user may neither create below the folder nor write in it.
     const std::string locked = tmp / "locked";
+    const std::wstring denied = LoadText(33503);
     int code = InChild([&] {
         if (getuid() == 0 && setuid(65534) != 0) return 90;
-        FolderCheck inside = CheckOutputFolder(FromUtf8(locked));
-        FolderCheck below = CheckOutputFolder(FromUtf8(locked + "/new"));
-        if (inside.problem != FolderProblem::PermissionDenied) return 1;
-        if (below.problem != FolderProblem::PermissionDenied) return 2;
-        if (ToUtf8(below.where) != locked + "/new") return 3;
+        if (OutputFolderProblem(FromUtf8(locked)) != denied) return 1;
+        if (OutputFolderProblem(FromUtf8(locked + "/new")) != denied) return 2;
         return 0;
     });
     if (code == 90) GTEST_SKIP() << "cannot become another user here";
@@ -74,14 +78,14 @@ TEST(OutputFolder, PermissionDeniedAndReadOnlyAreTold) {
     // A read-only file system, mounted in a private namespace of a child.
     const std::string ro = tmp / "ro";
     std::filesystem::create_directories(ro);
+    const std::wstring readOnly = LoadText(33502);
     code = InChild([&] {
         if (unshare(CLONE_NEWNS) != 0) return 90;
         if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return 90;
         if (mount("none", ro.c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) return 90;
-        FolderCheck c = CheckOutputFolder(FromUtf8(ro));
-        FolderCheck sub = CheckOutputFolder(FromUtf8(ro + "/sub"));
-        return c.problem == FolderProblem::ReadOnly && sub.problem == FolderProblem::ReadOnly ? 0
-                                                                                              : 1;
+        if (OutputFolderProblem(FromUtf8(ro)) != readOnly) return 1;
+        if (OutputFolderProblem(FromUtf8(ro + "/sub")) != readOnly) return 2;
+        return 0;
     });
     if (code == 90) GTEST_SKIP() << "cannot mount a read-only file system here";
     EXPECT_EQ(code, 0);

@@ -6,9 +6,10 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "app/folders.h"
 #include "app/localization.h"
-#include "app/output_folder.h"
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "ui/bundle/qt_text.h"
 
 namespace ui {
@@ -18,14 +19,15 @@ namespace {
 // dialog stays open on it.
 class FolderDialog : public QFileDialog {
   public:
-    using QFileDialog::QFileDialog;
+    FolderDialog(QWidget* parent, const QString& title, std::wstring kept)
+        : QFileDialog(parent, title), kept_(std::move(kept)) {}
     void accept() override {
         const QStringList chosen = selectedFiles();
         if (!chosen.isEmpty() && !chosen.first().isEmpty()) {
             const std::wstring path = FromQ(QDir::cleanPath(chosen.first()));
-            const FolderCheck check = CheckOutputFolder(path);
-            if (!check.ok()) {
-                platform::ShowMessageBox(DescribeFolderProblem(check, path),
+            if (const std::wstring why = OutputFolderProblem(path); !why.empty()) {
+                platform::ShowMessageBox(platform::FormatW(LoadText(33500).c_str(), path.c_str(),
+                                                           why.c_str(), kept_.c_str()),
                                          TranslateWord(L"Clipvane"),
                                          platform::MB_OK | platform::MB_ICONWARNING);
                 return;
@@ -33,6 +35,9 @@ class FolderDialog : public QFileDialog {
         }
         QFileDialog::accept();
     }
+
+  private:
+    std::wstring kept_;  // the folder that stays when a choice is refused
 };
 
 }  // namespace
@@ -45,7 +50,8 @@ QString FolderStatusText(const QString& path) {
 
 std::optional<std::wstring> BrowseForFolder(QWidget* parent, const std::wstring& initial,
                                             const std::wstring& title) {
-    FolderDialog dlg(parent, title.empty() ? QStringLiteral("Current Selection") : ToQ(title));
+    FolderDialog dlg(parent, title.empty() ? QStringLiteral("Current Selection") : ToQ(title),
+                     initial);
     dlg.setFileMode(QFileDialog::Directory);
     dlg.setOption(QFileDialog::ShowDirsOnly, true);
     // Qt's own dialog: the desktop's may not take a status line.

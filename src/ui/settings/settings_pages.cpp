@@ -11,10 +11,10 @@
 #include <QShowEvent>
 #include <QSlider>
 
+#include "app/folders.h"
 #include "app/helpers.h"
 #include "app/localization.h"
 #include "app/logging.h"
-#include "app/output_folder.h"
 #include "app/settings.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
@@ -142,10 +142,16 @@ void CPageGeneral::Store() {
 }
 
 std::wstring CPageGeneral::NormalizedFolder(const std::wstring& text) {
-    std::wstring t = TrimBlanks(text);
     // A folder of our own that survives a reboot stands in for "c:\temp".
-    if (t.empty()) t = platform::PersistentTempFolder();
-    return SanitizePath(t, L'-');
+    return ::NormalizeFolder(text, platform::PersistentTempFolder());
+}
+
+// Why `folder` is refused, with the folder that stays, or empty.
+std::wstring CPageGeneral::Refusal(const std::wstring& folder) {
+    const std::wstring why = OutputFolderProblem(folder);
+    if (why.empty()) return {};
+    const std::wstring kept = GetSettings().Get().OutputFolder;
+    return platform::FormatW(LoadText(33500).c_str(), folder.c_str(), why.c_str(), kept.c_str());
 }
 
 std::wstring CPageGeneral::NormalizeFolder() {
@@ -159,10 +165,9 @@ std::wstring CPageGeneral::NormalizeFolder() {
 
 bool CPageGeneral::Validate(QString* message) const {
     if (!Loaded() || !FolderEdit()) return true;
-    const std::wstring folder = NormalizedFolder(ui::FromQ(FolderEdit()->text()));
-    const FolderCheck check = CheckOutputFolder(folder);
-    if (check.ok()) return true;
-    if (message) *message = ui::ToQ(DescribeFolderProblem(check, folder));
+    const std::wstring why = Refusal(NormalizedFolder(ui::FromQ(FolderEdit()->text())));
+    if (why.empty()) return true;
+    if (message) *message = ui::ToQ(why);
     return false;
 }
 
@@ -176,9 +181,8 @@ void CPageGeneral::Browse() {
     std::optional<std::wstring> chosen = chooser_(this, folder, LoadText(32813));
     if (!chosen) return;
     const std::wstring normal = NormalizedFolder(*chosen);
-    const FolderCheck check = CheckOutputFolder(normal);
-    if (!check.ok()) {
-        platform::ShowMessageBox(DescribeFolderProblem(check, normal), TranslateWord(L"Clipvane"),
+    if (const std::wstring why = Refusal(normal); !why.empty()) {
+        platform::ShowMessageBox(why, TranslateWord(L"Clipvane"),
                                  platform::MB_OK | platform::MB_ICONWARNING);
         return;
     }

@@ -58,6 +58,9 @@ class CPageGeneral : public CSettingsPage {
     // The folder an entered text stands for: trimmed, a fallback folder for
     // an empty text, made a safe path.
     static std::wstring NormalizedFolder(const std::wstring& text);
+    // The message refusing `folder` (a file, or a folder that cannot be
+    // made or written), naming the folder that stays; empty when it will do.
+    static std::wstring Refusal(const std::wstring& folder);
     // Refuses a folder that is a file, cannot be created or written.
     bool Validate(QString* message) const override;
     QWidget* FieldToFix() const override;
