@@ -315,10 +315,6 @@ void PanelHeader(QPainter& p, qreal w, qreal h) {
     p.fillRect(QRectF(0, 0, w, h), g);
     p.fillRect(QRectF(0, 0, w, 1), QColor(255, 255, 255, 40));
     p.fillRect(QRectF(0, h - 2, w, 2), kAccentDark);
-    // Three small bars as the mark of a list of sites.
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(230, 233, 237));
-    for (int i = 0; i < 3; ++i) p.drawRoundedRect(QRectF(8, 7 + i * 4, 12, 2), 1, 1);
 }
 
 // 175 to 178: the panel's close button, 10 x 11.

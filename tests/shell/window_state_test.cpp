@@ -164,6 +164,10 @@ TEST(WindowShell, MouseZonesAndCursors) {
     EXPECT_EQ(CWindowShell::ZoneAt({999, 599}, s), Z::BottomRight);
     EXPECT_EQ(CWindowShell::ZoneAt({999, 0}, s), Z::TopRight);
     EXPECT_EQ(CWindowShell::ZoneAt({0, 599}, s), Z::BottomLeft);
+    // The grip in the status bar's corner, dots and gaps alike.
+    EXPECT_EQ(CWindowShell::ZoneAt({1000 - 18, 600 - 18}, s), Z::BottomRight);
+    EXPECT_EQ(CWindowShell::ZoneAt({990, 590}, s), Z::BottomRight);
+    EXPECT_EQ(CWindowShell::ZoneAt({1000 - 19, 590}, s), Z::Surface);
     EXPECT_EQ(CWindowShell::CursorOf(Z::Left), Qt::SizeHorCursor);
     EXPECT_EQ(CWindowShell::CursorOf(Z::Bottom), Qt::SizeVerCursor);
     EXPECT_EQ(CWindowShell::CursorOf(Z::TopLeft), Qt::SizeFDiagCursor);

@@ -7,8 +7,8 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "ui/shell/bitmap_button_bar.h"
 #include "ui/bundle/translate.h"
+#include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/window_placement.h"
 
 namespace {
@@ -39,6 +39,10 @@ CWindowShell::CWindowShell(QWidget* window) : QObject(window), window_(window) {
 CWindowShell::Zone CWindowShell::ZoneAt(QPoint pos, QSize size) {
     const bool l = pos.x() < kMargin, r = pos.x() >= size.width() - kMargin;
     const bool t = pos.y() < kMargin, b = pos.y() >= size.height() - kMargin;
+    // The grip drawn in the status bar's corner resizes wherever it is hit.
+    if (pos.x() >= size.width() - kGripSize && pos.y() >= size.height() - kGripSize &&
+        pos.x() < size.width() && pos.y() < size.height())
+        return Zone::BottomRight;
     if (t && l) return Zone::TopLeft;
     if (b && r) return Zone::BottomRight;
     if (t && r) return Zone::TopRight;

@@ -28,6 +28,8 @@ class CWindowShell : public QObject {
         BottomLeft
     };
     static constexpr int kMargin = 5;
+    // The size grip in the status bar's bottom-right corner.
+    static constexpr int kGripSize = 18;
     static constexpr int kCaptionHeight = 24;
     static constexpr int kIconWidth = 25;
 
