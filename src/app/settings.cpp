@@ -1,12 +1,20 @@
 #include "app/settings.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/folders.h"
+#include "app/localization.h"
+#include "app/logging.h"
 #include "app/registry.h"
 #include "app/startup_state.h"
 #include "platform/folders.h"
+#include "platform/hive.h"
 #include "platform/os_version.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -211,6 +219,38 @@ int CSettings::Save() {
     }
     if (reg.IsKeyOpen()) WriteAll(reg, Get());
     return 1;  // the holder saves the values when it closes the key
+}
+
+std::wstring SettingsFileCheck::Message() const {
+    if (!damaged) return L"";
+    std::wstring fmt = LoadText(33010);
+    if (fmt.empty())
+        fmt =
+            L"The settings file was damaged. It was moved aside to %ls and the default settings "
+            L"are used.";
+    return platform::FormatW(fmt.c_str(), movedTo.c_str());
+}
+
+SettingsFileCheck SetAsideDamagedSettingsFile() {
+    SettingsFileCheck check;
+    platform::Hive& hive = platform::Hive::CurrentUser();
+    const std::string path = hive.Path();
+    struct stat st {};
+    // Only a plain file is moved; anything else at that name is left alone.
+    if (path.empty() || !hive.LastReadDamaged() || lstat(path.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return check;
+    const std::string aside = path + ".damaged";
+    if (std::rename(path.c_str(), aside.c_str()) != 0) {
+        LogError("Settings", "The damaged settings file %s could not be moved aside: %s",
+                 path.c_str(), std::strerror(errno));
+        return check;
+    }
+    LogError("Settings", "The settings file %s was damaged; moved to %s, defaults used",
+             path.c_str(), aside.c_str());
+    check.damaged = true;
+    check.movedTo = platform::FromUtf8(aside);
+    return check;
 }
 
 CSettings& GetSettings() {

@@ -83,6 +83,19 @@ CSettings& GetSettings();
 // Installs the record GetSettings returns (the application object does).
 void SetSettingsInstance(CSettings* settings);
 
+// What a start-up found of the user's settings file.
+struct SettingsFileCheck {
+    bool damaged = false;
+    std::wstring movedTo;  // where the damaged file went
+    // The text for the user; empty when the file was sound or absent.
+    std::wstring Message() const;
+};
+// Before the settings are read: a damaged settings file (the user's
+// registry.hive) is logged and moved aside to "registry.hive.damaged", so
+// the defaults are used and the next save writes a good file. The window and
+// clipvane-get both call it and tell the user what it returns.
+SettingsFileCheck SetAsideDamagedSettingsFile();
+
 // Default output folder: documents folder + "/Clipvane", else
 // <program folder>/output.
 std::wstring DefaultOutputFolder();

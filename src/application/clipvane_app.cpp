@@ -75,9 +75,13 @@ bool CClipvaneApp::RunStartup() {
     LogInfo(nullptr, "Common controls and shell manager initialized.");
     LogInfo(nullptr, "BCG library initialized.");
 
-    // 13.
+    // 13. A damaged settings file is said, set aside, and the defaults used.
     LogInfo(nullptr, "Loading profiles...");
+    const SettingsFileCheck settingsFile = SetAsideDamagedSettingsFile();
     settings_->Load();
+    if (settingsFile.damaged)
+        platform::ShowMessageBox(settingsFile.Message(), kAppName,
+                                 platform::MB_OK | platform::MB_ICONWARNING);
 
     // 14.
     LogInfo(nullptr, "Starting main dialog ...");

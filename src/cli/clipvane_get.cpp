@@ -19,6 +19,7 @@
 
 #include "app/folders.h"
 #include "app/helpers.h"
+#include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
 #include "cli/terminal_text.h"
@@ -26,6 +27,7 @@
 #include "download/codes.h"
 #include "download/site_helpers.h"
 #include "download/video_downloader.h"
+#include "download/video_site.h"
 #include "history/history.h"
 #include "history/history_db.h"
 #include "platform/resource_bundle.h"
@@ -239,6 +241,19 @@ void Complain(const std::string& text) {
     LogError(kTag, "%s", text.c_str());
 }
 
+// Trouble the run goes on despite: one line on standard error, and the log.
+void Warn(const std::wstring& text) {
+    std::string line = TerminalText(text);
+    std::fprintf(stderr, "clipvane-get: warning: %s\n", line.c_str());
+    LogWarnW(kTag, L"%ls", text.c_str());
+}
+
+// The history's trouble, told once a run.
+void TellHistoryProblem() {
+    HistoryProblem p = TakeHistoryProblem();
+    if (p.kind != HistoryProblem::kNone) Warn(p.Message());
+}
+
 // The log the window writes too, in the data folder; one past its size
 // limit starts afresh.
 class LogSession {
@@ -252,10 +267,14 @@ class LogSession {
 // The addresses of the sources in order, each once (imports read here); an
 // exit status when the run ends before any download.
 std::optional<int> CollectAddresses(const std::vector<Source>& sources,
-                                    std::vector<std::wstring>& addresses) {
+                                    std::vector<std::wstring>& addresses,
+                                    std::vector<std::wstring>& imported) {
+    // One video is one address, whatever blanks, host case or "www." it came with.
     std::unordered_set<std::wstring> seen;
     auto add = [&](const std::wstring& address) {
-        if (seen.insert(address).second) addresses.push_back(address);
+        if (!seen.insert(AddressKey(address)).second) return false;
+        addresses.push_back(TrimAddress(address));
+        return true;
     };
     for (const Source& s : sources) {
         if (!s.import) {
@@ -269,7 +288,8 @@ std::optional<int> CollectAddresses(const std::vector<Source>& sources,
             return kExitFailed;
         }
         if (found.empty()) Complain("no video address found in " + TerminalText(s.text));
-        for (const std::wstring& address : found) add(address);
+        for (const std::wstring& address : found)
+            if (add(address)) imported.push_back(address);
     }
     if (addresses.empty()) {
         Complain("nothing to download");
@@ -356,7 +376,7 @@ class DownloadRun : private IRunObserver {
     bool AddSupported() {
         bool any = false;
         for (size_t row = 0; row < addresses_.size(); ++row) {
-            if (GetSiteKind(addresses_[row]) == kSiteUnknown) {
+            if (!IsAcceptedAddress(addresses_[row])) {
                 Complain("not an http or https address: " + TerminalText(addresses_[row]));
                 state_[row] = kFailed;
                 continue;
@@ -368,9 +388,15 @@ class DownloadRun : private IRunObserver {
         return any;
     }
 
-    bool Start() {
+    bool Start(const std::vector<std::wstring>& imported) {
         // Finished downloads are recorded in the history as the window records them.
         OpenHistory(history_);
+        TellHistoryProblem();
+        if (size_t known = CountAlreadyDownloaded(imported, LoadHistoryPageAddresses(history_))) {
+            std::wstring text = platform::FormatW(LoadText(33011).c_str(), static_cast<int>(known));
+            std::fprintf(stderr, "clipvane-get: %s\n", TerminalText(text).c_str());
+            LogInfoW(kTag, L"%ls", text.c_str());
+        }
         CreateFolderTree(settings_.OutputFolder);
         downloader_.SetOutputFolder(settings_.OutputFolder);
         downloader_.SetUseTitleAsFileName(settings_.UseTitleAsFileName != 0);
@@ -448,11 +474,14 @@ class DownloadRun : private IRunObserver {
 
     void OnStatus(int row, int code, const std::wstring& message) override {
         EndProgressLine();
+        // The file is there, but it is no video: that is what the row ends in.
+        if (code == kStatusComplete && notPlayable_.erase(row)) code = kStatusNotPlayable;
         std::wstring text = CVideoDownloader::GetStatusText(code);
         if (text.empty()) text = L"status " + std::to_wstring(code);
         std::string line = RowMark(row) + TerminalText(text);
         if (code >= kStatusFirstError) {
-            line += ": " + TerminalText(message);
+            std::wstring error = code == kStatusNotPlayable ? L"" : message;
+            if (!error.empty()) line += ": " + TerminalText(error);
             LogError(kTag, "%s", line.c_str());
         } else {
             LogInfo(kTag, "%s", line.c_str());
@@ -476,7 +505,11 @@ class DownloadRun : private IRunObserver {
         std::string path = TerminalText(done.finalPath);
         LogInfo(kTag, "[%d] Saved %s", row, path.c_str());
         std::printf("%s\n", path.c_str());
-        RecordDownload(history_, done.finalPath, done.siteKind, done.pageAddress);
+        // The file stays for the user to look at whatever the probe says.
+        if (RecordDownload(history_, done.finalPath, done.siteKind, done.pageAddress) ==
+            RecordResult::kNotPlayable)
+            notPlayable_.insert(row);
+        TellHistoryProblem();
         lastPermille_ = kNoProgress;
     }
 
@@ -496,6 +529,7 @@ class DownloadRun : private IRunObserver {
     const SettingsData settings_;
     const std::vector<std::wstring>& addresses_;
     std::vector<int> state_;
+    std::unordered_set<int> notPlayable_;  // rows whose file the probe refused
     RunEventQueue queue_;
     CVideoDownloader downloader_{&queue_};
     CHistoryDb* history_ = nullptr;
@@ -505,12 +539,11 @@ class DownloadRun : private IRunObserver {
     unsigned lastPermille_ = kNoProgress;
 };
 
-int Download(const SettingsData& settings, const std::vector<std::wstring>& addresses) {
-    platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) + "/" +
-                                             platform::ToUtf8(kResourceBundleName));
+int Download(const SettingsData& settings, const std::vector<std::wstring>& addresses,
+             const std::vector<std::wstring>& imported) {
     DownloadRun run(settings, addresses);
     // Every address is tried that can be, but one not understood fails the run.
-    if (!run.AddSupported() || !run.Start()) return kExitFailed;
+    if (!run.AddSupported() || !run.Start(imported)) return kExitFailed;
     run.HandleMessages();
     const char* stats = std::getenv("CLIPVANE_GET_STATS");
     if (stats && *stats && std::strcmp(stats, "0") != 0) run.Clock().Print();
@@ -521,6 +554,14 @@ int Download(const SettingsData& settings, const std::vector<std::wstring>& addr
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    platform::ResourceBundle::Current().Load(platform::ToUtf8(GetProgramFolder()) + "/" +
+                                             platform::ToUtf8(kResourceBundleName));
+    // A damaged settings file is set aside as the window does, so that both
+    // run on the defaults and the next save writes a good file.
+    const SettingsFileCheck settingsFile = SetAsideDamagedSettingsFile();
+    if (settingsFile.damaged)
+        std::fprintf(stderr, "clipvane-get: warning: %s\n",
+                     TerminalText(settingsFile.Message()).c_str());
     CSettings settings;
     SetSettingsInstance(&settings);
     settings.Load();
@@ -531,10 +572,11 @@ int main(int argc, char** argv) {
 
     LogSession log;
     LogInfo(kTag, "clipvane-get started");
+    if (settingsFile.damaged) LogWarnW(kTag, L"%ls", settingsFile.Message().c_str());
     InstallSignalHandlers();
-    std::vector<std::wstring> addresses;
-    std::optional<int> early = CollectAddresses(request.sources, addresses);
-    int status = early ? *early : Download(request.settings, addresses);
+    std::vector<std::wstring> addresses, imported;
+    std::optional<int> early = CollectAddresses(request.sources, addresses, imported);
+    int status = early ? *early : Download(request.settings, addresses, imported);
     LogInfo(kTag, "clipvane-get ends with status %d", status);
     return status;
 }

@@ -18,6 +18,7 @@
 #include "download/http_transfer.h"
 #include "download/page_scanner.h"
 #include "download/pattern.h"
+#include "download/site_helpers.h"
 #include "download/site_hosts.h"
 #include "download/url.h"
 #include "platform/text.h"
@@ -37,7 +38,7 @@ const CPattern& YouTubePattern() {
 
 const CPattern& GoogleVideoPattern() {
     static const CPattern p(
-        L"(http://" + EscapeDots(kGoogleVideoHost) + L")/videoplay\\?docid=[\\w\\d]+",
+        L"(http://" + EscapeDots(kGoogleVideoHost) + L")/videoplay\\?docid=-?[\\w\\d]+",
         CPattern::kCaseless);
     return p;
 }
@@ -430,4 +431,13 @@ std::vector<std::wstring> ImportAddresses(const std::wstring& source,
     std::vector<std::wstring> found = ExtractAddresses(temp, finalUrl);
     ::unlink(name.c_str());
     return found;
+}
+
+size_t CountAlreadyDownloaded(const std::vector<std::wstring>& imported,
+                              const std::vector<std::wstring>& known) {
+    std::unordered_set<std::wstring> keys;
+    for (const std::wstring& k : known) keys.insert(AddressKey(k));
+    size_t n = 0;
+    for (const std::wstring& a : imported) n += keys.count(AddressKey(a));
+    return n;
 }

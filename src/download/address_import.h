@@ -40,6 +40,11 @@ std::vector<std::wstring> ExtractAddressesFromText(const std::wstring& text,
 std::vector<std::wstring> ExtractAddresses(const std::wstring& path,
                                            const std::wstring& base = L"");
 
+// How many of `imported` are the same video (AddressKey) as one of `known`,
+// the page addresses of the download history.
+size_t CountAlreadyDownloaded(const std::vector<std::wstring>& imported,
+                              const std::vector<std::wstring>& known);
+
 // A page holds at most this many media links that are taken.
 inline constexpr size_t kMaxImportedLinks = 65536;
 

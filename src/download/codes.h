@@ -31,4 +31,7 @@ enum DownloadStatus : int {
     kStatusFirstError = 200,
     kStatusNoVideo = 201,
     kStatusFailed = 204,
+    // Told by the front end instead of 110 when the finished file is one the
+    // player's probe cannot read: the file stays, but it is no video.
+    kStatusNotPlayable = 206,
 };

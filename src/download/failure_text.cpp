@@ -38,7 +38,6 @@ std::wstring FolderRefused(const std::wstring& folder, int err) {
             return Format(33005, L"The output folder %ls may not be written to (permission denied)",
                           folder);
         case ENOTDIR:
-        case EEXIST:
             return Format(33006, L"The output folder %ls is not a folder", folder);
         default:
             return Format(33007, L"Nothing can be written into the output folder %ls: %ls", folder,

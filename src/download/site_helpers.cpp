@@ -70,6 +70,33 @@ std::wstring HostProfileName(const std::wstring& address) {
     return host.empty() ? L"" : MakeSafeFileName(host, L'_');
 }
 
+std::wstring TrimAddress(const std::wstring& address) {
+    return std::wstring(platform::Trim(address, L" \t\r\n\f\v\u00a0\u3000\u200b\ufeff"));
+}
+
+std::wstring AddressKey(const std::wstring& address) {
+    const std::wstring text = TrimAddress(address);
+    UrlParts parts;
+    if (!CrackUrl(text, parts)) return text;
+    std::wstring host = platform::AsciiLower(parts.host);
+    static const wchar_t* const kSiteDomains[] = {L"youtube.com", L"google.com", L"metacafe.com",
+                                                  L"nicovideo.jp"};
+    if (host.rfind(L"www.", 0) == 0)
+        for (const wchar_t* domain : kSiteDomains) {
+            std::wstring_view rest = std::wstring_view(host).substr(4);
+            std::wstring_view d = domain;
+            if (rest == d || (rest.size() > d.size() && rest.ends_with(d) &&
+                              rest[rest.size() - d.size() - 1] == L'.')) {
+                host.erase(0, 4);
+                break;
+            }
+        }
+    const int defaultPort = parts.scheme == L"https" ? 443 : 80;
+    std::wstring key = parts.scheme + L"://" + host;
+    if (parts.port != defaultPort) key += L":" + std::to_wstring(parts.port);
+    return key + parts.path;
+}
+
 std::wstring SiteFolderName(int kind) {
     switch (kind) {
         case kSiteYouTube:
@@ -271,6 +298,21 @@ std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& n
         if (errno != ELOOP) return L"";
     }
     return L"";
+}
+
+int FolderWriteError(const std::wstring& folder) {
+    CreateFolderTree(folder);
+    std::string path = platform::ToUtf8(folder);
+    // The nearest part of the path that exists tells why the rest is missing.
+    struct stat st {};
+    while (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return errno;
+        size_t slash = path.find_last_of('/');
+        if (slash == std::string::npos || slash == 0) return ENOENT;
+        path.erase(slash);
+    }
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    return ::access(path.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
 namespace {

@@ -20,6 +20,15 @@ int GetSiteKind(const std::wstring& address);
 // its host in lower case, without a port and a leading "www.", safe as a
 // folder name. Empty when the address has no host.
 std::wstring HostProfileName(const std::wstring& address);
+
+// The key by which two addresses are the same video, for duplicate checks:
+// blanks around the address dropped, scheme and host in lower case, the
+// scheme's own port and the fragment dropped, and on the hosts of the four
+// sites a leading "www." dropped. The path and query keep their case (video
+// ids are case-sensitive). Text that is no web address is its trimmed self.
+std::wstring AddressKey(const std::wstring& address);
+// The address as it is added: without the blanks around it.
+std::wstring TrimAddress(const std::wstring& address);
 // The subfolder of the output folder for a kind; empty for an unknown one.
 std::wstring SiteFolderName(int kind);
 
@@ -55,6 +64,11 @@ std::wstring FitNameBytes(const std::wstring& name, const std::wstring& suffix, 
 std::wstring ReserveOutputPath(const std::wstring& folder, const std::wstring& name,
                                const std::wstring& extension, int first = 0,
                                const std::wstring& pageAddress = std::wstring());
+
+// Why nothing can be written into `folder` (made first if missing): EROFS,
+// EACCES, ENOTDIR (it or a folder above it is a file) or another errno of
+// the attempt; 0 when a file could be made there.
+int FolderWriteError(const std::wstring& folder);
 
 // Moves a finished temporary file to its final name without ever replacing a
 // file: when the name was taken meanwhile, the next free name of the same

@@ -240,7 +240,8 @@ std::wstring CVideoDownloader::GetStatusText(int code) {
     static const std::pair<int, unsigned> kProgress[] = {
         {100, 32877}, {101, 32878}, {102, 32879}, {103, 32880}, {104, 32881}, {105, 32882},
         {108, 32883}, {110, 32872}, {111, 32875}, {112, 33300}, {120, 33200}, {121, 33201}};
-    static const std::pair<int, unsigned> kErrors[] = {{201, 32885}, {204, 32888}};
+    static const std::pair<int, unsigned> kErrors[] = {
+        {201, 32885}, {204, 32888}, {kStatusNotPlayable, 33000}};
     if (code < 200) {
         for (auto [c, id] : kProgress)
             if (c == code) return LoadText(id);

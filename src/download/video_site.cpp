@@ -8,6 +8,7 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "download/failure_text.h"
 #include "download/pattern.h"
 #include "download/site_helpers.h"
 #include "download/site_hosts.h"
@@ -70,9 +71,11 @@ bool CVideoSite::MakeOutputName(const std::wstring& outputFolder, bool useTitle,
                          tempPath, pageAddress))
         return true;
     int err = errno;
-    owner->SetError(platform::FormatW(L"Can not create a file in %ls: %s",
-                                      JoinPath(outputFolder, siteName).c_str(),
-                                      std::strerror(err ? err : EEXIST)));
+    // The error of the last step is often only the missing folder; the
+    // folder itself tells why it could not be made or written.
+    const std::wstring folder = JoinPath(outputFolder, siteName);
+    if (int why = FolderWriteError(folder)) err = why;
+    owner->SetError(failure_text::FolderRefused(folder, err ? err : EEXIST));
     owner->PostStatus(kStatusNoVideo);
     return false;
 }
@@ -105,6 +108,10 @@ std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISite
     }
     site->owner = owner;
     return site;
+}
+
+bool IsAcceptedAddress(const std::wstring& address) {
+    return CreateSiteHandler(TrimAddress(address), nullptr) != nullptr;
 }
 
 int CVideoSite::PostForm(int before, int after, const std::wstring& url, const std::wstring& body,

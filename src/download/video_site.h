@@ -53,6 +53,10 @@ class CVideoSite {
 
 std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISiteOwner* owner);
 
+// Whether a download of the address can start: some site handler takes it
+// (blanks around it aside). The window asks before it adds an address.
+bool IsAcceptedAddress(const std::wstring& address);
+
 class CYouTubeSite : public CVideoSite {
   public:
     explicit CYouTubeSite(const std::wstring& address);

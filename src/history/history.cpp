@@ -2,9 +2,14 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "app/folders.h"
+#include "app/localization.h"
 #include "app/logging.h"
 #include "download/site_helpers.h"
 #include "media/cmd_mplayer.h"
@@ -64,6 +69,87 @@ std::wstring HistoryPath() {
     return platform::FormatW(L"%ls/%ls", GetDataFolder().c_str(), L"history.db");
 }
 
+std::wstring HistoryProblem::Message() const {
+    unsigned id = 0;
+    const wchar_t* english = L"";
+    switch (kind) {
+        case kNone:
+            return L"";
+        case kReplaced:
+            id = 33009;
+            english =
+                L"The download history was damaged. It was moved aside to %ls and a new "
+                L"history was started.";
+            break;
+        case kCannotSave:
+            id = 33008;
+            english =
+                L"The download history cannot be saved (%ls). Downloads go on, but they are "
+                L"not recorded in the history.";
+            break;
+    }
+    std::wstring fmt = LoadText(id);
+    return platform::FormatW(fmt.empty() ? english : fmt.c_str(), detail.c_str());
+}
+
+namespace {
+
+std::mutex g_problemMutex;
+HistoryProblem g_problem;
+bool g_problemTold = false;
+
+// Keeps the first problem of the run for TakeHistoryProblem.
+void NoteProblem(HistoryProblem::Kind kind, const std::wstring& detail) {
+    std::lock_guard lock(g_problemMutex);
+    if (g_problemTold || g_problem.kind != HistoryProblem::kNone) return;
+    g_problem.kind = kind;
+    g_problem.detail = detail;
+}
+
+// SQLite's words for why a file cannot be used, without the code names.
+std::wstring Reason(const CppSQLite3Exception& e) {
+    std::string text = e.errorMessage();
+    size_t colon = text.find("]: ");
+    return FromDb8(colon == std::string::npos ? text : text.substr(colon + 3));
+}
+
+bool IsDamage(int code) {
+    return (code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB;
+}
+
+// Opens the file and makes sure it has the table; throws what SQLite says.
+void OpenAndPrepare(CHistoryDb& db, const std::wstring& file) {
+    db.open(Db8(file));
+    db.setBusyTimeout(db.busyTimeoutMs());
+    if (db.execScalar(Mprintf("select count(*) from sqlite_master where type='table' and "
+                              "name='%s'",
+                              kHistoryTable)) <= 0) {
+        LogInfo(kTag, "Creating %s table", kHistoryTable);
+        db.execDML(kHistoryCreateSql);
+    }
+}
+
+// Moves a damaged database and the journals that belong to it aside.
+bool MoveAside(const std::wstring& file, std::wstring& movedTo) {
+    const std::string from = Db8(file);
+    movedTo = file + L".damaged";
+    if (std::rename(from.c_str(), Db8(movedTo).c_str()) != 0) return false;
+    for (const char* side : {"-journal", "-wal", "-shm"}) {
+        std::string s = from + side;
+        std::rename(s.c_str(), (Db8(movedTo) + side).c_str());
+    }
+    return true;
+}
+
+}  // namespace
+
+HistoryProblem TakeHistoryProblem() {
+    std::lock_guard lock(g_problemMutex);
+    if (g_problemTold || g_problem.kind == HistoryProblem::kNone) return {};
+    g_problemTold = true;
+    return g_problem;
+}
+
 int OpenHistory(CHistoryDb*& out, const std::wstring& path) {
     out = nullptr;
     auto db = std::make_unique<CHistoryDb>();
@@ -71,17 +157,29 @@ int OpenHistory(CHistoryDb*& out, const std::wstring& path) {
     LogInfo(kTag, "SQLite Version: %s", "3.5.1");
     LogInfo(kTag, "SQLite library version: %s", sqlite3_libversion());
     try {
-        db->open(Db8(file));
-        db->setBusyTimeout(db->busyTimeoutMs());
-        if (db->execScalar(Mprintf("select count(*) from sqlite_master where type='table' and "
-                                   "name='%s'",
-                                   kHistoryTable)) <= 0) {
-            LogInfo(kTag, "Creating %s table", kHistoryTable);
-            db->execDML(kHistoryCreateSql);
-        }
+        OpenAndPrepare(*db, file);
     } catch (const CppSQLite3Exception& e) {
         LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
-        return 0;
+        db->close();
+        std::wstring movedTo;
+        if (!IsDamage(e.errorCode()) || !MoveAside(file, movedTo)) {
+            NoteProblem(HistoryProblem::kCannotSave, Reason(e));
+            return 0;
+        }
+        // Later runs record again: the damaged file stays for the user to look at.
+        LogErrorW(kTag, L"The damaged history was moved to %ls", movedTo.c_str());
+        try {
+            OpenAndPrepare(*db, file);
+        } catch (const CppSQLite3Exception& again) {
+            LogError(kTag, "DB error occured: %d : %s", again.errorCode(), again.errorMessage());
+            NoteProblem(HistoryProblem::kCannotSave, Reason(again));
+            return 0;
+        }
+        NoteProblem(HistoryProblem::kReplaced, movedTo);
+    }
+    if (db->readOnly()) {
+        LogErrorW(kTag, L"%ls can only be read", file.c_str());
+        NoteProblem(HistoryProblem::kCannotSave, platform::FromUtf8(std::strerror(EROFS)));
     }
     // The site counts read one site's rows; without an index they read all.
     try {
@@ -114,6 +212,7 @@ int AddHistoryRow(CHistoryDb* db, const Task& t) {
     } catch (const CppSQLite3Exception& e) {
         LogError(kTag, "DB error occured when inserting : %d : %s", e.errorCode(),
                  e.errorMessage());
+        NoteProblem(HistoryProblem::kCannotSave, Reason(e));
         return 0;
     }
     return 1;
@@ -187,22 +286,35 @@ std::vector<std::pair<std::wstring, int>> CountHistoryHosts(CHistoryDb* db) {
     return out;
 }
 
-bool RecordProbedDownload(CHistoryDb* db, Task& task, const std::wstring& file, int siteKind,
-                          const std::wstring& pageAddress) {
+std::vector<std::wstring> LoadHistoryPageAddresses(CHistoryDb* db) {
+    std::vector<std::wstring> out;
+    if (!db) return out;
+    try {
+        CppSQLite3Query q =
+            db->execQuery(Mprintf("SELECT src_file_name FROM %s ORDER BY id;", kHistoryTable));
+        for (; !q.eof(); q.nextRow()) out.push_back(FromDb8(q.getStringField(0)));
+    } catch (const CppSQLite3Exception& e) {
+        LogError(kTag, "DB error occured: %d : %s", e.errorCode(), e.errorMessage());
+        out.clear();
+    }
+    return out;
+}
+
+RecordResult RecordProbedDownload(CHistoryDb* db, Task& task, const std::wstring& file,
+                                  int siteKind, const std::wstring& pageAddress) {
     task.source = file;
     task.originAddress = pageAddress;
     task.siteKind = siteKind;
-    if (ProfileName(siteKind, pageAddress).empty()) return false;
-    AddHistoryRow(db, task);
-    return true;
+    if (ProfileName(siteKind, pageAddress).empty()) return RecordResult::kNoSite;
+    return AddHistoryRow(db, task) ? RecordResult::kRecorded : RecordResult::kNotSaved;
 }
 
-bool RecordDownload(CHistoryDb* db, const std::wstring& file, int siteKind,
-                    const std::wstring& pageAddress, Task* probed) {
-    if (ProfileName(siteKind, pageAddress).empty()) return false;
+RecordResult RecordDownload(CHistoryDb* db, const std::wstring& file, int siteKind,
+                            const std::wstring& pageAddress, Task* probed) {
+    if (ProfileName(siteKind, pageAddress).empty()) return RecordResult::kNoSite;
     Task t;
-    if (!ProbeMediaFile(file, t)) return false;
-    RecordProbedDownload(db, t, file, siteKind, pageAddress);
+    if (!ProbeMediaFile(file, t)) return RecordResult::kNotPlayable;
+    RecordResult r = RecordProbedDownload(db, t, file, siteKind, pageAddress);
     if (probed) *probed = t;
-    return true;
+    return r;
 }

@@ -101,6 +101,10 @@ void CHistoryDb::open(const std::string& path) {
     setBusyTimeout(busyTimeoutMs_);
 }
 
+bool CHistoryDb::readOnly() const {
+    return db_ && sqlite3_db_readonly(db_, "main") == 1;
+}
+
 void CHistoryDb::close() {
     if (db_) sqlite3_close(db_);
     db_ = nullptr;

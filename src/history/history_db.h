@@ -51,6 +51,8 @@ class CHistoryDb {
     int execScalar(const std::string& sql);
     bool tableExists(const std::string& table);
     void setBusyTimeout(int ms);
+    // True when SQLite could open the file for reading only.
+    bool readOnly() const;
     int busyTimeoutMs() const { return busyTimeoutMs_; }
 
   private:

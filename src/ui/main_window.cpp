@@ -36,9 +36,12 @@
 #include "app/logging.h"
 #include "app/messages.h"
 #include "app/settings.h"
+#include "download/address_import.h"
 #include "download/partial_file.h"
+#include "download/site_helpers.h"
 #include "download/url.h"
 #include "download/video_downloader.h"
+#include "download/video_site.h"
 #include "history/history.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
@@ -493,6 +496,7 @@ void CClipvaneDlg::OnDeferredStart() {
     LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", folder.c_str());
     RestorePendingRows();
     // 4.
+    TellHistoryProblem();
     LogInfo(kTag, "Main dialog initialized.");
     if (majorVersion_ > 0) {
         LogInfo(kTag, "Internet connection available, checking update version...");
@@ -862,8 +866,14 @@ void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
     // What a failed or stopped download kept for a resume goes with its row.
     if (Task* t = model_->TaskAt(row))
         t->partialPath = downloader_->PartialPathOf(row);
+    // The file is there, but it is no video.
+    if (code == kStatusComplete && notPlayable_.erase(row)) code = kStatusNotPlayable;
     const std::wstring text = CVideoDownloader::GetStatusText(code);
-    if (code < kStatusFirstError) {
+    if (code == kStatusNotPlayable) {
+        model_->SetCell(row, kColStatus, ui::ToQ(text), ui::kDarkRed,
+                        palette().color(QPalette::Base));
+        SetStatusText(text);
+    } else if (code < kStatusFirstError) {
         model_->SetCell(row, kColStatus, ui::ToQ(text));
         SetStatusText(text);
     } else {
@@ -1090,9 +1100,11 @@ void CClipvaneDlg::OnRowActivated(int row) {
 
 // ---- Adding tasks ----
 
-bool CClipvaneDlg::AddAddress(const std::wstring& text) {
-    // 1.
-    if (!IsHttpAddress(text)) {
+bool CClipvaneDlg::AddAddress(const std::wstring& given) {
+    const std::wstring text = TrimAddress(given);
+    // 1. An address no site handler takes would only sit there.
+    if (!IsAcceptedAddress(text)) {
+        LogInfoW(kTag, L"Refused address: %ls", text.c_str());
         Box(Text(32782), platform::MB_OK | platform::MB_ICONWARNING);
         return false;
     }
@@ -1174,6 +1186,7 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     }
     // 2, 10.
     if (!r.ok) {
+        if (in.download && row >= 0) notPlayable_.insert(row);
         const std::wstring text = platform::FormatW(Text(32804).c_str(), in.path.c_str());
         Box(text, platform::MB_OK | platform::MB_ICONWARNING);
         SetStatusText(text);
@@ -1217,7 +1230,10 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
         model_->SetCell(row, kColName, ui::ToQ(BaseName(in.path)));
     } else {
         // 6.
-        if (RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin)) {
+        const RecordResult recorded =
+            RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin);
+        TellHistoryProblem();
+        if (recorded == RecordResult::kRecorded) {
             // 5030 goes to the site panel, a window of its own: it does not
             // wait behind the main window's messages.
             QMetaObject::invokeMethod(
@@ -1237,6 +1253,13 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     UpdateCommands();
     if (historyShown_) ShowTaskList();
     return true;
+}
+
+void CClipvaneDlg::TellHistoryProblem() {
+    const HistoryProblem problem = TakeHistoryProblem();
+    if (problem.kind == HistoryProblem::kNone) return;
+    SetStatusText(problem.Message());
+    Box(problem.Message(), platform::MB_OK | platform::MB_ICONWARNING);
 }
 
 void CClipvaneDlg::DropData(const QMimeData* data) {
@@ -1411,7 +1434,11 @@ void CClipvaneDlg::AddAddressesDialog() {
 void CClipvaneDlg::ImportDialog() {
     ui::ImportDialog dlg(this);
     if (dlg.exec() != QDialog::Accepted) return;
-    for (const std::wstring& a : dlg.Result()) AddAddress(a);
+    std::vector<std::wstring> added;
+    for (const std::wstring& a : dlg.Result())
+        if (AddAddress(a)) added.push_back(a);
+    if (size_t known = CountAlreadyDownloaded(added, LoadHistoryPageAddresses(history_)))
+        SetStatusText(platform::FormatW(Text(33011).c_str(), static_cast<int>(known)));
 }
 
 void CClipvaneDlg::ShowInFolder() {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -212,6 +213,8 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     void OnProbed(const ui::ProbeQueue::Result& r);
     void FinishIntakes();
     bool FinishIntake(const Intake& in, const ui::ProbeQueue::Result& r);
+    // The history's trouble, once a run: the status line and one box.
+    void TellHistoryProblem();
     void OnRowActivated(int row);
     void OnSelectionChanged();
     int Box(const std::wstring& text, unsigned flags);
@@ -273,4 +276,5 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     std::wstring runLastFile_;
     std::deque<Intake> intakes_;
     std::deque<ui::ProbeQueue::Result> probed_;
+    std::set<int> notPlayable_;  // downloaded rows whose file the probe refused
 };

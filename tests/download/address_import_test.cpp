@@ -46,9 +46,13 @@ const char kPage[] =
     "</body></html>\n";
 
 const List kPageAddresses = {
-    L"http://www.youtube.com/watch?v=abc123", L"http://www.youtube.com/watch?v=Q-x_9|z",
-    L"HTTP://WWW.YOUTUBE.COM/WATCH?V=Up1",    L"http://www.youtube.com/watch?v=sec1",
-    L"http://www.youtube.com/watch?v=abc123", L"http://video.google.com/videoplay?docid=777",
+    L"http://www.youtube.com/watch?v=abc123",
+    L"http://www.youtube.com/watch?v=Q-x_9|z",
+    L"HTTP://WWW.YOUTUBE.COM/WATCH?V=Up1",
+    L"http://www.youtube.com/watch?v=sec1",
+    L"http://www.youtube.com/watch?v=abc123",
+    L"http://video.google.com/videoplay?docid=-12345",
+    L"http://video.google.com/videoplay?docid=777",
 };
 
 std::string Utf16(const std::wstring& text, bool le) {
@@ -96,7 +100,10 @@ TEST(AddressImport, FindsYouTubeThenGoogleInTextOrderWithDuplicates) {
     TempDir dir;
     WriteFile(dir / "page.html", kPage);
     EXPECT_EQ(ExtractAddresses(FromUtf8(dir / "page.html")), kPageAddresses);
-    // A docid's class has no hyphen, so "docid=-12345" above is no address.
+    // A docid may begin with a minus ("docid=-12345" above), nowhere else.
+    EXPECT_EQ(ExtractAddressesFromText(L"http://video.google.com/videoplay?docid=-4431-x "
+                                       L"http://video.google.com/videoplay?docid=--1"),
+              List{L"http://video.google.com/videoplay?docid=-4431"});
     EXPECT_EQ(ExtractAddressesFromText(L"no links here http://www.metacafe.com/watch/1/x/"),
               List{});
     EXPECT_EQ(ExtractAddressesFromText(L"/watch?v="), List{}) << "an id needs a character";
@@ -387,4 +394,19 @@ TEST_F(AddressImportWeb, AStalledAnswerEndsOnCancelAndARefusedConnectionFails) {
     setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(closed)).c_str(), 1);
     EXPECT_FALSE(DownloadToFile(L"www.example.com", L"/stall", FromUtf8(dir_ / "r")));
     EXPECT_EQ(ImportAddresses(L"http://www.example.com/stall"), List{});
+}
+
+TEST(AddressImport, CountsWhatTheHistoryAlreadyHoldsAsTheSameVideo) {
+    const List history = {L"http://www.youtube.com/watch?v=abc123",
+                          L"http://video.google.com/videoplay?docid=-4431",
+                          L"http://www.nicovideo.jp/watch/sm9"};
+    EXPECT_EQ(CountAlreadyDownloaded(
+                  {L"http://www.youtube.com/watch?v=abc123", L"http://YOUTUBE.com/watch?v=abc123 ",
+                   L"http://www.youtube.com/watch?v=ABC123",
+                   L"http://video.google.com/videoplay?docid=-4431",
+                   L"http://video.google.com/videoplay?docid=4431"},
+                  history),
+              3u);
+    EXPECT_EQ(CountAlreadyDownloaded({L"http://www.youtube.com/watch?v=new"}, history), 0u);
+    EXPECT_EQ(CountAlreadyDownloaded({L"http://www.youtube.com/watch?v=abc123"}, {}), 0u);
 }

@@ -66,8 +66,8 @@ TEST(PartialDownload, TemporaryFileOfAKilledRunIsTakenOver) {
     }
     ASSERT_TRUE(fs::exists(temp));
     FakeSites sites;
-    ASSERT_TRUE(sites.Start(
-        YouTubeScenario(R"("headers": {"Content-Type": "video/x-flv"}, "body_size": 40000)")));
+    ASSERT_TRUE(sites.Start(YouTubeScenario(
+        R"("headers": {"Content-Type": "video/x-flv"}, "body_size": 40000, "media": true)")));
     auto again = Get(home, sites);
     ASSERT_EQ(RunTool(*again), 0) << again->Output();
     // The same name, not one numbered around what the killed run left.

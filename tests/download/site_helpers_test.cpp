@@ -41,6 +41,30 @@ TEST(GetSiteKind, GoogleAddressCarryingAnotherSite) {
     EXPECT_EQ(GetSiteKind(L"http://google.com/?srcurl=http://google.com/?srcurl=x"), kSiteOther);
 }
 
+// Duplicate checks see one video however its address is written.
+TEST(AddressKey, SameVideoSameKey) {
+    const std::wstring key = AddressKey(L"http://www.youtube.com/watch?v=abc");
+    for (const wchar_t* same :
+         {L"http://www.youtube.com/watch?v=abc ", L"\t http://www.youtube.com/watch?v=abc\r\n",
+          L"http://WWW.YOUTUBE.COM/watch?v=abc", L"HTTP://youtube.com/watch?v=abc",
+          L"http://youtube.com:80/watch?v=abc#t=30", L"http://www.youtube.com/watch?v=abc\u00a0"})
+        EXPECT_EQ(AddressKey(same), key) << ToUtf8(same);
+    for (const wchar_t* other :
+         {L"http://www.youtube.com/watch?v=ABC", L"https://www.youtube.com/watch?v=abc",
+          L"http://uk.youtube.com/watch?v=abc", L"http://www.youtube.com:8080/watch?v=abc"})
+        EXPECT_NE(AddressKey(other), key) << ToUtf8(other);
+    EXPECT_EQ(AddressKey(L"http://www.metacafe.com/watch/1/x/"),
+              AddressKey(L"http://METACAFE.com/watch/1/x/"));
+    EXPECT_EQ(AddressKey(L"http://nicovideo.jp/watch/sm9"),
+              AddressKey(L"http://www.nicovideo.jp/watch/sm9"));
+    EXPECT_EQ(AddressKey(L"http://www.video.google.com/videoplay?docid=-1"),
+              AddressKey(L"http://video.google.com/videoplay?docid=-1"));
+    // "www." is the same host only on the four sites.
+    EXPECT_NE(AddressKey(L"http://www.example.com/v"), AddressKey(L"http://example.com/v"));
+    EXPECT_NE(AddressKey(L"http://www.notyoutube.com/v"), AddressKey(L"http://notyoutube.com/v"));
+    EXPECT_EQ(AddressKey(L"  not an address "), L"not an address");
+}
+
 TEST(ExtractQueryValue, Rules) {
     std::wstring v;
     EXPECT_TRUE(ExtractQueryValue(L"a?k=1&b=2", L"k=", v));

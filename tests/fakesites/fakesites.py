@@ -19,6 +19,10 @@ A scenario is a JSON object {"routes": [route, ...]}. A route matches on
   status (200), headers {name: value}, set_cookies [..],
   body (text, UTF-8), body_size (bytes of a fixed pattern) or body_file
   (the bytes of a file in the --files folder, by name; 500 when unreadable),
+  body_random (that many bytes of a fixed pseudo-random sequence, no media),
+  media: true (the body_size bytes begin with a short real FLV video, made
+  once with ffmpeg and kept in the temporary folder, so the player can read
+  the file; the pattern follows it),
   content_length: true (default) | false | a number to announce,
   reset_after: close the connection after N body bytes,
   stall_after: stop sending (but keep the connection) after N body bytes,
@@ -49,10 +53,12 @@ Every request is appended to the record file as
 import argparse
 import json
 import os
+import random
 import socket
 import ssl
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -175,6 +181,13 @@ class Handler(BaseHTTPRequestHandler):
                 status = 500
             else:
                 r = dict(r, body=data)
+        if "body_random" in r:
+            r = dict(r, body=random.Random(7).randbytes(int(r["body_random"])))
+        elif r.get("media"):
+            clip = short_video()
+            size = max(int(r.get("body_size", 0)), len(clip))
+            rest = size - len(clip)
+            r = dict(r, body=clip + (BLOCK * (rest // len(BLOCK) + 1))[:rest])
         if isinstance(r.get("body"), bytes):
             body = r["body"]
             size = len(body)
@@ -282,6 +295,25 @@ def parse_range(header, size):
     if a >= size:
         return "bad"
     return (a, min(b, size - 1)) if b >= a else None
+
+
+_short_video_lock = threading.Lock()
+
+
+def short_video():
+    """A one-second FLV the player reads, made once for every server of the user."""
+    folder = os.path.join(tempfile.gettempdir(), "clipvane-fakesites-%d" % os.getuid())
+    path = os.path.join(folder, "short.flv")
+    with _short_video_lock:
+        if not os.path.exists(path):
+            os.makedirs(folder, exist_ok=True)
+            tmp = "%s.%d.flv" % (path, os.getpid())
+            subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+                            "-i", "testsrc=size=64x48:rate=5", "-t", "1", "-c:v", "flv",
+                            "-q:v", "10", tmp], check=True)
+            os.replace(tmp, path)
+        with open(path, "rb") as f:
+            return f.read()
 
 
 class FileCache:

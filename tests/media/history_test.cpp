@@ -145,10 +145,13 @@ TEST(History, RecordDownloadWithNonUtf8Name) {
     ASSERT_TRUE(CopyFile(Media("a.flv"), dir + "/bad\xfe name's.flv"));
     Db d(dir + "/history.db");
     Task t;
-    ASSERT_TRUE(RecordDownload(d.db, media::BytesToWide(name), 0, L"http://x/watch?v=1", &t));
-    ASSERT_TRUE(RecordDownload(d.db, media::BytesToWide(dir + "/bad\xfe name's.flv"), 0, L"p"));
-    EXPECT_FALSE(RecordDownload(d.db, media::BytesToWide(Media("c.mp3")), 0, L"p"));
-    EXPECT_FALSE(RecordDownload(d.db, media::BytesToWide(name), -2, L"p"));
+    ASSERT_EQ(RecordDownload(d.db, media::BytesToWide(name), 0, L"http://x/watch?v=1", &t),
+              RecordResult::kRecorded);
+    ASSERT_EQ(RecordDownload(d.db, media::BytesToWide(dir + "/bad\xfe name's.flv"), 0, L"p"),
+              RecordResult::kRecorded);
+    EXPECT_EQ(RecordDownload(d.db, media::BytesToWide(Media("c.mp3")), 0, L"p"),
+              RecordResult::kNotPlayable);
+    EXPECT_EQ(RecordDownload(d.db, media::BytesToWide(name), -2, L"p"), RecordResult::kNoSite);
     EXPECT_EQ(t.width, 160);
     std::vector<std::unique_ptr<Task>> rows;
     ASSERT_EQ(LoadHistory(d.db, L"YOUTUBE", rows), 1);

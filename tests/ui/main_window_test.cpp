@@ -101,6 +101,7 @@ TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
 
 TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
     const std::wstring refusal = LoadText(32782);
+    // No site handler takes them: refused as they are added.
     for (const wchar_t* bad :
          {L"ftp://host/file.flv", L"file:///tmp/a.mp4", L"not an address", L""}) {
         EXPECT_FALSE(Window().AddAddress(bad)) << bad;
@@ -112,6 +113,11 @@ TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
     EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
     EXPECT_FALSE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
     EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=A"));  // case counts
+    // The same video however it is written: blanks, host case, "www.".
+    for (const wchar_t* same :
+         {L"http://www.youtube.com/watch?v=a ", L" http://WWW.YouTube.com/watch?v=a",
+          L"http://youtube.com/watch?v=a", L"HTTP://youtube.com:80/watch?v=a#t=1"})
+        EXPECT_FALSE(Window().AddAddress(same)) << same;
     EXPECT_EQ(Model().rowCount(), 2);
     EXPECT_EQ(boxes_.shown.size(), 4u);  // the duplicate is ignored silently
 
@@ -537,6 +543,9 @@ TEST_F(MainWindowRun, AFileTheProbeRefusesKeepsItsRow) {
     EXPECT_EQ(boxes_.shown[0].text.rfind(LoadText(32804).substr(0, 5), 0), 0u);
     EXPECT_EQ(Model().CellText(0, 1), "Bad");
     EXPECT_EQ(Model().CellText(0, 4), "N/A");
+    // The row ends in what became of it, not in "Download complete".
+    EXPECT_EQ(Model().CellText(0, kColStatus),
+              QString::fromStdWString(CVideoDownloader::GetStatusText(kStatusNotPlayable)));
     EXPECT_EQ(HistoryRows(), 0);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/tasklist/task_list_model.h"
 
 #include "app/localization.h"
+#include "download/site_helpers.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/shell/shown_text.h"
 
@@ -90,10 +91,11 @@ void TaskListModel::Index(const Row& r, int delta) {
     if (!r.task || !r.task->onlinePending) return;
     pendingTotal_ += delta;
     if (r.checked) checkedPending_ += delta;
-    auto it = pending_.find(r.task->source);
+    const std::wstring key = AddressKey(r.task->source);
+    auto it = pending_.find(key);
     if (delta > 0) {
         if (it == pending_.end())
-            pending_.emplace(r.task->source, 1);
+            pending_.emplace(key, 1);
         else
             ++it->second;
     } else if (it != pending_.end() && --it->second <= 0) {
@@ -241,7 +243,7 @@ void TaskListModel::SetSource(int row, const std::wstring& source) {
 }
 
 bool TaskListModel::HasPendingAddress(const std::wstring& address) const {
-    return pending_.count(address) != 0;
+    return pending_.count(AddressKey(address)) != 0;
 }
 
 void TaskListModel::Changed(int row, int firstCol, int lastCol) {

@@ -112,7 +112,7 @@ class TaskListModel : public QAbstractTableModel {
     void Changed(int row, int firstCol, int lastCol);
 
     std::vector<Row> rows_;
-    std::unordered_map<std::wstring, int> pending_;  // source -> pending Tasks
+    std::unordered_map<std::wstring, int> pending_;  // AddressKey(source) -> pending Tasks
     int pendingTotal_ = 0;
     int checkedPending_ = 0;
     QStringList titles_;
