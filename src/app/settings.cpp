@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "app/folders.h"
 #include "app/localization.h"
@@ -231,6 +232,16 @@ std::wstring SettingsFileCheck::Message() const {
     return platform::FormatW(fmt.c_str(), movedTo.c_str());
 }
 
+namespace {
+std::mutex g_noticeMutex;
+std::wstring g_settingsNotice;
+}  // namespace
+
+std::wstring TakeSettingsFileNotice() {
+    std::lock_guard lock(g_noticeMutex);
+    return std::exchange(g_settingsNotice, std::wstring());
+}
+
 SettingsFileCheck SetAsideDamagedSettingsFile() {
     SettingsFileCheck check;
     platform::Hive& hive = platform::Hive::CurrentUser();
@@ -250,6 +261,8 @@ SettingsFileCheck SetAsideDamagedSettingsFile() {
              path.c_str(), aside.c_str());
     check.damaged = true;
     check.movedTo = platform::FromUtf8(aside);
+    std::lock_guard lock(g_noticeMutex);
+    g_settingsNotice = check.Message();
     return check;
 }
 

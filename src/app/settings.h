@@ -92,9 +92,13 @@ struct SettingsFileCheck {
 };
 // Before the settings are read: a damaged settings file (the user's
 // registry.hive) is logged and moved aside to "registry.hive.damaged", so
-// the defaults are used and the next save writes a good file. The window and
-// clipvane-get both call it and tell the user what it returns.
+// the defaults are used and the next save writes a good file. The window's
+// start-up and clipvane-get both call it; clipvane-get tells the result at
+// once, the window once it is shown (TakeSettingsFileNotice).
 SettingsFileCheck SetAsideDamagedSettingsFile();
+// The text of this run's damaged settings file, once; empty afterwards or
+// when the file was sound.
+std::wstring TakeSettingsFileNotice();
 
 // Default output folder: documents folder + "/Clipvane", else
 // <program folder>/output.

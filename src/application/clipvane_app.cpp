@@ -75,13 +75,11 @@ bool CClipvaneApp::RunStartup() {
     LogInfo(nullptr, "Common controls and shell manager initialized.");
     LogInfo(nullptr, "BCG library initialized.");
 
-    // 13. A damaged settings file is said, set aside, and the defaults used.
+    // 13. A damaged settings file is set aside and the defaults used; the
+    // window says so once it is shown.
     LogInfo(nullptr, "Loading profiles...");
-    const SettingsFileCheck settingsFile = SetAsideDamagedSettingsFile();
+    SetAsideDamagedSettingsFile();
     settings_->Load();
-    if (settingsFile.damaged)
-        platform::ShowMessageBox(settingsFile.Message(), kAppName,
-                                 platform::MB_OK | platform::MB_ICONWARNING);
 
     // 14.
     LogInfo(nullptr, "Starting main dialog ...");

@@ -496,6 +496,11 @@ void CClipvaneDlg::OnDeferredStart() {
     LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", folder.c_str());
     RestorePendingRows();
     // 4.
+    // What start-up found wrong with the settings or the history file.
+    if (const std::wstring notice = TakeSettingsFileNotice(); !notice.empty()) {
+        SetStatusText(notice);
+        Box(notice, platform::MB_OK | platform::MB_ICONWARNING);
+    }
     TellHistoryProblem();
     LogInfo(kTag, "Main dialog initialized.");
     if (majorVersion_ > 0) {

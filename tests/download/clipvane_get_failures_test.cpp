@@ -2,6 +2,7 @@
 // error pages, redirects, a history file and a settings file it cannot use,
 // an output folder it cannot write.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -277,4 +278,30 @@ TEST(ClipvaneGetFailures, SameVideoOnceAndImportsAlreadyDownloadedCounted) {
                     "clipvane-get: 1 of the imported addresses are already in the download "
                     "history.\n"))
         << import->Output();
+}
+
+// Ctrl-C during a download: the row says "Stopped" once, and the log tells a
+// stop, not a network error.
+TEST(ClipvaneGetFailures, AStopIsToldOnceAndLoggedAsAStop) {
+    FakeSites sites;
+    ASSERT_TRUE(sites.Start(YouTubeScenarioWith(
+        WatchAndVideo("long", R"("headers": {"Content-Type": "video/x-flv"}, "body_size": 400000,
+                   "stall_after": 100000)"))));
+    TempDir home;
+    auto run = GetRun(sites, home, {"http://www.youtube.com/watch?v=long"});
+    ASSERT_TRUE(run->Start());
+    ASSERT_TRUE(WaitFor([&] { return Has(run->Output(), "progress "); }, std::chrono::seconds(30)))
+        << run->Output();
+    run->Signal(SIGINT);
+    EXPECT_EQ(ExitStatus(run->Wait(std::chrono::seconds(10))), 1);
+    const std::string out = run->Output();
+    size_t first = out.find("[0] Stopped\n");
+    ASSERT_NE(first, std::string::npos) << out;
+    EXPECT_EQ(out.find("Stopped", first + 12), std::string::npos) << out;
+    EXPECT_FALSE(Has(out, "failed")) << out;
+    const std::string log = ReadFile(run->LogPath());
+    EXPECT_TRUE(Has(log, "stopped by the user")) << log;
+    for (const std::string& line : SplitLines(log))
+        EXPECT_FALSE(Has(line, "ERROR") && (Has(line, "Network error") || Has(line, "aborted")))
+            << line;
 }

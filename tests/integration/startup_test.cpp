@@ -145,7 +145,8 @@ TEST(ProgramStartup, LanguageComesFromLocaleThroughLookupFile) {
         const char* lang;
         const char* expected;
         int sig;
-    } cases[] = {{"ja_JP.UTF-8", "ja", SIGTERM}, {"zh_CN.UTF-8", "zh_cn", SIGINT},
+    } cases[] = {{"ja_JP.UTF-8", "ja", SIGTERM},
+                 {"zh_CN.UTF-8", "zh_cn", SIGINT},
                  {"de_DE.UTF-8", "en", SIGTERM}};
     for (const auto& c : cases) {
         TempDir home;
@@ -197,6 +198,9 @@ TEST(ProgramStartup, DamagedHiveStartsWithDefaultsAndIsRepaired) {
         ASSERT_EQ(ExitCode(RunUntilShownAndClose(run)), 0) << run.Output();
         std::string repaired = ReadFile(run.HivePath());
         EXPECT_EQ(repaired, good) << "variant " << variant;
+        // Said, and kept beside the new one for the user to look at.
+        EXPECT_EQ(ReadFile(run.HivePath() + ".damaged"), bad);
+        EXPECT_NE(ReadFile(run.LogPath()).find("was damaged; moved to"), std::string::npos);
     }
 }
 
