@@ -282,7 +282,8 @@ void HistoryListView::Clear() {
 void HistoryListView::FitColumns() {
     const int base = width() - 22;
     if (base <= 0) return;
-    static const int kPercent[] = {40, 12, 12, 15};
+    // The date column takes what is left: enough for a date and a time.
+    static const int kPercent[] = {34, 11, 11, 14};
     int used = 0;
     for (int c = 0; c < 4; ++c) {
         const int w = base * kPercent[c] / 100;
