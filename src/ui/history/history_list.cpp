@@ -283,7 +283,7 @@ void HistoryListView::FitColumns() {
     const int base = width() - 22;
     if (base <= 0) return;
     // The date column takes what is left: enough for a date and a time.
-    static const int kPercent[] = {34, 11, 11, 14};
+    static const int kPercent[] = {32, 12, 11, 14};
     int used = 0;
     for (int c = 0; c < 4; ++c) {
         const int w = base * kPercent[c] / 100;
