@@ -160,6 +160,29 @@ std::wstring BaseName(const std::wstring& path) {
     return name;
 }
 
+// The lines of a text, each without blanks around it.
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring l = text.substr(start, end - start);
+        const wchar_t* blanks = L" \t";
+        l.erase(0, std::min(l.size(), l.find_first_not_of(blanks)));
+        if (auto last = l.find_last_not_of(blanks); last != std::wstring::npos)
+            l.erase(last + 1);
+        else
+            l.clear();
+        lines.push_back(std::move(l));
+        if (end < text.size() && text[end] == L'\r' && end + 1 < text.size() &&
+            text[end + 1] == L'\n')
+            ++end;
+        start = end + 1;
+    }
+    return lines;
+}
+
 bool CanRead(const std::wstring& path) {
     if (path.empty()) return false;
     std::ifstream f(platform::ToUtf8(path), std::ios::binary);
@@ -955,6 +978,18 @@ void CClipvaneDlg::OnStopped() {
 
 void CClipvaneDlg::ShowCompletionDialog() {
     ui::CompletionDialog dlg(this);
+    // Say how the run went, failures too; Enter closes the notice.
+    const int failed = std::max(0, static_cast<int>(runRows_.size()) - runFinished_);
+    if (auto* text = qobject_cast<QLabel*>(ui::FindControl(&dlg, 1060)))
+        text->setText(ui::ToQ(platform::FormatW(Text(33505).c_str(), runFinished_, failed)));
+    if (auto* visit = qobject_cast<QPushButton*>(ui::FindControl(&dlg, 1))) {
+        visit->setDefault(false);
+        visit->setAutoDefault(false);
+    }
+    if (auto* close = qobject_cast<QPushButton*>(ui::FindControl(&dlg, 2))) {
+        close->setDefault(true);
+        close->setFocus();
+    }
     if (dlg.exec() == QDialog::Accepted) desktop_->OpenUrl(VendorUpgradePage());
 }
 
@@ -1129,7 +1164,10 @@ bool CClipvaneDlg::AddAddress(const std::wstring& given) {
     cells.tooltip = cells.texts[kColName];
     const int row = model_->AppendTask(std::move(task), cells);
     // 5.
-    if (downloading_ && downloadAllMode_ && downloader_) downloader_->AddItem(text, row);
+    if (downloading_ && downloadAllMode_ && downloader_) {
+        downloader_->AddItem(text, row);
+        runRows_.push_back(row);
+    }
     // 6.
     UpdateCommands();
     if (historyShown_) ShowTaskList();
@@ -1319,7 +1357,10 @@ bool CClipvaneDlg::CommandAllowed(int id) const {
             return downloader_ && !downloading_ && model_->CheckedPendingCount() > 0;
         case ID_PASTE: {
             const QMimeData* data = QApplication::clipboard()->mimeData();
-            return data && data->hasText() && IsHttpAddress(ui::FromQ(data->text()));
+            if (!data || !data->hasText()) return false;
+            for (const std::wstring& line : Lines(ui::FromQ(data->text())))
+                if (IsHttpAddress(line)) return true;
+            return false;
         }
         case ID_SELECT_ALL:
             return selected.size() < model_->rowCount();
@@ -1423,7 +1464,36 @@ void CClipvaneDlg::RemoveAll() {
 void CClipvaneDlg::Paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (!data || !data->hasText()) return;
-    AddAddress(ui::FromQ(data->text()));
+    std::vector<std::wstring> lines = Lines(ui::FromQ(data->text()));
+    // Blank lines between addresses are no refusal.
+    std::erase_if(lines, [](const std::wstring& l) { return l.empty(); });
+    AddAddresses(lines);
+}
+
+void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
+    std::vector<std::wstring> refused;
+    for (const std::wstring& line : lines) {
+        if (IsHttpAddress(line))
+            AddAddress(line);
+        else
+            refused.push_back(line);
+    }
+    if (refused.empty()) return;
+    for (const std::wstring& line : refused)
+        LogWarnW(kTag, L"Not added, no address: %ls", line.substr(0, 200).c_str());
+    if (refused.size() == 1) {
+        Box(Text(32782), platform::MB_OK | platform::MB_ICONWARNING);
+        return;
+    }
+    // One box for them all, naming the first few.
+    std::wstring first;
+    for (size_t i = 0; i < refused.size() && i < 5; ++i) {
+        std::wstring l = refused[i];
+        if (l.size() > 80) l = l.substr(0, 80) + L"...";
+        first += L"\n" + (l.empty() ? L"\"\"" : l);
+    }
+    Box(platform::FormatW(Text(33506).c_str(), static_cast<int>(refused.size()), first.c_str()),
+        platform::MB_OK | platform::MB_ICONWARNING);
 }
 
 void CClipvaneDlg::SelectAll() {
@@ -1433,7 +1503,7 @@ void CClipvaneDlg::SelectAll() {
 void CClipvaneDlg::AddAddressesDialog() {
     ui::AddAddressesDialog dlg(this);
     if (dlg.exec() != QDialog::Accepted) return;
-    for (const std::wstring& a : dlg.Result()) AddAddress(a);
+    AddAddresses(dlg.Result());
 }
 
 void CClipvaneDlg::ImportDialog() {

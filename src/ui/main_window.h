@@ -66,6 +66,8 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
 
     // Operations other parts of the window call.
     bool AddAddress(const std::wstring& text);
+    // Adds each line that is an address; the others are told in one box.
+    void AddAddresses(const std::vector<std::wstring>& lines);
     // Queues the intake of a media file; its probe runs off this thread and
     // the intake is finished here, in the order of the calls. False when
     // `row` names no task.

@@ -74,6 +74,22 @@ using ui::kColStatus;
 
 using namespace windowtest;
 
+template <class D, class F>
+void WhenOpen(QObject* owner, F act) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
+                timer->stop();
+                act(d);
+                timer->deleteLater();
+                return;
+            }
+        }
+    });
+    timer->start(10);
+}
+
 // ---- Rows, cells and their colours ----
 
 TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
@@ -533,6 +549,24 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     EXPECT_EQ(changes, 1);
 }
 
+TEST_F(MainWindowRun, TheEndOfRunNoticeCountsFinishedAndFailedAndEnterClosesIt) {
+    QString said;
+    bool closedByEnter = false;
+    WhenOpen<ui::CompletionDialog>(&Window(), [&](ui::CompletionDialog* d) {
+        for (QLabel* l : d->findChildren<QLabel*>()) said += l->text();
+        QTest::keyClick(d, Qt::Key_Return);
+        closedByEnter = !d->isVisible() && d->result() == QDialog::Rejected;
+        if (d->isVisible()) d->reject();
+    });
+    Window().AddAddress(L"http://www.youtube.com/watch?v=one");
+    Window().AddAddress(L"http://www.youtube.com/watch?v=unknown");
+    Window().OnCommand(32855);
+    ASSERT_TRUE(SpinUntil([&] { return !said.isEmpty(); }, 60000));
+    EXPECT_TRUE(said.startsWith("1 downloads finished, 1 failed.")) << said.toStdString();
+    EXPECT_TRUE(closedByEnter);
+    EXPECT_TRUE(desktop_.opened.empty());
+}
+
 TEST_F(MainWindowRun, AFileTheProbeRefusesKeepsItsRow) {
     AnswerCompletion(false);
     Window().AddAddress(L"http://www.youtube.com/watch?v=bad");
@@ -694,21 +728,6 @@ TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
 namespace {
 
 // Runs `act` on the first visible dialog of type D as soon as it opens.
-template <class D, class F>
-void WhenOpen(QObject* owner, F act) {
-    auto* timer = new QTimer(owner);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
-                timer->stop();
-                act(d);
-                timer->deleteLater();
-                return;
-            }
-        }
-    });
-    timer->start(10);
-}
 
 // ---- The keyboard ----
 
@@ -859,6 +878,24 @@ TEST_F(MainWindow, ImportAddsEachFoundAddressOnce) {
     EXPECT_EQ(Model().TaskAt(0)->source, L"http://www.youtube.com/watch?v=abc123");
     EXPECT_EQ(Model().TaskAt(1)->source, L"http://video.google.com/videoplay?docid=42");
     EXPECT_TRUE(boxes_.shown.empty());
+}
+
+TEST_F(MainWindow, ManyPastedLinesBecomeOneRowEachAndTheRefusedOneBox) {
+    std::string text;
+    for (int i = 0; i < 10000; ++i)
+        text += i % 2 ? "line " + std::to_string(i) + " is no address\r\n"
+                      : "  http://www.youtube.com/watch?v=m" + std::to_string(i) + " \n\n";
+    QApplication::clipboard()->setText(QString::fromStdString(text));
+    EXPECT_TRUE(Window().IsCommandEnabled(57637));
+    Window().OnCommand(57637);
+    ASSERT_EQ(Model().rowCount(), 5000);
+    EXPECT_EQ(Model().TaskAt(4999)->source, L"http://www.youtube.com/watch?v=m9998");
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    const std::wstring& box = boxes_.shown[0].text;
+    EXPECT_EQ(box.rfind(L"5000 lines", 0), 0u) << platform::ToUtf8(box);
+    EXPECT_NE(box.find(L"line 1 is no address"), std::wstring::npos);
+    EXPECT_NE(box.find(L"line 9 is no address"), std::wstring::npos);
+    EXPECT_EQ(box.find(L"line 11 is no address"), std::wstring::npos);  // the first five only
 }
 
 TEST_F(MainWindow, PasteTakesTheWholeClipboardTextAsOneAddress) {
