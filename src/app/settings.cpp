@@ -80,12 +80,13 @@ const Field kFields[] = {
     DW(ExpandRound16),
     DW(HighestQuality),
     STR(LangID),
+    STR(ExtractorPath),
 };
 #undef STR
 #undef DW
 #undef SDW
 #undef INT
-static_assert(sizeof(kFields) / sizeof(kFields[0]) == 30);
+static_assert(sizeof(kFields) / sizeof(kFields[0]) == 31);
 }  // namespace
 
 std::wstring DefaultOutputFolder() {

@@ -44,6 +44,8 @@ struct SettingsData {
     // The tallest video of a stream with several: 0 the best, else 1080, 720 or 480.
     uint32_t HighestQuality = 0;
     std::wstring LangID = L"en";
+    // The yt-dlp program to run; empty: yt-dlp along PATH.
+    std::wstring ExtractorPath;
 };
 
 class CARRegistry;

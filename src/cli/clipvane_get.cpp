@@ -25,7 +25,9 @@
 #include "cli/terminal_text.h"
 #include "download/address_import.h"
 #include "download/codes.h"
+#include "download/extractor.h"
 #include "download/site_helpers.h"
+#include "download/url.h"
 #include "download/video_downloader.h"
 #include "download/video_site.h"
 #include "history/history.h"
@@ -164,6 +166,23 @@ const Option kOptions[] = {
     {nullptr, "--no-cache", nullptr, "forbid cached answers",
      [](Request& r, const char*) -> const char* {
          r.settings.UseInternalCache = 0;
+         return nullptr;
+     },
+     nullptr},
+    {nullptr, "--extractor", "PATH",
+     "the yt-dlp program that finds videos on\n"
+     "other sites (default: the settings' choice,\n"
+     "else yt-dlp along PATH)",
+     [](Request& r, const char* v) -> const char* {
+         if (!v || !*v) return "missing yt-dlp program";
+         r.settings.ExtractorPath = platform::FromUtf8(v);
+         extractor::SetDisabled(false);
+         return nullptr;
+     },
+     nullptr},
+    {nullptr, "--no-extractor", nullptr, "never run yt-dlp",
+     [](Request&, const char*) -> const char* {
+         extractor::SetDisabled(true);
          return nullptr;
      },
      nullptr},

@@ -8,6 +8,8 @@ enum DownloadResult : int {
     kResultStopped = 111,
     kResultOtherPage = 205,
     kResultRedirect = 302,
+    // A site handler that leaves the fetch of flvAddress to the run.
+    kResultRunFetches = 206,
     // Any other positive value is a network error code (kNetErrorBase + libcurl's code).
 };
 
@@ -27,6 +29,9 @@ enum DownloadStatus : int {
     kStatusDownloading = 121,
     // A downloaded stream is being copied into its final container.
     kStatusConverting = 112,
+    // yt-dlp looks at the page; yt-dlp itself downloads.
+    kStatusAskingExtractor = 130,
+    kStatusExtractorDownloading = 131,
     // Codes from here on are errors; the window also shows the last error text.
     kStatusFirstError = 200,
     kStatusNoVideo = 201,

@@ -329,6 +329,13 @@ CHttpTransfer::CHttpTransfer(IHttpOwner* owner, bool useCache)
 
 CHttpTransfer::~CHttpTransfer() = default;
 
+void CHttpTransfer::SetMediaHeaders(std::vector<std::string> lines,
+                                    std::vector<std::string> hostOnly, const std::wstring& host) {
+    mediaHeaders_ = std::move(lines);
+    hostOnlyHeaders_ = std::move(hostOnly);
+    headerHost_ = host;
+}
+
 int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAnswer>& answer,
                                std::wstring& location, int verb, const std::wstring* body) {
     LogInfoW("CVideoDownloder::RequestHTTP", L"Getting HTTP file [%ls]...", url.c_str());
@@ -347,8 +354,20 @@ int CHttpTransfer::RequestHTTP(const std::wstring& url, std::unique_ptr<CHttpAns
     // A page dripping just above the least rate must still end; a video may
     // take as long as it moves.
     if (!videoFetch_) curl_easy_setopt(e, CURLOPT_TIMEOUT, g_pageDeadline.load());
-    req->AddHeader(kUserAgentLine);
-    for (const char* line : kAcceptHeaderLines) req->AddHeader(line);
+    auto replaced = [this](const char* line) {
+        size_t colon = std::strchr(line, ':') - line;
+        for (const std::string& media : mediaHeaders_)
+            if (media.size() > colon && media[colon] == ':' &&
+                strncasecmp(media.c_str(), line, colon) == 0)
+                return true;
+        return false;
+    };
+    for (const char* line :
+         {kUserAgentLine, kAcceptHeaderLines[0], kAcceptHeaderLines[1], kAcceptHeaderLines[2]})
+        if (!replaced(line)) req->AddHeader(line);
+    for (const std::string& line : mediaHeaders_) req->AddHeader(line.c_str());
+    if (!hostOnlyHeaders_.empty() && platform::EqualsNoCase(parts.host, headerHost_))
+        for (const std::string& line : hostOnlyHeaders_) req->AddHeader(line.c_str());
     req->AddHeader("Content-Type: application/x-www-form-urlencoded");
     if (!useCache_) {
         req->AddHeader("Cache-Control: no-cache");
@@ -562,6 +581,7 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
         // An error answer is not a video.
         long status = answer->Status();
         if (status < 200 || status > 299) {
+            refusedStatus_ = status;
             std::string reason = answer->StatusText();
             throw CTransferFailure{platform::Format("HTTP %ld%s%s from %s", status,
                                                     reason.empty() ? "" : " ", reason.c_str(),

@@ -74,6 +74,14 @@ class CHttpTransfer {
                               std::atomic<uint64_t>& contentLength,
                               std::atomic<uint64_t>& bytesReceived);
 
+    // Header lines ("Name: value") sent with every request of this transfer
+    // in place of the fixed ones of the same name; `hostOnly` lines go only
+    // to `host` (cookies never reach another host after a redirect).
+    void SetMediaHeaders(std::vector<std::string> lines, std::vector<std::string> hostOnly,
+                         const std::wstring& host);
+    // The status of the last answer GetFLVFile refused; 0 when none was.
+    long RefusedStatus() const { return refusedStatus_; }
+
     static void ReportException(const char* operation, const CNetException& e);
 
     // A page answer beyond this many bytes fails like a network failure.
@@ -100,6 +108,10 @@ class CHttpTransfer {
     uint64_t resumeFrom_ = 0;
     bool recordKept_ = false;
     PartialRecord record_;
+    long refusedStatus_ = 0;
+    // Headers of the media's own answer (SetMediaHeaders).
+    std::vector<std::string> mediaHeaders_, hostOnlyHeaders_;
+    std::wstring headerHost_;
 };
 
 // Initialises libcurl once for the process, before the first handle.

@@ -13,6 +13,7 @@
 // What the worker knew of one item when it reported it finished.
 struct ItemReport {
     std::wstring title, pageAddress, flvAddress, finalPath, lastError;
+    std::wstring servedBy;  // which way found and fetched it, when not the usual one
     // The temporary file kept for a later resume of a failed or stopped
     // download (RemovePartialDownload removes it); empty when none.
     std::wstring partialPath;

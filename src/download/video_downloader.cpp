@@ -114,8 +114,12 @@ void CVideoDownloader::Run() {
                 if (site->MakeOutputName(GetField(outputFolder_), useTitleAsFileName_, fin, tmp)) {
                     Set(finalPath_, fin);
                     Set(tempPath_, tmp);
-                    int d = site->hls ? DownloadStream(site->flvAddress, site->pageAddress)
+                    int d = site->DownloadVideo(tmp, contentLength_, bytesReceived_);
+                    if (d == kResultRunFetches)
+                        d = site->hls ? DownloadStream(site->flvAddress, site->pageAddress)
                                       : DownloadFLV(site->flvAddress);
+                    else
+                        Set(flvAddress_, site->flvAddress);
                     if (d == kResultOk) {
                         std::wstring used = FinishOutputFile(tmp, fin);
                         if (used.empty()) {
@@ -123,6 +127,10 @@ void CVideoDownloader::Run() {
                             used = FinishOutputFile(tmp, fin);
                         }
                         if (!used.empty()) {
+                            Set(servedBy_, site->ServedBy());
+                            if (!servedBy_.empty())
+                                LogInfoW("CVideoDownloader", L"%ls: %ls", used.c_str(),
+                                         GetField(servedBy_).c_str());
                             if (used != fin)
                                 LogWarnW("CVideoDownloader",
                                          L"%ls was taken meanwhile, saved as %ls", fin.c_str(),
@@ -211,6 +219,7 @@ void CVideoDownloader::PostDone() {
         r.pageAddress = pageAddress_;
         r.flvAddress = flvAddress_;
         r.finalPath = finalPath_;
+        r.servedBy = servedBy_;
         r.siteKind = siteKind_;
     }
     observer_->OnItemDone(taskId_, r);
@@ -239,7 +248,8 @@ void CVideoDownloader::ClearFinalPath() {
 std::wstring CVideoDownloader::GetStatusText(int code) {
     static const std::pair<int, unsigned> kProgress[] = {
         {100, 32877}, {101, 32878}, {102, 32879}, {103, 32880}, {104, 32881}, {105, 32882},
-        {108, 32883}, {110, 32872}, {111, 32875}, {112, 33300}, {120, 33200}, {121, 33201}};
+        {108, 32883}, {110, 32872}, {111, 32875}, {112, 33300}, {120, 33200}, {121, 33201},
+        {130, 33420}, {131, 33421}};
     static const std::pair<int, unsigned> kErrors[] = {
         {201, 32885}, {204, 32888}, {kStatusNotPlayable, 33000}};
     if (code < 200) {

@@ -75,7 +75,7 @@ class CVideoDownloader : public ISiteOwner {
 
     IRunObserver* observer_;
     mutable std::mutex fieldsMutex_;
-    std::wstring title_, pageAddress_, flvAddress_, finalPath_, tempPath_, lastError_;
+    std::wstring title_, pageAddress_, flvAddress_, finalPath_, tempPath_, lastError_, servedBy_;
     std::wstring partialPath_;
     std::map<int, std::wstring> partials_;  // by row, under fieldsMutex_
     std::atomic<int> siteKind_{-1};

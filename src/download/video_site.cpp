@@ -8,6 +8,7 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "download/extractor_site.h"
 #include "download/failure_text.h"
 #include "download/pattern.h"
 #include "download/site_helpers.h"
@@ -101,7 +102,9 @@ std::unique_ptr<CVideoSite> CreateSiteHandler(const std::wstring& address, ISite
             site = std::make_unique<CNicoVideoSite>(address);
             break;
         case kSiteOther:
-            site = std::make_unique<CWebSite>(address);
+            // A page goes to yt-dlp first when it is there; media, and pages
+            // yt-dlp can not help with, to our own handler.
+            site = std::make_unique<CExtractorSite>(address, std::make_unique<CWebSite>(address));
             break;
         default:
             return nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 // Site handlers: one object per page address, driven by the download run.
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,6 +33,18 @@ class CVideoSite {
     // False when the output folder leaves no room for a name (after the box).
     virtual bool MakeOutputName(const std::wstring& outputFolder, bool useTitle,
                                 std::wstring& finalPath, std::wstring& tempPath);
+    // Downloads the video found into `tempPath` itself: 0, -1 with an error
+    // text, or a network error code. kResultRunFetches leaves the fetch of
+    // flvAddress to the run.
+    virtual int DownloadVideo(const std::wstring& /*tempPath*/,
+                              std::atomic<uint64_t>& /*contentLength*/,
+                              std::atomic<uint64_t>& /*bytesReceived*/) {
+        return kResultRunFetches;
+    }
+
+    // Which way served the video, for the row's tooltip; empty for the
+    // handlers of the four sites.
+    virtual std::wstring ServedBy() const { return L""; }
 
     int ExtractTitle(const std::wstring& page);
 

@@ -940,6 +940,7 @@ void CClipvaneDlg::OnItemDone(int row, const ItemReport& done) {
         in.siteKind = done.siteKind;
         in.origin = done.pageAddress;
         in.download = true;
+        in.servedBy = done.servedBy;
         in.id = probes_->Submit(in.path);
         intakes_.push_back(std::move(in));
         reports_->Hold();
@@ -1291,7 +1292,8 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     model_->SetCell(row, kColFormat, ui::ToQ(task->videoFormat));
     model_->SetCell(row, kColSize, QStringLiteral("%1x%2").arg(task->width).arg(task->height));
     model_->SetCell(row, kColFps, QString::asprintf("%.0f fps", task->fps));
-    model_->SetTooltip(row, ui::ToQ(task->source));
+    model_->SetTooltip(row, ui::ToQ(in.servedBy.empty() ? task->source
+                                                        : task->source + L"\n" + in.servedBy));
     // 9.
     UpdateCommands();
     if (historyShown_) ShowTaskList();

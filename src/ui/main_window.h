@@ -161,6 +161,7 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
         int siteKind = -2;
         std::wstring origin;
         bool download = false;  // the file of a finished download (5122)
+        std::wstring servedBy;  // for the row's tooltip
     };
 
     void OnInitDialog();

@@ -62,7 +62,7 @@ TEST(ClipvaneGet, DownloadsThroughTheProxyAndFailsOnAnUnknownSite) {
 
     ProgramRun other(Tool(), home.path());
     other.env["http_proxy"] = sites.ProxyUrl();
-    other.args = {"-o", home / "out", "http://example.com/video"};
+    other.args = {"-o", home / "out", "ftp://example.com/video"};
     EXPECT_EQ(RunTool(other), 1) << other.Output();
 }
 

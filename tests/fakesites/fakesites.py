@@ -15,7 +15,8 @@ recorded like the others, their target written as https://host/path.
 
 A scenario is a JSON object {"routes": [route, ...]}. A route matches on
 "host", "method" (default any) and "path" (path with query, exact) or
-"path_prefix". The first matching route answers with:
+"path_prefix", and "header_match" {name: value} (each header exactly so).
+The first matching route answers with:
   status (200), headers {name: value}, set_cookies [..],
   body (text, UTF-8), body_size (bytes of a fixed pattern) or body_file
   (the bytes of a file in the --files folder, by name; 500 when unreadable),
@@ -144,6 +145,8 @@ class Handler(BaseHTTPRequestHandler):
             if "path" in r and r["path"] != target:
                 continue
             if "path_prefix" in r and not target.startswith(r["path_prefix"]):
+                continue
+            if any(self.headers.get(k) != v for k, v in r.get("header_match", {}).items()):
                 continue
             if "versions" in r:
                 with self.server.record_lock:

@@ -33,7 +33,7 @@ TEST_F(SettingsStore, SaveWritesAllValuesInOneGoAndLoadReadsThemBack) {
     });
     s.Save();
     Hive& hive = Hive::CurrentUser();
-    EXPECT_EQ(hive.ValueNames(kKey).size(), 30u);
+    EXPECT_EQ(hive.ValueNames(kKey).size(), 31u);
     auto vol = hive.Query(kKey, L"out_volume");
     ASSERT_TRUE(vol);
     EXPECT_EQ(vol->type, platform::RegType::Dword);

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,12 +11,16 @@
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QSlider>
+#include <QThread>
+#include <memory>
 
 #include "app/folders.h"
 #include "app/helpers.h"
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
+#include "download/extractor.h"
+#include "platform/child_process.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/shell.h"
@@ -197,7 +202,24 @@ void CPageGeneral::OpenFolder() {
 
 // ---- CPageOnline ----
 
-CPageOnline::CPageOnline(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
+namespace {
+
+std::optional<std::wstring> ChooseProgramFile(QWidget* parent, const std::wstring& current,
+                                              const std::wstring& title) {
+    QString file = QFileDialog::getOpenFileName(parent, ui::ToQ(title), ui::ToQ(current));
+    if (file.isEmpty()) return std::nullopt;
+    return ui::FromQ(file);
+}
+
+}  // namespace
+
+CPageOnline::CPageOnline(QWidget* parent)
+    : CSettingsPage(kTemplateId, parent), fileChooser_(&ChooseProgramFile) {
+    if (auto* b = qobject_cast<QPushButton*>(Control(1353)))
+        connect(b, &QPushButton::clicked, this, &CPageOnline::BrowseExtractor);
+    if (QLineEdit* e = ExtractorEdit())
+        connect(e, &QLineEdit::editingFinished, this, &CPageOnline::ShowExtractorStatus);
+    if (QLabel* l = ExtractorStatus()) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     RadioGroup(this, 1072);
     for (int id : {1198, 1200})
         if (QLineEdit* e = Edit(id)) e->setEchoMode(QLineEdit::Password);
@@ -218,6 +240,44 @@ void CPageOnline::Load() {
     if (QLineEdit* e = Edit(1020)) e->setText(QString::number(s.RetryTimes));
     if (auto* group = findChild<QButtonGroup*>())
         SelectRadio(group, static_cast<int>(s.YoutubeFMT));
+    if (QLineEdit* e = ExtractorEdit()) e->setText(ui::ToQ(s.ExtractorPath));
+    ShowExtractorStatus();
+}
+
+QLineEdit* CPageOnline::ExtractorEdit() const {
+    return Edit(1352);
+}
+QLabel* CPageOnline::ExtractorStatus() const {
+    return qobject_cast<QLabel*>(Control(1354));
+}
+
+void CPageOnline::BrowseExtractor() {
+    if (!fileChooser_ || !ExtractorEdit()) return;
+    std::wstring current = TrimBlanks(ui::FromQ(ExtractorEdit()->text()));
+    if (current.empty()) current = platform::FromUtf8(platform::FindProgram("yt-dlp"));
+    std::optional<std::wstring> chosen = fileChooser_(this, current, LoadText(33403));
+    if (!chosen) return;
+    ExtractorEdit()->setText(ui::ToQ(*chosen));
+    ShowExtractorStatus();
+}
+
+void CPageOnline::ShowExtractorStatus() {
+    QLabel* label = ExtractorStatus();
+    if (!label || !ExtractorEdit()) return;
+    std::wstring path = TrimBlanks(ui::FromQ(ExtractorEdit()->text()));
+    std::string name = path.empty() ? "yt-dlp" : platform::ToUtf8(path);
+    // Asking a program what it is takes a second or two: on a thread of its
+    // own, and only the newest answer is shown.
+    const int request = ++statusRequest_;
+    auto copy = std::make_shared<std::shared_ptr<const extractor::Copy>>();
+    QThread* thread = QThread::create([copy, name] { *copy = extractor::Know(name); });
+    connect(thread, &QThread::finished, this, [this, copy, request] {
+        if (request != statusRequest_ || !*copy) return;
+        if (QLabel* l = ExtractorStatus()) l->setText(ui::ToQ(extractor::DescribeCopy(**copy)));
+        emit ExtractorKnown();
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
 }
 
 QWidget* CPageOnline::FieldToFix() const {
@@ -250,6 +310,7 @@ void CPageOnline::Store() {
     const int retries = Edit(1020) ? Edit(1020)->text().trimmed().toInt() : 0;
     int fmt = -1;
     if (auto* group = findChild<QButtonGroup*>()) fmt = group->checkedId();
+    const std::wstring extractorPath = ExtractorEdit() ? text(1352) : std::wstring();
     GetSettings().Update([&](SettingsData& d) {
         d.YTUser = n.YTUser;
         d.YTPasswd = n.YTPasswd;
@@ -259,6 +320,7 @@ void CPageOnline::Store() {
         d.UseInternalCache = cache ? 1 : 0;
         d.RetryTimes = retries;
         if (fmt >= 0) d.YoutubeFMT = static_cast<uint32_t>(fmt);
+        d.ExtractorPath = extractorPath;
     });
 }
 

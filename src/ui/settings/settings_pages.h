@@ -5,6 +5,7 @@
 // saves the record. A page that was never shown stores nothing.
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ui/dialogs/folder_browser.h"
@@ -93,9 +94,28 @@ class CPageOnline : public CSettingsPage {
     bool Validate(QString* message) const override;
     QWidget* FieldToFix() const override;
 
+    // The site extractor: its program (edit 1352, empty for yt-dlp along
+    // PATH), the chooser (button 1353) and what the program is (label 1354),
+    // found without holding up the page.
+    QLineEdit* ExtractorEdit() const;
+    QLabel* ExtractorStatus() const;
+    void BrowseExtractor();
+    using FileChooser = std::function<std::optional<std::wstring>(QWidget*, const std::wstring&,
+                                                                  const std::wstring&)>;
+    void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
+
+  signals:
+    // The status line shows what the program in the edit is.
+    void ExtractorKnown();
+
   protected:
     void Load() override;
     void Store() override;
+
+  private:
+    void ShowExtractorStatus();
+    FileChooser fileChooser_;
+    int statusRequest_ = 0;
 };
 
 class CPageAudio : public CSettingsPage {

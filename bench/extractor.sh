@@ -1,0 +1,86 @@
+# A page whose video yt-dlp finds (og:video, a progressive file of
+# EXTRACTOR_BYTES, default 512 MiB) on the stand-in sites over loopback:
+# clipvane-get from its start to the final file (yt-dlp asked with -J, the
+# file fetched by our engine) against yt-dlp downloading the same page and
+# format itself, alternately, median of EXTRACTOR_RUNS each. Also the time
+# from the start to the first byte of the video on disk, for both.
+# Prints the ratios ours / yt-dlp (below 1.0: ours is faster; goal <= 0.9
+# for the whole download).
+B=$1
+RUNS=${EXTRACTOR_RUNS:-3}
+SIZE=${EXTRACTOR_BYTES:-536870912}
+command -v yt-dlp >/dev/null || { echo "extractor: yt-dlp is not installed; skipped"; exit 0; }
+T=$(mktemp -d)
+trap 'exec 3>&-; rm -rf "$T"' EXIT
+cat >"$T/scenario.json" <<JSON
+{"routes": [
+  {"host": "bench.clipvane.test", "method": "GET", "path": "/watch/big",
+   "headers": {"Content-Type": "text/html; charset=utf-8"},
+   "body": "<html><head><title>Big</title><meta property=\"og:video:type\" content=\"video/mp4\"><meta property=\"og:video\" content=\"http://cdn.bench.clipvane.test/big.mp4\"></head><body></body></html>"},
+  {"host": "cdn.bench.clipvane.test", "method": "GET", "path": "/big.mp4",
+   "headers": {"Content-Type": "video/mp4"}, "body_size": $SIZE}
+]}
+JSON
+mkfifo "$T/in"
+python3 tests/fakesites/fakesites.py --scenario "$T/scenario.json" <"$T/in" >"$T/port" &
+exec 3>"$T/in"
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
+PROXY=http://127.0.0.1:$(cut -d' ' -f2 "$T/port")
+PAGE='http://bench.clipvane.test/watch/big'
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# Runs a command; prints "<seconds to the first byte> <seconds to the end>":
+# the first byte is the first moment a file of FOLDER holds data.
+watch() {
+  folder=$1; shift
+  python3 - "$folder" "$@" <<'PY'
+import os, subprocess, sys, time
+folder, cmd = sys.argv[1], sys.argv[2:]
+t0 = time.monotonic()
+p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+first = None
+while p.poll() is None:
+    if first is None:
+        for root, _, files in os.walk(folder):
+            for f in files:
+                try:
+                    if os.path.getsize(os.path.join(root, f)) > 0:
+                        first = time.monotonic() - t0
+                except OSError:
+                    pass
+    time.sleep(0.002)
+end = time.monotonic() - t0
+sys.exit(p.returncode) if p.returncode else print("%.4f %.4f" % (first if first is not None else end, end))
+PY
+}
+checked() {  # the video a run left: whole, then removed
+  got=$(stat -c %s "$1" 2>/dev/null || echo 0)
+  [ "$got" = "$SIZE" ] || { echo "extractor: $2 left $got bytes, not $SIZE"; ls -laR "$T/out" "$T/ytdlp"; exit 1; }
+  rm -rf "$T/out" "$T/ytdlp"
+}
+ours() {
+  mkdir -p "$T/out"
+  r=$(env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
+    http_proxy="$PROXY" watch "$T/out" "$B/clipvane/clipvane-get" -o "$T/out" --use-title -r 0 "$PAGE") ||
+    { echo "extractor: clipvane-get failed"; exit 1; }
+  checked "$T/out/bench.clipvane.test/Big.mp4" clipvane-get
+  echo "$r" >>"$T/ours"
+}
+reference() {
+  mkdir -p "$T/ytdlp"
+  r=$(env HOME="$T/home" http_proxy="$PROXY" watch "$T/ytdlp" yt-dlp --ignore-config --no-warnings \
+    --no-playlist --no-cache-dir --no-progress -o "$T/ytdlp/big.%(ext)s" -- "$PAGE") ||
+    { echo "extractor: yt-dlp failed"; exit 1; }
+  checked "$T/ytdlp/big.mp4" yt-dlp
+  echo "$r" >>"$T/ytdlp.times"
+}
+: >"$T/ours"; : >"$T/ytdlp.times"
+for i in $(seq "$RUNS"); do
+  if [ $((i % 2)) = 1 ]; then ours; reference; else reference; ours; fi
+done
+OF=$(cut -d' ' -f1 "$T/ours" | median)
+OE=$(cut -d' ' -f2 "$T/ours" | median)
+YF=$(cut -d' ' -f1 "$T/ytdlp.times" | median)
+YE=$(cut -d' ' -f2 "$T/ytdlp.times" | median)
+awk -v of="$OF" -v oe="$OE" -v yf="$YF" -v ye="$YE" -v s="$SIZE" -v n="$RUNS" -v v="$(yt-dlp --version)" 'BEGIN {
+  printf "extractor: %.0f MiB found by yt-dlp %s, median of %d: clipvane-get %.2f s, yt-dlp alone %.2f s; ratio ours/yt-dlp %.2f (goal <= 0.9); first byte after %.2f s ours, %.2f s yt-dlp alone; ratio %.2f\n",
+         s/1048576, v, n, oe, ye, oe/ye, of, yf, of/yf }'

@@ -1,0 +1,149 @@
+// Debian's real yt-dlp finds the videos of the stand-in pages, through
+// clipvane-get as a user runs it.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "clipvane_get_run.h"
+#include "extractor_media.h"
+#include "fakesites_harness.h"
+#include "support/process_harness.h"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::unique_ptr<ProgramRun> GetRun(const FakeSites& sites, const TempDir& home,
+                                   std::vector<std::string> args) {
+    auto r = std::make_unique<ProgramRun>(ClipvaneGetPath(), home.path());
+    r->env["http_proxy"] = sites.ProxyUrl();
+    r->env.erase("https_proxy");
+    r->env.erase("no_proxy");
+    r->args = {"-o", home / "out", "--use-title"};
+    r->args.insert(r->args.end(), args.begin(), args.end());
+    return r;
+}
+
+// Every file below `folder`, as paths relative to it.
+std::vector<std::string> FilesBelow(const std::string& folder) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto& e : fs::recursive_directory_iterator(folder, ec))
+        out.push_back(fs::relative(e.path(), folder).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class ExtractorSites : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sites.filesDir = extractortest::MediaDir();
+        ASSERT_TRUE(sites.StartFile("extractor_pages.json"));
+    }
+    FakeSites sites;
+    TempDir home;
+};
+
+}  // namespace
+
+TEST_F(ExtractorSites, OpenGraphVideoTagAndJsonLdPagesEndAsPlayableFiles) {
+    auto run = GetRun(sites, home,
+                      {"http://og.clipvane.test/watch/park", "http://tag.clipvane.test/v/river",
+                       "http://ld.clipvane.test/clips/hill"});
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    for (const char* file :
+         {"og.clipvane.test/Park at noon.mp4", "tag.clipvane.test/River bend (1).mp4",
+          "ld.clipvane.test/Hill at dusk.mp4"}) {
+        EXPECT_EQ(extractortest::Streams(home / "out/" + file), "video,audio") << file;
+        EXPECT_NE(run->Output().find(home / "out/" + file), std::string::npos) << run->Output();
+    }
+    EXPECT_EQ(FilesBelow(home / "out").size(), 6u) << "three folders, three files, nothing else";
+    EXPECT_NE(run->Output().find("[0] Asking yt-dlp"), std::string::npos);
+    // The plain files came through our engine, so progress was ours.
+    EXPECT_NE(run->Output().find("progress 100.0% "), std::string::npos) << run->Output();
+    std::string log = ReadFile(run->LogPath());
+    EXPECT_NE(log.find("Found by yt-dlp (Generic), downloaded by Clipvane"), std::string::npos)
+        << log;
+}
+
+TEST_F(ExtractorSites, AReferrerProtectedFileGetsTheHeadersOfTheAnswer) {
+    auto run = GetRun(sites, home, {"http://guard.clipvane.test/watch/meadow"});
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    EXPECT_EQ(extractortest::Streams(home / "out/guard.clipvane.test/Meadow.mp4"), "video,audio");
+    int fetches = 0;
+    for (const RecordedRequest& r : sites.Requests()) {
+        if (r.target.find("/m/meadow.mp4") == std::string::npos) continue;
+        ++fetches;
+        EXPECT_EQ(r.Header("Referer"), "http://guard.clipvane.test/watch/meadow");
+        EXPECT_NE(r.Header("User-Agent").find("Chrome/"), std::string::npos) << "the answer's own";
+        EXPECT_EQ(r.Header("Accept-Encoding").find("gzip"), std::string::npos);
+    }
+    EXPECT_EQ(fetches, 1);
+}
+
+TEST_F(ExtractorSites, ARefusedFileIsAskedForAgainThenHandedToYtDlpAndTold) {
+    auto run = GetRun(sites, home, {"http://deny.clipvane.test/watch/fence"});
+    EXPECT_EQ(RunTool(*run), 1) << run->Output();
+    EXPECT_NE(run->Output().find("The site refused access (HTTP 403)"), std::string::npos)
+        << run->Output();
+    int pages = 0, files = 0;
+    for (const RecordedRequest& r : sites.Requests()) {
+        pages += r.target.find("/watch/fence") != std::string::npos;
+        files += r.target.find("/m/fence.mp4") != std::string::npos;
+    }
+    EXPECT_EQ(pages, 2) << "asked twice";
+    EXPECT_GE(files, 3) << "ours twice, then yt-dlp's";
+    EXPECT_EQ(FilesBelow(home / "out"), std::vector<std::string>{"deny.clipvane.test"});
+    EXPECT_NE(ReadFile(run->LogPath()).find("HTTP Error 403"), std::string::npos)
+        << "the raw line stays in the log";
+}
+
+TEST_F(ExtractorSites, ADashManifestIsDownloadedAndMergedByYtDlp) {
+    auto run = GetRun(sites, home, {"http://dash.clipvane.test/show/lake"});
+    ASSERT_EQ(RunTool(*run), 0) << run->Output();
+    EXPECT_EQ(extractortest::Streams(home / "out/dash.clipvane.test/Lake in two streams.mp4"),
+              "video,audio");
+    EXPECT_EQ(FilesBelow(home / "out"),
+              (std::vector<std::string>{"dash.clipvane.test",
+                                        "dash.clipvane.test/Lake in two streams.mp4"}));
+    EXPECT_NE(run->Output().find("yt-dlp is downloading"), std::string::npos);
+    EXPECT_NE(run->Output().find("progress 100.0%"), std::string::npos) << run->Output();
+}
+
+TEST_F(ExtractorSites, AStopEndsYtDlpWithinTheBoundAndLeavesNothing) {
+    auto run = GetRun(sites, home, {"http://slow.clipvane.test/show/pond"});
+    ASSERT_TRUE(run->Start());
+    ASSERT_TRUE(WaitFor([&] { return run->Output().find("progress") != std::string::npos; },
+                        std::chrono::seconds(60)))
+        << run->Output();
+    auto asked = std::chrono::steady_clock::now();
+    run->Signal(SIGINT);
+    int status = run->Wait(std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(5000));
+    EXPECT_EQ(ExitStatus(status), 1) << run->Output();
+    EXPECT_EQ(FilesBelow(home / "out"), std::vector<std::string>{"slow.clipvane.test"})
+        << "no .part, .ytdl, fragments or private folder";
+}
+
+TEST_F(ExtractorSites, WithoutYtDlpThePageSaysWhatToInstall) {
+    for (std::vector<std::string> how :
+         {std::vector<std::string>{"--no-extractor"},
+          std::vector<std::string>{"--extractor", home / "missing/yt-dlp"}}) {
+        how.push_back("http://plain.clipvane.test/about");
+        auto run = GetRun(sites, home, how);
+        EXPECT_EQ(RunTool(*run), 1) << run->Output();
+        EXPECT_NE(run->Output().find("No video was found on http://plain.clipvane.test/about; "
+                                     "for this site install the yt-dlp package"),
+                  std::string::npos)
+            << run->Output();
+    }
+    // With yt-dlp, a page it does not know says so.
+    auto run = GetRun(sites, home, {"http://plain.clipvane.test/about"});
+    EXPECT_EQ(RunTool(*run), 1) << run->Output();
+    EXPECT_NE(run->Output().find("yt-dlp does not support this address"), std::string::npos)
+        << run->Output();
+    EXPECT_NE(ReadFile(run->LogPath()).find("ERROR: Unsupported URL"), std::string::npos);
+}
