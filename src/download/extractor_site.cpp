@@ -145,6 +145,7 @@ class ScanOwner : public ISiteOwner {
 
 int CExtractorSite::Process() {
     usingFallback_ = false;
+    withoutExtractor_ = false;
     way_ = Way::kNone;
     if (web_) {
         // Media is ours to fetch as it is; only a page goes to yt-dlp.
@@ -229,6 +230,7 @@ int CExtractorSite::UseFallback(const extractor::Failure& why, bool absent) {
     }
     LogInfoW(kTag, L"%ls goes to the page scanner: %ls", pageAddress.c_str(), text.c_str());
     usingFallback_ = true;
+    withoutExtractor_ = absent;
     way_ = Way::kFallback;
     ScanOwner scan(owner);
     fallback_->owner = &scan;
@@ -301,9 +303,40 @@ long CExtractorSite::FetchNative(const std::wstring& tempPath, std::atomic<uint6
     return result == kResultFailed ? http.RefusedStatus() : 0;
 }
 
+namespace {
+
+// The run's transfer owner, with a word added to every error it is told.
+class HintOwner : public IHttpOwner {
+  public:
+    HintOwner(ISiteOwner* to, std::wstring hint) : to_(to), hint_(std::move(hint)) {}
+    bool IsAborted() override { return to_->IsAborted(); }
+    bool StopRequested() const override { return to_->StopRequested(); }
+    void PostProgress(unsigned v) override { to_->PostProgress(v); }
+    void SetError(const std::wstring& text) override {
+        to_->SetError(platform::FormatW(hint_.c_str(), text.c_str()));
+    }
+    void ClearFinalPath() override { to_->ClearFinalPath(); }
+
+  private:
+    ISiteOwner* to_;
+    std::wstring hint_;
+};
+
+}  // namespace
+
 int CExtractorSite::DownloadVideo(const std::wstring& tempPath,
                                   std::atomic<uint64_t>& contentLength,
                                   std::atomic<uint64_t>& bytesReceived) {
+    if (usingFallback_ && withoutExtractor_ && !hls) {
+        // What the scanner found while yt-dlp was missing may be what only
+        // yt-dlp can fetch (a manifest): a failure says what to install.
+        HintOwner hinted(owner, LoadText(33425));
+        CHttpTransfer http(&hinted, owner->UseCache());
+        std::wstring finalUrl;
+        int r = http.GetFLVFile(flvAddress, tempPath, finalUrl, contentLength, bytesReceived);
+        if (!finalUrl.empty()) flvAddress = finalUrl;
+        return r;
+    }
     if (usingFallback_) return fallback_->DownloadVideo(tempPath, contentLength, bytesReceived);
     if (way_ == Way::kExtractor)
         return FetchWithExtractor(tempPath, choice_.selector, contentLength, bytesReceived);

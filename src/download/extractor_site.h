@@ -50,6 +50,7 @@ class CExtractorSite : public CVideoSite {
     std::unique_ptr<CVideoSite> fallback_;
     CWebSite* web_ = nullptr;  // the fallback, when it is the web handler
     bool usingFallback_ = false;
+    bool withoutExtractor_ = false;  // the fallback serves because yt-dlp is missing
     std::shared_ptr<const extractor::Copy> copy_;
     extractor::Answer answer_;
     extractor::Choice choice_;

@@ -94,7 +94,7 @@ TEST_F(ExtractorSites, ARefusedFileIsAskedForAgainThenHandedToYtDlpAndTold) {
         pages += r.target.find("/watch/fence") != std::string::npos;
         files += r.target.find("/m/fence.mp4") != std::string::npos;
     }
-    EXPECT_EQ(pages, 2) << "asked twice";
+    EXPECT_EQ(pages, 3) << "looked at by us once, asked of yt-dlp twice";
     EXPECT_GE(files, 3) << "ours twice, then yt-dlp's";
     EXPECT_EQ(FilesBelow(home / "out"), std::vector<std::string>{"deny.clipvane.test"});
     EXPECT_NE(ReadFile(run->LogPath()).find("HTTP Error 403"), std::string::npos)
@@ -126,6 +126,21 @@ TEST_F(ExtractorSites, AStopEndsYtDlpWithinTheBoundAndLeavesNothing) {
     EXPECT_EQ(ExitStatus(status), 1) << run->Output();
     EXPECT_EQ(FilesBelow(home / "out"), std::vector<std::string>{"slow.clipvane.test"})
         << "no .part, .ytdl, fragments or private folder";
+}
+
+TEST_F(ExtractorSites, WithoutYtDlpThePageScannerServesWhatItCan) {
+    auto run = GetRun(sites, home,
+                      {"--no-extractor", "http://og.clipvane.test/watch/park",
+                       "http://dash.clipvane.test/show/lake"});
+    EXPECT_EQ(RunTool(*run), 1) << run->Output();
+    EXPECT_EQ(extractortest::Streams(home / "out/og.clipvane.test/Park at noon.mp4"), "video,audio")
+        << run->Output();
+    EXPECT_EQ(run->Output().find("Asking yt-dlp"), std::string::npos) << run->Output();
+    EXPECT_NE(run->Output().find("[1] "), std::string::npos) << run->Output();
+    EXPECT_FALSE(fs::exists(home / "out/dash.clipvane.test/Lake in two streams.mp4"));
+    EXPECT_NE(run->Output().find("This page may need yt-dlp: install the yt-dlp package"),
+              std::string::npos)
+        << run->Output();
 }
 
 TEST_F(ExtractorSites, WithoutYtDlpThePageSaysWhatToInstall) {
