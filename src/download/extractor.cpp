@@ -179,6 +179,8 @@ Format ReadFormat(const nlohmann::json& f) {
     out.url = Str(f, "url");
     out.protocol = Str(f, "protocol");
     out.ext = Str(f, "ext");
+    // yt-dlp's word for a type it could not tell.
+    if (out.ext == "unknown_video") out.ext.clear();
     out.vcodec = Str(f, "vcodec");
     out.acodec = Str(f, "acodec");
     out.width = Int(f, "width");
@@ -353,6 +355,8 @@ bool ParseInfo(const std::string& text, Info& info, std::string& error) {
     info.height = Int(j, "height");
     info.chosenId = Str(j, "format_id");
     info.chosenExt = Str(j, "ext");
+    auto direct = j.find("direct");
+    info.direct = direct != j.end() && direct->is_boolean() && direct->get<bool>();
     auto formats = j.find("formats");
     if (formats != j.end() && formats->is_array() && !formats->empty()) {
         for (const auto& f : *formats)
@@ -488,7 +492,7 @@ std::string LastErrorLine(const std::string& output) {
     return platform::ToUtf8(platform::FromUtf8(out.substr(0, 1000)));
 }
 
-std::wstring ErrorMessage(const std::string& text, int ageDays) {
+unsigned ErrorKind(const std::string& text, int ageDays) {
     auto has = [&text](const char* what) {
         return std::search(text.begin(), text.end(), what, what + std::strlen(what),
                            [](char a, char b) {
@@ -496,26 +500,34 @@ std::wstring ErrorMessage(const std::string& text, int ageDays) {
                                       std::tolower(static_cast<unsigned char>(b));
                            }) != text.end();
     };
-    if (has("Unsupported URL")) return LoadText(33404);
-    if (has("HTTP Error 403")) return LoadText(33405);
-    if (has("HTTP Error 404")) return LoadText(33406);
-    if (has("HTTP Error 429") || has("Too Many Requests")) return LoadText(33407);
+    if (has("Unsupported URL")) return 33404;
+    if (has("HTTP Error 403")) return 33405;
+    if (has("HTTP Error 404")) return 33406;
+    if (has("HTTP Error 429") || has("Too Many Requests")) return 33407;
     if (has("geo restrict") || has("available in your country") ||
         has("not available from your location") || has("geo-restrict"))
-        return LoadText(33408);
-    if (has("DRM")) return LoadText(33410);
+        return 33408;
+    if (has("DRM")) return 33410;
     if (has("Private video") || has("video is private") || has("has been removed") ||
         has("Video unavailable") || has("video is unavailable") || has("no longer available"))
-        return LoadText(33411);
+        return 33411;
     if (has("not a bot") || has("Sign in to confirm") || has("login required") ||
         has("--cookies") || has("account") || has("log in") || has("sign in"))
-        return LoadText(33409);
+        return 33409;
     // Extraction that broke on a copy months old: the site has changed since.
     constexpr int kOldDays = 90;
     if (ageDays > kOldDays && (has("Unable to extract") || has("please report this issue") ||
-                               has("Unable to download") || has("nsig") || has("signature")))
-        return platform::FormatW(LoadText(33412).c_str(), ageDays);
-    return platform::FormatW(LoadText(33413).c_str(), platform::FromUtf8(text).c_str());
+                               has("nsig") || has("signature")))
+        return 33412;
+    return 33413;
+}
+
+std::wstring ErrorMessage(const std::string& text, int ageDays) {
+    unsigned kind = ErrorKind(text, ageDays);
+    if (kind == 33412) return platform::FormatW(LoadText(33412).c_str(), ageDays);
+    if (kind == 33413)
+        return platform::FormatW(LoadText(33413).c_str(), platform::FromUtf8(text).c_str());
+    return LoadText(kind);
 }
 
 Answer Ask(const Copy& copy, const std::wstring& address, const std::function<bool()>& stopped) {
@@ -577,6 +589,8 @@ Answer Ask(const Copy& copy, const std::wstring& address, const std::function<bo
                         ? Outcome::kUnsupported
                         : Outcome::kFailed;
         a.failure.message = ErrorMessage(a.failure.rawLine, copy.ageDays);
+        unsigned kind = ErrorKind(a.failure.rawLine, copy.ageDays);
+        a.failure.specific = kind != 33404 && kind != 33413;
         return a;
     }
     std::string text;

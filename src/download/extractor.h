@@ -62,6 +62,7 @@ struct Info {
     std::vector<Format> formats;  // worst first, as yt-dlp orders them
     std::string chosenId;         // yt-dlp's own choice, "0" or "137+140"
     std::string chosenExt;        // the extension of that choice
+    bool direct = false;          // yt-dlp took the address itself for the media
 };
 
 // Reads an answer of -J: a "formats" list, or one format at the top level.
@@ -102,6 +103,9 @@ enum class Outcome { kOk, kAbsent, kUnsupported, kFailed, kStopped };
 struct Failure {
     std::wstring message;
     std::string rawLine;  // the last line of its error output
+    // The message names a cause (a refusal, a region, an account...) that
+    // says more than "no video was found".
+    bool specific = false;
 };
 
 struct Answer {
@@ -122,6 +126,8 @@ Answer Ask(const Copy& copy, const std::wstring& address, const std::function<bo
 // The clear message for yt-dlp's error text; `ageDays` tells whether the
 // copy may be too old for the site.
 std::wstring ErrorMessage(const std::string& errorText, int ageDays);
+// The string number of that message: 33404 unsupported ... 33413 any other.
+unsigned ErrorKind(const std::string& errorText, int ageDays);
 // The last line that says ERROR (else the last line at all) of its output.
 std::string LastErrorLine(const std::string& output);
 

@@ -190,10 +190,17 @@ int CExtractorSite::AskExtractor(extractor::Failure& why, bool& absent) {
             why = answer_.failure;
             return kResultNoVideo;
     }
+    if (answer_.info.direct && web_ && answer_.info.formats.size() == 1 &&
+        answer_.info.formats[0].url == platform::ToUtf8(pageAddress)) {
+        // We saw a page there; yt-dlp's guess that the page is the media is
+        // no video.
+        why = {LoadText(32891), "yt-dlp took the page itself for the media", false};
+        return kResultNoVideo;
+    }
     choice_ = extractor::ChooseFormat(answer_.info, maxHeight);
     if (choice_.kind == extractor::Choice::kNone) {
         why = {choice_.drmOnly ? LoadText(33410) : LoadText(32891),
-               choice_.drmOnly ? "every format has DRM" : "no format fits"};
+               choice_.drmOnly ? "every format has DRM" : "no format fits", choice_.drmOnly};
         return kResultNoVideo;
     }
     const extractor::Info& info = answer_.info;
@@ -219,7 +226,8 @@ int CExtractorSite::AskExtractor(extractor::Failure& why, bool& absent) {
 }
 
 int CExtractorSite::UseFallback(const extractor::Failure& why, bool absent) {
-    // Why yt-dlp could not help says more than the scanner's "no video".
+    // Why yt-dlp could not help, when that names a cause, says more than
+    // the scanner's "no video"; so does what to install.
     const std::wstring text =
         absent ? platform::FormatW(LoadText(33417).c_str(), pageAddress.c_str()) : why.message;
     if (!why.rawLine.empty()) LogError(kTag, "yt-dlp said: %s", why.rawLine.c_str());
@@ -239,7 +247,7 @@ int CExtractorSite::UseFallback(const extractor::Failure& why, bool absent) {
     TakeFromFallback();
     if (scan.noVideo()) {
         LogInfoW(kTag, L"the page scanner: %ls", scan.error().c_str());
-        owner->SetError(text);
+        owner->SetError(absent || why.specific ? text : scan.error());
         owner->PostStatus(kStatusNoVideo);
     } else if (r == kResultOk && web_) {
         owner->PostStatus(kStatusDownloading);

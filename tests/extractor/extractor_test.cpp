@@ -208,6 +208,11 @@ TEST(ExtractorAnswer, ErrorsBecomeClearMessages) {
     const std::string broken = "ERROR: [x] 1: Unable to extract title; please report this issue";
     EXPECT_EQ(ErrorMessage(broken, 1376), platform::FormatW(LoadText(33412).c_str(), 1376));
     EXPECT_NE(ErrorMessage(broken, 1376).find(L"1376"), std::wstring::npos);
+    // A network failure is no sign of age.
+    const std::string network =
+        "ERROR: [generic] x: Unable to download webpage: <urlopen error [SSL: "
+        "CERTIFICATE_VERIFY_FAILED]>";
+    EXPECT_EQ(ErrorKind(network, 1376), 33413u);
     // A fresh copy that breaks is not called old; its own words are shown.
     EXPECT_NE(ErrorMessage(broken, 3).find(L"Unable to extract title"), std::wstring::npos);
     EXPECT_EQ(LastErrorLine("[generic] x: Requesting\nERROR: first\nWARNING: later\r\n"),
