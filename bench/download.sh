@@ -12,6 +12,7 @@ B=$1
 RUNS=${DOWNLOAD_RUNS:-3}
 SIZE=${DOWNLOAD_BYTES:-1073741824}
 T=$(mktemp -d)
+. "$(dirname "$0")/stand_in.sh"
 trap 'exec 3>&-; rm -rf "$T"' EXIT
 cat >"$T/scenario.json" <<JSON
 {"routes": [
@@ -24,15 +25,10 @@ cat >"$T/scenario.json" <<JSON
    "headers": {"Content-Type": "video/x-flv"}, "body_size": $SIZE}
 ]}
 JSON
-mkfifo "$T/in"
-python3 tests/fakesites/fakesites.py --scenario "$T/scenario.json" <"$T/in" >"$T/port" &
-exec 3>"$T/in"
-for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
-PROXY=http://127.0.0.1:$(cut -d' ' -f2 "$T/port")
+start_stand_in
 PAGE='http://www.youtube.com/watch?v=bench'
 VIDEO='http://www.youtube.com/get_video.php?video_id=bench&t=tok'
 OUT="$T/out/YouTube/bench.flv"
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 checked() {  # file left by a run: the whole video, then removed
   got=$(stat -c %s "$1" 2>/dev/null || echo 0)
   rm -f "$1"

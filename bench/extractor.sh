@@ -11,6 +11,7 @@ RUNS=${EXTRACTOR_RUNS:-3}
 SIZE=${EXTRACTOR_BYTES:-536870912}
 command -v yt-dlp >/dev/null || { echo "extractor: yt-dlp is not installed; skipped"; exit 0; }
 T=$(mktemp -d)
+. "$(dirname "$0")/stand_in.sh"
 trap 'exec 3>&-; rm -rf "$T"' EXIT
 cat >"$T/scenario.json" <<JSON
 {"routes": [
@@ -21,13 +22,8 @@ cat >"$T/scenario.json" <<JSON
    "headers": {"Content-Type": "video/mp4"}, "body_size": $SIZE}
 ]}
 JSON
-mkfifo "$T/in"
-python3 tests/fakesites/fakesites.py --scenario "$T/scenario.json" <"$T/in" >"$T/port" &
-exec 3>"$T/in"
-for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
-PROXY=http://127.0.0.1:$(cut -d' ' -f2 "$T/port")
+start_stand_in
 PAGE='http://bench.clipvane.test/watch/big'
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # Runs a command; prints "<seconds to the first byte> <seconds to the end>":
 # the first byte is the first moment a file of FOLDER holds data.
 watch() {

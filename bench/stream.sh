@@ -12,6 +12,7 @@ SEGMENTS=${SEGMENTS:-300}
 LATENCY=${LATENCY:-0.03}
 SIZE=${RESUME_BYTES:-67108864}
 T=$(mktemp -d)
+. "$(dirname "$0")/stand_in.sh"
 trap 'exec 3>&-; rm -rf "$T"' EXIT
 mkdir -p "$T/files"
 # 0.2 s segments, a key frame each.
@@ -35,13 +36,7 @@ cat >"$T/scenario.json" <<JSON
    "headers": {"Content-Type": "video/x-flv", "ETag": "\"big1\""}, "body_size": $SIZE}
 ]}
 JSON
-mkfifo "$T/in"
-python3 tests/fakesites/fakesites.py --scenario "$T/scenario.json" --files "$T/files" \
-  --record "$T/record" <"$T/in" >"$T/port" &
-exec 3>"$T/in"
-for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
-PROXY=http://127.0.0.1:$(cut -d' ' -f2 "$T/port")
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+start_stand_in --files "$T/files" --record "$T/record"
 get() {
   env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
     http_proxy="$PROXY" "$@"

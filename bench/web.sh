@@ -11,8 +11,8 @@ B=$1
 RUNS=${WEB_RUNS:-3}
 SIZE=${WEB_BYTES:-1073741824}
 T=$(mktemp -d)
+. "$(dirname "$0")/stand_in.sh"
 trap 'exec 3>&-; rm -rf "$T"' EXIT
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 "$B/bench/page_scan_bench" make "$T/page.html" >/dev/null
 scan() {  # MODE
@@ -40,11 +40,7 @@ cat >"$T/scenario.json" <<JSON
    "headers": {"Content-Type": "video/mp4"}, "body_size": $SIZE}
 ]}
 JSON
-mkfifo "$T/in"
-python3 tests/fakesites/fakesites.py --scenario "$T/scenario.json" <"$T/in" >"$T/port" &
-exec 3>"$T/in"
-for _ in 1 2 3 4 5 6 7 8 9 10; do [ -s "$T/port" ] && break; sleep 0.3; done
-PROXY=http://127.0.0.1:$(cut -d' ' -f2 "$T/port")
+start_stand_in
 URL='http://media.clipvane.test/big.mp4'
 OUT="$T/out/media.clipvane.test/big.mp4"
 checked() {  # file left by a run: the whole file, then removed
