@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +95,15 @@ RunEnd Supervise(platform::ChildOptions options, const RunLimits& limits,
     if (options.out != platform::ChildStream::kFile) options.out = platform::ChildStream::kPipe;
     options.ownSession = true;
     options.env = ChildEnvironment();
+    // A child that outlives a killed Clipvane would go on filling a folder
+    // nobody collects; it ends with the thread that started it.
+    if (::access(options.argv[0].c_str(), X_OK) != 0) {
+        errors = std::strerror(errno);
+        return RunEnd::kNotStarted;
+    }
+    if (!platform::ParentDeathWrapper().empty())
+        options.argv.insert(options.argv.begin(),
+                            {platform::ParentDeathWrapper(), "--pdeathsig", "TERM", "--"});
     platform::ChildProcess child;
     int err = child.Spawn(options);
     if (err != 0) {
@@ -455,14 +465,49 @@ Choice ChooseFormat(const Info& info, int maxHeight) {
 
 // ---- asking ----
 
+namespace {
+
+// A name mkdtemp made from `prefix`.
+bool PrivateName(const std::string& name, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    return name.size() == n + 6 && name.compare(0, n, prefix) == 0;
+}
+
+// The folder `path` opened and locked, when no other holder has it locked
+// and the name still leads to the folder locked; else none.
+platform::UniqueFd LockFolder(const std::string& path) {
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) return {};
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        if (errno != EINTR) return {};
+    struct stat held {
+    }, named{};
+    if (::fstat(fd.get(), &held) != 0 || ::lstat(path.c_str(), &named) != 0 ||
+        held.st_ino != named.st_ino || held.st_dev != named.st_dev)
+        return {};
+    return fd;
+}
+
+}  // namespace
+
 PrivateFolder::PrivateFolder(const std::string& parent, const char* prefix) {
-    std::string pattern = parent + "/" + prefix + "XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (::mkdtemp(buf.data())) {
-        path_ = buf.data();
-        ::chmod(path_.c_str(), 0700);
+    SweepPrivateFolders(parent, prefix);
+    const std::string pattern = parent + "/" + prefix + "XXXXXX";
+    // A sweep of another run may take a fresh folder before it is locked;
+    // then another name is tried.
+    for (int attempt = 0; attempt < 5 && path_.empty(); ++attempt) {
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (!::mkdtemp(buf.data())) return;
+        lock_ = LockFolder(buf.data());
+        if (lock_) {
+            path_ = buf.data();
+            ::chmod(path_.c_str(), 0700);
+        } else {
+            ::rmdir(buf.data());
+        }
     }
+    if (path_.empty()) errno = EAGAIN;
 }
 
 PrivateFolder::~PrivateFolder() {
@@ -470,6 +515,47 @@ PrivateFolder::~PrivateFolder() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
     if (ec) LogError(kTag, "can not remove %s: %s", path_.c_str(), ec.message().c_str());
+}
+
+int SweepPrivateFolders(const std::string& parent, const char* prefix) {
+    int removed = 0;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(parent, ec)) {
+        const std::string name = e.path().filename().string();
+        if (!PrivateName(name, prefix)) continue;
+        const std::string path = e.path().string();
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        // A folder in use is locked by the run that made it.
+        platform::UniqueFd held = LockFolder(path);
+        if (!held) continue;
+        std::error_code rm;
+        std::filesystem::remove_all(path, rm);
+        if (rm) {
+            LogError(kTag, "can not remove %s, left by a run that ended: %s", path.c_str(),
+                     rm.message().c_str());
+        } else {
+            LogInfo(kTag, "removed %s, left by a run that ended", path.c_str());
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+int SweepFolderTreeOnce(const std::string& top, const char* prefix) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard lock(mutex);
+        if (!swept.insert(top + '\0' + prefix).second) return 0;
+    }
+    int removed = SweepPrivateFolders(top, prefix);
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(top, ec))
+        if (e.is_directory(ec) && !e.is_symlink(ec))
+            removed += SweepPrivateFolders(e.path().string(), prefix);
+    return removed;
 }
 
 std::string LastErrorLine(const std::string& output) {

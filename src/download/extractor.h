@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace extractor {
 
 // What one copy of yt-dlp said about itself when first asked in this run.
@@ -83,10 +85,14 @@ struct Choice {
 // the best video within the height with the best sound.
 Choice ChooseFormat(const Info& info, int maxHeight);
 
-// A private folder (0700) that is removed with all it holds.
+// A private folder (0700) that is removed with all it holds. It is locked
+// while it lives, so that one left by a killed run can be told from one in
+// use by another.
 class PrivateFolder {
   public:
-    // A new folder below `parent`; path() is empty when it could not be made.
+    // A new folder PREFIXxxxxxx below `parent`, after those of the same
+    // prefix that nobody holds were swept away; path() is empty (errno set)
+    // when it could not be made.
     explicit PrivateFolder(const std::string& parent, const char* prefix);
     ~PrivateFolder();
     PrivateFolder(const PrivateFolder&) = delete;
@@ -95,7 +101,14 @@ class PrivateFolder {
 
   private:
     std::string path_;
+    platform::UniqueFd lock_;
 };
+
+// Removes the folders PREFIXxxxxxx below `parent` that no live run holds;
+// how many.
+int SweepPrivateFolders(const std::string& parent, const char* prefix);
+// The same in `top` and each folder right below it, once per program run.
+int SweepFolderTreeOnce(const std::string& top, const char* prefix);
 
 enum class Outcome { kOk, kAbsent, kUnsupported, kFailed, kStopped };
 

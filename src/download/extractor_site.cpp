@@ -19,6 +19,8 @@
 namespace {
 
 constexpr const char* kTag = "CExtractorSite";
+// The private folder of a download by yt-dlp, hidden in the site folder.
+constexpr const char* kWorkPrefix = ".clipvane-extractor-";
 
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -384,8 +386,10 @@ int CExtractorSite::FetchWithExtractor(const std::wstring& tempPath, const std::
     }
     const std::string temp = platform::ToUtf8(tempPath);
     // yt-dlp's own partial files live in a private folder beside the result,
-    // so that a stop or a failure takes them all away.
-    extractor::PrivateFolder work(FolderOf(temp), ".clipvane-extractor-");
+    // so that a stop or a failure takes them all away. Those a killed run
+    // left in the other site folders go once a run.
+    extractor::SweepFolderTreeOnce(FolderOf(FolderOf(temp)), kWorkPrefix);
+    extractor::PrivateFolder work(FolderOf(temp), kWorkPrefix);
     if (work.path().empty()) {
         int err = errno;
         owner->SetError(platform::FromUtf8("Can not create a folder in " + FolderOf(temp) + ": " +

@@ -46,22 +46,6 @@ std::vector<std::string> CConsoleRedirector::BuildArguments(const std::wstring& 
     return args;
 }
 
-namespace {
-
-// The system's tool that runs a program with a parent-death signal set, so
-// that the program ends when the thread that started it is gone, even by
-// SIGKILL; empty when the system lacks it.
-const std::string& ParentDeathWrapper() {
-    static const std::string path = [] {
-        for (const char* p : {"/usr/bin/setpriv", "/bin/setpriv"})
-            if (::access(p, X_OK) == 0) return std::string(p);
-        return std::string();
-    }();
-    return path;
-}
-
-}  // namespace
-
 // The program reads its input from one pipe and writes its output and errors
 // into another; it leads a process group of its own and ends with the
 // thread that started it.
@@ -70,7 +54,8 @@ int CConsoleRedirector::SpawnChild(const std::vector<std::string>& args) {
     const std::string program = platform::FindProgram(args.front());
     if (program.empty()) return ENOENT;
     platform::ChildOptions o;
-    if (!ParentDeathWrapper().empty()) o.argv = {ParentDeathWrapper(), "--pdeathsig", "TERM", "--"};
+    if (!platform::ParentDeathWrapper().empty())
+        o.argv = {platform::ParentDeathWrapper(), "--pdeathsig", "TERM", "--"};
     o.argv.push_back(program);
     o.argv.insert(o.argv.end(), args.begin() + 1, args.end());
     o.in = platform::ChildStream::kPipe;

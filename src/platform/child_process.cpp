@@ -138,6 +138,15 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
+const std::string& ParentDeathWrapper() {
+    static const std::string path = [] {
+        for (const char* p : {"/usr/bin/setpriv", "/bin/setpriv"})
+            if (::access(p, X_OK) == 0) return std::string(p);
+        return std::string();
+    }();
+    return path;
+}
+
 int ChildProcess::Spawn(const ChildOptions& o) {
     Clear();
     if (o.argv.empty() || o.argv[0].empty()) return ENOENT;

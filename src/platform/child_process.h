@@ -25,6 +25,12 @@ enum class ChildStream {
 // else the first executable of that name along PATH; empty when none is.
 std::string FindProgram(const std::string& name);
 
+// The system's tool that runs a program with a parent-death signal set
+// (setpriv --pdeathsig SIG -- PROGRAM ...), so that the program ends when
+// the thread that started it is gone, even by SIGKILL; empty when the
+// system lacks it.
+const std::string& ParentDeathWrapper();
+
 struct ChildOptions {
     // argv[0] is a path, or a name looked up in PATH.
     std::vector<std::string> argv;

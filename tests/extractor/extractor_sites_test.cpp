@@ -164,3 +164,80 @@ TEST_F(ExtractorSites, WithoutYtDlpThePageSaysWhatToInstall) {
         << run->Output();
     EXPECT_NE(ReadFile(run->LogPath()).find("ERROR: Unsupported URL"), std::string::npos);
 }
+
+namespace {
+
+// The private folders below `folder` whose names begin with `prefix`.
+std::vector<std::string> PrivateFolders(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto& e : fs::directory_iterator(folder, ec))
+        if (e.path().filename().string().rfind(prefix, 0) == 0) out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Whether a running process names `text` in its command line.
+bool AnyProcessNames(const std::string& text) {
+    std::error_code ec;
+    for (auto& e : fs::directory_iterator("/proc", ec)) {
+        std::string cmd = ReadFile(e.path().string() + "/cmdline");
+        if (cmd.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(ExtractorSites, AKilledRunsFoldersAreSweptByTheNextRunButALiveRunsNever) {
+    const std::string site = home / "out/slow.clipvane.test", tmp = home / "tmp";
+    fs::create_directories(tmp);
+    auto slowRun = [&] {
+        auto r = GetRun(sites, home, {"http://slow.clipvane.test/show/pond"});
+        r->env["TMPDIR"] = tmp;
+        return r;
+    };
+    auto first = slowRun();
+    ASSERT_TRUE(first->Start());
+    ASSERT_TRUE(WaitFor([&] { return first->Output().find("progress") != std::string::npos; },
+                        std::chrono::seconds(60)))
+        << first->Output();
+    const std::vector<std::string> firstFolders = PrivateFolders(site, ".clipvane-extractor-");
+    ASSERT_EQ(firstFolders.size(), 1u);
+    ASSERT_EQ(PrivateFolders(tmp, "clipvane-extractor-").size(), 1u) << "the saved answer";
+
+    // A second run in the same site folder leaves the first one's alone.
+    auto second = slowRun();
+    ASSERT_TRUE(second->Start());
+    ASSERT_TRUE(WaitFor([&] { return second->Output().find("progress") != std::string::npos; },
+                        std::chrono::seconds(60)))
+        << second->Output();
+    EXPECT_EQ(PrivateFolders(site, ".clipvane-extractor-").size(), 2u);
+    EXPECT_EQ(PrivateFolders(tmp, "clipvane-extractor-").size(), 2u);
+
+    // Killed outright, the first run leaves its folders; its yt-dlp ends with it.
+    first->Signal(SIGKILL);
+    first->Wait(std::chrono::seconds(10));
+    EXPECT_TRUE(WaitFor([&] { return !AnyProcessNames(firstFolders[0]); }, std::chrono::seconds(2)))
+        << "yt-dlp outlived the run that started it";
+    EXPECT_TRUE(fs::exists(firstFolders[0]));
+
+    // Stopped, the second takes its own away.
+    second->Signal(SIGINT);
+    EXPECT_EQ(ExitStatus(second->Wait(std::chrono::seconds(10))), 1) << second->Output();
+    EXPECT_EQ(PrivateFolders(site, ".clipvane-extractor-"), firstFolders);
+    EXPECT_EQ(PrivateFolders(tmp, "clipvane-extractor-").size(), 1u);
+
+    // The next run that needs yt-dlp, in another site folder, sweeps what
+    // the killed one left.
+    auto third = GetRun(sites, home, {"http://dash.clipvane.test/show/lake"});
+    third->env["TMPDIR"] = tmp;
+    ASSERT_EQ(RunTool(*third), 0) << third->Output();
+    // The killed run's reserved name stays for the next download of it to take over.
+    EXPECT_EQ(FilesBelow(home / "out"),
+              (std::vector<std::string>{
+                  "dash.clipvane.test", "dash.clipvane.test/Lake in two streams.mp4",
+                  "slow.clipvane.test", "slow.clipvane.test/Pond, slowly.mp4.cvt"}));
+    EXPECT_EQ(FilesBelow(tmp), std::vector<std::string>{});
+    EXPECT_NE(ReadFile(third->LogPath()).find("left by a run that ended"), std::string::npos);
+}
