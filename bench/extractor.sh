@@ -1,11 +1,12 @@
 # A page whose video yt-dlp finds (og:video, a progressive file of
 # EXTRACTOR_BYTES, default 512 MiB) on the stand-in sites over loopback:
-# clipvane-get from its start to the final file (yt-dlp asked with -J, the
-# file fetched by our engine) against yt-dlp downloading the same page and
-# format itself, alternately, median of EXTRACTOR_RUNS each. Also the time
-# from the start to the first byte of the video on disk, for both.
+# clipvane-get from its start to the final file in place (yt-dlp asked with
+# -J, the file fetched by our engine) against yt-dlp downloading the same
+# page and format itself, alternately, median of EXTRACTOR_RUNS each. Also
+# the time from the start to the first byte of the video on disk, for both.
 # Prints the ratios ours / yt-dlp (below 1.0: ours is faster; goal <= 0.9
-# for the whole download).
+# for the whole download), and clipvane-get's time to its exit (it then
+# probes the file for the history).
 B=$1
 RUNS=${EXTRACTOR_RUNS:-3}
 SIZE=${EXTRACTOR_BYTES:-536870912}
@@ -19,33 +20,40 @@ cat >"$T/scenario.json" <<JSON
    "headers": {"Content-Type": "text/html; charset=utf-8"},
    "body": "<html><head><title>Big</title><meta property=\"og:video:type\" content=\"video/mp4\"><meta property=\"og:video\" content=\"http://cdn.bench.clipvane.test/big.mp4\"></head><body></body></html>"},
   {"host": "cdn.bench.clipvane.test", "method": "GET", "path": "/big.mp4",
-   "headers": {"Content-Type": "video/mp4"}, "body_size": $SIZE}
+   "headers": {"Content-Type": "video/mp4"}, "body_size": $SIZE, "media": true}
 ]}
 JSON
 start_stand_in
 PAGE='http://bench.clipvane.test/watch/big'
-# Runs a command; prints "<seconds to the first byte> <seconds to the end>":
-# the first byte is the first moment a file of FOLDER holds data.
-watch() {
-  folder=$1; shift
-  python3 - "$folder" "$@" <<'PY'
+# Runs a program (a shell function would not do: "env VAR=... PROGRAM" gives
+# it its environment) and prints "<first byte> <final file> <end>" in seconds
+# from its start: the first moment a file below FOLDER holds data, the first
+# moment FINAL exists, and its exit.
+timed() {
+  folder=$1 final=$2; shift 2
+  python3 - "$folder" "$final" "$@" <<'PY'
 import os, subprocess, sys, time
-folder, cmd = sys.argv[1], sys.argv[2:]
+folder, final, cmd = sys.argv[1], sys.argv[2], sys.argv[3:]
 t0 = time.monotonic()
 p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-first = None
+first = done = None
 while p.poll() is None:
+    now = time.monotonic() - t0
     if first is None:
         for root, _, files in os.walk(folder):
             for f in files:
                 try:
                     if os.path.getsize(os.path.join(root, f)) > 0:
-                        first = time.monotonic() - t0
+                        first = now
                 except OSError:
                     pass
+    if done is None and os.path.exists(final):
+        done = now
     time.sleep(0.002)
 end = time.monotonic() - t0
-sys.exit(p.returncode) if p.returncode else print("%.4f %.4f" % (first if first is not None else end, end))
+if p.returncode:
+    sys.exit(p.returncode)
+print("%.4f %.4f %.4f" % (first if first is not None else end, done if done is not None else end, end))
 PY
 }
 checked() {  # the video a run left: whole, then removed
@@ -55,16 +63,19 @@ checked() {  # the video a run left: whole, then removed
 }
 ours() {
   mkdir -p "$T/out"
-  r=$(env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
-    http_proxy="$PROXY" watch "$T/out" "$B/clipvane/clipvane-get" -o "$T/out" --use-title -r 0 "$PAGE") ||
+  file="$T/out/bench.clipvane.test/Big.mp4"
+  r=$(timed "$T/out" "$file" env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" \
+    XDG_DATA_HOME="$T/home/data" http_proxy="$PROXY" \
+    "$B/clipvane/clipvane-get" -o "$T/out" --use-title -r 0 "$PAGE") ||
     { echo "extractor: clipvane-get failed"; exit 1; }
-  checked "$T/out/bench.clipvane.test/Big.mp4" clipvane-get
+  checked "$file" clipvane-get
   echo "$r" >>"$T/ours"
 }
 reference() {
   mkdir -p "$T/ytdlp"
-  r=$(env HOME="$T/home" http_proxy="$PROXY" watch "$T/ytdlp" yt-dlp --ignore-config --no-warnings \
-    --no-playlist --no-cache-dir --no-progress -o "$T/ytdlp/big.%(ext)s" -- "$PAGE") ||
+  r=$(timed "$T/ytdlp" "$T/ytdlp/big.mp4" env HOME="$T/home" http_proxy="$PROXY" yt-dlp \
+    --ignore-config --no-warnings --no-playlist --no-cache-dir --no-progress \
+    -o "$T/ytdlp/big.%(ext)s" -- "$PAGE") ||
     { echo "extractor: yt-dlp failed"; exit 1; }
   checked "$T/ytdlp/big.mp4" yt-dlp
   echo "$r" >>"$T/ytdlp.times"
@@ -74,9 +85,11 @@ for i in $(seq "$RUNS"); do
   if [ $((i % 2)) = 1 ]; then ours; reference; else reference; ours; fi
 done
 OF=$(cut -d' ' -f1 "$T/ours" | median)
-OE=$(cut -d' ' -f2 "$T/ours" | median)
+OD=$(cut -d' ' -f2 "$T/ours" | median)
+OE=$(cut -d' ' -f3 "$T/ours" | median)
 YF=$(cut -d' ' -f1 "$T/ytdlp.times" | median)
-YE=$(cut -d' ' -f2 "$T/ytdlp.times" | median)
-awk -v of="$OF" -v oe="$OE" -v yf="$YF" -v ye="$YE" -v s="$SIZE" -v n="$RUNS" -v v="$(yt-dlp --version)" 'BEGIN {
-  printf "extractor: %.0f MiB found by yt-dlp %s, median of %d: clipvane-get %.2f s, yt-dlp alone %.2f s; ratio ours/yt-dlp %.2f (goal <= 0.9); first byte after %.2f s ours, %.2f s yt-dlp alone; ratio %.2f\n",
-         s/1048576, v, n, oe, ye, oe/ye, of, yf, of/yf }'
+YD=$(cut -d' ' -f2 "$T/ytdlp.times" | median)
+awk -v of="$OF" -v od="$OD" -v oe="$OE" -v yf="$YF" -v yd="$YD" -v s="$SIZE" -v n="$RUNS" \
+  -v v="$(yt-dlp --version)" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" 'BEGIN {
+  printf "extractor: %.0f MiB found by yt-dlp %s, median of %d (load %s): to the final file clipvane-get %.2f s (%.2f s to its exit), yt-dlp alone %.2f s; ratio ours/yt-dlp %.2f (goal <= 0.9); first byte after %.2f s ours, %.2f s yt-dlp alone; ratio %.2f\n",
+         s/1048576, v, n, load, od, oe, yd, od/yd, of, yf, of/yf }'
