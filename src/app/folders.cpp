@@ -53,16 +53,23 @@ std::wstring NormalizeFolder(const std::wstring& typed, const std::wstring& fall
 
 namespace {
 
+// The system's own words stand in when the string table is not loaded (as
+// in clipvane-get), so a refused folder never reads as an accepted one.
+std::wstring TextOr(unsigned id, int error) {
+    std::wstring text = LoadText(id);
+    return text.empty() ? platform::FromUtf8(std::strerror(error)) : text;
+}
+
 std::wstring ReasonOf(int error) {
     switch (error) {
         case ENOTDIR:
         case EEXIST:
-            return LoadText(33501);
+            return TextOr(33501, ENOTDIR);
         case EROFS:
-            return LoadText(33502);
+            return TextOr(33502, EROFS);
         case EACCES:
         case EPERM:
-            return LoadText(33503);
+            return TextOr(33503, error);
         default:
             return LoadText(33504) + L" (" + platform::FromUtf8(std::strerror(error)) + L")";
     }

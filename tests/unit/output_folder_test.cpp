@@ -90,3 +90,11 @@ TEST_F(OutputFolder, PermissionDeniedAndReadOnlyAreTold) {
     if (code == 90) GTEST_SKIP() << "cannot mount a read-only file system here";
     EXPECT_EQ(code, 0);
 }
+
+TEST(OutputFolderWithoutStrings, AFileInTheWayIsStillRefused) {
+    // clipvane-get runs without the string table: the refusal must not be
+    // an empty reason, which reads as an accepted folder.
+    testsupport::TempDir tmp;
+    testsupport::WriteFile(tmp / "file", "x");
+    EXPECT_NE(OutputFolderProblem(FromUtf8(tmp / "file")), L"");
+}
