@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -157,4 +158,43 @@ bool RemovePartialDownload(const std::wstring& tempPath) {
     ::unlink(platform::ToUtf8(PartialRecordPath(tempPath)).c_str());
     if (fd) ::unlink(path.c_str());
     return true;
+}
+
+namespace {
+
+// One folder's kept partials, and those of its folders while `depth` lasts.
+void FindKeptIn(const std::filesystem::path& folder, int depth,
+                std::map<std::wstring, std::wstring>& kept) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        // Links are not followed: what they lead to is no download of ours.
+        std::error_code sec;
+        const fs::file_status st = it->symlink_status(sec);
+        if (sec) continue;
+        if (fs::is_directory(st)) {
+            if (depth > 0) FindKeptIn(it->path(), depth - 1, kept);
+            continue;
+        }
+        const std::string record = it->path().string();
+        if (!fs::is_regular_file(st) || record.size() <= 4 ||
+            record.compare(record.size() - 4, 4, ".cvr") != 0)
+            continue;
+        const std::string temp = record.substr(0, record.size() - 4) + ".cvt";
+        const std::wstring tempPath = platform::FromUtf8(temp);
+        struct stat ts {};
+        PartialRecord r;
+        if (::lstat(temp.c_str(), &ts) == 0 && S_ISREG(ts.st_mode) &&
+            ReadPartialRecord(tempPath, r) && !r.pageAddress.empty() &&
+            (!r.validator.empty() || !r.playlistDigest.empty()))
+            kept.emplace(r.pageAddress, tempPath);
+    }
+}
+
+}  // namespace
+
+std::map<std::wstring, std::wstring> FindKeptPartials(const std::wstring& outputFolder) {
+    std::map<std::wstring, std::wstring> kept;
+    if (!outputFolder.empty()) FindKeptIn(platform::ToUtf8(outputFolder), 1, kept);
+    return kept;
 }

@@ -4,6 +4,7 @@
 // and kept with a record beside it (final path + ".cvr") when the server lets
 // the rest be fetched later without ever joining two different files.
 #include <cstdint>
+#include <map>
 #include <string>
 
 struct PartialRecord {
@@ -41,3 +42,8 @@ bool SetTempFileAside(const std::wstring& tempPath);
 // Removes a kept partial download when nobody is writing it (a task removed
 // by the user); false when a run holds it.
 bool RemovePartialDownload(const std::wstring& tempPath);
+
+// Kept partial downloads in an output folder and its site folders: the
+// temporary file by the page address of its record. A later start of the
+// program finds there what its restored rows had kept.
+std::map<std::wstring, std::wstring> FindKeptPartials(const std::wstring& outputFolder);

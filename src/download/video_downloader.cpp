@@ -98,6 +98,12 @@ void CVideoDownloader::Run() {
         if (!site) continue;
         siteKind_ = site->siteKind;
         taskId_ = row;
+        {
+            // Rows move between runs: what an earlier run kept under this
+            // number was another row's.
+            std::lock_guard lock(fieldsMutex_);
+            partials_.erase(row);
+        }
         int remaining = retryTimes_;
         bool finished = false;
         while (site) {

@@ -583,7 +583,13 @@ void CClipvaneDlg::RestorePendingRows() {
             ++restored;
         }
     }
-    if (restored) LogInfo(kTag, "%d pending rows restored", restored);
+    if (!restored) return;
+    LogInfo(kTag, "%d pending rows restored", restored);
+    // What their downloads kept for a resume goes with the rows again.
+    const auto kept = FindKeptPartials(GetSettings().Get().OutputFolder);
+    for (int row = 0; row < model_->rowCount() && !kept.empty(); ++row)
+        if (Task* t = model_->TaskAt(row); t && t->onlinePending && t->partialPath.empty())
+            if (auto it = kept.find(t->source); it != kept.end()) t->partialPath = it->second;
 }
 
 void CClipvaneDlg::SavePendingRows() {
