@@ -105,30 +105,52 @@ TEST_F(WindowState, ClosingMinimisedStoresTheStateToComeBackTo) {
     EXPECT_EQ(ui::CapturePlacement(&w).flags, 0u);
 }
 
-TEST_F(WindowState, PlacementOutsideEveryScreenIsBroughtBack) {
-    WindowPlacement p;
-    p.left = 3000;
-    p.top = 100;
-    p.right = 4000;
-    p.bottom = 700;
-    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-    // On the second screen: kept.
-    p.left = 2000;
-    p.right = 3000;
-    EXPECT_EQ(ui::PlacementGeometry(p, screens), QRect(2000, 100, 1000, 600));
-    // Partly visible: kept.
-    p.left = 3100;
-    p.right = 4100;
-    EXPECT_EQ(ui::PlacementGeometry(p, screens), QRect(3100, 100, 1000, 600));
-    // Wholly beyond: centred on the first screen, same size.
-    p.left = 3300;
-    p.right = 4300;
-    EXPECT_EQ(ui::PlacementGeometry(p, screens), QRect(460, 240, 1000, 600));
-    p.top = -5000;
-    p.bottom = -4400;
-    p.left = 10;
-    p.right = 1010;
-    EXPECT_EQ(ui::PlacementGeometry(p, screens).topLeft(), QPoint(460, 240));
+TEST_F(WindowState, PlacementIsBroughtWhollyOntoTheFreeAreaOfItsScreen) {
+    auto at = [](int left, int top, int width, int height) {
+        WindowPlacement p;
+        p.left = left;
+        p.top = top;
+        p.right = left + width;
+        p.bottom = top + height;
+        return p;
+    };
+    const QList<QRect> two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    // Wholly on the second screen: kept.
+    EXPECT_EQ(ui::PlacementGeometry(at(2000, 100, 1000, 600), two), QRect(2000, 100, 1000, 600));
+    // Partly beyond the right edge: moved in, same size.
+    EXPECT_EQ(ui::PlacementGeometry(at(3100, 100, 1000, 600), two), QRect(2200, 100, 1000, 600));
+    // Across both: onto the one that shows more of it.
+    EXPECT_EQ(ui::PlacementGeometry(at(1500, 100, 1000, 600), two), QRect(1920, 100, 1000, 600));
+    EXPECT_EQ(ui::PlacementGeometry(at(1000, 700, 1000, 600), two), QRect(920, 480, 1000, 600));
+    // Above the top, where the caption could not be reached.
+    EXPECT_EQ(ui::PlacementGeometry(at(10, -200, 1000, 600), two), QRect(10, 0, 1000, 600));
+    // A panel above the free area.
+    EXPECT_EQ(ui::PlacementGeometry(at(100, 0, 999, 600), {QRect(0, 30, 1440, 870)}),
+              QRect(100, 30, 999, 600));
+
+    // Stored at 100 % on a big screen, started at 200 % and 150 % on a
+    // 1440x900 one (720x450 and 960x600 in the window's units).
+    EXPECT_EQ(ui::PlacementGeometry(at(300, 200, 1998, 1200), {QRect(0, 0, 720, 450)}),
+              QRect(0, 0, 720, 450));
+    EXPECT_EQ(ui::PlacementGeometry(at(300, 200, 1998, 1200), {QRect(0, 0, 960, 600)}),
+              QRect(0, 0, 960, 600));
+    EXPECT_EQ(ui::PlacementGeometry(at(-50, 100, 999, 600), {QRect(0, 0, 960, 600)}),
+              QRect(0, 0, 960, 600));
+
+    // On a monitor since removed: centred on the first screen, same size...
+    EXPECT_EQ(ui::PlacementGeometry(at(3300, 100, 1000, 600), two), QRect(460, 240, 1000, 600));
+    EXPECT_EQ(ui::PlacementGeometry(at(10, -5000, 1000, 600), two).topLeft(), QPoint(460, 240));
+    // ...or no larger than it.
+    EXPECT_EQ(ui::PlacementGeometry(at(4000, 0, 2560, 1440), {QRect(0, 0, 1440, 900)}),
+              QRect(0, 0, 1440, 900));
+    // No size stored: the designed one.
+    EXPECT_EQ(ui::PlacementGeometry(at(10, 20, 0, 0), two), QRect(10, 20, 999, 600));
+
+    // The minimum size gives way only to a smaller screen.
+    EXPECT_EQ(ui::FittedMinimumSize(QRect(0, 0, 720, 450)), QSize(720, 450));
+    EXPECT_EQ(ui::FittedMinimumSize(QRect(0, 0, 960, 600)), QSize(960, 600));
+    EXPECT_EQ(ui::FittedMinimumSize(QRect(0, 0, 1920, 1080)), QSize(999, 600));
+    EXPECT_EQ(ui::FittedMinimumSize(QRect()), QSize(999, 600));
 }
 
 TEST_F(WindowState, ShellKeepsTheMinimumSizeAndRoundsTheCorners) {

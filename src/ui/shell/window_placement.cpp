@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cwchar>
 
 #include "app/logging.h"
@@ -92,21 +93,55 @@ QRect PlacementGeometry(const WindowPlacement& p, const QList<QRect>& screens) {
     QRect r = p.Normal();
     if (r.width() <= 0 || r.height() <= 0) r.setSize(QSize(kMinWindowWidth, kMinWindowHeight));
     if (screens.isEmpty()) return r;
-    for (const QRect& s : screens)
-        if (s.intersects(r)) return r;
-    const QRect& home = screens.first();
-    r.moveTopLeft(QPoint(home.left() + std::max(0, (home.width() - r.width()) / 2),
-                         home.top() + std::max(0, (home.height() - r.height()) / 2)));
-    LogInfo(kTag, "The saved window position lies outside every screen; moved onto the screen.");
+    // The screen that shows most of it; none: the first, centred there.
+    const QRect* home = nullptr;
+    qint64 best = 0;
+    for (const QRect& s : screens) {
+        const QRect both = s.intersected(r);
+        const qint64 area = qint64{both.width()} * both.height();
+        if (area > best) {
+            best = area;
+            home = &s;
+        }
+    }
+    const bool outside = home == nullptr;
+    if (outside) home = &screens.first();
+    // Wholly on that screen's free area, so that the caption and its buttons
+    // can be reached (at 200 % the stored size may exceed the screen).
+    r.setSize(r.size().boundedTo(home->size()));
+    if (outside) {
+        r.moveTopLeft(QPoint(home->left() + (home->width() - r.width()) / 2,
+                             home->top() + (home->height() - r.height()) / 2));
+        LogInfo(kTag,
+                "The saved window position lies outside every screen; moved onto the screen.");
+        return r;
+    }
+    r.moveLeft(std::clamp(r.left(), home->left(), home->left() + home->width() - r.width()));
+    r.moveTop(std::clamp(r.top(), home->top(), home->top() + home->height() - r.height()));
     return r;
 }
 
+QSize FittedMinimumSize(const QRect& available) {
+    QSize min(kMinWindowWidth, kMinWindowHeight);
+    return available.isValid() ? min.boundedTo(available.size()) : min;
+}
+
 void ApplyPlacement(QWidget* window, const WindowPlacement& p) {
+    // The screens' free areas: without the desktop's panels.
     QList<QRect> screens;
-    if (QScreen* primary = QGuiApplication::primaryScreen()) screens << primary->geometry();
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        screens << primary->availableGeometry();
     for (QScreen* s : QGuiApplication::screens())
-        if (s != QGuiApplication::primaryScreen()) screens << s->geometry();
-    window->setGeometry(PlacementGeometry(p, screens));
+        if (s != QGuiApplication::primaryScreen()) screens << s->availableGeometry();
+    const QRect r = PlacementGeometry(p, screens);
+    QRect area;
+    for (const QRect& s : screens)
+        if (s.contains(r)) {
+            area = s;
+            break;
+        }
+    window->setMinimumSize(FittedMinimumSize(area));
+    window->setGeometry(r);
     switch (p.showCmd) {
         case WindowPlacement::kShowMaximized:
             window->setWindowState(Qt::WindowMaximized);

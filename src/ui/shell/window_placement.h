@@ -51,10 +51,14 @@ void SaveWindowPlacement(const WindowPlacement& p, bool sitePanelVisible);
 // The placement of `window` as it is stored at close: a minimised window
 // stores show state 5, or 3 when it came from a maximised state.
 WindowPlacement CapturePlacement(const QWidget* window);
-// The normal rectangle to use on screens `screens`: the stored one, or, when
-// it lies wholly outside every screen (a monitor since removed), the same
-// size moved onto the first screen, centred.
+// The normal rectangle to use on screens whose free areas are `screens`: the
+// stored one, made no larger than the screen that shows most of it and moved
+// wholly onto it; when it lies outside every screen (a monitor since
+// removed), moved onto the first screen, centred.
 QRect PlacementGeometry(const WindowPlacement& p, const QList<QRect>& screens);
+// The window's minimum size on a screen with free area `available`: the
+// designed one, no larger than the area (a small screen at 150 or 200 %).
+QSize FittedMinimumSize(const QRect& available);
 // Gives `window` the placement: geometry, then normal, maximised or
 // minimised.
 void ApplyPlacement(QWidget* window, const WindowPlacement& p);

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -30,7 +31,8 @@ void DrawStretched(QPainter& p, const QPixmap& pm, const QRect& to) {
 
 CWindowShell::CWindowShell(QWidget* window) : QObject(window), window_(window) {
     window_->setWindowFlag(Qt::FramelessWindowHint, true);
-    window_->setMinimumSize(ui::kMinWindowWidth, ui::kMinWindowHeight);
+    QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
+    window_->setMinimumSize(ui::FittedMinimumSize(screen ? screen->availableGeometry() : QRect()));
     window_->setMouseTracking(true);
     window_->installEventFilter(this);
     ReloadBitmaps();
