@@ -183,6 +183,14 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
     return lines;
 }
 
+// The addresses in pasted or dropped text: one a line, blank lines skipped
+// (they are no refusal).
+std::vector<std::wstring> AddressLines(const std::wstring& text) {
+    std::vector<std::wstring> lines = Lines(text);
+    std::erase_if(lines, [](const std::wstring& l) { return l.empty(); });
+    return lines;
+}
+
 bool CanRead(const std::wstring& path) {
     if (path.empty()) return false;
     std::ifstream f(platform::ToUtf8(path), std::ios::binary);
@@ -421,7 +429,7 @@ void CClipvaneDlg::CreateChildren() {
                 }
             });
     connect(historyList_, &ui::HistoryListView::textDropped, this,
-            [this](const QString& text) { AddAddress(ui::FromQ(text)); });
+            [this](const QString& text) { AddAddresses(AddressLines(ui::FromQ(text))); });
 
     tips_ = new CTipsPanel(this);
 }
@@ -1175,8 +1183,8 @@ bool CClipvaneDlg::AddAddress(const std::wstring& given) {
         downloader_->AddItem(text, row);
         runRows_.push_back(row);
     }
-    // 6.
-    UpdateCommands();
+    // 6. Many lines at once: the commands are brought up to date after the last.
+    if (!addingMany_) UpdateCommands();
     if (historyShown_) ShowTaskList();
     return true;
 }
@@ -1236,7 +1244,11 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     }
     // 2, 10.
     if (!r.ok) {
-        if (in.download && row >= 0) notPlayable_.insert(row);
+        if (in.download && row >= 0) {
+            // Downloaded, but no video: a failure in the run's counts.
+            notPlayable_.insert(row);
+            --runFinished_;
+        }
         const std::wstring text = platform::FormatW(Text(32804).c_str(), in.path.c_str());
         Box(text, platform::MB_OK | platform::MB_ICONWARNING);
         SetStatusText(text);
@@ -1328,11 +1340,13 @@ void CClipvaneDlg::DropData(const QMimeData* data) {
         for (const std::wstring& p : paths) AddMediaFile(p, -1, -2, L"");
         return;
     }
-    if (data->hasText()) {
-        AddAddress(ui::FromQ(data->text()));
-    } else if (!urls.isEmpty()) {
-        AddAddress(ui::FromQ(urls.front().toString()));
-    }
+    // Addresses are taken and refused as pasted ones are.
+    std::wstring text;
+    if (data->hasText())
+        text = ui::FromQ(data->text());
+    else
+        for (const QUrl& u : urls) text += ui::FromQ(u.toString()) + L"\n";
+    AddAddresses(AddressLines(text));
 }
 
 // ---- Commands ----
@@ -1472,20 +1486,20 @@ void CClipvaneDlg::RemoveAll() {
 void CClipvaneDlg::Paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (!data || !data->hasText()) return;
-    std::vector<std::wstring> lines = Lines(ui::FromQ(data->text()));
-    // Blank lines between addresses are no refusal.
-    std::erase_if(lines, [](const std::wstring& l) { return l.empty(); });
-    AddAddresses(lines);
+    AddAddresses(AddressLines(ui::FromQ(data->text())));
 }
 
 void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
     std::vector<std::wstring> refused;
+    addingMany_ = true;
     for (const std::wstring& line : lines) {
-        if (IsHttpAddress(line))
+        if (IsAcceptedAddress(line))
             AddAddress(line);
         else
             refused.push_back(line);
     }
+    addingMany_ = false;
+    UpdateCommands();
     if (refused.empty()) return;
     for (const std::wstring& line : refused)
         LogWarnW(kTag, L"Not added, no address: %ls", line.substr(0, 200).c_str());

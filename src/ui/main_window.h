@@ -280,4 +280,5 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     std::deque<Intake> intakes_;
     std::deque<ui::ProbeQueue::Result> probed_;
     std::set<int> notPlayable_;  // downloaded rows whose file the probe refused
+    bool addingMany_ = false;    // AddAddresses is adding its lines
 };

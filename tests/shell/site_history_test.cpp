@@ -259,7 +259,6 @@ TEST_F(SiteHistory, ColumnsShareTheWidth) {
     EXPECT_EQ(view.header()->sectionSize(2), base * 11 / 100);
     EXPECT_EQ(view.header()->sectionSize(3), base * 14 / 100);
     EXPECT_EQ(view.header()->sectionSize(4), base - 160 - 60 - 55 - 70 - 2);
-
 }
 
 TEST_F(SiteHistory, RemovingRowsDeletesThemFromHistoryAndRecounts) {
@@ -429,6 +428,16 @@ TEST_F(SiteHistory, OtherSitesHoldOneItemPerHostWithItsCountAndList) {
     EXPECT_EQ(panel.HostOfValue(value), L"media.example.org");
     ASSERT_NE(panel.HostItem(L"new.example"), nullptr);
     EXPECT_NE(panel.HostItem(L"new.example")->data(0, Qt::UserRole).toInt(), value);
+    // A host name that would reorder itself (kept so by an older history or
+    // by hand) shows the hidden character.
+    AddRow(kSiteOther, L"/out/x/e.mp4", L"https://sm9evil.example/e.mp4");
+    db_->execDML("UPDATE history SET profile_name = 'sm9\xE2\x80\xAE" "evil.example' "
+                 "WHERE profile_name = 'sm9evil.example';");
+    panel.Recount();
+    QTreeWidgetItem* odd = panel.HostItem(L"sm9\u202Eevil.example");
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(odd->text(0), QString::fromStdWString(L"sm9\uFFFDevil.example (1)"));
+    EXPECT_EQ(odd->toolTip(0), QString::fromStdWString(L"sm9\uFFFDevil.example"));
 }
 
 TEST(ShownText, TaskListCellsShowHiddenCharacters) {

@@ -71,6 +71,7 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     CClipvaneDlg& w = Window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.size(), QSize(999, 600));  // the smallest the window gets
+    if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
     ASSERT_TRUE(w.SitePanelVisible());
     w.AddAddress(L"http://www.youtube.com/watch?v=look");
     // The row's fixed words are in the language too.

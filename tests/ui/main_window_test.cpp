@@ -403,7 +403,7 @@ TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
     EXPECT_EQ(HistoryRows(), 0);
 }
 
-TEST_F(MainWindow, DroppedTextBecomesOneAddress) {
+TEST_F(MainWindow, DroppedTextIsTakenLineByLine) {
     QMimeData link;
     link.setText("http://www.youtube.com/watch?v=dropped");
     link.setUrls({QUrl("http://www.youtube.com/watch?v=dropped")});
@@ -414,7 +414,7 @@ TEST_F(MainWindow, DroppedTextBecomesOneAddress) {
     bad.setText("two\nlines");
     Window().DropData(&bad);
     EXPECT_EQ(Model().rowCount(), 1);
-    EXPECT_EQ(boxes_.Count(LoadText(32782)), 1);
+    EXPECT_EQ(boxes_.Count(platform::FormatW(LoadText(33506).c_str(), 2, L"\ntwo\nlines")), 1);
 
     // The history list takes drops too; they land in the task list.
     auto* history = qobject_cast<QAbstractScrollArea*>(ui::FindControl(&Window(), 1006));
@@ -560,9 +560,11 @@ TEST_F(MainWindowRun, TheEndOfRunNoticeCountsFinishedAndFailedAndEnterClosesIt) 
     });
     Window().AddAddress(L"http://www.youtube.com/watch?v=one");
     Window().AddAddress(L"http://www.youtube.com/watch?v=unknown");
+    // Downloaded, but not a video: failed too.
+    Window().AddAddress(L"http://www.youtube.com/watch?v=bad");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return !said.isEmpty(); }, 60000));
-    EXPECT_TRUE(said.startsWith("1 downloads finished, 1 failed.")) << said.toStdString();
+    EXPECT_TRUE(said.startsWith("1 downloads finished, 2 failed.")) << said.toStdString();
     EXPECT_TRUE(closedByEnter);
     EXPECT_TRUE(desktop_.opened.empty());
 }

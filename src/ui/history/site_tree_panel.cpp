@@ -15,6 +15,7 @@
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
+#include "ui/shell/shown_text.h"
 
 namespace {
 
@@ -177,9 +178,10 @@ void CSitePanel::RecountHosts() {
         auto* item = new QTreeWidgetItem(other);
         item->setData(0, Qt::UserRole, it->second);
         item->setIcon(0, hostImage_);
-        item->setText(0,
-                      n > 0 ? QStringLiteral("%1 (%2)").arg(ui::ToQ(host)).arg(n) : ui::ToQ(host));
-        item->setToolTip(0, ui::ToQ(host));
+        // A host name comes from a page: nothing in it may hide or reorder.
+        const QString name = ui::ShownQ(host);
+        item->setText(0, n > 0 ? QStringLiteral("%1 (%2)").arg(name).arg(n) : name);
+        item->setToolTip(0, name);
         SetBold(item, n > 0);
         if (host == shown) again = item;
     }

@@ -45,12 +45,13 @@ WindowPlacement DefaultPlacement(QSize screen) {
 StoredWindowState LoadWindowPlacement(QSize screen) {
     StoredWindowState s;
     std::wstring text;
-    uint32_t showMM = 1;
+    // The site panel opens only once the user has opened it.
+    uint32_t showMM = 0;
     CARRegistryHolder holder(true, false);
     CARRegistry& reg = holder.Get();
     if (reg.OpenKey(kSection)) {
         reg.ReadString(kWindowPos, text, L"");
-        reg.ReadDword(kShowMM, showMM, 1);
+        reg.ReadDword(kShowMM, showMM, 0);
     }
     std::optional<WindowPlacement> p = ParseWindowPos(text);
     s.placement = p ? *p : DefaultPlacement(screen);

@@ -41,7 +41,7 @@ WindowPlacement DefaultPlacement(QSize screen);
 
 struct StoredWindowState {
     WindowPlacement placement;
-    bool showSitePanel = true;  // "ShowMM", 1 by default
+    bool showSitePanel = false;  // "ShowMM", 0 until the user opens the panel
 };
 // Reads "WindowPos" and "ShowMM"; a missing or malformed placement gives the
 // default for `screen`.
