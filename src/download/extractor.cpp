@@ -21,7 +21,9 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <thread>
 
+#include "app/folders.h"
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/settings.h"
@@ -268,6 +270,109 @@ std::set<std::string> ParseOptions(const std::string& help) {
     return options;
 }
 
+namespace {
+
+// What earlier runs learnt of each copy, kept while its program stays the
+// very same file: asking takes two starts of Python, about a second each
+// run. Re-learnt daily all the same, for copies whose program file stays
+// when the rest of them changes.
+constexpr long long kKnownForSeconds = 24 * 3600;
+constexpr size_t kMaxKnownBytes = 1 << 20;
+constexpr size_t kMaxKnownCopies = 16;
+
+std::string KnownFile() {
+    return platform::ToUtf8(GetDataFolder()) + "/extractor-copies.json";
+}
+
+// The program file as the system knows it: replaced or rewritten, it differs.
+nlohmann::json Identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return nullptr;
+    auto ns = [](const timespec& t) {
+        return static_cast<long long>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    return nlohmann::json::array(
+        {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+         static_cast<long long>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)});
+}
+
+nlohmann::json ReadKnown() {
+    std::ifstream in(KnownFile(), std::ios::binary);
+    std::string text;
+    char buf[16384];
+    while (in && text.size() <= kMaxKnownBytes) {
+        in.read(buf, sizeof buf);
+        text.append(buf, static_cast<size_t>(in.gcount()));
+    }
+    nlohmann::json j = text.size() > kMaxKnownBytes ? nlohmann::json()
+                                                    : nlohmann::json::parse(text, nullptr, false);
+    return j.is_object() ? j : nlohmann::json::object();
+}
+
+// Fills `copy` from what an earlier run learnt of it; false when nothing
+// sound is known of this very file.
+bool Recall(Copy& copy) {
+    nlohmann::json known = ReadKnown();
+    auto it = known.find(copy.path);
+    if (it == known.end() || !it->is_object()) return false;
+    const nlohmann::json& k = *it;
+    const long long now = static_cast<long long>(std::time(nullptr));
+    auto learnt = k.find("learnt");
+    auto options = k.find("options");
+    const std::string version = Str(k, "version");
+    if (learnt == k.end() || !learnt->is_number_integer() ||
+        now - learnt->get<long long>() > kKnownForSeconds || learnt->get<long long>() > now + 60 ||
+        k.value("identity", nlohmann::json()) != Identity(copy.path) || version.empty() ||
+        version.size() > 40 || options == k.end() || !options->is_array())
+        return false;
+    for (const auto& o : *options)
+        if (o.is_string()) copy.options.insert(o.get<std::string>());
+    if (!copy.Has("--dump-single-json")) return false;
+    copy.version = version;
+    copy.ageDays = AgeInDays(version, now);
+    copy.usable = true;
+    return true;
+}
+
+void Remember(const Copy& copy) {
+    nlohmann::json known = ReadKnown();
+    auto learnt = [](const nlohmann::json& e) {
+        auto it = e.is_object() ? e.find("learnt") : e.end();
+        return it != e.end() && it->is_number_integer() ? it->get<long long>() : 0LL;
+    };
+    // The oldest go first when there are many (copies tried and dropped).
+    while (known.size() >= kMaxKnownCopies) {
+        auto oldest = known.begin();
+        for (auto it = known.begin(); it != known.end(); ++it)
+            if (learnt(*it) < learnt(*oldest)) oldest = it;
+        known.erase(oldest);
+    }
+    known[copy.path] = {{"identity", Identity(copy.path)},
+                        {"learnt", static_cast<long long>(std::time(nullptr))},
+                        {"version", copy.version},
+                        {"options", copy.options}};
+    std::string text;
+    try {
+        text = known.dump();
+    } catch (const nlohmann::json::exception&) {
+        return;  // a path that is no UTF-8: asked again next run
+    }
+    // A whole file or none: written beside it, then renamed over it.
+    const std::string file = KnownFile();
+    const std::string temp = file + ".new" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush()) {
+            ::unlink(temp.c_str());
+            return;
+        }
+    }
+    if (std::rename(temp.c_str(), file.c_str()) != 0) ::unlink(temp.c_str());
+}
+
+}  // namespace
+
 std::shared_ptr<const Copy> Know(const std::string& name) {
     std::string path = platform::FindProgram(name);
     {
@@ -279,33 +384,43 @@ std::shared_ptr<const Copy> Know(const std::string& name) {
     copy->path = path;
     if (path.empty()) {
         copy->problem = "not found";
+    } else if (Recall(*copy)) {
+        LogInfo(kTag, "%s: version %s, %d days old, %zu options, as an earlier run learnt",
+                path.c_str(), copy->version.c_str(), copy->ageDays, copy->options.size());
     } else {
-        platform::ChildOptions o;
-        o.argv = {path, "--version"};
+        // Both questions at once: each is a start of Python, which takes
+        // the better part of a second.
         RunLimits limits;
         limits.seconds = 30;
+        std::string helpText, helpErrors;
+        int helpCode = -1;
+        RunEnd helpEnd = RunEnd::kNotStarted;
+        std::thread help([&] {
+            platform::ChildOptions o;
+            o.argv = {path, "--help"};
+            auto keep = [&helpText](const char* d, size_t n) {
+                if (helpText.size() < (4u << 20)) helpText.append(d, n);
+            };
+            helpEnd = Supervise(o, limits, keep, nullptr, helpErrors, helpCode);
+        });
+        platform::ChildOptions o;
+        o.argv = {path, "--version"};
         std::string out, errors;
         int code = -1;
         auto collect = [&out](const char* d, size_t n) {
             if (out.size() < kMaxErrorText) out.append(d, n);
         };
         RunEnd end = Supervise(o, limits, collect, nullptr, errors, code);
+        help.join();
         copy->version = Trimmed(out.substr(0, out.find('\n')));
         if (end != RunEnd::kExited || code != 0 || copy->version.empty() ||
             copy->version.size() > 40) {
             copy->problem = "--version failed: " + Trimmed(LastErrorLine(errors + out));
             copy->version.clear();
         } else {
-            out.clear();
-            o.argv = {path, "--help"};
-            std::string helpText;
-            auto keep = [&helpText](const char* d, size_t n) {
-                if (helpText.size() < (4u << 20)) helpText.append(d, n);
-            };
-            end = Supervise(o, limits, keep, nullptr, errors, code);
             copy->options = ParseOptions(helpText);
             copy->ageDays = AgeInDays(copy->version, static_cast<long long>(std::time(nullptr)));
-            if (end != RunEnd::kExited || code != 0 || !copy->Has("--dump-single-json"))
+            if (helpEnd != RunEnd::kExited || helpCode != 0 || !copy->Has("--dump-single-json"))
                 copy->problem = "--help lists no --dump-single-json";
             else
                 copy->usable = true;
@@ -313,6 +428,7 @@ std::shared_ptr<const Copy> Know(const std::string& name) {
         LogInfo(kTag, "%s: version %s, %d days old, %zu options%s%s", path.c_str(),
                 copy->version.c_str(), copy->ageDays, copy->options.size(),
                 copy->usable ? "" : "; not usable: ", copy->problem.c_str());
+        if (copy->usable) Remember(*copy);
     }
     std::lock_guard lock(g_copiesMutex);
     auto [it, fresh] = g_copies.emplace(path.empty() ? name : path, std::move(copy));

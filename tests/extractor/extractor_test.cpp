@@ -29,7 +29,10 @@ class Texts : public ::testing::Environment {
     void SetUp() override {
         platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
                                                  "/cvres.bundle");
+        // What is learnt of copies is kept in a data folder of the tests' own.
+        setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
     }
+    TempDir data_;
 };
 const auto* const g_texts = ::testing::AddGlobalTestEnvironment(new Texts);
 
@@ -370,4 +373,48 @@ TEST_F(ExtractorStandIn, AStopEndsTheDownloadWithEverythingItStarted) {
     pid_t grandchild = std::atoi(ReadFile(dir / "grandchild").c_str());
     EXPECT_TRUE(testsupport::WaitFor([&] { return !Alive(grandchild); }, std::chrono::seconds(2)))
         << "what it started lives on";
+}
+
+TEST_F(ExtractorStandIn, WhatACopySaidIsKeptForLaterRunsWhileItsProgramStaysTheSameFile) {
+    const std::string asked = dir / "asked";
+    auto copyOf = [&](const std::string& version) {
+        // Counts the questions it answers.
+        return StandIn(dir, "yt-dlp", "exit 0", version + "; echo v >> '" + asked + "'");
+    };
+    auto questions = [&] { return testsupport::SplitLines(ReadFile(asked)).size(); };
+    const std::string path = copyOf("2021.12.01");
+    std::shared_ptr<const Copy> first = Know(path);
+    ASSERT_TRUE(first->usable) << first->problem;
+    EXPECT_EQ(questions(), 1u);
+
+    // The next run knows it without asking.
+    ForgetCopies();
+    std::shared_ptr<const Copy> again = Know(path);
+    ASSERT_TRUE(again->usable);
+    EXPECT_EQ(questions(), 1u);
+    EXPECT_EQ(again->version, "2021.12.01");
+    EXPECT_EQ(again->options, first->options);
+    EXPECT_EQ(again->ageDays, first->ageDays);
+
+    // Another copy in its place is asked anew.
+    copyOf("2022.02.02");
+    ForgetCopies();
+    EXPECT_EQ(Know(path)->version, "2022.02.02");
+    EXPECT_EQ(questions(), 2u);
+
+    // So is one whose record is damaged, or holds no usable copy.
+    const std::string known =
+        std::string(std::getenv("XDG_DATA_HOME")) + "/Clipvane/extractor-copies.json";
+    for (const char* damaged :
+         {"{\"", "[]", "{\"PATH\": 7}",
+          "{\"PATH\": {\"identity\": null, \"learnt\": 1, \"version\": \"x\", "
+          "\"options\": [\"--dump-single-json\"]}}"}) {
+        std::string text = damaged;
+        if (size_t at = text.find("PATH"); at != std::string::npos) text.replace(at, 4, path);
+        WriteFile(known, text);
+        ForgetCopies();
+        EXPECT_TRUE(Know(path)->usable) << damaged;
+    }
+    EXPECT_EQ(questions(), 6u);
+    ForgetCopies();
 }
