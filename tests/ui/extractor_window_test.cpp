@@ -2,11 +2,13 @@
 // pasted, Download All, the rows, their tooltips, the history and the site
 // panel; a stop midway; and the same window with yt-dlp missing. The pages
 // are served over http through the stand-in proxy, which yt-dlp honours.
+#include <QClipboard>
 #include <QTimer>
 #include <QTreeWidget>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "download/fakesites_harness.h"
 #include "download/site_helpers.h"
@@ -21,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kDownloadAll = 32855, kStop = 32856;
+constexpr unsigned kDownloadAll = 32855, kStop = 32856, kPaste = 57637;
 
 class ExtractorWindow : public MainWindow {
   protected:
@@ -31,12 +33,19 @@ class ExtractorWindow : public MainWindow {
         ASSERT_TRUE(sites_.StartFile("extractor_pages.json"));
         setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
         setenv("TMPDIR", tmp_.path().c_str(), 1);
+        // What is learnt of yt-dlp is kept apart from the user's own.
+        if (const char* d = std::getenv("XDG_DATA_HOME")) dataHome_ = d;
+        setenv("XDG_DATA_HOME", (tmp_ / "data").c_str(), 1);
         UseExtractor("");
     }
     void TearDown() override {
         MainWindow::TearDown();
         UseExtractor("");
         unsetenv("TMPDIR");
+        if (dataHome_)
+            setenv("XDG_DATA_HOME", dataHome_->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
     }
     static void UseExtractor(const std::string& path) {
         GetSettings().Update([&](SettingsData& d) { d.ExtractorPath = FromUtf8(path); });
@@ -64,6 +73,7 @@ class ExtractorWindow : public MainWindow {
     }
     testsupport::FakeSites sites_;
     testsupport::TempDir tmp_;
+    std::optional<std::string> dataHome_;
 };
 
 }  // namespace
@@ -74,8 +84,10 @@ TEST_F(ExtractorWindow, PagesOnlyYtDlpKnowsEndAsPlayableFilesWithRowsHistoryAndP
     CountIntakes();
     // A DASH manifest yt-dlp fetches and merges, and a plain file it finds
     // for our engine.
-    ASSERT_TRUE(w.AddAddress(L"http://dash.clipvane.test/show/lake"));
-    ASSERT_TRUE(w.AddAddress(L"http://og.clipvane.test/watch/park"));
+    QApplication::clipboard()->setText(
+        "http://dash.clipvane.test/show/lake\nhttp://og.clipvane.test/watch/park\n");
+    w.OnCommand(kPaste);
+    ASSERT_EQ(Model().rowCount(), 2);
     w.OnCommand(kDownloadAll);
     ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 120000));
     ASSERT_TRUE(WaitIntakes(2));
