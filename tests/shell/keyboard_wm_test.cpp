@@ -1,15 +1,18 @@
-// The keyboard with the main window on a real X server under a window
-// manager (started by ctest): the focus at start, Tab out of the list, F10
-// and Escape on the main menu, Ctrl+N and its box's Tab and Escape.
+// The main window on a real X server under a window manager (started by
+// ctest): the focus at start, Tab out of the list, F10 and Escape on the main
+// menu, Ctrl+N and its box's Tab and Escape; the size grip under the pointer.
 #include <QApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window_fixture.h"
+#include "ui/shell/window_shell.h"
 
 namespace {
 
@@ -88,4 +91,37 @@ TEST_F(KeyboardUnderWindowManager, FocusTabMainMenuAndTheAddBox) {
     EXPECT_TRUE(tabbedToButton) << seen;
     EXPECT_EQ(Model().rowCount(), 0) << "Escape cancels: nothing added";
     EXPECT_TRUE(SpinUntil([&] { return Focus() == list; }, 3000)) << Name(Focus());
+}
+
+// The real pointer (xdotool) on the size grip, at its inner and its outer
+// corner: the window manager resizes the window.
+TEST_F(KeyboardUnderWindowManager, TheSizeGripResizesTheWindow) {
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (xdotool.isEmpty()) GTEST_SKIP() << "needs xdotool";
+    CClipvaneDlg& w = Window();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 10000));
+    const int grip = CWindowShell::kGripSize;
+    for (const QPoint inGrip : {QPoint(grip - 1, grip - 1), QPoint(2, 2)}) {
+        const QSize before = w.size();
+        const QPoint from = w.mapToGlobal(QPoint(w.width(), w.height()) - inGrip);
+        const QPoint to = from + QPoint(60, 40);
+        QProcess drag;
+        drag.start(xdotool, {QStringLiteral("mousemove"),  QString::number(from.x()),
+                             QString::number(from.y()),    QStringLiteral("sleep"),
+                             QStringLiteral("0.5"),        QStringLiteral("mousedown"),
+                             QStringLiteral("1"),          QStringLiteral("sleep"),
+                             QStringLiteral("0.5"),        QStringLiteral("mousemove"),
+                             QString::number(to.x() - 30), QString::number(to.y() - 20),
+                             QStringLiteral("sleep"),      QStringLiteral("0.3"),
+                             QStringLiteral("mousemove"),  QString::number(to.x()),
+                             QString::number(to.y()),      QStringLiteral("sleep"),
+                             QStringLiteral("0.5"),        QStringLiteral("mouseup"),
+                             QStringLiteral("1")});
+        // The window must answer the press while xdotool runs.
+        ASSERT_TRUE(SpinUntil([&] { return drag.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_TRUE(SpinUntil([&] { return w.size() == before + QSize(60, 40); }, 5000))
+            << "grabbed " << inGrip.x() << "," << inGrip.y()
+            << " from the corner: " << before.width() << "x" << before.height() << " became "
+            << w.width() << "x" << w.height();
+    }
 }
