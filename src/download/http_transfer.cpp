@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,13 +30,12 @@
 namespace {
 
 constexpr size_t kPiece = 8192;
-// A video is read and written in pieces of this size: few system calls and
-// progress messages, and still little memory.
-constexpr size_t kVideoPiece = 1 << 20;
-// What libcurl receives in one call (its default is 16 KiB).
-constexpr long kReceiveBuffer = 512 * 1024;
+// What libcurl receives in one call for a video (its default is 16 KiB):
+// few system calls, and each piece is written from where it was received
+// while the processor's cache still holds it.
+constexpr long kReceiveBuffer = 128 * 1024;
 // Bytes libcurl may hand over before it is paused until the reader catches up.
-constexpr size_t kMaxBuffered = 4 * kVideoPiece;
+constexpr size_t kMaxBuffered = 4 << 20;
 
 std::once_flag g_curlInit;
 
@@ -163,6 +163,26 @@ class CurlAnswer : public CHttpAnswer {
         return n;
     }
 
+    bool ReadEach(const std::function<bool(const char*, size_t)>& sink) override {
+        if (offset_ < buffer_.size() && !sink(buffer_.data() + offset_, buffer_.size() - offset_))
+            return false;
+        std::string().swap(buffer_);
+        offset_ = 0;
+        // From here libcurl's pieces go to the sink as they are received.
+        struct Direct {
+            CurlAnswer& a;
+            ~Direct() { a.sink_ = nullptr; }
+        } direct{*this};
+        sink_ = &sink;
+        sinkEnded_ = false;
+        sinkError_ = nullptr;
+        Pump([] { return false; });
+        if (sinkError_) std::rethrow_exception(sinkError_);
+        if (sinkEnded_) return false;
+        if (result_ != CURLE_OK) Fail(result_);
+        return true;
+    }
+
     [[noreturn]] void Fail(CURLcode code) { ThrowCurl(code, errbuf_, host_); }
 
   private:
@@ -240,6 +260,17 @@ class CurlAnswer : public CHttpAnswer {
 
     static size_t OnData(char* data, size_t size, size_t n, void* user) {
         auto* self = static_cast<CurlAnswer*>(user);
+        if (self->sink_) {
+            // Nothing may be thrown through libcurl: a failure is kept for
+            // ReadEach, and the answer ends as a failed write.
+            try {
+                if ((*self->sink_)(data, size * n)) return size * n;
+                self->sinkEnded_ = true;
+            } catch (...) {
+                self->sinkError_ = std::current_exception();
+            }
+            return 0;
+        }
         if (self->buffer_.size() - self->offset_ >= kMaxBuffered) {
             self->paused_ = true;
             return CURL_WRITEFUNC_PAUSE;
@@ -263,6 +294,9 @@ class CurlAnswer : public CHttpAnswer {
     uint64_t length_ = 0;
     std::string buffer_;
     size_t offset_ = 0;
+    const std::function<bool(const char*, size_t)>* sink_ = nullptr;
+    bool sinkEnded_ = false;
+    std::exception_ptr sinkError_;
 };
 
 }  // namespace
@@ -733,23 +767,6 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
             WritePartialRecord(path, t.record_);
         }
     } recordWritten{*this, path, received};
-    auto buf = std::make_unique<char[]>(kVideoPiece);
-    size_t fill = 0;
-    auto flush = [&] {
-        size_t done = 0;
-        while (done < fill) {
-            ssize_t w = ::write(out.get(), buf.get() + done, fill - done);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                int err = w < 0 ? errno : ENOSPC;
-                LogError("CVideoDownloader::DownloadFile", "Write file failed: %s, %d\n",
-                         file.c_str(), err);
-                throw CTransferFailure{"Write file failed: " + file + ": " + std::strerror(err)};
-            }
-            done += static_cast<size_t>(w);
-        }
-        fill = 0;
-    };
     // A message for each thousandth that changes, not for each piece read.
     unsigned posted = UINT_MAX;
     auto progress = [&] {
@@ -760,28 +777,31 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
     };
     bytesReceived = received;
     if (start) progress();
-    try {
-        while (size_t n = answer.Read(buf.get() + fill, kVideoPiece - fill)) {
-            fill += n;
-            if (fill == kVideoPiece) flush();
-            received += n;
-            bytesReceived = received;
-            progress();
-            if (owner_ && owner_->IsAborted()) {
-                owner_->ClearFinalPath();
-                break;
+    // Each piece is written as it comes: what came before a failure is in
+    // the file for a resume.
+    answer.ReadEach([&](const char* data, size_t n) {
+        size_t done = 0;
+        while (done < n) {
+            ssize_t w = ::write(out.get(), data + done, n - done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                int err = w < 0 ? errno : ENOSPC;
+                received += done;
+                LogError("CVideoDownloader::DownloadFile", "Write file failed: %s, %d\n",
+                         file.c_str(), err);
+                throw CTransferFailure{"Write file failed: " + file + ": " + std::strerror(err)};
             }
+            done += static_cast<size_t>(w);
         }
-    } catch (const CNetException&) {
-        // What came before the failure is kept for a resume.
-        try {
-            flush();
-        } catch (const CTransferFailure&) {
-            received -= fill;
+        received += n;
+        bytesReceived = received;
+        progress();
+        if (owner_ && owner_->IsAborted()) {
+            owner_->ClearFinalPath();
+            return false;
         }
-        throw;
-    }
-    flush();
+        return true;
+    });
     if (received < length && owner_ && owner_->IsAborted()) throw CTransferStopped{};
     if (received < length)
         throw CTransferFailure{platform::Format(

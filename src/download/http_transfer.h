@@ -3,6 +3,7 @@
 // headers, redirects reported to the caller, and the answer read in pieces.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,6 +51,15 @@ class CHttpAnswer {
     }
     // At most `max` bytes; 0 at the end of the answer.
     virtual size_t Read(char* buf, size_t max) = 0;
+    // Hands the rest of the answer to `sink` piece by piece as it arrives,
+    // until its end (true) or until `sink` says no more (false). What
+    // `sink` throws ends the answer and comes out of here.
+    virtual bool ReadEach(const std::function<bool(const char*, size_t)>& sink) {
+        char buf[65536];
+        while (size_t n = Read(buf, sizeof buf))
+            if (!sink(buf, n)) return false;
+        return true;
+    }
 };
 
 class CHttpTransfer {

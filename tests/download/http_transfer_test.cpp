@@ -3,9 +3,12 @@
 #include "download/codes.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "fakesites_harness.h"
@@ -184,8 +187,10 @@ TEST_F(Transfer, NoLengthShortBodyAndZeroLength) {
 TEST_F(Transfer, StopEndsStalledAndDrippingAnswersQuickly) {
     Serve(R"({"host": "v.test", "path": "/stall", "body_size": 100000, "stall_after": 20000},
              {"host": "v.test", "path": "/drip", "body_size": 100000, "drip": 1},
-             {"host": "v.test", "path": "/hang", "body_size": 10, "stall_after": 0, "content_length": false})");
-    for (const wchar_t* url : {L"http://v.test/stall", L"http://v.test/drip"}) {
+             {"host": "v.test", "path": "/hang", "body_size": 10, "stall_after": 0, "content_length": false},
+             {"host": "v.test", "path": "/flow", "body_size": 100000000, "rate": 4000000})");
+    for (const wchar_t* url :
+         {L"http://v.test/stall", L"http://v.test/drip", L"http://v.test/flow"}) {
         owner_.stop = false;
         owner_.lastError.clear();
         std::thread stopper([&] {
@@ -360,4 +365,38 @@ TEST_F(Transfer, AnEndlessPageTakesAboutTheBoundInMemory) {
     uint64_t grown = PeakKiB() - before;
     // The bound is 64 MiB; decoded as it came, the page took over 256 MiB.
     EXPECT_LT(grown, 100u * 1024) << grown << " KiB";
+}
+
+TEST_F(Transfer, AWriteThatFailsEndsTheDownloadWithItsReasonAndKeepsWhatWasWritten) {
+    Serve(R"({"host": "v.test", "path": "/big", "body_size": 6000000, "ranges": true,
+              "headers": {"Content-Type": "video/x-flv", "ETag": "\"b1\""}})");
+    const std::wstring part = Out("big.flv.cvt");
+    http_.SetResumeKey(L"http://page.test/big");
+    {
+        // Files of this process may not grow past 2 MiB: writes fail as on
+        // a full disk.
+        struct rlimit was {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+        struct rlimit small = was;
+        small.rlim_cur = 2 << 20;
+        auto signalWas = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        int r = http_.GetFLVFile(L"http://v.test/big", part, final_, length_, received_);
+        setrlimit(RLIMIT_FSIZE, &was);
+        signal(SIGXFSZ, signalWas);
+        EXPECT_EQ(r, -1);
+    }
+    EXPECT_EQ(owner_.lastError, L"Write file failed: " + part + L": File too large");
+    EXPECT_EQ(std::filesystem::file_size(ToUtf8(part)), 2u << 20);
+    PartialRecord record;
+    ASSERT_TRUE(ReadPartialRecord(part, record));
+    EXPECT_EQ(record.written, 2u << 20);
+
+    // The next attempt goes on from there to the same bytes as a whole download.
+    EXPECT_EQ(http_.GetFLVFile(L"http://v.test/big", part, final_, length_, received_), 0);
+    CHttpTransfer whole(&owner_, false);
+    ASSERT_EQ(whole.GetFLVFile(L"http://v.test/big", Out("whole.flv"), final_, length_, received_),
+              0);
+    EXPECT_EQ(testsupport::ReadFile(ToUtf8(part)), testsupport::ReadFile(dir_ / "whole.flv"));
+    EXPECT_EQ(sites_.Requests()[1].Header("Range"), "bytes=2097152-");
 }
