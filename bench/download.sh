@@ -26,6 +26,7 @@ cat >"$T/scenario.json" <<JSON
 ]}
 JSON
 start_stand_in
+uptime | sed "s/^/download: load at the start:/"
 PAGE='http://www.youtube.com/watch?v=bench'
 VIDEO='http://www.youtube.com/get_video.php?video_id=bench&t=tok'
 OUT="$T/out/YouTube/bench.flv"
@@ -47,6 +48,7 @@ ours() {
   echo "$stats" | awk -v st="$start" -v s="$s" -v r="$rss" '{ print $3 - st, s, $4, r }' >>"$T/ours"
   echo "$stats" | awk '{ print $2, $1 }' >>"$T/gaps"
   echo "$stats" | cut -d' ' -f5 >>"$T/gaps_to_file"
+  sed -n 's/.*processor time up to the last file \([0-9.]*\) s.*/\1/p' "$T/err" >>"$T/ours_cpu"
 }
 reference() {
   "$B/bench/timed_run" "$T/r" curl -s -L -x "$PROXY" -o "$T/curl.flv" "$VIDEO"
@@ -54,8 +56,9 @@ reference() {
   [ "$rc" = 0 ] || { echo "download: curl ended with $rc"; exit 1; }
   checked "$T/curl.flv" curl
   echo "$s $rss" >>"$T/curl"
+  sed -n 's/^cpu //p' "$T/r" >>"$T/curl_cpu"
 }
-: >"$T/ours"; : >"$T/curl"; : >"$T/gaps"; : >"$T/gaps_to_file"
+: >"$T/ours"; : >"$T/curl"; : >"$T/ours_cpu"; : >"$T/curl_cpu"; : >"$T/gaps"; : >"$T/gaps_to_file"
 for i in $(seq "$RUNS"); do
   if [ $((i % 2)) = 1 ]; then ours; reference; else reference; ours; fi
 done
@@ -71,3 +74,7 @@ awk -v o="$OURS" -v e="$EXIT" -v c="$CURL" -v s="$SIZE" -v r="$RSS" -v t="$TREE"
   split(g, gp, " ")
   printf "download: %.0f MiB, median of %d: clipvane-get %.2f s to the final file (%.2f s to its exit), curl -o %.2f s; ratio curl/ours %.2f (target >= 1.0); peak RSS %.1f MiB ours (%.1f MiB with the probe it starts), %.1f MiB curl; longest gap between two handled messages %.1f ms (of %d), %.1f ms up to the final file\n",
          s/1048576, n, o, e, c, c/o, r/1024, t/1024, cr/1024, gp[1], gp[2], fg }'
+OCPU=$(median <"$T/ours_cpu"); CCPU=$(median <"$T/curl_cpu")
+awk -v o="$OCPU" -v c="$CCPU" -v n="$RUNS" 'BEGIN {
+  printf "%s: processor time (user and system) to the final file, median of %d: clipvane-get %.2f s, curl -o %.2f s; ratio curl/ours %.2f\n", "download", n, o, c, c/o }'
+uptime | sed 's/^/download: load at the end:/'

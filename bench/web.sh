@@ -41,6 +41,7 @@ cat >"$T/scenario.json" <<JSON
 ]}
 JSON
 start_stand_in
+uptime | sed "s/^/web: load at the start:/"
 URL='http://media.clipvane.test/big.mp4'
 OUT="$T/out/media.clipvane.test/big.mp4"
 checked() {  # file left by a run: the whole file, then removed
@@ -59,6 +60,7 @@ ours() {
   at=$(sed -n 's/.*last file at \([0-9.]*\) s.*/\1/p' "$T/err")
   [ -n "$at" ] || { echo "web: clipvane-get printed no stats"; exit 1; }
   echo "$at $start $rss" | awk '{ print $1 - $2, $3 }' >>"$T/ours"
+  sed -n 's/.*processor time up to the last file \([0-9.]*\) s.*/\1/p' "$T/err" >>"$T/ours_cpu"
 }
 reference() {
   "$B/bench/timed_run" "$T/r" curl -s -x "$PROXY" -o "$T/curl.mp4" "$URL"
@@ -66,8 +68,9 @@ reference() {
   [ "$rc" = 0 ] || { echo "web: curl ended with $rc"; exit 1; }
   checked "$T/curl.mp4" curl
   echo "$s $rss" >>"$T/curl"
+  sed -n 's/^cpu //p' "$T/r" >>"$T/curl_cpu"
 }
-: >"$T/ours"; : >"$T/curl"
+: >"$T/ours"; : >"$T/curl"; : >"$T/ours_cpu"; : >"$T/curl_cpu"
 for i in $(seq "$RUNS"); do
   if [ $((i % 2)) = 1 ]; then ours; reference; else reference; ours; fi
 done
@@ -76,3 +79,7 @@ CURL=$(cut -d' ' -f1 "$T/curl" | median)
 awk -v o="$OURS" -v c="$CURL" -v s="$SIZE" -v n="$RUNS" 'BEGIN {
   printf "web: direct media link of %.0f MiB, median of %d: clipvane-get %.2f s to the final file, curl -o %.2f s; ratio curl/ours %.2f (target >= 1.0)\n",
          s/1048576, n, o, c, c/o }'
+OCPU=$(median <"$T/ours_cpu"); CCPU=$(median <"$T/curl_cpu")
+awk -v o="$OCPU" -v c="$CCPU" -v n="$RUNS" 'BEGIN {
+  printf "%s: processor time (user and system) to the final file, median of %d: clipvane-get %.2f s, curl -o %.2f s; ratio curl/ours %.2f\n", "web", n, o, c, c/o }'
+uptime | sed 's/^/web: load at the end:/'

@@ -340,8 +340,9 @@ std::string RowMark(int row) {
 // standard error at the end): the messages handled, the longest wait
 // between two of them (overall and up to the last final file), when the
 // last final file was in place, in seconds of the monotonic clock
-// (comparable with another process's), and the peak resident memory of
-// this process alone.
+// (comparable with another process's), the peak resident memory of this
+// process alone, and its processor time up to the last final file (which a
+// busy machine does not stretch as it does the wall time).
 class MessageClock {
   public:
     void Handled() {
@@ -353,6 +354,10 @@ class MessageClock {
     void FileDone() {
         fileDone_ = std::chrono::steady_clock::now();
         longestToFile_ = longest_;
+        struct rusage ru {};
+        getrusage(RUSAGE_SELF, &ru);
+        cpuToFile_ = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
+                     ru.ru_stime.tv_usec / 1e6;
     }
     void Print() const {
         using Ms = std::chrono::duration<double, std::milli>;
@@ -361,16 +366,18 @@ class MessageClock {
         getrusage(RUSAGE_SELF, &ru);
         std::fprintf(stderr,
                      "clipvane-get stats: %llu messages, longest gap %.3f ms "
-                     "(%.3f ms up to the last file), last file at %.6f s, peak RSS %ld KiB\n",
+                     "(%.3f ms up to the last file), last file at %.6f s, peak RSS %ld KiB, "
+                     "processor time up to the last file %.3f s\n",
                      static_cast<unsigned long long>(count_), Ms(longest_).count(),
                      Ms(longestToFile_).count(), S(fileDone_.time_since_epoch()).count(),
-                     ru.ru_maxrss);
+                     ru.ru_maxrss, cpuToFile_);
     }
 
   private:
     std::chrono::steady_clock::time_point last_, fileDone_;
     std::chrono::steady_clock::duration longest_{}, longestToFile_{};
     uint64_t count_ = 0;
+    double cpuToFile_ = 0;  // seconds of processor time, all threads
 };
 
 // One download run over the collected addresses: the engine's reports are
