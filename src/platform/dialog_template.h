@@ -1,9 +1,11 @@
 #pragma once
 // Dialog layouts of the resource bundle. A layout is text, one item a line:
-//   DIALOG <id> <width> <height> "<caption>"
+//   DIALOG <id> <width> <height> "<caption>" [name=<Word>]
 //   CONTROL <id> <kind> <x> <y> <width> <height> "<text>" [hidden] [wrap] [default]
+//           [name=<Word>]
 // (hidden: starts hidden; wrap: a static text breaks its lines to fit; default:
-// the button that Enter presses)
+// the button that Enter presses; name: what the code calls it, see
+// tools/cvres_ids.cpp)
 // '#' starts a comment line; texts take \" \\ and \n escapes.
 #include <optional>
 #include <string>
@@ -21,12 +23,14 @@ struct ControlTemplate {
     bool hidden = false;
     bool wrap = false;
     bool isDefault = false;
+    std::string name;
 };
 
 struct DialogTemplate {
     int id = 0;
     int width = 0, height = 0;
     std::wstring caption;
+    std::string name;
     std::vector<ControlTemplate> controls;
 };
 

@@ -35,7 +35,8 @@ std::optional<MenuTemplate> ParseMenuTemplate(std::string_view text, std::string
         const std::string& word = t[0].quoted ? std::string() : t[0].text;
         if (word == "MENU") {
             if (haveMenu) return "a second MENU line";
-            if (t.size() != 2 || !TokenToInt(t[1], menu.id) || menu.id < 1)
+            if (t.size() < 2 || t.size() > 3 || !TokenToInt(t[1], menu.id) || menu.id < 1 ||
+                (t.size() == 3 && !TokenToName(t[2], menu.name)))
                 return "MENU needs one number above 0";
             haveMenu = true;
             return {};
@@ -69,6 +70,7 @@ std::optional<MenuTemplate> ParseMenuTemplate(std::string_view text, std::string
                 return "ITEM needs a command from 1 to 65535 and a quoted text";
             item.text = FromUtf8(t[2].text);
             for (size_t i = 3; i < t.size(); ++i) {
+                if (item.name.empty() && TokenToName(t[i], item.name)) continue;
                 const std::string& flag = t[i].text;
                 bool* target = t[i].quoted          ? nullptr
                                : flag == "check"    ? &item.checkable
@@ -115,7 +117,8 @@ std::optional<AcceleratorTable> ParseAcceleratorTable(std::string_view text, std
         const std::string& word = t[0].quoted ? std::string() : t[0].text;
         if (word == "ACCELERATORS") {
             if (haveTable) return "a second ACCELERATORS line";
-            if (t.size() != 2 || !TokenToInt(t[1], table.id) || table.id < 1)
+            if (t.size() < 2 || t.size() > 3 || !TokenToInt(t[1], table.id) || table.id < 1 ||
+                (t.size() == 3 && !TokenToName(t[2], table.name)))
                 return "ACCELERATORS needs one number above 0";
             haveTable = true;
             return {};
@@ -123,7 +126,8 @@ std::optional<AcceleratorTable> ParseAcceleratorTable(std::string_view text, std
         if (word != "KEY") return "unknown line '" + t[0].text + "'";
         if (!haveTable) return "KEY before the ACCELERATORS line";
         AcceleratorTemplate a;
-        if (t.size() != 3 || t[1].quoted || !ToCommand(t[2], a.command))
+        if (t.size() < 3 || t.size() > 4 || t[1].quoted || !ToCommand(t[2], a.command) ||
+            (t.size() == 4 && !TokenToName(t[3], a.name)))
             return "KEY needs keys and a command from 1 to 65535";
         std::string_view keys = t[1].text;
         for (;;) {

@@ -2,9 +2,9 @@
 // Menus and accelerator tables of the resource bundle, as text.
 //
 // A menu ("menus/<id>.menu"), one item a line, indentation free:
-//   MENU <id>
+//   MENU <id> [name=<Word>]
 //   POPUP "<title>"                 opens a drop-down, closed by END
-//     ITEM <command> "<text>" [check] [checked] [disabled]
+//     ITEM <command> "<text>" [check] [checked] [disabled] [name=<Word>]
 //     SEPARATOR
 //   END
 // The top level holds only POPUPs; drop-downs nest. Texts take the escapes
@@ -12,13 +12,14 @@
 //
 // An accelerator table ("accelerators/<id>.acc"):
 //   ACCELERATORS <id>
-//   KEY <keys> <command>            keys as Ctrl+Shift+D, F1, Shift+Insert, Ctrl+.
+//   KEY <keys> <command> [name=<Word>]  keys as Ctrl+Shift+D, F1, Shift+Insert, Ctrl+.
 // Modifiers are Ctrl, Shift and Alt, each at most once, before the key. A key
 // is one printable character other than a space (letters in capitals), F1 to
 // F24, or one of Delete, Insert, Home, End, PageUp, PageDown, Left, Right, Up,
 // Down, Tab, Backspace, Enter, Escape, Space.
 //
-// '#' starts a comment line. Commands are 1 to 65535.
+// '#' starts a comment line. Commands are 1 to 65535. A name is what the code
+// calls a table or command (see tools/cvres_ids.cpp); nothing at run time.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,11 +33,13 @@ struct MenuItemTemplate {
     int command = 0;  // Command items only
     std::wstring text;
     bool checkable = false, checked = false, disabled = false;
+    std::string name;
     std::vector<MenuItemTemplate> children;  // Popup items only
 };
 
 struct MenuTemplate {
     int id = 0;
+    std::string name;
     std::vector<MenuItemTemplate> popups;  // the top level
 };
 
@@ -44,10 +47,12 @@ struct AcceleratorTemplate {
     bool ctrl = false, shift = false, alt = false;
     std::string key;  // as written: "N", ".", "F1", "Delete"
     int command = 0;
+    std::string name;
 };
 
 struct AcceleratorTable {
     int id = 0;
+    std::string name;
     std::vector<AcceleratorTemplate> entries;  // in file order
 };
 

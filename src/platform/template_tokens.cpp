@@ -54,4 +54,15 @@ bool TokenToInt(const TemplateToken& t, int& v) {
     return ec == std::errc() && p == t.text.data() + t.text.size();
 }
 
+bool TokenToName(const TemplateToken& t, std::string& name) {
+    if (t.quoted || !t.text.starts_with("name=") || t.text.size() == 5) return false;
+    const std::string_view word = std::string_view(t.text).substr(5);
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (!letter(word[0])) return false;
+    for (char c : word)
+        if (!letter(c) && !(c >= '0' && c <= '9')) return false;
+    name = word;
+    return true;
+}
+
 }  // namespace platform

@@ -19,6 +19,10 @@ std::string TokenizeTemplateLine(std::string_view line, std::vector<TemplateToke
 // A bare word that is a whole decimal number.
 bool TokenToInt(const TemplateToken& t, int& v);
 
+// A bare word "name=<Word>" (a letter, then letters and digits): the item's
+// name in the program's code, which the build reads; nothing at run time.
+bool TokenToName(const TemplateToken& t, std::string& name);
+
 // Runs `handle` on every line that is not blank or a comment; stops at the
 // first error and prefixes it with the line number.
 template <class F>
