@@ -34,6 +34,7 @@
 #include "history/history_db.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 
 namespace {
 
@@ -419,7 +420,8 @@ class DownloadRun : private IRunObserver {
         OpenHistory(history_);
         TellHistoryProblem();
         if (size_t known = CountAlreadyDownloaded(imported, LoadHistoryPageAddresses(history_))) {
-            std::wstring text = platform::FormatW(LoadText(33011).c_str(), static_cast<int>(known));
+            std::wstring text = platform::FormatW(LoadText(ids::str::kImportedAlreadyKnown).c_str(),
+                                                  static_cast<int>(known));
             std::fprintf(stderr, "clipvane-get: %s\n", TerminalText(text).c_str());
             LogInfoW(kTag, L"%ls", text.c_str());
         }

@@ -47,6 +47,7 @@
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/command_actions.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/language_menu.h"
@@ -87,36 +88,36 @@ constexpr const char* kTag = "CClipvaneDlg";
 // Command numbers of the menus, toolbar and keys.
 enum Command : int {
     ID_ABOUT_SYS = 16,
-    ID_CHECK_VERSION = 32771,
-    ID_EXIT = 32772,
-    ID_HELP = 32778,
-    ID_OPEN_OUTPUT = 32779,
-    ID_CHOOSE_OUTPUT = 32780,
-    ID_ADD_ADDRESSES = 32783,
-    ID_SETTINGS = 32791,
-    ID_SHOW_IN_FOLDER = 32796,
-    ID_REMOVE_SELECTED = 32828,
-    ID_REMOVE_ALL = 32829,
-    ID_CHECK_SELECTED = 32831,
-    ID_UNCHECK_SELECTED = 32832,
-    ID_DOWNLOAD_SELECTED = 32835,
-    ID_STOP_ASK = 32836,
-    ID_ABOUT = 32837,
-    ID_HOME_PAGE = 32839,
-    ID_LANG_EN = 32849,
-    ID_LANG_JA = 32850,
-    ID_LANG_ZH = 32851,
-    ID_UPGRADE_PAGE = 32853,
-    ID_IMPORT = 32854,
-    ID_DOWNLOAD_ALL = 32855,
-    ID_STOP = 32856,
-    ID_PASTE = 57637,
-    ID_SELECT_ALL = 57642,
+    ID_CHECK_VERSION = ids::cmd::kCheckForNewVersion,
+    ID_EXIT = ids::cmd::kExit,
+    ID_HELP = ids::cmd::kHelp,
+    ID_OPEN_OUTPUT = ids::cmd::kOpenOutputFolder,
+    ID_CHOOSE_OUTPUT = ids::cmd::kChooseOutputFolder,
+    ID_ADD_ADDRESSES = ids::cmd::kAddAddresses,
+    ID_SETTINGS = ids::cmd::kSettings,
+    ID_SHOW_IN_FOLDER = ids::cmd::kShowInFolder,
+    ID_REMOVE_SELECTED = ids::cmd::kRemoveSelected,
+    ID_REMOVE_ALL = ids::cmd::kRemoveAll,
+    ID_CHECK_SELECTED = ids::cmd::kCheckSelected,
+    ID_UNCHECK_SELECTED = ids::cmd::kUncheckSelected,
+    ID_DOWNLOAD_SELECTED = ids::cmd::kDownloadSelected,
+    ID_STOP_ASK = ids::cmd::kStopAsk,
+    ID_ABOUT = ids::cmd::kAbout,
+    ID_HOME_PAGE = ids::cmd::kHomePage,
+    ID_LANG_EN = ids::cmd::kEnglish,
+    ID_LANG_JA = ids::cmd::kJapanese,
+    ID_LANG_ZH = ids::cmd::kChineseSimplified,
+    ID_UPGRADE_PAGE = ids::cmd::kUpgradePage,
+    ID_IMPORT = ids::cmd::kImportAddresses,
+    ID_DOWNLOAD_ALL = ids::cmd::kDownloadAll,
+    ID_STOP = ids::cmd::kStop,
+    ID_PASTE = ids::cmd::kPaste,
+    ID_SELECT_ALL = ids::cmd::kSelectAll,
     // The window's own, with keys in table 249.
-    ID_MAIN_MENU = 33500,
-    ID_MINIMIZE = 33501,
-    ID_MAXIMIZE = 33502,
-    ID_SITE_PANEL = 33503,
+    ID_MAIN_MENU = ids::cmd::kMainMenu,
+    ID_MINIMIZE = ids::cmd::kMinimize,
+    ID_MAXIMIZE = ids::cmd::kMaximize,
+    ID_SITE_PANEL = ids::cmd::kSitePanel,
 };
 
 // What the buttons of the toolbar, the caption and the panel button stand for.
@@ -125,10 +126,10 @@ constexpr std::pair<int, int> kButtonCommands[] = {
     {7, ID_DOWNLOAD_ALL}, {8, ID_STOP_ASK}, {20, ID_SITE_PANEL},
 };
 
-constexpr int kAcceleratorTable = 248;
-constexpr int kWindowKeysTable = 249;
-constexpr int kMainMenu = 243;
-constexpr int kContextMenu = 184;
+constexpr int kAcceleratorTable = ids::keys::kMain;
+constexpr int kWindowKeysTable = ids::keys::kFrame;
+constexpr int kMainMenu = ids::menu::kMain;
+constexpr int kContextMenu = ids::menu::kContext;
 
 // Longest stretch the window spends on its messages before it lets paint
 // and input events in.
@@ -323,9 +324,9 @@ void CClipvaneDlg::CreateChildren() {
     toolbar_ = new CBitmapButtonBar(this);
     tag(toolbar_, kToolbarId);
     toolbar_->SetStateBitmaps(150, 149, 147, 151);
-    toolbar_->AddButton(6, QRect(19, 0, 166, 39), 32808);
-    toolbar_->AddButton(7, QRect(192, 0, 163, 39), 32809);
-    toolbar_->AddButton(8, QRect(360, 0, 163, 39), 32810);
+    toolbar_->AddButton(6, QRect(19, 0, 166, 39), ids::str::kAddVideoPageAddresses);
+    toolbar_->AddButton(7, QRect(192, 0, 163, 39), ids::str::kDownloadAllCheckedVideos);
+    toolbar_->AddButton(8, QRect(360, 0, 163, 39), ids::str::kStopDownloading);
     toolbar_->EnableButton(7, false);
     toolbar_->EnableButton(8, false);
     connect(toolbar_, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
@@ -339,9 +340,10 @@ void CClipvaneDlg::CreateChildren() {
     restoreBar_->setObjectName(QStringLiteral("restoreBar"));
     restoreBar_->SetStateBitmaps(139, 142, 140, 139);
     for (CBitmapButtonBar* bar : {captionBar_, restoreBar_}) {
-        bar->AddButton(1, QRect(6, 4, 14, 14), 104);
-        bar->AddButton(2, QRect(25, 4, 14, 14), bar == captionBar_ ? 105 : 107);
-        bar->AddButton(3, QRect(46, 4, 14, 14), 106);
+        bar->AddButton(1, QRect(6, 4, 14, 14), ids::str::kMinimize);
+        bar->AddButton(2, QRect(25, 4, 14, 14),
+                       bar == captionBar_ ? ids::str::kMaximize : ids::str::kRestoreDown);
+        bar->AddButton(3, QRect(46, 4, 14, 14), ids::str::kClose);
         connect(bar, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
     }
     shell_->SetCaptionBars(captionBar_, restoreBar_);
@@ -349,7 +351,7 @@ void CClipvaneDlg::CreateChildren() {
     showPanelButton_ = new CBitmapButtonBar(this);
     tag(showPanelButton_, kShowPanelButtonId);
     showPanelButton_->SetStateBitmaps(179, 182, 180, 179);
-    showPanelButton_->AddButton(20, QRect(0, 0, 14, 31), 32800);
+    showPanelButton_->AddButton(20, QRect(0, 0, 14, 31), ids::str::kShowSitePanel);
     connect(showPanelButton_, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
 
     outputFolder_ = new QLineEdit(this);
@@ -398,8 +400,8 @@ void CClipvaneDlg::CreateChildren() {
     closeBar->AddButton(0, QRect(0, 0, 10, 11));
     auto* twoBar = new CBitmapButtonBar;
     twoBar->SetStateBitmaps(187, 188, 188, 187);
-    twoBar->AddButton(1, QRect(3, 2, 96, 19), 32811);
-    twoBar->AddButton(2, QRect(102, 2, 73, 19), 32812);
+    twoBar->AddButton(1, QRect(3, 2, 96, 19), ids::str::kOpenOutputFolder);
+    twoBar->AddButton(2, QRect(102, 2, 73, 19), ids::str::kOpenSettings);
     for (CBitmapButtonBar* bar : {closeBar, twoBar})
         connect(bar, &CBitmapButtonBar::buttonClicked, sitePanel_, &CSitePanel::OnButtonCode);
     sitePanel_->SetButtonBars(closeBar, twoBar);
@@ -518,7 +520,7 @@ void CClipvaneDlg::OnDeferredStart() {
     // 2.
     // A missing folder is made; one that cannot take downloads is replaced.
     if (!OutputFolderProblem(NormalizeFolder(folder, platform::PersistentTempFolder())).empty()) {
-        Box(Text(32798), platform::MB_OK);
+        Box(Text(ids::str::kOutputFolderDoesNot), platform::MB_OK);
         ChooseOutputFolder();
     }
     // 3. The downloader takes the settings when a run starts.
@@ -562,7 +564,8 @@ bool CClipvaneDlg::SetOutputFolder(const std::wstring& typed) {
         outputFolder_->setText(ui::ToQ(before));
         outputFolder_->setModified(false);
         const std::wstring text =
-            platform::FormatW(Text(33500).c_str(), folder.c_str(), problem.c_str(), before.c_str());
+            platform::FormatW(Text(ids::str::kFolderRefused).c_str(), folder.c_str(),
+                              problem.c_str(), before.c_str());
         LogWarnW(kTag, L"%ls", text.c_str());
         SetStatusText(text);
         Box(text, platform::MB_OK | platform::MB_ICONWARNING);
@@ -570,7 +573,9 @@ bool CClipvaneDlg::SetOutputFolder(const std::wstring& typed) {
     }
     GetSettings().Update([&](SettingsData& d) { d.OutputFolder = folder; });
     GetSettings().Save();
-    if (folder != before) SetStatusText(platform::FormatW(Text(32814).c_str(), folder.c_str()));
+    if (folder != before)
+        SetStatusText(
+            platform::FormatW(Text(ids::str::kOutputFolderChangedTo).c_str(), folder.c_str()));
     return true;
 }
 
@@ -886,14 +891,14 @@ void CClipvaneDlg::OnProgress(int row, const RunProgress& progress) {
     std::wstring title = ui::FromQ(model_->CellText(row, kColName));
     if (title.size() > 100) title.resize(100);
     if (const uint64_t segments = progress.segmentsTotal) {
-        SetStatusText(platform::FormatW(Text(33302).c_str(), title.c_str(),
+        SetStatusText(platform::FormatW(Text(ids::str::kSegmentProgress).c_str(), title.c_str(),
                                         static_cast<int>(progress.segmentsDone),
                                         static_cast<int>(segments)));
         return;
     }
     const std::wstring got = FormatGroupedNumber(std::to_wstring(progress.received), 0);
     const std::wstring total = FormatGroupedNumber(std::to_wstring(progress.total), 0);
-    if (progressFormat_.empty()) progressFormat_ = Text(32827);
+    if (progressFormat_.empty()) progressFormat_ = Text(ids::str::kDownloadProgress);
     SetStatusText(
         platform::FormatW(progressFormat_.c_str(), title.c_str(), got.c_str(), total.c_str()));
 }
@@ -906,8 +911,7 @@ void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
     }
     model_->RemoveProgress(row);
     // What a failed or stopped download kept for a resume goes with its row.
-    if (Task* t = model_->TaskAt(row))
-        t->partialPath = downloader_->PartialPathOf(row);
+    if (Task* t = model_->TaskAt(row)) t->partialPath = downloader_->PartialPathOf(row);
     // The file is there, but it is no video.
     if (code == kStatusComplete && notPlayable_.erase(row)) code = kStatusNotPlayable;
     const std::wstring text = CVideoDownloader::GetStatusText(code);
@@ -921,12 +925,12 @@ void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
     } else {
         model_->SetCell(row, kColStatus, ui::ToQ(text), ui::kDarkRed,
                         palette().color(QPalette::Base));
-        SetStatusText(platform::FormatW(Text(32831).c_str(), message.c_str()));
+        SetStatusText(platform::FormatW(Text(ids::str::kError).c_str(), message.c_str()));
     }
 }
 
 void CClipvaneDlg::OnRetry(int row, int attempt) {
-    const std::wstring text = platform::FormatW(Text(32832).c_str(), attempt);
+    const std::wstring text = platform::FormatW(Text(ids::str::kRetrying).c_str(), attempt);
     model_->SetCell(row, kColStatus, ui::ToQ(text), model_->CellColor(row, kColStatus),
                     model_->CellBackground(row, kColStatus));
     SetStatusText(text);
@@ -995,8 +999,9 @@ void CClipvaneDlg::ShowCompletionDialog() {
     ui::CompletionDialog dlg(this);
     // Say how the run went, failures too; Enter closes the notice.
     const int failed = std::max(0, static_cast<int>(runRows_.size()) - runFinished_);
-    if (auto* text = qobject_cast<QLabel*>(ui::FindControl(&dlg, 1060)))
-        text->setText(ui::ToQ(platform::FormatW(Text(33505).c_str(), runFinished_, failed)));
+    if (auto* text = qobject_cast<QLabel*>(ui::FindControl(&dlg, ids::ctl::completion::kText)))
+        text->setText(ui::ToQ(
+            platform::FormatW(Text(ids::str::kRunFinishedCounts).c_str(), runFinished_, failed)));
     if (auto* visit = qobject_cast<QPushButton*>(ui::FindControl(&dlg, 1))) {
         visit->setDefault(false);
         visit->setAutoDefault(false);
@@ -1060,7 +1065,7 @@ const CClipvaneDlg::FixedWords& CClipvaneDlg::RowWords() {
 }
 
 void CClipvaneDlg::SetStatusText() {
-    SetStatusText(Text(32822));
+    SetStatusText(Text(ids::str::kReady));
 }
 
 void CClipvaneDlg::SetStatusText(const std::wstring& text) {
@@ -1160,7 +1165,7 @@ bool CClipvaneDlg::AddAddress(const std::wstring& given) {
     // 1. An address no site handler takes would only sit there.
     if (!IsAcceptedAddress(text)) {
         LogInfoW(kTag, L"Refused address: %ls", text.c_str());
-        Box(Text(32782), platform::MB_OK | platform::MB_ICONWARNING);
+        Box(Text(ids::str::kThisAddressCannotBe), platform::MB_OK | platform::MB_ICONWARNING);
         return false;
     }
     // 2.
@@ -1249,7 +1254,8 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
             notPlayable_.insert(row);
             --runFinished_;
         }
-        const std::wstring text = platform::FormatW(Text(32804).c_str(), in.path.c_str());
+        const std::wstring text =
+            platform::FormatW(Text(ids::str::kFileIsNotVideo).c_str(), in.path.c_str());
         Box(text, platform::MB_OK | platform::MB_ICONWARNING);
         SetStatusText(text);
         return false;
@@ -1258,7 +1264,7 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     if (r.task.hasAudio) {
         SetStatusText();
     } else {
-        const std::wstring text = Text(32788);
+        const std::wstring text = Text(ids::str::kThisFileHasNo);
         Box(text, platform::MB_OK | platform::MB_ICONWARNING);
         SetStatusText(text);
     }
@@ -1310,8 +1316,8 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     model_->SetCell(row, kColFormat, ui::ToQ(task->videoFormat));
     model_->SetCell(row, kColSize, QStringLiteral("%1x%2").arg(task->width).arg(task->height));
     model_->SetCell(row, kColFps, QString::asprintf("%.0f fps", task->fps));
-    model_->SetTooltip(row, ui::ToQ(in.servedBy.empty() ? task->source
-                                                        : task->source + L"\n" + in.servedBy));
+    model_->SetTooltip(
+        row, ui::ToQ(in.servedBy.empty() ? task->source : task->source + L"\n" + in.servedBy));
     // 9.
     UpdateCommands();
     if (historyShown_) ShowTaskList();
@@ -1447,7 +1453,8 @@ void CClipvaneDlg::Stop() {
 
 void CClipvaneDlg::StopWithQuestion() {
     if (!downloading_) return;
-    if (Box(Text(309), platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION) == platform::IDYES)
+    if (Box(Text(ids::str::kDownloadsAreInProgress),
+            platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION) == platform::IDYES)
         Stop();
 }
 
@@ -1504,7 +1511,7 @@ void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
     for (const std::wstring& line : refused)
         LogWarnW(kTag, L"Not added, no address: %ls", line.substr(0, 200).c_str());
     if (refused.size() == 1) {
-        Box(Text(32782), platform::MB_OK | platform::MB_ICONWARNING);
+        Box(Text(ids::str::kThisAddressCannotBe), platform::MB_OK | platform::MB_ICONWARNING);
         return;
     }
     // One box for them all, naming the first few.
@@ -1514,7 +1521,8 @@ void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
         if (l.size() > 80) l = l.substr(0, 80) + L"...";
         first += L"\n" + (l.empty() ? L"\"\"" : l);
     }
-    Box(platform::FormatW(Text(33506).c_str(), static_cast<int>(refused.size()), first.c_str()),
+    Box(platform::FormatW(Text(ids::str::kRefusedLines).c_str(), static_cast<int>(refused.size()),
+                          first.c_str()),
         platform::MB_OK | platform::MB_ICONWARNING);
 }
 
@@ -1535,7 +1543,8 @@ void CClipvaneDlg::ImportDialog() {
     for (const std::wstring& a : dlg.Result())
         if (AddAddress(a)) added.push_back(a);
     if (size_t known = CountAlreadyDownloaded(added, LoadHistoryPageAddresses(history_)))
-        SetStatusText(platform::FormatW(Text(33011).c_str(), static_cast<int>(known)));
+        SetStatusText(platform::FormatW(Text(ids::str::kImportedAlreadyKnown).c_str(),
+                                        static_cast<int>(known)));
 }
 
 void CClipvaneDlg::ShowInFolder() {
@@ -1553,7 +1562,8 @@ void CClipvaneDlg::OpenOutputFolder() {
 
 void CClipvaneDlg::ChooseOutputFolder() {
     const std::wstring before = GetSettings().Get().OutputFolder;
-    const std::optional<std::wstring> chosen = ui::BrowseForFolder(this, before, Text(32813));
+    const std::optional<std::wstring> chosen =
+        ui::BrowseForFolder(this, before, Text(ids::str::kChooseFolderWhereDownloaded));
     if (chosen) SetOutputFolder(*chosen);
 }
 
@@ -1596,7 +1606,8 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
     if (!closing_) {
         // 1.
         if (downloading_ &&
-            Box(Text(32805), platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) {
+            Box(Text(ids::str::kDownloadIsStillRunning),
+                platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) {
             e->ignore();
             return;
         }

@@ -12,6 +12,7 @@
 
 #include "download/run_observer.h"
 #include "media/task.h"
+#include "resource_ids.h"
 #include "ui/run/probe_queue.h"
 
 class CBitmapButtonBar;
@@ -46,17 +47,17 @@ class HistoryListView;
 class CClipvaneDlg : public QWidget, public IRunObserver {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 102;
+    static constexpr int kTemplateId = ids::dlg::kMainWindow;
     static constexpr int kIconId = 1009;
-    static constexpr int kTaskListId = 1005;
-    static constexpr int kHistoryListId = 1006;
-    static constexpr int kOutputFolderId = 1194;
-    static constexpr int kToolbarId = 1003;
-    static constexpr int kMenuButtonId = 1002;
-    static constexpr int kCaptionBarId = 1000;
-    static constexpr int kShowPanelButtonId = 1001;
-    static constexpr int kSitePanelId = 173;
-    static constexpr int kTipsPanelId = 1018;
+    static constexpr int kTaskListId = ids::ctl::main_window::kTaskList;
+    static constexpr int kHistoryListId = ids::ctl::main_window::kHistoryList;
+    static constexpr int kOutputFolderId = ids::ctl::main_window::kOutputFolder;
+    static constexpr int kToolbarId = ids::ctl::main_window::kToolbar;
+    static constexpr int kMenuButtonId = ids::ctl::main_window::kMenuButton;
+    static constexpr int kCaptionBarId = ids::ctl::main_window::kCaptionBar;
+    static constexpr int kShowPanelButtonId = ids::ctl::main_window::kShowPanelButton;
+    static constexpr int kSitePanelId = ids::ctl::main_window::kSitePanel;
+    static constexpr int kTipsPanelId = ids::ctl::main_window::kTipsPanel;
 
     // `history` may be null (no history); `desktop` null means the real
     // desktop and machine.
@@ -259,7 +260,7 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     bool recheckPending_ = false;
     bool previewExpanded_ = false;
     bool sitePanelWanted_ = false;
-    std::wstring progressFormat_;  // string 32827, read once per language
+    std::wstring progressFormat_;  // the progress format, read once per language
     // The task list's fixed words, looked up once per language.
     struct FixedWords {
         QString na, online, ready, waiting;

@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <string>
 
+#include "resource_ids.h"
+
 class QMenu;
 class QWidget;
 
@@ -18,9 +20,9 @@ namespace ui {
 // window. The site panel, the history list and the tips panel handle it.
 inline const QEvent::Type kLanguageChangedEvent = static_cast<QEvent::Type>(QEvent::User + 5031);
 
-inline constexpr int kLanguageEnglish = 32849;
-inline constexpr int kLanguageJapanese = 32850;
-inline constexpr int kLanguageChinese = 32851;
+inline constexpr int kLanguageEnglish = ids::cmd::kEnglish;
+inline constexpr int kLanguageJapanese = ids::cmd::kJapanese;
+inline constexpr int kLanguageChinese = ids::cmd::kChineseSimplified;
 
 // Qt's own texts (standard buttons, the file and folder choosers) in the
 // language `code`, from the toolkit's translations where they are installed;

@@ -8,11 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include "resource_ids.h"
+
 namespace ui {
 
 // The main menu, whose drop-down titles take the translations of the menu
 // bar ("item_%d" by position); BuildMenu marks it with kMainMenuProperty.
-inline constexpr int kMainMenuId = 243;
+inline constexpr int kMainMenuId = ids::menu::kMain;
 inline constexpr const char* kMainMenuProperty = "mainMenu";
 
 // Builds drop-down `subMenuIndex` (0-based) of menu `menuId` as a QMenu owned

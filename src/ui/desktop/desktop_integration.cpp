@@ -1,8 +1,6 @@
 #include "ui/desktop/desktop_integration.h"
 
 #include <QDBusConnection>
-#include <algorithm>
-#include <cmath>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -11,12 +9,15 @@
 #include <QUrl>
 #include <QVariantMap>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/registry.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
 
 namespace ui {
@@ -45,7 +46,10 @@ QString TextWithTwoInts(unsigned id, int a, int b) {
         int d = 0;
         for (size_t i = 0; i + 1 < f.size(); ++i) {
             if (f[i] != L'%') continue;
-            if (f[i + 1] == L'%') { ++i; continue; }
+            if (f[i + 1] == L'%') {
+                ++i;
+                continue;
+            }
             if (f[i + 1] != L'd') return false;
             ++d;
         }
@@ -96,7 +100,8 @@ DesktopOptions DesktopIntegration::LoadOptions() {
 
 void DesktopIntegration::SetOptions(const DesktopOptions& options) {
     options_ = options;
-    if (!options_.keepAwake) ReleaseInhibitor();
+    if (!options_.keepAwake)
+        ReleaseInhibitor();
     else if (downloading_ && !InhibitorHeld()) {
         downloading_ = false;
         SetDownloading(true);
@@ -111,14 +116,15 @@ bool DesktopIntegration::NotifyRunFinished(const QWidget* window, int finished, 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
     QStringList actions;
-    if (!lastFile.isEmpty()) actions << kActionShow << ToQ(LoadText(259));
+    if (!lastFile.isEmpty()) actions << kActionShow << ToQ(LoadText(ids::str::kShowInFolder));
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QLatin1String(kDesktopAppId));
     hints.insert(QStringLiteral("category"), QStringLiteral("transfer.complete"));
     QDBusMessage call = QDBusMessage::createMethodCall(kNotifyService, kNotifyPath, kNotifyService,
                                                        QStringLiteral("Notify"));
     call << QStringLiteral("Clipvane") << uint(0) << QLatin1String(kDesktopAppId)
-         << ToQ(LoadText(257)) << TextWithTwoInts(258, finished, failed) << actions << hints
+         << ToQ(LoadText(ids::str::kDownloadsFinished))
+         << TextWithTwoInts(ids::str::kNotificationCounts, finished, failed) << actions << hints
          << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -142,8 +148,10 @@ void DesktopIntegration::OnActionInvoked(uint id, const QString& key) {
     if (it == notified_.end() || key != kActionShow) return;
     QString path = it->second;
     notified_.erase(it);
-    if (showItem_) showItem_(path);
-    else ShowItemInFolder(path);
+    if (showItem_)
+        showItem_(path);
+    else
+        ShowItemInFolder(path);
 }
 
 void DesktopIntegration::OnNotificationClosed(uint id, uint) {
@@ -158,7 +166,8 @@ void DesktopIntegration::ShowItemInFolder(const QString& path) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
             QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
         call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
         QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeout);

@@ -14,6 +14,7 @@
 #include "platform/child_process.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/shell/shown_text.h"
 
@@ -56,7 +57,8 @@ bool OpenOnDesktop(const std::wstring& target, std::function<void()> failed) {
 }
 
 bool OpenOnDesktopOrSay(const std::wstring& target) {
-    return OpenOnDesktop(target, [target] { SayCannotOpen(33105, target); });
+    return OpenOnDesktop(target,
+                         [target] { SayCannotOpen(ids::str::kNoProgramCouldOpen, target); });
 }
 
 bool SystemDesktopServices::OpenUrl(const std::wstring& target) {
@@ -81,7 +83,7 @@ bool SystemDesktopServices::ShowItem(const std::wstring& path) {
     std::wstring folder = path;
     if (auto slash = folder.find_last_of(L'/'); slash != std::wstring::npos)
         folder.erase(slash == 0 ? 1 : slash);
-    return OpenOnDesktop(folder, [path] { SayCannotOpen(33106, path); });
+    return OpenOnDesktop(folder, [path] { SayCannotOpen(ids::str::kNoProgramCouldShow, path); });
 }
 
 bool SystemDesktopServices::PowerOff(std::wstring& error) {

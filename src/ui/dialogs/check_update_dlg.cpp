@@ -10,6 +10,7 @@
 #include "platform/resource_bundle.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
@@ -21,7 +22,8 @@ namespace {
 const QEvent::Type kResultEvent = static_cast<QEvent::Type>(QEvent::User + 2038);
 
 struct ResultEvent : QEvent {
-    ResultEvent(unsigned m, uintptr_t w, intptr_t l) : QEvent(kResultEvent), msg(m), wParam(w), lParam(l) {}
+    ResultEvent(unsigned m, uintptr_t w, intptr_t l)
+        : QEvent(kResultEvent), msg(m), wParam(w), lParam(l) {}
     unsigned msg;
     uintptr_t wParam;
     intptr_t lParam;
@@ -42,7 +44,8 @@ std::string Conversions(const std::wstring& fmt) {
         ++i;
         if (i < fmt.size() && fmt[i] == L'%') continue;
         while (i < fmt.size() && !iswalpha(fmt[i])) ++i;  // flags, width, precision
-        while (i < fmt.size() && (fmt[i] == L'l' || fmt[i] == L'h')) out += static_cast<char>(fmt[i++]);
+        while (i < fmt.size() && (fmt[i] == L'l' || fmt[i] == L'h'))
+            out += static_cast<char>(fmt[i++]);
         if (i < fmt.size()) out += static_cast<char>(fmt[i]);
     }
     return out;
@@ -85,7 +88,10 @@ class CCheckUpdateDlg::PostTarget : public platform::IPostTarget {
 
 CCheckUpdateDlg::CCheckUpdateDlg(bool check, const ProgramVersion& running,
                                  const ProgramVersion& newest, QWidget* parent)
-    : QDialog(parent), check_(check), running_(running), newest_(newest),
+    : QDialog(parent),
+      check_(check),
+      running_(running),
+      newest_(newest),
       target_(std::make_unique<PostTarget>(this)) {
     if (!ui::BuildDialogFromTemplate(this, kTemplateId)) {
         // Without its layout the dialog still shows its lines.
@@ -147,9 +153,11 @@ void CCheckUpdateDlg::OnInitDialog() {
     }
     SetResultWindow(target_.get());
     product_ = TranslateWord(L"Clipvane");
-    statusText_ = ui::ToQ(FormatProduct(250, product_));
-    if (QLabel* l = Control(kRunningId)) l->setText(ui::ToQ(FormatVersion(255, running_)));
-    if (QLabel* l = Control(kSecondLineId)) l->setText(ui::ToQ(LoadText(256)));
+    statusText_ = ui::ToQ(FormatProduct(ids::str::kUpdateInformation, product_));
+    if (QLabel* l = Control(kRunningId))
+        l->setText(ui::ToQ(FormatVersion(ids::str::kCurrentVersion, running_)));
+    if (QLabel* l = Control(kSecondLineId))
+        l->setText(ui::ToQ(LoadText(ids::str::kNewVersionIsAvailable)));
     auto show = [this](int id, bool on) {
         if (QWidget* w = ui::FindControl(this, id)) w->setVisible(on);
     };
@@ -160,9 +168,10 @@ void CCheckUpdateDlg::OnInitDialog() {
         show(kNewestId, false);
     } else {
         show(kLinkId, true);
-        if (QLabel* l = Control(kNewestId)) l->setText(ui::ToQ(FormatVersion(253, newest_)));
+        if (QLabel* l = Control(kNewestId))
+            l->setText(ui::ToQ(FormatVersion(ids::str::kLatestVersion, newest_)));
     }
-    setWindowTitle(ui::ToQ(FormatProduct(251, product_)));
+    setWindowTitle(ui::ToQ(FormatProduct(ids::str::kCheckForUpdates, product_)));
     UpdateData();
 }
 
@@ -170,17 +179,24 @@ bool CCheckUpdateDlg::event(QEvent* e) {
     if (e->type() != kResultEvent) return QDialog::event(e);
     auto* r = static_cast<ResultEvent*>(e);
     switch (r->msg) {
-        case MsgNewVersion: OnNewVersion(r->wParam, r->lParam); break;
-        case MsgNoNewVersion: OnNoNewVersion(r->wParam, r->lParam); break;
-        case MsgCheckFailed: OnCheckFailed(); break;
-        default: break;
+        case MsgNewVersion:
+            OnNewVersion(r->wParam, r->lParam);
+            break;
+        case MsgNoNewVersion:
+            OnNoNewVersion(r->wParam, r->lParam);
+            break;
+        case MsgCheckFailed:
+            OnCheckFailed();
+            break;
+        default:
+            break;
     }
     return true;
 }
 
 void CCheckUpdateDlg::ShowNewest() {
     if (QLabel* l = Control(kNewestId)) {
-        l->setText(ui::ToQ(FormatVersion(253, newest_)));
+        l->setText(ui::ToQ(FormatVersion(ids::str::kLatestVersion, newest_)));
         l->show();
     }
 }
@@ -196,7 +212,7 @@ void CCheckUpdateDlg::OnNewVersion(uintptr_t wParam, intptr_t lParam) {
 void CCheckUpdateDlg::OnNoNewVersion(uintptr_t wParam, intptr_t lParam) {
     newest_ = UnpackVersion(wParam, lParam);
     if (QLabel* l = Control(kSecondLineId)) {
-        l->setText(ui::ToQ(LoadText(254)));
+        l->setText(ui::ToQ(LoadText(ids::str::kNoNewVersion)));
         l->show();
     }
     if (QLabel* l = Control(kLinkId)) l->hide();
@@ -206,7 +222,8 @@ void CCheckUpdateDlg::OnNoNewVersion(uintptr_t wParam, intptr_t lParam) {
 
 void CCheckUpdateDlg::OnCheckFailed() {
     // This one text comes from the bundle untranslated.
-    statusText_ = ui::ToQ(FormatProduct(252, TranslateWord(L"Clipvane"), false));
+    statusText_ =
+        ui::ToQ(FormatProduct(ids::str::kCouldNotCheckFor, TranslateWord(L"Clipvane"), false));
     UpdateData();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "resource_ids.h"
 #include "update/version_check.h"
 
 class QLabel;
@@ -19,17 +20,17 @@ void OpenUpgradePage();
 class CCheckUpdateDlg : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 129;
-    static constexpr int kLinkId = 1000;
-    static constexpr int kStatusId = 1001;
-    static constexpr int kRunningId = 1005;
-    static constexpr int kNewestId = 1006;
-    static constexpr int kSecondLineId = 1007;
+    static constexpr int kTemplateId = ids::dlg::kCheckUpdate;
+    static constexpr int kLinkId = ids::ctl::check_update::kLink;
+    static constexpr int kStatusId = ids::ctl::check_update::kStatus;
+    static constexpr int kRunningId = ids::ctl::check_update::kRunning;
+    static constexpr int kNewestId = ids::ctl::check_update::kNewest;
+    static constexpr int kSecondLineId = ids::ctl::check_update::kSecondLine;
 
     // check true: start a check when the dialog opens; false: only show
     // `newest`.
-    CCheckUpdateDlg(bool check, const ProgramVersion& running,
-                    const ProgramVersion& newest = {}, QWidget* parent = nullptr);
+    CCheckUpdateDlg(bool check, const ProgramVersion& running, const ProgramVersion& newest = {},
+                    QWidget* parent = nullptr);
     ~CCheckUpdateDlg() override;
 
     // Downloads an address into a file: 1 on success, 0 on failure.

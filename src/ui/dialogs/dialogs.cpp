@@ -22,6 +22,7 @@
 #include "download/address_import.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
@@ -170,8 +171,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     const std::wstring product = TranslateWord(L"Clipvane");
     int major = 0, minor = 0, build = 0;
     GetProgramVersion(major, minor, build);
-    const QString text =
-        ToQ(platform::FormatW(LoadText(32799).c_str(), product.c_str(), major, minor, build));
+    const QString text = ToQ(platform::FormatW(LoadText(ids::str::kAboutText).c_str(),
+                                               product.c_str(), major, minor, build));
     const QPixmap icon = (parent ? parent->windowIcon() : windowIcon()).pixmap(32, 32);
     QLabel* iconLabel = nullptr;
     QLabel* textLabel = nullptr;
@@ -196,7 +197,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
         layout->addWidget(link);
         AddButtonBox(this, layout, false);
     }
-    setWindowTitle(ToQ(platform::FormatW(LoadText(32815).c_str(), product.c_str())));
+    setWindowTitle(
+        ToQ(platform::FormatW(LoadText(ids::str::kAboutCaption).c_str(), product.c_str())));
     if (iconLabel) iconLabel->setPixmap(icon);
     textLabel->setTextFormat(Qt::PlainText);
     textLabel->setText(text);

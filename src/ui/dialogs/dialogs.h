@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "resource_ids.h"
+
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -14,7 +16,7 @@ namespace ui {
 class AddAddressesDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 156;
+    static constexpr int kTemplateId = ids::dlg::kAddAddresses;
     explicit AddAddressesDialog(QWidget* parent = nullptr);
     // Every line of the text, in order, once the dialog closed with OK.
     const std::vector<std::wstring>& Result() const { return result_; }
@@ -31,9 +33,9 @@ class AddAddressesDialog : public QDialog {
 class ImportDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 159;
-    static constexpr int kSourceId = 1022;
-    static constexpr int kBrowseId = 1021;
+    static constexpr int kTemplateId = ids::dlg::kImportAddresses;
+    static constexpr int kSourceId = ids::ctl::import_addresses::kSource;
+    static constexpr int kBrowseId = ids::ctl::import_addresses::kBrowse;
     explicit ImportDialog(QWidget* parent = nullptr);
     const std::vector<std::wstring>& Result() const { return result_; }
     QLineEdit* Source() const { return source_; }
@@ -49,17 +51,17 @@ class ImportDialog : public QDialog {
 class CompletionDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 161;
+    static constexpr int kTemplateId = ids::dlg::kCompletion;
     explicit CompletionDialog(QWidget* parent = nullptr);
 };
 
 class AboutDialog : public QDialog {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 100;
-    static constexpr int kIconId = 1030;
-    static constexpr int kTextId = 1031;
-    static constexpr int kLinkId = 1032;
+    static constexpr int kTemplateId = ids::dlg::kAbout;
+    static constexpr int kIconId = ids::ctl::about::kIcon;
+    static constexpr int kTextId = ids::ctl::about::kText;
+    static constexpr int kLinkId = ids::ctl::about::kLink;
     explicit AboutDialog(QWidget* parent = nullptr);
 };
 

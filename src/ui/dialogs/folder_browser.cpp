@@ -10,6 +10,7 @@
 #include "app/localization.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
 
 namespace ui {
@@ -26,10 +27,10 @@ class FolderDialog : public QFileDialog {
         if (!chosen.isEmpty() && !chosen.first().isEmpty()) {
             const std::wstring path = FromQ(QDir::cleanPath(chosen.first()));
             if (const std::wstring why = OutputFolderProblem(path); !why.empty()) {
-                platform::ShowMessageBox(platform::FormatW(LoadText(33500).c_str(), path.c_str(),
-                                                           why.c_str(), kept_.c_str()),
-                                         TranslateWord(L"Clipvane"),
-                                         platform::MB_OK | platform::MB_ICONWARNING);
+                platform::ShowMessageBox(
+                    platform::FormatW(LoadText(ids::str::kFolderRefused).c_str(), path.c_str(),
+                                      why.c_str(), kept_.c_str()),
+                    TranslateWord(L"Clipvane"), platform::MB_OK | platform::MB_ICONWARNING);
                 return;
             }
         }

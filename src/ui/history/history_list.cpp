@@ -17,6 +17,7 @@
 #include "app/logging.h"
 #include "download/url.h"
 #include "history/history.h"
+#include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
@@ -198,7 +199,8 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const {
 
 QVariant HistoryListModel::headerData(int section, Qt::Orientation o, int role) const {
     if (o != Qt::Horizontal) return {};
-    static const unsigned kTitles[] = {32803, 261, 280, 267, 32802};
+    static const unsigned kTitles[] = {ids::str::kFileName, ids::str::kDuration, ids::str::kFormat,
+                                       ids::str::kResolution, ids::str::kDate};
     if (role == Qt::DisplayRole && section >= 0 && section < kColumnCount)
         return ToQ(LoadText(kTitles[section]));
     if (role == Qt::TextAlignmentRole)

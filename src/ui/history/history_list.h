@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "media/task.h"
+#include "resource_ids.h"
 
 class CHistoryDb;
 class QMenu;
@@ -63,10 +64,10 @@ struct HistoryDesktop {
 class HistoryListView : public QTreeView {
     Q_OBJECT
   public:
-    static constexpr int kId = 1006;
-    static constexpr int kShowInFolder = 32774;
-    static constexpr int kRemove = 32776;
-    static constexpr int kOpenSourcePage = 32857;
+    static constexpr int kId = ids::ctl::main_window::kHistoryList;
+    static constexpr int kShowInFolder = ids::cmd::kHistoryShowInFolder;
+    static constexpr int kRemove = ids::cmd::kRemoveFromHistory;
+    static constexpr int kOpenSourcePage = ids::cmd::kOpenSourcePage;
 
     // `history` may be null (no database: the lists stay empty).
     explicit HistoryListView(CHistoryDb* history, QWidget* parent = nullptr);

@@ -11,6 +11,7 @@
 #include "app/logging.h"
 #include "app/messages.h"
 #include "history/history.h"
+#include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
@@ -31,7 +32,7 @@ struct Site {
 constexpr Site kSites[] = {{L"YouTube", 0, L"YOUTUBE"},
                            {L"Google Video", 0, L"GOOGLE"},
                            {L"MetaCafe", 0, L"METACAFE"},
-                           {L"NicoVideo", 32892, L"NICOVIDEO"}};
+                           {L"NicoVideo", ids::str::kNicoVideo, L"NICOVIDEO"}};
 
 // The tree's images: 16-pixel-wide cuts of bitmap 183, red transparent
 // (32 device pixels wide in the high-density copy).
@@ -158,7 +159,7 @@ std::wstring CSitePanel::HostOfValue(int value) const {
 void CSitePanel::RecountHosts() {
     QTreeWidgetItem* other = OtherSitesItem();
     if (!other) return;
-    other->setText(0, ui::ToQ(LoadText(33203)));
+    other->setText(0, ui::ToQ(LoadText(ids::str::kOtherSites)));
     std::vector<std::pair<std::wstring, int>> hosts = CountHistoryHosts(history_);
     SetBold(other, !hosts.empty());
     const QTreeWidgetItem* current = tree_->currentItem();
@@ -201,8 +202,8 @@ QTreeWidgetItem* CSitePanel::SiteItem(int value) const {
 }
 
 void CSitePanel::Retranslate() {
-    FirstRoot()->setText(0, ui::ToQ(LoadText(32823)));
-    SecondRoot()->setText(0, ui::ToQ(LoadText(32825)));
+    FirstRoot()->setText(0, ui::ToQ(LoadText(ids::str::kTasks)));
+    SecondRoot()->setText(0, ui::ToQ(LoadText(ids::str::kHistory)));
     // The plain buttons show their part of the bar's bitmap.
     QPixmap bar;
     const QRect parts[] = {QRect(3, 2, 96, 19), QRect(102, 2, 73, 19)};
@@ -210,7 +211,8 @@ void CSitePanel::Retranslate() {
         auto* b = findChild<QPushButton*>(QStringLiteral("siteButton%1").arg(code));
         if (!b) continue;
         if (bar.isNull()) LoadTranslatedBitmap(bar, 187);
-        const QString tip = ui::ToQ(LoadText(code == 1 ? 32811 : 32812));
+        const QString tip =
+            ui::ToQ(LoadText(code == 1 ? ids::str::kOpenOutputFolder : ids::str::kOpenSettings));
         b->setToolTip(tip);
         if (bar.isNull()) {
             b->setText(tip);
@@ -276,10 +278,10 @@ void CSitePanel::OnButtonCode(int code) {
             emit postMessage(WM_TOGGLE_SITE_PANEL, 0);
             break;
         case 1:
-            emit command(32779);
+            emit command(ids::cmd::kOpenOutputFolder);
             break;
         case 2:
-            emit command(32791);
+            emit command(ids::cmd::kSettings);
             break;
         default:
             break;

@@ -16,6 +16,8 @@
 #include <map>
 #include <string>
 
+#include "resource_ids.h"
+
 class CHistoryDb;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -23,7 +25,7 @@ class QTreeWidgetItem;
 class CSitePanel : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kId = 173;
+    static constexpr int kId = ids::ctl::main_window::kSitePanel;
     static constexpr int kTreeId = 1012;
     static constexpr int kCloseBarId = 1014;
     static constexpr int kButtonBarId = 1015;

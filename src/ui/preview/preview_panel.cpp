@@ -19,6 +19,7 @@
 #include "media/command_line.h"
 #include "platform/dialog_template.h"
 #include "platform/resource_bundle.h"
+#include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/preview/position_bar.h"
@@ -29,10 +30,10 @@ namespace {
 constexpr const char* kTag = "CPreviewPanel";
 
 // Status-line texts.
-constexpr unsigned kTextNotShown = 32920;
-constexpr unsigned kTextNotStarted = 32921;
+constexpr unsigned kTextNotShown = ids::str::kPreviewNotShown;
+constexpr unsigned kTextNotStarted = ids::str::kPreviewNotStarted;
 // Tooltips of the seven buttons, in button order.
-constexpr unsigned kFirstTooltip = 32922;
+constexpr unsigned kFirstTooltip = ids::str::kSetStartMarkHere;
 
 // Bitmaps.
 constexpr int kBmpRange = 163, kBmpNormal = 164, kBmpHot = 165, kBmpPressed = 166,

@@ -24,6 +24,7 @@
 
 #include "media/task.h"
 #include "platform/post_message.h"
+#include "resource_ids.h"
 
 class CBitmapButtonBar;
 class CCmdMplayer;
@@ -45,12 +46,12 @@ std::wstring SecondsText(int64_t ms);
 class CPreviewPanel : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kControlId = 254;
+    static constexpr int kControlId = ids::ctl::main_window::kPreview;
     static constexpr int kWidth = 266;
     static constexpr int kHeight = 252;
-    static constexpr int kButtonBarId = 1441;
-    static constexpr int kPositionBarRectId = 1417;
-    static constexpr int kVideoAreaId = 1005;
+    static constexpr int kButtonBarId = ids::ctl::preview::kButtonBar;
+    static constexpr int kPositionBarRectId = ids::ctl::preview::kPositionBar;
+    static constexpr int kVideoAreaId = ids::ctl::preview::kVideoArea;
     static constexpr int kPositionTimerId = 55;
     static constexpr int kPositionTimerMs = 10;
 

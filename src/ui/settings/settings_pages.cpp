@@ -25,6 +25,7 @@
 #include "platform/message_box.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
@@ -120,26 +121,26 @@ CPageGeneral::CPageGeneral(QWidget* parent)
       chooser_(&ui::BrowseForFolder),
       opener_(&ui::OpenOnDesktopOrSay) {
     if (QLineEdit* e = FolderEdit()) e->setMaxLength(static_cast<int>(kMaxPath));
-    if (auto* b = qobject_cast<QPushButton*>(Control(1195)))
+    if (auto* b = qobject_cast<QPushButton*>(Control(ids::ctl::general_page::kBrowse)))
         connect(b, &QPushButton::clicked, this, &CPageGeneral::Browse);
-    if (auto* b = qobject_cast<QPushButton*>(Control(1196)))
+    if (auto* b = qobject_cast<QPushButton*>(Control(ids::ctl::general_page::kOpenFolder)))
         connect(b, &QPushButton::clicked, this, &CPageGeneral::OpenFolder);
 }
 
 QLineEdit* CPageGeneral::FolderEdit() const {
-    return Edit(1194);
+    return Edit(ids::ctl::general_page::kOutputFolder);
 }
 
 void CPageGeneral::Load() {
     const SettingsData s = GetSettings().Get();
     if (QLineEdit* e = FolderEdit()) e->setText(ui::ToQ(s.OutputFolder));
-    SetChecked(Check(1012), s.ShutdownFlag);
+    SetChecked(Check(ids::ctl::general_page::kShutdown), s.ShutdownFlag);
 }
 
 void CPageGeneral::Store() {
     // The folder goes in as typed; it is normalised where it is used.
     const std::wstring folder = FolderEdit() ? ui::FromQ(FolderEdit()->text()) : std::wstring();
-    const bool shutdown = Checked(Check(1012));
+    const bool shutdown = Checked(Check(ids::ctl::general_page::kShutdown));
     GetSettings().Update([&](SettingsData& d) {
         d.OutputFolder = folder;
         d.ShutdownFlag = shutdown ? 1 : 0;
@@ -156,7 +157,8 @@ std::wstring CPageGeneral::Refusal(const std::wstring& folder) {
     const std::wstring why = OutputFolderProblem(folder);
     if (why.empty()) return {};
     const std::wstring kept = GetSettings().Get().OutputFolder;
-    return platform::FormatW(LoadText(33500).c_str(), folder.c_str(), why.c_str(), kept.c_str());
+    return platform::FormatW(LoadText(ids::str::kFolderRefused).c_str(), folder.c_str(),
+                             why.c_str(), kept.c_str());
 }
 
 std::wstring CPageGeneral::NormalizeFolder() {
@@ -183,7 +185,8 @@ QWidget* CPageGeneral::FieldToFix() const {
 void CPageGeneral::Browse() {
     const std::wstring folder = NormalizeFolder();
     if (!chooser_) return;
-    std::optional<std::wstring> chosen = chooser_(this, folder, LoadText(32813));
+    std::optional<std::wstring> chosen =
+        chooser_(this, folder, LoadText(ids::str::kChooseFolderWhereDownloaded));
     if (!chosen) return;
     const std::wstring normal = NormalizedFolder(*chosen);
     if (const std::wstring why = Refusal(normal); !why.empty()) {
@@ -215,15 +218,15 @@ std::optional<std::wstring> ChooseProgramFile(QWidget* parent, const std::wstrin
 
 CPageOnline::CPageOnline(QWidget* parent)
     : CSettingsPage(kTemplateId, parent), fileChooser_(&ChooseProgramFile) {
-    if (auto* b = qobject_cast<QPushButton*>(Control(1353)))
+    if (auto* b = qobject_cast<QPushButton*>(Control(ids::ctl::online_page::kExtractorBrowse)))
         connect(b, &QPushButton::clicked, this, &CPageOnline::BrowseExtractor);
     if (QLineEdit* e = ExtractorEdit())
         connect(e, &QLineEdit::editingFinished, this, &CPageOnline::ShowExtractorStatus);
     if (QLabel* l = ExtractorStatus()) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    RadioGroup(this, 1072);
-    for (int id : {1198, 1200})
+    RadioGroup(this, ids::ctl::online_page::kFormatFlv);
+    for (int id : {ids::ctl::online_page::kYouTubePassword, ids::ctl::online_page::kNicoPassword})
         if (QLineEdit* e = Edit(id)) e->setEchoMode(QLineEdit::Password);
-    if (QLineEdit* e = Edit(1020)) {
+    if (QLineEdit* e = Edit(ids::ctl::online_page::kRetries)) {
         // Digits only, as a number field takes them.
         e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,9}"), e));
     }
@@ -232,12 +235,16 @@ CPageOnline::CPageOnline(QWidget* parent)
 void CPageOnline::Load() {
     const SettingsData s = GetSettings().Get();
     const std::pair<int, const std::wstring*> texts[] = {
-        {1197, &s.YTUser}, {1198, &s.YTPasswd}, {1199, &s.NicoUser}, {1200, &s.NicoPasswd}};
+        {ids::ctl::online_page::kYouTubeUser, &s.YTUser},
+        {ids::ctl::online_page::kYouTubePassword, &s.YTPasswd},
+        {ids::ctl::online_page::kNicoUser, &s.NicoUser},
+        {ids::ctl::online_page::kNicoPassword, &s.NicoPasswd}};
     for (auto [id, text] : texts)
         if (QLineEdit* e = Edit(id)) e->setText(ui::ToQ(*text));
-    SetChecked(Check(1018), s.UseTitleAsFileName);
-    SetChecked(Check(1019), s.UseInternalCache);
-    if (QLineEdit* e = Edit(1020)) e->setText(QString::number(s.RetryTimes));
+    SetChecked(Check(ids::ctl::online_page::kTitleAsFileName), s.UseTitleAsFileName);
+    SetChecked(Check(ids::ctl::online_page::kUseCache), s.UseInternalCache);
+    if (QLineEdit* e = Edit(ids::ctl::online_page::kRetries))
+        e->setText(QString::number(s.RetryTimes));
     if (auto* group = findChild<QButtonGroup*>())
         SelectRadio(group, static_cast<int>(s.YoutubeFMT));
     if (QLineEdit* e = ExtractorEdit()) e->setText(ui::ToQ(s.ExtractorPath));
@@ -245,17 +252,18 @@ void CPageOnline::Load() {
 }
 
 QLineEdit* CPageOnline::ExtractorEdit() const {
-    return Edit(1352);
+    return Edit(ids::ctl::online_page::kExtractor);
 }
 QLabel* CPageOnline::ExtractorStatus() const {
-    return qobject_cast<QLabel*>(Control(1354));
+    return qobject_cast<QLabel*>(Control(ids::ctl::online_page::kExtractorStatus));
 }
 
 void CPageOnline::BrowseExtractor() {
     if (!fileChooser_ || !ExtractorEdit()) return;
     std::wstring current = TrimBlanks(ui::FromQ(ExtractorEdit()->text()));
     if (current.empty()) current = platform::FromUtf8(platform::FindProgram("yt-dlp"));
-    std::optional<std::wstring> chosen = fileChooser_(this, current, LoadText(33403));
+    std::optional<std::wstring> chosen =
+        fileChooser_(this, current, LoadText(ids::str::kChooseYtDlpProgram));
     if (!chosen) return;
     ExtractorEdit()->setText(ui::ToQ(*chosen));
     ShowExtractorStatus();
@@ -281,17 +289,19 @@ void CPageOnline::ShowExtractorStatus() {
 }
 
 QWidget* CPageOnline::FieldToFix() const {
-    return Edit(1020);
+    return Edit(ids::ctl::online_page::kRetries);
 }
 
 bool CPageOnline::Validate(QString* message) const {
     if (!Loaded()) return true;
-    QLineEdit* e = Edit(1020);
+    QLineEdit* e = Edit(ids::ctl::online_page::kRetries);
     const QString text = e ? e->text().trimmed() : QString();
     bool ok = !text.isEmpty();
     for (QChar c : text) ok = ok && c >= u'0' && c <= u'9';
     if (ok && text.size() <= 9 && text.toInt() <= kMaxRetries) return true;
-    if (message) *message = ui::ToQ(platform::FormatW(LoadText(32890).c_str(), 0, kMaxRetries));
+    if (message)
+        *message = ui::ToQ(
+            platform::FormatW(LoadText(ids::str::kPleaseEnterWholeNumber).c_str(), 0, kMaxRetries));
     return false;
 }
 
@@ -301,16 +311,19 @@ void CPageOnline::Store() {
         return e ? TrimBlanks(ui::FromQ(e->text())) : std::wstring();
     };
     SettingsData n;
-    n.YTUser = text(1197);
-    n.YTPasswd = text(1198);
-    n.NicoUser = text(1199);
-    n.NicoPasswd = text(1200);
-    const bool title = Checked(Check(1018));
-    const bool cache = Checked(Check(1019));
-    const int retries = Edit(1020) ? Edit(1020)->text().trimmed().toInt() : 0;
+    n.YTUser = text(ids::ctl::online_page::kYouTubeUser);
+    n.YTPasswd = text(ids::ctl::online_page::kYouTubePassword);
+    n.NicoUser = text(ids::ctl::online_page::kNicoUser);
+    n.NicoPasswd = text(ids::ctl::online_page::kNicoPassword);
+    const bool title = Checked(Check(ids::ctl::online_page::kTitleAsFileName));
+    const bool cache = Checked(Check(ids::ctl::online_page::kUseCache));
+    const int retries = Edit(ids::ctl::online_page::kRetries)
+                            ? Edit(ids::ctl::online_page::kRetries)->text().trimmed().toInt()
+                            : 0;
     int fmt = -1;
     if (auto* group = findChild<QButtonGroup*>()) fmt = group->checkedId();
-    const std::wstring extractorPath = ExtractorEdit() ? text(1352) : std::wstring();
+    const std::wstring extractorPath =
+        ExtractorEdit() ? text(ids::ctl::online_page::kExtractor) : std::wstring();
     GetSettings().Update([&](SettingsData& d) {
         d.YTUser = n.YTUser;
         d.YTPasswd = n.YTPasswd;
@@ -338,10 +351,10 @@ CPageAudio::CPageAudio(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
 }
 
 QSlider* CPageAudio::Volume() const {
-    return qobject_cast<QSlider*>(Control(1017));
+    return qobject_cast<QSlider*>(Control(ids::ctl::audio_page::kVolume));
 }
 QLabel* CPageAudio::VolumeLabel() const {
-    return qobject_cast<QLabel*>(Control(1038));
+    return qobject_cast<QLabel*>(Control(ids::ctl::audio_page::kVolumeText));
 }
 
 void CPageAudio::ShowVolume() {
@@ -353,12 +366,12 @@ void CPageAudio::Load() {
     const SettingsData s = GetSettings().Get();
     if (QSlider* v = Volume()) v->setValue(s.OUT_VOLUME);
     ShowVolume();
-    SetChecked(Check(1016), s.VOLUME_NORM);
+    SetChecked(Check(ids::ctl::audio_page::kNormalize), s.VOLUME_NORM);
 }
 
 void CPageAudio::Store() {
     const int volume = Volume() ? Volume()->value() : 0;
-    const bool norm = Checked(Check(1016));
+    const bool norm = Checked(Check(ids::ctl::audio_page::kNormalize));
     GetSettings().Update([&](SettingsData& d) {
         d.OUT_VOLUME = volume;
         d.VOLUME_NORM = norm ? 1 : 0;
@@ -373,16 +386,20 @@ constexpr const wchar_t* kOutputs[] = {L"directx", L"gl2", L"gl"};
 constexpr int kHeights[] = {0, 1080, 720, 480};
 
 QComboBox* HeightBox(QWidget* page) {
-    return qobject_cast<QComboBox*>(ui::FindControl(page, 1451));
+    return qobject_cast<QComboBox*>(ui::FindControl(page, ids::ctl::video_page::kQuality));
 }
 }  // namespace
 
 CPageVideo::CPageVideo(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
-    RadioGroup(this, 1028);
-    if (QCheckBox* w = Check(1032))
-        connect(w, &QCheckBox::clicked, this, [this] { FitClicked(1032, 1033); });
-    if (QCheckBox* h = Check(1033))
-        connect(h, &QCheckBox::clicked, this, [this] { FitClicked(1033, 1032); });
+    RadioGroup(this, ids::ctl::video_page::kOutputX11);
+    if (QCheckBox* w = Check(ids::ctl::video_page::kFitToWidth))
+        connect(w, &QCheckBox::clicked, this, [this] {
+            FitClicked(ids::ctl::video_page::kFitToWidth, ids::ctl::video_page::kFitToHeight);
+        });
+    if (QCheckBox* h = Check(ids::ctl::video_page::kFitToHeight))
+        connect(h, &QCheckBox::clicked, this, [this] {
+            FitClicked(ids::ctl::video_page::kFitToHeight, ids::ctl::video_page::kFitToWidth);
+        });
 }
 
 int CPageVideo::OutputIndex(const std::wstring& vo) {
@@ -398,16 +415,16 @@ std::wstring CPageVideo::OutputName(int index) {
 void CPageVideo::Load() {
     const SettingsData s = GetSettings().Get();
     if (auto* group = findChild<QButtonGroup*>()) SelectRadio(group, OutputIndex(s.MPLAYER_VO));
-    SetChecked(Check(1031), s.IVTC);
-    SetChecked(Check(1027), s.DEINT);
-    SetChecked(Check(1032), s.Fit2Width);
-    SetChecked(Check(1033), s.Fit2Height);
-    SetChecked(Check(1034), s.ExpandSize);
-    SetChecked(Check(1035), s.ExpandRound16);
+    SetChecked(Check(ids::ctl::video_page::kInverseTelecine), s.IVTC);
+    SetChecked(Check(ids::ctl::video_page::kDeinterlace), s.DEINT);
+    SetChecked(Check(ids::ctl::video_page::kFitToWidth), s.Fit2Width);
+    SetChecked(Check(ids::ctl::video_page::kFitToHeight), s.Fit2Height);
+    SetChecked(Check(ids::ctl::video_page::kExpand), s.ExpandSize);
+    SetChecked(Check(ids::ctl::video_page::kRoundTo16), s.ExpandRound16);
     if (QComboBox* box = HeightBox(this)) {
         box->clear();
         for (int h : kHeights)
-            box->addItem(h ? QString("%1p").arg(h) : ui::ToQ(LoadText(33301)), h);
+            box->addItem(h ? QString("%1p").arg(h) : ui::ToQ(LoadText(ids::str::kBest)), h);
         int at = box->findData(static_cast<int>(s.HighestQuality));
         if (at < 0) {
             box->addItem(QString("%1p").arg(s.HighestQuality), static_cast<int>(s.HighestQuality));
@@ -419,24 +436,24 @@ void CPageVideo::Load() {
 }
 
 void CPageVideo::ApplyFitStates() {
-    const bool width = Checked(Check(1032));
-    const bool height = Checked(Check(1033));
-    Enable(Check(1034), width || height);
-    Enable(Check(1035), width || height);
-    if (height) Enable(Check(1032), false);
-    if (width) Enable(Check(1033), false);
+    const bool width = Checked(Check(ids::ctl::video_page::kFitToWidth));
+    const bool height = Checked(Check(ids::ctl::video_page::kFitToHeight));
+    Enable(Check(ids::ctl::video_page::kExpand), width || height);
+    Enable(Check(ids::ctl::video_page::kRoundTo16), width || height);
+    if (height) Enable(Check(ids::ctl::video_page::kFitToWidth), false);
+    if (width) Enable(Check(ids::ctl::video_page::kFitToHeight), false);
 }
 
 void CPageVideo::FitClicked(int clicked, int other) {
     if (Checked(Check(clicked))) {
-        Enable(Check(1034), true);
-        Enable(Check(1035), true);
+        Enable(Check(ids::ctl::video_page::kExpand), true);
+        Enable(Check(ids::ctl::video_page::kRoundTo16), true);
         Enable(Check(other), false);
     } else {
         Enable(Check(other), true);
         if (!Checked(Check(other))) {
-            Enable(Check(1034), false);
-            Enable(Check(1035), false);
+            Enable(Check(ids::ctl::video_page::kExpand), false);
+            Enable(Check(ids::ctl::video_page::kRoundTo16), false);
         }
     }
 }
@@ -445,9 +462,12 @@ void CPageVideo::Store() {
     int index = -1;
     if (auto* group = findChild<QButtonGroup*>()) index = group->checkedId();
     const std::wstring vo = OutputName(index);
-    const bool ivtc = Checked(Check(1031)), deint = Checked(Check(1027));
-    const bool fw = Checked(Check(1032)), fh = Checked(Check(1033));
-    const bool ex = Checked(Check(1034)), r16 = Checked(Check(1035));
+    const bool ivtc = Checked(Check(ids::ctl::video_page::kInverseTelecine)),
+               deint = Checked(Check(ids::ctl::video_page::kDeinterlace));
+    const bool fw = Checked(Check(ids::ctl::video_page::kFitToWidth)),
+               fh = Checked(Check(ids::ctl::video_page::kFitToHeight));
+    const bool ex = Checked(Check(ids::ctl::video_page::kExpand)),
+               r16 = Checked(Check(ids::ctl::video_page::kRoundTo16));
     QComboBox* box = HeightBox(this);
     const int height = box && box->currentIndex() >= 0 ? box->currentData().toInt() : -1;
     GetSettings().Update([&](SettingsData& d) {

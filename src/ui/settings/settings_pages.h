@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "resource_ids.h"
 #include "ui/dialogs/folder_browser.h"
 
 class QAbstractButton;
@@ -52,7 +53,7 @@ class CSettingsPage : public QWidget {
 class CPageGeneral : public CSettingsPage {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 154;
+    static constexpr int kTemplateId = ids::dlg::kGeneralPage;
     explicit CPageGeneral(QWidget* parent = nullptr);
 
     QLineEdit* FolderEdit() const;
@@ -68,9 +69,9 @@ class CPageGeneral : public CSettingsPage {
     // Trims the folder text, puts a fallback folder in for an empty one,
     // makes it a safe path, shows it and creates the folder.
     std::wstring NormalizeFolder();
-    // Button 1195: a refused choice is said and the field keeps its text.
+    // The Browse button: a refused choice is said and the field keeps its text.
     void Browse();
-    void OpenFolder();  // button 1196
+    void OpenFolder();  // the Open Folder button
 
     // Replace the folder browser and the desktop's opener (tests).
     void SetFolderChooser(ui::FolderChooser chooser) { chooser_ = std::move(chooser); }
@@ -88,14 +89,14 @@ class CPageGeneral : public CSettingsPage {
 class CPageOnline : public CSettingsPage {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 185;
+    static constexpr int kTemplateId = ids::dlg::kOnlinePage;
     static constexpr int kMaxRetries = 99;
     explicit CPageOnline(QWidget* parent = nullptr);
     bool Validate(QString* message) const override;
     QWidget* FieldToFix() const override;
 
-    // The site extractor: its program (edit 1352, empty for yt-dlp along
-    // PATH), the chooser (button 1353) and what the program is (label 1354),
+    // The site extractor: its program (an edit, empty for yt-dlp along
+    // PATH), the chooser (a button) and what the program is (a label),
     // found without holding up the page.
     QLineEdit* ExtractorEdit() const;
     QLabel* ExtractorStatus() const;
@@ -121,7 +122,7 @@ class CPageOnline : public CSettingsPage {
 class CPageAudio : public CSettingsPage {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 256;
+    static constexpr int kTemplateId = ids::dlg::kAudioPage;
     explicit CPageAudio(QWidget* parent = nullptr);
     QSlider* Volume() const;
     QLabel* VolumeLabel() const;
@@ -137,7 +138,7 @@ class CPageAudio : public CSettingsPage {
 class CPageVideo : public CSettingsPage {
     Q_OBJECT
   public:
-    static constexpr int kTemplateId = 255;
+    static constexpr int kTemplateId = ids::dlg::kVideoPage;
     explicit CPageVideo(QWidget* parent = nullptr);
 
     // The radio button of a stored video output: 0 "directx", 1 "gl2",

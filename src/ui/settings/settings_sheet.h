@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "resource_ids.h"
+
 class QTabWidget;
 class CPageGeneral;
 class CPageOnline;
@@ -15,7 +17,7 @@ class CSettingsPage;
 class CSettingsSheet : public QDialog {
     Q_OBJECT
   public:
-    static constexpr unsigned kCaptionId = 32806;
+    static constexpr unsigned kCaptionId = ids::str::kSettings;
     explicit CSettingsSheet(QWidget* parent = nullptr);
 
     CPageGeneral* General() const { return general_; }

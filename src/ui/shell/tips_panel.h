@@ -4,15 +4,17 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "resource_ids.h"
+
 class QLabel;
 
 class CTipsPanel : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kId = 1018;
+    static constexpr int kId = ids::ctl::main_window::kTipsPanel;
     static constexpr int kTextId = 1050;
     static constexpr int kTipCount = 5;
-    static constexpr unsigned kFirstTip = 32837;
+    static constexpr unsigned kFirstTip = ids::str::kCopyAddressOfVideo;
 
     explicit CTipsPanel(QWidget* parent = nullptr);
 

@@ -2,13 +2,20 @@
 
 #include "app/localization.h"
 #include "download/site_helpers.h"
+#include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/shell/shown_text.h"
 
 namespace ui {
 namespace {
 // Column titles by string number; column 0 has none.
-constexpr unsigned kTitleIds[kTaskColumnCount] = {0, 278, 261, 280, 267, 282, 283};
+constexpr unsigned kTitleIds[kTaskColumnCount] = {0,
+                                                  ids::str::kName,
+                                                  ids::str::kDuration,
+                                                  ids::str::kFormat,
+                                                  ids::str::kResolution,
+                                                  ids::str::kFPS,
+                                                  ids::str::kStatus};
 }  // namespace
 
 TaskListModel::TaskListModel(QObject* parent) : QAbstractTableModel(parent) {
