@@ -431,8 +431,9 @@ TEST_F(SiteHistory, OtherSitesHoldOneItemPerHostWithItsCountAndList) {
     // A host name that would reorder itself (kept so by an older history or
     // by hand) shows the hidden character.
     AddRow(kSiteOther, L"/out/x/e.mp4", L"https://sm9evil.example/e.mp4");
-    db_->execDML("UPDATE history SET profile_name = 'sm9\xE2\x80\xAE" "evil.example' "
-                 "WHERE profile_name = 'sm9evil.example';");
+    const std::string reordering = platform::ToUtf8(L"sm9\u202Eevil.example");
+    const std::string set = "UPDATE history SET profile_name = '" + reordering + "' ";
+    db_->execDML((set + "WHERE profile_name = 'sm9evil.example';").c_str());
     panel.Recount();
     QTreeWidgetItem* odd = panel.HostItem(L"sm9\u202Eevil.example");
     ASSERT_NE(odd, nullptr);
