@@ -14,6 +14,7 @@
 #include "download/site_helpers.h"
 #include "extractor/extractor_media.h"
 #include "main_window_fixture.h"
+#include "resource_ids.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/history/site_tree_panel.h"
 
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kDownloadAll = 32855, kStop = 32856, kPaste = 57637;
+using ids::cmd::kDownloadAll, ids::cmd::kPaste, ids::cmd::kStop;
 
 class ExtractorWindow : public MainWindow {
   protected:
