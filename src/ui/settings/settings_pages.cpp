@@ -3,9 +3,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -285,6 +287,14 @@ void CPageOnline::ShowExtractorStatus() {
         emit ExtractorKnown();
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // A question still open when the program ends is waited for while the
+    // application goes: the extractor's statics it uses go after main.
+    QPointer<QThread> open(thread);
+    connect(QCoreApplication::instance(), &QObject::destroyed, [open] {
+        if (!open) return;
+        open->wait();
+        delete open.data();
+    });
     thread->start();
 }
 
