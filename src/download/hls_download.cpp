@@ -398,6 +398,8 @@ class HlsJob {
             LogInfo(kTag, "Resuming at segment %llu of %zu (%llu bytes kept)",
                     static_cast<unsigned long long>(next_ + 1), media_.segments.size(),
                     static_cast<unsigned long long>(start));
+            if (owner_)
+                owner_->PostResumed(static_cast<unsigned>(next_ * 1000 / media_.segments.size()));
         }
         if (::ftruncate(out_.get(), static_cast<off_t>(start)) != 0 ||
             ::lseek(out_.get(), static_cast<off_t>(start), SEEK_SET) < 0)

@@ -630,6 +630,8 @@ int CHttpTransfer::GetFLVFile(const std::wstring& url, const std::wstring& path,
                 failure_text::WebPageInsteadOfVideo(platform::FromUtf8(HostOf(current))))};
         }
         if (resuming && !AcceptResume(*answer, path, HostOf(current))) resumeFrom_ = 0;
+        if (resumeFrom_ > 0 && record_.length > 0 && owner_)
+            owner_->PostResumed(static_cast<unsigned>(resumeFrom_ * 1000 / record_.length));
         KeepResumeRecord(*answer, current, path);
         DownloadFile(*answer, path, contentLength, bytesReceived);
         if (bytesReceived == 0 && !(owner_ && owner_->IsAborted()))

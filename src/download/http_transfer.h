@@ -21,6 +21,8 @@ class IHttpOwner {
     // True while a stop is pending, without the side effects of IsAborted.
     virtual bool StopRequested() const = 0;
     virtual void PostProgress(unsigned thousandths) = 0;
+    // A transfer goes on from the part an earlier attempt kept.
+    virtual void PostResumed(unsigned /*thousandths*/) {}
     virtual void SetError(const std::wstring& text) = 0;
     virtual void ClearFinalPath() = 0;
 };

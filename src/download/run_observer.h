@@ -26,6 +26,8 @@ struct RunProgress {
     uint64_t received = 0, total = 0;
     // A segmented stream counts its segments (thousandths then by segment).
     uint64_t segmentsDone = 0, segmentsTotal = 0;
+    // Thousandths a resumed transfer went on from; 0 when it began afresh.
+    unsigned resumedAt = 0;
     bool operator==(const RunProgress&) const = default;
 };
 

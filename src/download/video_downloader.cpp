@@ -191,6 +191,7 @@ int CVideoDownloader::DownloadStream(const std::wstring& playlist,
     options.maxHeight = static_cast<int>(GetSettings().Get().HighestQuality);
     options.pageAddress = pageAddress;
     stream_.segmentsDone = stream_.segmentsTotal = stream_.bytes = 0;
+    resumedAt_ = 0;
     contentLength_ = bytesReceived_ = 0;
     Set(flvAddress_, playlist);
     int r = DownloadHlsStream(this, playlist, GetField(tempPath_), options, stream_);
@@ -200,6 +201,7 @@ int CVideoDownloader::DownloadStream(const std::wstring& playlist,
 
 int CVideoDownloader::DownloadFLV(const std::wstring& url) {
     stream_.segmentsDone = stream_.segmentsTotal = 0;
+    resumedAt_ = 0;
     CHttpTransfer http(this, useCache_);
     http.SetResumeKey(GetField(pageAddress_));
     std::wstring finalUrl;
@@ -210,10 +212,14 @@ int CVideoDownloader::DownloadFLV(const std::wstring& url) {
 
 void CVideoDownloader::PostProgress(unsigned v) {
     if (stream_.segmentsTotal)
-        observer_->OnProgress(taskId_,
-                              {v, stream_.bytes, 0, stream_.segmentsDone, stream_.segmentsTotal});
+        observer_->OnProgress(taskId_, {v, stream_.bytes, 0, stream_.segmentsDone,
+                                        stream_.segmentsTotal, resumedAt_});
     else
-        observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_});
+        observer_->OnProgress(taskId_, {v, bytesReceived_, contentLength_, 0, 0, resumedAt_});
+}
+void CVideoDownloader::PostResumed(unsigned v) {
+    resumedAt_ = v;
+    PostProgress(v);
 }
 void CVideoDownloader::PostDone() {
     if (aborted_) return;

@@ -57,6 +57,7 @@ class CVideoDownloader : public ISiteOwner {
     bool IsAborted() override;
     bool StopRequested() const override;
     void PostProgress(unsigned thousandths) override;
+    void PostResumed(unsigned thousandths) override;
     void SetError(const std::wstring& text) override;
     void ClearFinalPath() override;
     void PostStatus(int code) override;
@@ -82,6 +83,7 @@ class CVideoDownloader : public ISiteOwner {
     std::atomic<int> taskId_{-1};
     std::atomic<uint64_t> contentLength_{0}, bytesReceived_{0};
     HlsProgress stream_;
+    std::atomic<unsigned> resumedAt_{0};  // of the transfer under way
     bool aborted_ = false;
     bool useCache_ = false;
     std::atomic<int> retryTimes_{0};

@@ -74,11 +74,7 @@
 #include "update/version_check.h"
 
 using ui::kColCheck;
-using ui::kColDuration;
-using ui::kColFormat;
-using ui::kColFps;
 using ui::kColName;
-using ui::kColSize;
 using ui::kColStatus;
 
 namespace {
@@ -150,15 +146,6 @@ ProgramVersion RunningVersion() {
 bool IsHttpAddress(const std::wstring& text) {
     UrlParts parts;
     return CrackUrl(text, parts);
-}
-
-// File name without folder and extension.
-std::wstring BaseName(const std::wstring& path) {
-    std::wstring name = path;
-    if (auto slash = name.find_last_of(L"/\\"); slash != std::wstring::npos)
-        name = name.substr(slash + 1);
-    if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
-    return name;
 }
 
 // The lines of a text, each without blanks around it.
@@ -364,13 +351,14 @@ void CClipvaneDlg::CreateChildren() {
 
     // The task list: a model of the registry, a view and its delegate.
     model_ = new ui::TaskListModel(this);
+    model_->SetMarkedBackground(palette().color(QPalette::Base));
     view_ = new ui::TaskListView(this);
     tag(view_, kTaskListId);
     view_->setModel(model_);
     connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
         if (downloading_)
-            model_->SetCell(row, kColStatus,
-                            model_->IsChecked(row) ? RowWords().waiting : QString());
+            model_->SetStatus(
+                row, model_->IsChecked(row) ? ui::RowStatus::kWaiting : ui::RowStatus::kNone);
         if (preview_->playState() == 0) preview_->SetTask(nullptr);
         UpdateCommands();
     });
@@ -843,11 +831,9 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             break;
         case WM_LANGUAGE_CHANGED:
             progressFormat_.clear();
-            rowWords_.reset();
             // The site panel, lists, tips and button bars are children: the
             // language event reaches each of them.
             shell_->ReloadBitmaps();
-            model_->RetranslateHeaders();
             menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
             SetStatusText();
             LayOut();
@@ -878,7 +864,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
 void CClipvaneDlg::OnProgress(int row, const RunProgress& progress) {
     if (row < 0 || !downloader_ || !downloading_) return;
     const unsigned permille = progress.thousandths;
-    model_->SetProgress(row, static_cast<int>(permille));
+    model_->SetProgress(row, progress);
     if (!runRows_.empty()) {
         if (runIndex_ >= runRows_.size() || runRows_[runIndex_] != row)
             runIndex_ = static_cast<size_t>(std::find(runRows_.begin(), runRows_.end(), row) -
@@ -915,36 +901,27 @@ void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
     // The file is there, but it is no video.
     if (code == kStatusComplete && notPlayable_.erase(row)) code = kStatusNotPlayable;
     const std::wstring text = CVideoDownloader::GetStatusText(code);
-    if (code == kStatusNotPlayable) {
-        model_->SetCell(row, kColStatus, ui::ToQ(text), ui::kDarkRed,
-                        palette().color(QPalette::Base));
+    model_->SetStatus(row, ui::RowStatus::kCode, code);
+    if (code < kStatusFirstError || code == kStatusNotPlayable)
         SetStatusText(text);
-    } else if (code < kStatusFirstError) {
-        model_->SetCell(row, kColStatus, ui::ToQ(text));
-        SetStatusText(text);
-    } else {
-        model_->SetCell(row, kColStatus, ui::ToQ(text), ui::kDarkRed,
-                        palette().color(QPalette::Base));
+    else
         SetStatusText(platform::FormatW(Text(ids::str::kError).c_str(), message.c_str()));
-    }
 }
 
 void CClipvaneDlg::OnRetry(int row, int attempt) {
     const std::wstring text = platform::FormatW(Text(ids::str::kRetrying).c_str(), attempt);
-    model_->SetCell(row, kColStatus, ui::ToQ(text), model_->CellColor(row, kColStatus),
-                    model_->CellBackground(row, kColStatus));
+    model_->SetStatus(row, ui::RowStatus::kRetry, attempt);
     SetStatusText(text);
 }
 
 void CClipvaneDlg::OnTitle(int row, const std::wstring& title) {
     if (!downloader_ || row < 0) return;
-    model_->SetCell(row, kColName, ui::ToQ(title), model_->CellColor(row, kColName),
-                    model_->CellBackground(row, kColName));
+    model_->SetTitle(row, title);
 }
 
 void CClipvaneDlg::OnItemDone(int row, const ItemReport& done) {
     if (row < 0 || !downloader_) return;
-    model_->SetCell(row, kColStatus, QString());
+    model_->SetStatus(row, ui::RowStatus::kNone);
     model_->RemoveProgress(row);
     // The probe runs off this thread; the reports after this one wait
     // until the intake is done, so they keep their order.
@@ -1048,21 +1025,10 @@ void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
 void CClipvaneDlg::OnMarkChanged() {
     const QList<int> rows = view_->SelectedRows();
     if (rows.isEmpty()) return;
-    if (Task* t = model_->TaskAt(rows.front()))
-        model_->SetCell(rows.front(), kColDuration,
-                        ui::ToQ(FormatDuration(t->cutEndMs - t->cutStartMs)));
+    model_->TaskChanged(rows.front());
 }
 
 // ---- Status line, buttons, preview ----
-
-const CClipvaneDlg::FixedWords& CClipvaneDlg::RowWords() {
-    if (!rowWords_) {
-        auto word = [](const wchar_t* w) { return ui::ToQ(TranslateWord(w)); };
-        rowWords_ = FixedWords{word(L"N/A"), word(L"Online"), word(L"Ready for download..."),
-                               word(L"Waiting")};
-    }
-    return *rowWords_;
-}
 
 void CClipvaneDlg::SetStatusText() {
     SetStatusText(Text(ids::str::kReady));
@@ -1174,15 +1140,8 @@ bool CClipvaneDlg::AddAddress(const std::wstring& given) {
     auto task = std::make_unique<Task>();
     task->source = text;
     task->onlinePending = 1;
-    // 4. The row comes with its cells in one step.
-    const FixedWords& w = RowWords();
-    ui::TaskListModel::RowCells cells;
-    cells.checked = true;
-    cells.texts = {QString(), ui::ToQ(text), w.na, w.online, w.na, w.na, w.ready};
-    cells.fg = ui::kDarkRed;
-    cells.bg = palette().color(QPalette::Base);
-    cells.tooltip = cells.texts[kColName];
-    const int row = model_->AppendTask(std::move(task), cells);
+    // 4. A ticked address row, ready for download.
+    const int row = model_->AppendTask(std::move(task));
     // 5.
     if (downloading_ && downloadAllMode_ && downloader_) {
         downloader_->AddItem(text, row);
@@ -1293,10 +1252,7 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
     task->siteKind = keepKind;
     task->historyPageAddress = keepPage;
     model_->SetSource(row, in.path);
-    if (in.siteKind < 0) {
-        // 5.
-        model_->SetCell(row, kColName, ui::ToQ(BaseName(in.path)));
-    } else {
+    if (in.siteKind >= 0) {
         // 6.
         const RecordResult recorded =
             RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin);
@@ -1308,16 +1264,10 @@ bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& 
                 sitePanel_, [this] { HandleMessage(WM_HISTORY_CHANGED, 0, 0); },
                 Qt::QueuedConnection);
         }
-        model_->SetCell(row, kColName, model_->CellText(row, kColName));
     }
-    // 7, 8.
+    // 5, 7, 8. A local file is named after itself; a download keeps its title.
+    model_->MarkProbed(row, in.siteKind < 0, in.servedBy);
     model_->SetChecked(row, true);
-    model_->SetCell(row, kColDuration, ui::ToQ(FormatDuration(task->cutEndMs - task->cutStartMs)));
-    model_->SetCell(row, kColFormat, ui::ToQ(task->videoFormat));
-    model_->SetCell(row, kColSize, QStringLiteral("%1x%2").arg(task->width).arg(task->height));
-    model_->SetCell(row, kColFps, QString::asprintf("%.0f fps", task->fps));
-    model_->SetTooltip(
-        row, ui::ToQ(in.servedBy.empty() ? task->source : task->source + L"\n" + in.servedBy));
     // 9.
     UpdateCommands();
     if (historyShown_) ShowTaskList();
@@ -1461,7 +1411,7 @@ void CClipvaneDlg::StopWithQuestion() {
 void CClipvaneDlg::CheckSelected(bool check) {
     for (int row : view_->SelectedRows()) {
         model_->SetChecked(row, check);
-        if (!check) model_->SetCell(row, kColStatus, QString());
+        if (!check) model_->SetStatus(row, ui::RowStatus::kNone);
     }
     UpdateCommands();
 }

@@ -261,12 +261,6 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     bool previewExpanded_ = false;
     bool sitePanelWanted_ = false;
     std::wstring progressFormat_;  // the progress format, read once per language
-    // The task list's fixed words, looked up once per language.
-    struct FixedWords {
-        QString na, online, ready, waiting;
-    };
-    std::optional<FixedWords> rowWords_;
-    const FixedWords& RowWords();
     int majorVersion_ = 0;
     QString statusText_;
 

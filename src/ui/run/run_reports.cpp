@@ -61,7 +61,11 @@ void RunReports::Push(RunEvent e) {
     if (detached_) return;
     if (e.kind == RunEvent::kProgress && !queue_.empty()) {
         RunEvent& last = queue_.back();
-        if (last.kind == RunEvent::kProgress && last.row == e.row) {
+        // The first report of a resumed transfer says where it went on
+        // from: it is told, not merged away.
+        const bool resumeStart =
+            last.progress.resumedAt != 0 && last.progress.thousandths == last.progress.resumedAt;
+        if (last.kind == RunEvent::kProgress && last.row == e.row && !resumeStart) {
             last.progress = e.progress;
             return;
         }

@@ -3,8 +3,9 @@
 // Only the first report after the window went idle posts an event; while
 // the window is awake (it looks again shortly after emptying the queue)
 // reporting is a push under a lock. A progress report that follows one for
-// the same row replaces it, so a storm of them costs one handling per batch;
-// nothing else is merged, dropped or reordered. The window handles at most
+// the same row replaces it (unless it starts a resumed transfer), so a storm
+// of them costs one handling per batch; nothing else is merged, dropped or
+// reordered. The window handles at most
 // kSliceMs of reports at a time, then lets paint and input events in.
 #include <QObject>
 #include <deque>

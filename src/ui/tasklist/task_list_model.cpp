@@ -1,7 +1,15 @@
 #include "ui/tasklist/task_list_model.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+#include <algorithm>
+
+#include "app/helpers.h"
 #include "app/localization.h"
+#include "download/codes.h"
 #include "download/site_helpers.h"
+#include "download/video_downloader.h"
+#include "platform/text.h"
 #include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/shell/shown_text.h"
@@ -16,10 +24,25 @@ constexpr unsigned kTitleIds[kTaskColumnCount] = {0,
                                                   ids::str::kResolution,
                                                   ids::str::kFPS,
                                                   ids::str::kStatus};
+// A resumed transfer says so until it has gone this far past where it went on.
+constexpr unsigned kResumeShownThousandths = 10;
+
+// File name without folder and extension.
+std::wstring FileBaseName(const std::wstring& path) {
+    std::wstring name = path;
+    if (auto slash = name.find_last_of(L"/\\"); slash != std::wstring::npos)
+        name = name.substr(slash + 1);
+    if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
+    return name;
+}
 }  // namespace
 
+QString PercentText(int permille) {
+    return QString::asprintf("%.1f%%", permille * 0.1);
+}
+
 TaskListModel::TaskListModel(QObject* parent) : QAbstractTableModel(parent) {
-    RetranslateHeaders();
+    Retranslate();
 }
 
 TaskListModel::~TaskListModel() = default;
@@ -32,32 +55,144 @@ int TaskListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kTaskColumnCount;
 }
 
+const TaskListModel::Words& TaskListModel::W() const {
+    if (!words_) {
+        auto word = [](const wchar_t* w) { return ToQ(TranslateWord(w)); };
+        words_ = Words{word(L"N/A"),
+                       word(L"Online"),
+                       word(L"Ready for download..."),
+                       word(L"Waiting"),
+                       LoadText(ids::str::kRetrying),
+                       LoadText(ids::str::kRowSegment),
+                       LoadText(ids::str::kRowResuming),
+                       LoadText(ids::str::kRowDownloading)};
+    }
+    return *words_;
+}
+
+QString TaskListModel::ProgressLabel(const Row& r) const {
+    const RunProgress& p = r.progress;
+    if (p.resumedAt > 0 && p.thousandths < p.resumedAt + kResumeShownThousandths)
+        return ToQ(platform::FormatW(W().resuming.c_str(), static_cast<int>(p.resumedAt / 10)));
+    if (p.segmentsTotal)
+        return ToQ(platform::FormatW(W().segment.c_str(), static_cast<int>(p.segmentsDone),
+                                     static_cast<int>(p.segmentsTotal)));
+    return ToQ(
+        platform::FormatW(W().downloading.c_str(),
+                          PercentText(static_cast<int>(p.thousandths)).toStdWString().c_str()));
+}
+
+QString TaskListModel::StatusText(const Row& r) const {
+    if (r.hasProgress) return ProgressLabel(r);
+    switch (r.status) {
+        case RowStatus::kNone:
+            return {};
+        case RowStatus::kReady:
+            return W().ready;
+        case RowStatus::kWaiting:
+            return W().waiting;
+        case RowStatus::kCode:
+            return ToQ(CVideoDownloader::GetStatusText(r.code));
+        case RowStatus::kRetry:
+            return ToQ(platform::FormatW(W().retry.c_str(), r.code));
+    }
+    return {};
+}
+
+QString TaskListModel::Text(const Row& r, int col) const {
+    const Task* t = r.task.get();
+    if (col == kColStatus) return StatusText(r);
+    if (col == kColCheck || !t) return {};
+    if (col == kColName) {
+        if (!r.title.empty()) return ToQ(r.title);
+        if (!r.address.empty() && !r.nameFromFile) return ToQ(r.address);
+        return r.probed ? ToQ(FileBaseName(t->source)) : QString();
+    }
+    // A range marked in the preview shows even before the file is known.
+    if (col == kColDuration && (r.probed || t->cutEndMs > t->cutStartMs))
+        return ToQ(FormatDuration(t->cutEndMs - t->cutStartMs));
+    if (r.online) return col == kColFormat ? W().online : W().na;
+    if (!r.probed) return {};
+    switch (col) {
+        case kColFormat:
+            return ToQ(t->videoFormat);
+        case kColSize:
+            return QStringLiteral("%1x%2").arg(t->width).arg(t->height);
+        case kColFps:
+            return QString::asprintf("%.0f fps", t->fps);
+        default:
+            return {};
+    }
+}
+
+QColor TaskListModel::Foreground(const Row& r, int col) const {
+    if (col == kColCheck) return {};
+    if (col == kColStatus) {
+        if (r.status == RowStatus::kReady ||
+            (r.status != RowStatus::kWaiting && r.status != RowStatus::kNone && r.errorColour))
+            return kDarkRed;
+        return {};
+    }
+    return r.online ? kDarkRed : QColor();
+}
+
+QString TaskListModel::Tooltip(const Row& r, int col) const {
+    if (col == kColName && r.task && !r.task->source.empty())
+        return ToQ(r.servedBy.empty() ? r.task->source : r.task->source + L"\n" + r.servedBy);
+    // A long status may be cut short in a narrow column.
+    if (col == kColStatus) return StatusText(r);
+    return {};
+}
+
+QString TaskListModel::CellText(int row, int col) const {
+    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return {};
+    return Text(At(row), col);
+}
+
+QColor TaskListModel::CellColor(int row, int col) const {
+    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return {};
+    return Foreground(At(row), col);
+}
+
+QColor TaskListModel::CellBackground(int row, int col) const {
+    if (!CellColor(row, col).isValid()) return {};
+    return markedBg_.isValid() ? markedBg_ : QGuiApplication::palette().color(QPalette::Base);
+}
+
 QVariant TaskListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !Valid(index.row())) return {};
-    const Row& r = rows_[static_cast<size_t>(index.row())];
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Row& r = At(index.row());
     const int col = index.column();
-    const Cell& c = r.cells[static_cast<size_t>(col)];
     switch (role) {
         case Qt::DisplayRole:
             // Addresses, names and server texts: nothing hidden or reordered.
-            return ShownQ(c.text);
+            return ShownQ(Text(r, col));
         case Qt::CheckStateRole:
             if (col == kColCheck) return r.checked ? Qt::Checked : Qt::Unchecked;
             return {};
-        case Qt::ForegroundRole:
-            return c.fg.isValid() ? QVariant(c.fg) : QVariant();
-        case Qt::BackgroundRole:
-            return c.bg.isValid() ? QVariant(c.bg) : QVariant();
-        case Qt::ToolTipRole:
-            if (col == kColName && !r.tooltip.isEmpty()) return ShownQ(r.tooltip);
-            // A long status may be cut short in a narrow column.
-            if (col == kColStatus && !c.text.isEmpty()) return ShownQ(c.text);
-            return {};
+        case Qt::ForegroundRole: {
+            const QColor c = Foreground(r, col);
+            return c.isValid() ? QVariant(c) : QVariant();
+        }
+        case Qt::BackgroundRole: {
+            const QColor c = CellBackground(index.row(), col);
+            return c.isValid() ? QVariant(c) : QVariant();
+        }
+        case Qt::ToolTipRole: {
+            // The lines stay lines; within each nothing is hidden.
+            QStringList lines = Tooltip(r, col).split(QLatin1Char('\n'));
+            for (QString& l : lines) l = ShownQ(l);
+            const QString tip = lines.join(QLatin1Char('\n'));
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
         case Qt::TextAlignmentRole:
             return col == kColName ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                                    : QVariant(Qt::AlignCenter);
         case kProgressRole:
-            return col == kColStatus && r.progress >= 0 ? QVariant(r.progress) : QVariant();
+            return col == kColStatus && r.hasProgress
+                       ? QVariant(static_cast<int>(std::min(r.progress.thousandths, 1000u)))
+                       : QVariant();
         default:
             return {};
     }
@@ -88,10 +223,12 @@ QVariant TaskListModel::headerData(int section, Qt::Orientation o, int role) con
     return {};
 }
 
-void TaskListModel::RetranslateHeaders() {
+void TaskListModel::Retranslate() {
     titles_.clear();
     for (unsigned id : kTitleIds) titles_.push_back(id ? ToQ(LoadText(id)) : QString());
+    words_.reset();
     emit headerDataChanged(Qt::Horizontal, 0, kTaskColumnCount - 1);
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kTaskColumnCount - 1));
 }
 
 void TaskListModel::Index(const Row& r, int delta) {
@@ -111,19 +248,15 @@ void TaskListModel::Index(const Row& r, int delta) {
 }
 
 int TaskListModel::AppendTask(std::unique_ptr<Task> task) {
-    return AppendTask(std::move(task), RowCells{});
-}
-
-int TaskListModel::AppendTask(std::unique_ptr<Task> task, const RowCells& cells) {
     const int row = static_cast<int>(rows_.size());
     beginInsertRows({}, row, row);
     Row r;
     r.task = std::move(task);
-    r.checked = cells.checked;
-    r.tooltip = cells.tooltip;
-    for (size_t c = 0; c < r.cells.size(); ++c) {
-        if (c == kColCheck || (cells.texts[c].isEmpty() && !cells.fg.isValid())) continue;
-        r.cells[c] = {cells.texts[c], cells.fg, cells.bg};
+    if (r.task && r.task->onlinePending) {
+        r.online = true;
+        r.checked = true;
+        r.address = r.task->source;
+        r.status = RowStatus::kReady;
     }
     Index(r, +1);
     rows_.push_back(std::move(r));
@@ -134,7 +267,7 @@ int TaskListModel::AppendTask(std::unique_ptr<Task> task, const RowCells& cells)
 void TaskListModel::RemoveTaskAt(int row) {
     if (!Valid(row)) return;
     beginRemoveRows({}, row, row);
-    Index(rows_[static_cast<size_t>(row)], -1);
+    Index(At(row), -1);
     rows_.erase(rows_.begin() + row);
     endRemoveRows();
 }
@@ -148,7 +281,7 @@ void TaskListModel::RemoveAll() {
 }
 
 Task* TaskListModel::TaskAt(int row) const {
-    return Valid(row) ? rows_[static_cast<size_t>(row)].task.get() : nullptr;
+    return Valid(row) ? At(row).task.get() : nullptr;
 }
 
 int TaskListModel::RowOf(const Task* task) const {
@@ -159,12 +292,12 @@ int TaskListModel::RowOf(const Task* task) const {
 }
 
 bool TaskListModel::IsChecked(int row) const {
-    return Valid(row) && rows_[static_cast<size_t>(row)].checked;
+    return Valid(row) && At(row).checked;
 }
 
 void TaskListModel::SetChecked(int row, bool checked) {
     if (!Valid(row)) return;
-    Row& r = rows_[static_cast<size_t>(row)];
+    Row& r = At(row);
     if (r.checked == checked) return;
     if (r.task && r.task->onlinePending) checkedPending_ += checked ? 1 : -1;
     r.checked = checked;
@@ -178,62 +311,71 @@ void TaskListModel::SetAllChecked(bool checked) {
     emit dataChanged(index(0, kColCheck), index(rowCount() - 1, kColCheck), {Qt::CheckStateRole});
 }
 
-QString TaskListModel::CellText(int row, int col) const {
-    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return {};
-    return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)].text;
-}
-
-QColor TaskListModel::CellColor(int row, int col) const {
-    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return {};
-    return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)].fg;
-}
-
-QColor TaskListModel::CellBackground(int row, int col) const {
-    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return {};
-    return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)].bg;
-}
-
-void TaskListModel::SetCell(int row, int col, const QString& text, const QColor& fg,
-                            const QColor& bg) {
-    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return;
-    Cell& c = rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)];
-    c.text = text;
-    c.fg = fg;
-    c.bg = bg;
-    Changed(row, col, col);
-}
-
-void TaskListModel::SetTooltip(int row, const QString& text) {
+void TaskListModel::MarkProbed(int row, bool nameFromFile, const std::wstring& servedBy) {
     if (!Valid(row)) return;
-    rows_[static_cast<size_t>(row)].tooltip = text;
+    Row& r = At(row);
+    r.online = false;
+    r.probed = true;
+    r.nameFromFile = nameFromFile;
+    if (nameFromFile) r.title.clear();
+    r.servedBy = servedBy;
+    Changed(row, kColName, kColStatus);
 }
 
-QString TaskListModel::Tooltip(int row) const {
-    return Valid(row) ? rows_[static_cast<size_t>(row)].tooltip : QString();
+void TaskListModel::TaskChanged(int row) {
+    if (Valid(row)) Changed(row, kColName, kColStatus);
 }
 
-int TaskListModel::Progress(int row) const {
-    return Valid(row) ? rows_[static_cast<size_t>(row)].progress : -1;
-}
-
-void TaskListModel::SetProgress(int row, int permille) {
+void TaskListModel::SetTitle(int row, const std::wstring& title) {
     if (!Valid(row)) return;
-    Row& r = rows_[static_cast<size_t>(row)];
-    permille = std::clamp(permille, 0, 1000);
-    if (r.progress == permille) return;
-    r.progress = permille;
+    At(row).title = title;
+    Changed(row, kColName, kColName);
+}
+
+void TaskListModel::SetStatus(int row, RowStatus status, int code) {
+    if (!Valid(row)) return;
+    Row& r = At(row);
+    if (status == RowStatus::kCode)
+        r.errorColour = code >= kStatusFirstError;
+    else if (status != RowStatus::kRetry)
+        r.errorColour = false;
+    r.status = status;
+    r.code = code;
+    Changed(row, kColStatus, kColStatus);
+}
+
+RowStatus TaskListModel::Status(int row) const {
+    return Valid(row) ? At(row).status : RowStatus::kNone;
+}
+
+int TaskListModel::StatusCode(int row) const {
+    return Valid(row) ? At(row).code : 0;
+}
+
+void TaskListModel::SetProgress(int row, const RunProgress& progress) {
+    if (!Valid(row)) return;
+    Row& r = At(row);
+    if (r.hasProgress && r.progress == progress) return;
+    r.hasProgress = true;
+    r.progress = progress;
+    r.progress.thousandths = std::min(progress.thousandths, 1000u);
     Changed(row, kColStatus, kColStatus);
 }
 
 void TaskListModel::RemoveProgress(int row) {
-    if (!Valid(row) || rows_[static_cast<size_t>(row)].progress < 0) return;
-    rows_[static_cast<size_t>(row)].progress = -1;
+    if (!Valid(row) || !At(row).hasProgress) return;
+    At(row).hasProgress = false;
     Changed(row, kColStatus, kColStatus);
+}
+
+int TaskListModel::Progress(int row) const {
+    if (!Valid(row) || !At(row).hasProgress) return -1;
+    return static_cast<int>(At(row).progress.thousandths);
 }
 
 void TaskListModel::SetOnlinePending(int row, bool pending) {
     if (!Valid(row)) return;
-    Row& r = rows_[static_cast<size_t>(row)];
+    Row& r = At(row);
     if (!r.task || (r.task->onlinePending != 0) == pending) return;
     Index(r, -1);
     r.task->onlinePending = pending ? 1 : 0;
@@ -242,11 +384,12 @@ void TaskListModel::SetOnlinePending(int row, bool pending) {
 
 void TaskListModel::SetSource(int row, const std::wstring& source) {
     if (!Valid(row)) return;
-    Row& r = rows_[static_cast<size_t>(row)];
+    Row& r = At(row);
     if (!r.task) return;
     Index(r, -1);
     r.task->source = source;
     Index(r, +1);
+    Changed(row, kColName, kColName);
 }
 
 bool TaskListModel::HasPendingAddress(const std::wstring& address) const {

@@ -1,15 +1,19 @@
 #pragma once
-// The task list: the registry of Tasks and the cells shown for them. Row n
-// is registry position n; a Task enters and leaves together with its row.
+// The task list: the registry of Tasks and what each row is doing. Row n is
+// registry position n; a Task enters and leaves together with its row. A row
+// keeps its state (status, progress, title, where it was found) and every
+// cell's text, colour and tooltip is derived from it when asked, so a
+// language switch reaches rows that are already there.
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QStringList>
-#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "download/run_observer.h"
 #include "media/task.h"
 
 namespace ui {
@@ -30,6 +34,18 @@ inline constexpr int kProgressRole = Qt::UserRole + 1;
 // Text colour of a new online row, and of an error in the status cell.
 inline const QColor kDarkRed(192, 0, 0);
 
+// "48.3%" for 483 thousandths.
+QString PercentText(int permille);
+
+// What the status cell says.
+enum class RowStatus {
+    kNone,     // nothing
+    kReady,    // an address waiting for a download
+    kWaiting,  // ticked during a run: its turn comes
+    kCode,     // a status code of the run (download/codes.h)
+    kRetry,    // the run tries again; the number counts the attempts
+};
+
 class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -43,16 +59,10 @@ class TaskListModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
-    // Appends the Task to the registry and its empty, unchecked row.
+    // Appends the Task and its row. A Task still to be downloaded makes a
+    // ticked address row ("Ready for download..."); any other an unticked
+    // row that shows its cells once MarkProbed says the file is known.
     int AppendTask(std::unique_ptr<Task> task);
-    // The same with the row's cells filled, all in one colour.
-    struct RowCells {
-        bool checked = false;
-        std::array<QString, kTaskColumnCount> texts;
-        QColor fg, bg;
-        QString tooltip;
-    };
-    int AppendTask(std::unique_ptr<Task> task, const RowCells& cells);
     void RemoveTaskAt(int row);
     void RemoveAll();
 
@@ -64,19 +74,30 @@ class TaskListModel : public QAbstractTableModel {
     void SetChecked(int row, bool checked);
     void SetAllChecked(bool checked);
 
+    // The Task now holds a probed file. The name stays the title, or the
+    // address when none came, unless `nameFromFile`: then the file's name.
+    // `servedBy` says which way found it, for the name's tooltip.
+    void MarkProbed(int row, bool nameFromFile, const std::wstring& servedBy = {});
+    // The Task's own values changed (a marked range): its cells again.
+    void TaskChanged(int row);
+    void SetTitle(int row, const std::wstring& title);
+    void SetStatus(int row, RowStatus status, int code = 0);
+    RowStatus Status(int row) const;
+    int StatusCode(int row) const;
+    // The run's progress: the status cell shows a bar and says what is
+    // happening; RemoveProgress ends the bar.
+    void SetProgress(int row, const RunProgress& progress);
+    void RemoveProgress(int row);
+    // -1: no progress bar.
+    int Progress(int row) const;
+
+    // The texts and colours shown, as data() gives them but with nothing
+    // of the text replaced.
     QString CellText(int row, int col) const;
     QColor CellColor(int row, int col) const;
     QColor CellBackground(int row, int col) const;
-    // Invalid colours mean the list's own.
-    void SetCell(int row, int col, const QString& text, const QColor& fg = {},
-                 const QColor& bg = {});
-    void SetTooltip(int row, const QString& text);
-    QString Tooltip(int row) const;
-
-    // -1: no progress bar.
-    int Progress(int row) const;
-    void SetProgress(int row, int permille);
-    void RemoveProgress(int row);
+    // Background of the cells drawn in dark red (the list's base colour).
+    void SetMarkedBackground(const QColor& bg) { markedBg_ = bg; }
 
     // Changes of the Task fields the model indexes.
     void SetOnlinePending(int row, bool pending);
@@ -88,34 +109,53 @@ class TaskListModel : public QAbstractTableModel {
     int CheckedPendingCount() const { return checkedPending_; }
     int PendingCount() const { return pendingTotal_; }
 
-    // Re-reads the column titles (language change).
-    void RetranslateHeaders();
+    // The language changed: titles and every row's texts again.
+    void Retranslate();
 
   signals:
     // The user ticked or cleared a row's check box.
     void checkToggled(int row);
 
   private:
-    struct Cell {
-        QString text;
-        QColor fg, bg;
-    };
     struct Row {
         std::unique_ptr<Task> task;
         bool checked = false;
-        int progress = -1;
-        QString tooltip;
-        std::array<Cell, kTaskColumnCount> cells;
+        bool online = false;  // added as an address and not yet probed
+        bool probed = false;
+        bool nameFromFile = false;
+        std::wstring address;  // as it was added, the name until a title comes
+        std::wstring title;
+        std::wstring servedBy;
+        RowStatus status = RowStatus::kNone;
+        int code = 0;
+        bool errorColour = false;  // the last status code was an error
+        bool hasProgress = false;
+        RunProgress progress;
+    };
+    // Words every row shows, looked up once per language.
+    struct Words {
+        QString na, online, ready, waiting;
+        std::wstring retry, segment, resuming, downloading;
     };
     bool Valid(int row) const { return row >= 0 && row < static_cast<int>(rows_.size()); }
+    const Row& At(int row) const { return rows_[static_cast<size_t>(row)]; }
+    Row& At(int row) { return rows_[static_cast<size_t>(row)]; }
     void Index(const Row& r, int delta);
     void Changed(int row, int firstCol, int lastCol);
+    const Words& W() const;
+    QString Text(const Row& r, int col) const;
+    QString StatusText(const Row& r) const;
+    QString ProgressLabel(const Row& r) const;
+    QColor Foreground(const Row& r, int col) const;
+    QString Tooltip(const Row& r, int col) const;
 
     std::vector<Row> rows_;
     std::unordered_map<std::wstring, int> pending_;  // AddressKey(source) -> pending Tasks
     int pendingTotal_ = 0;
     int checkedPending_ = 0;
     QStringList titles_;
+    QColor markedBg_;
+    mutable std::optional<Words> words_;
 };
 
 }  // namespace ui

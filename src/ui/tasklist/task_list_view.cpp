@@ -7,41 +7,12 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionButton>
-#include <QStyleOptionProgressBar>
 
+#include "ui/bundle/language_menu.h"
+#include "ui/tasklist/task_item_delegate.h"
 #include "ui/tasklist/task_list_model.h"
 
 namespace ui {
-
-QString TaskItemDelegate::ProgressText(int permille) {
-    return QString::asprintf("%.1f%%", permille * 0.1);
-}
-
-void TaskItemDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
-                             const QModelIndex& index) const {
-    QVariant v = index.data(kProgressRole);
-    if (!v.isValid()) {
-        QStyledItemDelegate::paint(p, option, index);
-        return;
-    }
-    QStyleOptionViewItem background = option;
-    initStyleOption(&background, index);
-    background.text.clear();
-    const QWidget* w = option.widget;
-    QStyle* style = w ? w->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &background, p, w);
-
-    QStyleOptionProgressBar bar;
-    bar.rect = option.rect.adjusted(2, 2, -2, -2);
-    bar.minimum = 0;
-    bar.maximum = 1000;
-    bar.progress = v.toInt();
-    bar.text = ProgressText(bar.progress);
-    bar.textVisible = true;
-    bar.textAlignment = Qt::AlignCenter;
-    bar.state = option.state | QStyle::State_Horizontal;
-    style->drawControl(QStyle::CE_ProgressBar, &bar, p, w);
-}
 
 CheckHeaderView::CheckHeaderView(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
     setSectionsClickable(true);
@@ -116,6 +87,13 @@ QList<int> TaskListView::SelectedRows() const {
     for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+bool TaskListView::event(QEvent* e) {
+    if (e->type() == kLanguageChangedEvent) {
+        if (auto* m = qobject_cast<TaskListModel*>(model())) m->Retranslate();
+    }
+    return QTableView::event(e);
 }
 
 void TaskListView::resizeEvent(QResizeEvent* e) {

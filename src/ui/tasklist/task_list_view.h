@@ -1,24 +1,13 @@
 #pragma once
 // The view of the task list: a check box in the header of column 0 that
-// ticks every row, a progress bar painted in the status cell, and column
-// widths as shares of the list's width.
+// ticks every row, the rows painted by TaskItemDelegate, and column widths
+// as shares of the list's width.
 #include <QHeaderView>
-#include <QStyledItemDelegate>
 #include <QTableView>
 
 class QDropEvent;
 
 namespace ui {
-
-// Paints the progress bar of a cell that has one, with "%.1f%%" of its value.
-class TaskItemDelegate : public QStyledItemDelegate {
-    Q_OBJECT
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
-    static QString ProgressText(int permille);
-};
 
 class CheckHeaderView : public QHeaderView {
     Q_OBJECT
@@ -54,6 +43,8 @@ class TaskListView : public QTableView {
     void dropped(const QMimeData* data);
 
   protected:
+    // A language change reaches the rows at once: the model says them anew.
+    bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
