@@ -104,10 +104,18 @@ TEST_F(ExtractorWindow, PagesOnlyYtDlpKnowsEndAsPlayableFilesWithRowsHistoryAndP
     EXPECT_EQ(Model().CellText(1, 1), "Park at noon");
     EXPECT_EQ(Model().CellText(0, 4), "320x240");
     // The tooltip names the way that served each.
-    EXPECT_TRUE(Model().Tooltip(0).contains("Found and downloaded by yt-dlp (Generic)"))
-        << Model().Tooltip(0).toStdString();
-    EXPECT_TRUE(Model().Tooltip(1).contains("Found by yt-dlp (Generic), downloaded by Clipvane"))
-        << Model().Tooltip(1).toStdString();
+    EXPECT_TRUE(Model()
+                    .index(0, ui::kColName)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("Found and downloaded by yt-dlp (Generic)"))
+        << Model().index(0, ui::kColName).data(Qt::ToolTipRole).toString().toStdString();
+    EXPECT_TRUE(Model()
+                    .index(1, ui::kColName)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("Found by yt-dlp (Generic), downloaded by Clipvane"))
+        << Model().index(1, ui::kColName).data(Qt::ToolTipRole).toString().toStdString();
     EXPECT_EQ(HistoryRows(), 2);
     EXPECT_EQ(PrivateFolders(), std::vector<std::string>{});
 
@@ -158,8 +166,12 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
     ASSERT_TRUE(WaitIntakes(1));
     EXPECT_EQ(Model().CellText(0, kColStatus), "Download complete");
     EXPECT_EQ(extractortest::Streams(Source(0)), "video,audio");
-    EXPECT_TRUE(Model().Tooltip(0).contains("Found by Clipvane's page scanner"))
-        << Model().Tooltip(0).toStdString();
+    EXPECT_TRUE(Model()
+                    .index(0, ui::kColName)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains("Found by Clipvane's page scanner"))
+        << Model().index(0, ui::kColName).data(Qt::ToolTipRole).toString().toStdString();
     // The scanner finds the manifest, which only yt-dlp can fetch.
     EXPECT_EQ(Model().CellText(1, kColStatus), "Download failed");
     EXPECT_TRUE(w.StatusText().contains("This page may need yt-dlp: install the yt-dlp package"))
