@@ -23,8 +23,10 @@
 #include "quiet_services.h"
 #include "ui/desktop/desktop_services.h"
 #include "ui/history/history_list.h"
-#include "ui/main_window.h"
 #include "ui/history/site_tree_panel.h"
+#include "ui/main_window.h"
+#include "ui/run/download_run.h"
+#include "ui/run/media_intake.h"
 
 namespace {
 
@@ -92,7 +94,8 @@ int main(int argc, char** argv) {
     auto window = std::make_unique<CClipvaneDlg>(db, &desktop);
     CClipvaneDlg& w = *window;
     w.show();
-    while (!w.Downloader()) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!w.findChild<ui::DownloadRun*>()->Downloader())
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
 
     // (1) The list shown against the bare query.
     double query = 1e9, shown = 1e9;

@@ -22,6 +22,8 @@
 #include "ui/desktop/desktop_services.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/run/download_run.h"
+#include "ui/run/media_intake.h"
 #include "ui/tasklist/task_list_model.h"
 
 namespace {
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
     NoDesktop desktop;
     CClipvaneDlg w(nullptr, &desktop);
     w.show();
-    SpinUntil([&] { return w.Downloader() != nullptr; });
+    SpinUntil([&] { return w.findChild<ui::DownloadRun*>()->Downloader() != nullptr; });
     StallMeter meter;
     QElapsedTimer t;
     if (mode == "storm") {
@@ -102,7 +104,10 @@ int main(int argc, char** argv) {
         meter.Reset();
         t.start();
         w.OnCommand(32855);
-        SpinUntil([&] { return !w.Downloading() && w.PendingIntakes() == 0; });
+        SpinUntil([&] {
+            return !w.findChild<ui::DownloadRun*>()->Downloading() &&
+                   w.findChild<ui::MediaIntake*>()->Pending() == 0;
+        });
         std::printf("%.4f %lld\n", t.elapsed() / 1000.0, static_cast<long long>(meter.Worst()));
     } else if (mode == "rows") {
         const int n = std::atoi(argv[2]);
@@ -127,7 +132,7 @@ int main(int argc, char** argv) {
         meter.Reset();
         t.start();
         w.DropData(&data);
-        SpinUntil([&] { return w.PendingIntakes() == 0; });
+        SpinUntil([&] { return w.findChild<ui::MediaIntake*>()->Pending() == 0; });
         std::printf("%lld %lld\n", static_cast<long long>(t.elapsed()),
                     static_cast<long long>(meter.Worst()));
     } else {

@@ -62,7 +62,9 @@
 #include "ui/history/history_list.h"
 #include "ui/history/site_tree_panel.h"
 #include "ui/preview/preview_panel.h"
-#include "ui/run/run_reports.h"
+#include "ui/run/download_run.h"
+#include "ui/run/media_intake.h"
+#include "ui/run/sliced_drain.h"
 #include "ui/run/window_messages.h"
 #include "ui/settings/settings_sheet.h"
 #include "ui/shell/bitmap_button_bar.h"
@@ -127,11 +129,8 @@ constexpr int kWindowKeysTable = ids::keys::kFrame;
 constexpr int kMainMenu = ids::menu::kMain;
 constexpr int kContextMenu = ids::menu::kContext;
 
-// Longest stretch the window spends on its messages before it lets paint
-// and input events in.
-constexpr qint64 kMessageSliceMs = 8;
-// How soon a window that just emptied its queue looks again.
-constexpr int kRecheckMs = 25;
+// How long quitting waits for the files a run finished to be taken in.
+constexpr int kSettleMs = 15000;
 
 std::wstring Text(unsigned id) {
     return LoadText(id);
@@ -194,9 +193,16 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
         desktop_ = ownDesktop_.get();
     }
     post_ = std::make_unique<ui::WindowPostTarget>(this);
-    reports_ = new ui::RunReports(this, this);
-    probes_ = std::make_unique<ui::ProbeQueue>(
-        this, [this](const ui::ProbeQueue::Result& r) { OnProbed(r); });
+    messages_ = std::make_unique<ui::SlicedDrain>(
+        this, ui::SlicedDrain::Queue{[this] {
+                                         platform::PostedMessage m;
+                                         if (!post_->Take(m)) return false;
+                                         HandleMessage(m.msg, m.wParam, m.lParam);
+                                         return true;
+                                     },
+                                     [this] { post_->Wake(); },
+                                     [this] { return post_->GoIdle(); },
+                                     {}});
     extras_ = new ui::DesktopIntegration(this);
     OnInitDialog();
 }
@@ -208,10 +214,9 @@ CClipvaneDlg::~CClipvaneDlg() {
     // A check still waiting on the network ends before logging stops.
     StopVersionChecks(std::chrono::seconds(5));
     post_->Detach();
-    reports_->Detach();
-    probes_.reset();
-    if (downloader_) downloader_->Stop();
-    downloader_.reset();
+    // The worker and the probes end before the rows they report on.
+    delete run_;
+    delete intake_;
     if (historyList_) historyList_->Clear();
 }
 
@@ -244,6 +249,7 @@ void CClipvaneDlg::OnInitDialog() {
     }
     // 4 to 6.
     CreateChildren();
+    CreateRun();
     LogInfo(kTag, "Loading accelerators ...");
     CreateCommands();
     LogInfo(kTag, "List control initialized.");
@@ -356,7 +362,7 @@ void CClipvaneDlg::CreateChildren() {
     tag(view_, kTaskListId);
     view_->setModel(model_);
     connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
-        if (downloading_)
+        if (run_->Downloading())
             model_->SetStatus(
                 row, model_->IsChecked(row) ? ui::RowStatus::kWaiting : ui::RowStatus::kNone);
         if (preview_->playState() == 0) preview_->SetTask(nullptr);
@@ -415,13 +421,36 @@ void CClipvaneDlg::CreateChildren() {
                 for (const QString& f : files) {
                     std::wstring p = ui::FromQ(f);
                     if (p.size() > kMaxPath) p.resize(kMaxPath);
-                    AddMediaFile(p, -1, -2, L"");
+                    intake_->Add(p, -1, -2, L"");
                 }
             });
     connect(historyList_, &ui::HistoryListView::textDropped, this,
             [this](const QString& text) { AddAddresses(AddressLines(ui::FromQ(text))); });
 
     tips_ = new CTipsPanel(this);
+}
+
+void CClipvaneDlg::CreateRun() {
+    intake_ = new ui::MediaIntake(model_, history_, this);
+    auto status = [this](const std::wstring& t) { t.empty() ? SetStatusText() : SetStatusText(t); };
+    connect(intake_, &ui::MediaIntake::statusText, this, status);
+    connect(intake_, &ui::MediaIntake::rowsChanged, this, [this] {
+        UpdateCommands();
+        if (historyShown_) ShowTaskList();
+    });
+    connect(intake_, &ui::MediaIntake::finished, this, &CClipvaneDlg::intakeFinished);
+    // The site panel is a window of its own: the news does not wait behind
+    // the main window's messages.
+    connect(
+        intake_, &ui::MediaIntake::historyRecorded, this,
+        [this] { HandleMessage(WM_HISTORY_CHANGED, 0, 0); }, Qt::QueuedConnection);
+    run_ = new ui::DownloadRun(model_, intake_, this);
+    connect(run_, &ui::DownloadRun::aboutToStart, this, &CClipvaneDlg::TakeTypedFolder);
+    connect(run_, &ui::DownloadRun::stateChanged, this, &CClipvaneDlg::UpdateCommands);
+    connect(run_, &ui::DownloadRun::statusText, this, status);
+    connect(run_, &ui::DownloadRun::progressed, extras_, &ui::DesktopIntegration::SetRunProgress);
+    connect(run_, &ui::DownloadRun::itemSettled, this, &CClipvaneDlg::ShowSelectedInPreview);
+    connect(run_, &ui::DownloadRun::finished, this, &CClipvaneDlg::OnRunFinished);
 }
 
 void CClipvaneDlg::CreateCommands() {
@@ -446,14 +475,14 @@ void CClipvaneDlg::CreateCommands() {
     addRun(ID_CHECK_SELECTED, [this] { CheckSelected(true); });
     addRun(ID_UNCHECK_SELECTED, [this] { CheckSelected(false); });
     add(ID_DOWNLOAD_SELECTED, &CClipvaneDlg::DownloadSelected);
-    add(ID_STOP_ASK, &CClipvaneDlg::StopWithQuestion);
-    add(ID_STOP, &CClipvaneDlg::Stop);
+    addRun(ID_STOP_ASK, [this] { run_->StopWithQuestion(); });
+    addRun(ID_STOP, [this] { run_->Stop(); });
     addRun(ID_HOME_PAGE, [this] { desktop_->OpenUrl(VendorHomePage()); });
     addRun(ID_UPGRADE_PAGE, [this] { desktop_->OpenUrl(VendorUpgradePage()); });
     for (int id : {ID_LANG_EN, ID_LANG_JA, ID_LANG_ZH})
         addRun(id, [this, id] { SetLanguage(ui::LanguageOfCommand(id)); });
     add(ID_IMPORT, &CClipvaneDlg::ImportDialog);
-    add(ID_DOWNLOAD_ALL, &CClipvaneDlg::DownloadAll);
+    addRun(ID_DOWNLOAD_ALL, [this] { run_->DownloadAll(); });
     add(ID_PASTE, &CClipvaneDlg::Paste);
     add(ID_SELECT_ALL, &CClipvaneDlg::SelectAll);
     for (int id : {ui::HistoryListView::kShowInFolder, ui::HistoryListView::kRemove,
@@ -513,7 +542,7 @@ void CClipvaneDlg::OnDeferredStart() {
     }
     // 3. The downloader takes the settings when a run starts.
     LogInfo(kTag, "Creating online video downloader...");
-    downloader_ = std::make_unique<CVideoDownloader>(reports_);
+    run_->CreateWorker();
     LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", folder.c_str());
     RestorePendingRows();
     // 4.
@@ -522,7 +551,7 @@ void CClipvaneDlg::OnDeferredStart() {
         SetStatusText(notice);
         Box(notice, platform::MB_OK | platform::MB_ICONWARNING);
     }
-    TellHistoryProblem();
+    intake_->TellHistoryProblem();
     LogInfo(kTag, "Main dialog initialized.");
     if (majorVersion_ > 0) {
         LogInfo(kTag, "Internet connection available, checking update version...");
@@ -619,15 +648,6 @@ void CClipvaneDlg::SavePendingRows() {
     if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
 }
 
-void CClipvaneDlg::PrepareRun() {
-    TakeTypedFolder();
-    const SettingsData s = GetSettings().Get();
-    CreateFolderTree(s.OutputFolder);
-    downloader_->SetOutputFolder(s.OutputFolder);
-    downloader_->SetUseTitleAsFileName(s.UseTitleAsFileName != 0);
-    downloader_->SetRetryTimes(s.RetryTimes);
-}
-
 // ---- Layout and painting ----
 
 void CClipvaneDlg::LayOut() {
@@ -691,7 +711,7 @@ void CClipvaneDlg::showEvent(QShowEvent* e) {
 
 bool CClipvaneDlg::event(QEvent* e) {
     if (e->type() == ui::kMessagesEvent) {
-        DrainMessages();
+        messages_->Run();
         return true;
     }
     return QWidget::event(e);
@@ -770,41 +790,6 @@ bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
 
 // ---- Messages ----
 
-void CClipvaneDlg::DrainMessages() {
-    if (draining_) return;  // a box opened by a handler; the outer loop goes on
-    draining_ = true;
-    QElapsedTimer slice;
-    slice.start();
-    platform::PostedMessage m;
-    int handled = 0;
-    for (;;) {
-        if (slice.elapsed() >= kMessageSliceMs) {
-            // Let paint and input events in, then go on.
-            post_->Wake();
-            break;
-        }
-        if (post_->Take(m)) {
-            HandleMessage(m.msg, m.wParam, m.lParam);
-            ++handled;
-            continue;
-        }
-        if (handled > 0) {
-            // Busy: look again shortly, so that a storm of posts merges in
-            // the queue instead of waking us for each one.
-            if (!recheckPending_) {
-                recheckPending_ = true;
-                QTimer::singleShot(kRecheckMs, this, [this] {
-                    recheckPending_ = false;
-                    DrainMessages();
-                });
-            }
-            break;
-        }
-        if (post_->GoIdle()) break;
-    }
-    draining_ = false;
-}
-
 void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
         case WM_DEFERRED_START:
@@ -830,7 +815,6 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             emit historyChanged();
             break;
         case WM_LANGUAGE_CHANGED:
-            progressFormat_.clear();
             // The site panel, lists, tips and button bars are children: the
             // language event reaches each of them.
             shell_->ReloadBitmaps();
@@ -861,124 +845,19 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
     }
 }
 
-void CClipvaneDlg::OnProgress(int row, const RunProgress& progress) {
-    if (row < 0 || !downloader_ || !downloading_) return;
-    const unsigned permille = progress.thousandths;
-    model_->SetProgress(row, progress);
-    if (!runRows_.empty()) {
-        if (runIndex_ >= runRows_.size() || runRows_[runIndex_] != row)
-            runIndex_ = static_cast<size_t>(std::find(runRows_.begin(), runRows_.end(), row) -
-                                            runRows_.begin());
-        if (runIndex_ < runRows_.size())
-            extras_->SetRunProgress(
-                (static_cast<double>(runIndex_) + std::min(permille, 1000u) / 1000.0) /
-                static_cast<double>(runRows_.size()));
-    }
-    std::wstring title = ui::FromQ(model_->CellText(row, kColName));
-    if (title.size() > 100) title.resize(100);
-    if (const uint64_t segments = progress.segmentsTotal) {
-        SetStatusText(platform::FormatW(Text(ids::str::kSegmentProgress).c_str(), title.c_str(),
-                                        static_cast<int>(progress.segmentsDone),
-                                        static_cast<int>(segments)));
-        return;
-    }
-    const std::wstring got = FormatGroupedNumber(std::to_wstring(progress.received), 0);
-    const std::wstring total = FormatGroupedNumber(std::to_wstring(progress.total), 0);
-    if (progressFormat_.empty()) progressFormat_ = Text(ids::str::kDownloadProgress);
-    SetStatusText(
-        platform::FormatW(progressFormat_.c_str(), title.c_str(), got.c_str(), total.c_str()));
-}
-
-void CClipvaneDlg::OnStatus(int row, int code, const std::wstring& message) {
-    if (!downloader_) return;
-    if (!downloading_) {
-        downloading_ = true;
-        UpdateCommands();
-    }
-    model_->RemoveProgress(row);
-    // What a failed or stopped download kept for a resume goes with its row.
-    if (Task* t = model_->TaskAt(row)) t->partialPath = downloader_->PartialPathOf(row);
-    // The file is there, but it is no video.
-    if (code == kStatusComplete && notPlayable_.erase(row)) code = kStatusNotPlayable;
-    const std::wstring text = CVideoDownloader::GetStatusText(code);
-    model_->SetStatus(row, ui::RowStatus::kCode, code);
-    if (code < kStatusFirstError || code == kStatusNotPlayable)
-        SetStatusText(text);
-    else
-        SetStatusText(platform::FormatW(Text(ids::str::kError).c_str(), message.c_str()));
-}
-
-void CClipvaneDlg::OnRetry(int row, int attempt) {
-    const std::wstring text = platform::FormatW(Text(ids::str::kRetrying).c_str(), attempt);
-    model_->SetStatus(row, ui::RowStatus::kRetry, attempt);
-    SetStatusText(text);
-}
-
-void CClipvaneDlg::OnTitle(int row, const std::wstring& title) {
-    if (!downloader_ || row < 0) return;
-    model_->SetTitle(row, title);
-}
-
-void CClipvaneDlg::OnItemDone(int row, const ItemReport& done) {
-    if (row < 0 || !downloader_) return;
-    model_->SetStatus(row, ui::RowStatus::kNone);
-    model_->RemoveProgress(row);
-    // The probe runs off this thread; the reports after this one wait
-    // until the intake is done, so they keep their order.
-    ++runFinished_;
-    if (!done.finalPath.empty()) runLastFile_ = done.finalPath;
-    Task* task = model_->TaskAt(row);
-    if (!done.finalPath.empty() && task) {
-        Intake in;
-        in.path = done.finalPath;
-        in.task = task;
-        in.siteKind = done.siteKind;
-        in.origin = done.pageAddress;
-        in.download = true;
-        in.servedBy = done.servedBy;
-        in.id = probes_->Submit(in.path);
-        intakes_.push_back(std::move(in));
-        reports_->Hold();
-        return;
-    }
-    ShowSelectedInPreview();
-    model_->SetChecked(row, false);
-    model_->SetOnlinePending(row, false);
-    UpdateCommands();
-}
-
-void CClipvaneDlg::OnRunEnded(bool stopped) {
-    stopped ? OnStopped() : OnAllDone();
-}
-
-void CClipvaneDlg::OnAllDone() {
-    downloading_ = false;
-    UpdateCommands();
-    ShowSelectedInPreview();
-    extras_->SetRunProgress(-1);
-    extras_->NotifyRunFinished(this, runFinished_, static_cast<int>(runRows_.size()) - runFinished_,
-                               ui::ToQ(runLastFile_));
+void CClipvaneDlg::OnRunFinished(int done, int failed, const std::wstring& lastFile) {
+    extras_->NotifyRunFinished(this, done, failed, ui::ToQ(lastFile));
     desktop_->Beep();
-    if (GetSettings().Get().ShutdownFlag)
+    if (closing_) return;
+    if (GetSettings().Get().ShutdownFlag) {
         ShutdownWindows();
-    else
-        ShowCompletionDialog();
-}
-
-void CClipvaneDlg::OnStopped() {
-    extras_->SetRunProgress(-1);
-    downloading_ = false;
-    UpdateCommands();
-    ShowSelectedInPreview();
-}
-
-void CClipvaneDlg::ShowCompletionDialog() {
+        return;
+    }
     ui::CompletionDialog dlg(this);
     // Say how the run went, failures too; Enter closes the notice.
-    const int failed = std::max(0, static_cast<int>(runRows_.size()) - runFinished_);
     if (auto* text = qobject_cast<QLabel*>(ui::FindControl(&dlg, ids::ctl::completion::kText)))
-        text->setText(ui::ToQ(
-            platform::FormatW(Text(ids::str::kRunFinishedCounts).c_str(), runFinished_, failed)));
+        text->setText(
+            ui::ToQ(platform::FormatW(Text(ids::str::kRunFinishedCounts).c_str(), done, failed)));
     if (auto* visit = qobject_cast<QPushButton*>(ui::FindControl(&dlg, 1))) {
         visit->setDefault(false);
         visit->setAutoDefault(false);
@@ -1041,17 +920,11 @@ void CClipvaneDlg::SetStatusText(const std::wstring& text) {
     update(0, height() - 33, width(), 33);
 }
 
-void CClipvaneDlg::StartRunRecord(std::vector<int> rows) {
-    runRows_ = std::move(rows);
-    runIndex_ = 0;
-    runFinished_ = 0;
-    runLastFile_.clear();
-}
-
 void CClipvaneDlg::UpdateCommands() {
-    if (extras_) extras_->SetDownloading(downloading_);
-    toolbar_->EnableButton(7, model_->CheckedPendingCount() > 0 && !downloading_);
-    toolbar_->EnableButton(8, downloading_);
+    const bool downloading = run_ && run_->Downloading();
+    if (extras_) extras_->SetDownloading(downloading);
+    toolbar_->EnableButton(7, model_->CheckedPendingCount() > 0 && !downloading);
+    toolbar_->EnableButton(8, downloading);
     if (!commands_) return;
     for (int id : {ID_SHOW_IN_FOLDER, ID_REMOVE_SELECTED, ID_REMOVE_ALL, ID_CHECK_SELECTED,
                    ID_UNCHECK_SELECTED, ID_DOWNLOAD_SELECTED, ID_STOP_ASK, ID_STOP, ID_DOWNLOAD_ALL,
@@ -1110,13 +983,13 @@ void CClipvaneDlg::OnSelectionChanged() {
     if (preview_->playState() != 0) return;
     Task* task = focusedAndSelected ? model_->TaskAt(current.row()) : nullptr;
     preview_->SetTask(task);
-    if (task && downloading_) preview_->LockControls();
+    if (task && run_->Downloading()) preview_->LockControls();
 }
 
 void CClipvaneDlg::OnRowActivated(int row) {
     Task* task = model_->TaskAt(row);
     if (!task) return;
-    if (!task->onlinePending || downloading_) {
+    if (!task->onlinePending || run_->Downloading()) {
         preview_->SetTask(task);
         preview_->PlayTask(false);
     } else {
@@ -1143,142 +1016,11 @@ bool CClipvaneDlg::AddAddress(const std::wstring& given) {
     // 4. A ticked address row, ready for download.
     const int row = model_->AppendTask(std::move(task));
     // 5.
-    if (downloading_ && downloadAllMode_ && downloader_) {
-        downloader_->AddItem(text, row);
-        runRows_.push_back(row);
-    }
+    run_->RowAdded(row);
     // 6. Many lines at once: the commands are brought up to date after the last.
     if (!addingMany_) UpdateCommands();
     if (historyShown_) ShowTaskList();
     return true;
-}
-
-bool CClipvaneDlg::AddMediaFile(const std::wstring& path, int row, int siteKind,
-                                const std::wstring& originAddress) {
-    Intake in;
-    if (row != -1) {
-        in.task = model_->TaskAt(row);
-        if (!in.task) return false;
-    }
-    in.path = path;
-    in.siteKind = siteKind;
-    in.origin = originAddress;
-    in.id = probes_->Submit(path);
-    intakes_.push_back(std::move(in));
-    return true;
-}
-
-void CClipvaneDlg::OnProbed(const ui::ProbeQueue::Result& r) {
-    probed_.push_back(r);
-    FinishIntakes();
-}
-
-void CClipvaneDlg::FinishIntakes() {
-    // A box of one intake must not let the next one overtake it.
-    if (finishingIntakes_) return;
-    finishingIntakes_ = true;
-    while (!probed_.empty() && !intakes_.empty()) {
-        ui::ProbeQueue::Result r = std::move(probed_.front());
-        probed_.pop_front();
-        Intake in = std::move(intakes_.front());
-        intakes_.pop_front();
-        const bool added = FinishIntake(in, r);
-        if (in.download) {
-            // The rest of the finished download's handling.
-            const int row = model_->RowOf(in.task);
-            ShowSelectedInPreview();
-            if (row >= 0) {
-                model_->SetChecked(row, false);
-                model_->SetOnlinePending(row, false);
-            }
-            UpdateCommands();
-            reports_->Release();
-        }
-        emit intakeFinished(added);
-    }
-    finishingIntakes_ = false;
-}
-
-bool CClipvaneDlg::FinishIntake(const Intake& in, const ui::ProbeQueue::Result& r) {
-    // 1.
-    int row = -1;
-    if (in.task) {
-        row = model_->RowOf(in.task);
-        if (row < 0) return false;
-    }
-    // 2, 10.
-    if (!r.ok) {
-        if (in.download && row >= 0) {
-            // Downloaded, but no video: a failure in the run's counts.
-            notPlayable_.insert(row);
-            --runFinished_;
-        }
-        const std::wstring text =
-            platform::FormatW(Text(ids::str::kFileIsNotVideo).c_str(), in.path.c_str());
-        Box(text, platform::MB_OK | platform::MB_ICONWARNING);
-        SetStatusText(text);
-        return false;
-    }
-    // 3.
-    if (r.task.hasAudio) {
-        SetStatusText();
-    } else {
-        const std::wstring text = Text(ids::str::kThisFileHasNo);
-        Box(text, platform::MB_OK | platform::MB_ICONWARNING);
-        SetStatusText(text);
-    }
-    // The Task may have gone while the box was open.
-    if (in.task) {
-        row = model_->RowOf(in.task);
-        if (row < 0) return false;
-    }
-    // 4.
-    Task* task = in.task;
-    if (!task) {
-        auto fresh = std::make_unique<Task>();
-        task = fresh.get();
-        row = model_->AppendTask(std::move(fresh));
-    }
-    // Out of the pending index while the Task still says it is pending: the
-    // probe's Task below says it is not.
-    model_->SetOnlinePending(row, false);
-    const std::wstring keepSource = task->source;
-    const std::wstring keepOrigin = task->originAddress;
-    const int keepKind = task->siteKind;
-    const std::wstring keepPage = task->historyPageAddress;
-    *task = r.task;
-    task->source = keepSource;
-    task->originAddress = keepOrigin;
-    task->siteKind = keepKind;
-    task->historyPageAddress = keepPage;
-    model_->SetSource(row, in.path);
-    if (in.siteKind >= 0) {
-        // 6.
-        const RecordResult recorded =
-            RecordProbedDownload(history_, *task, in.path, in.siteKind, in.origin);
-        TellHistoryProblem();
-        if (recorded == RecordResult::kRecorded) {
-            // 5030 goes to the site panel, a window of its own: it does not
-            // wait behind the main window's messages.
-            QMetaObject::invokeMethod(
-                sitePanel_, [this] { HandleMessage(WM_HISTORY_CHANGED, 0, 0); },
-                Qt::QueuedConnection);
-        }
-    }
-    // 5, 7, 8. A local file is named after itself; a download keeps its title.
-    model_->MarkProbed(row, in.siteKind < 0, in.servedBy);
-    model_->SetChecked(row, true);
-    // 9.
-    UpdateCommands();
-    if (historyShown_) ShowTaskList();
-    return true;
-}
-
-void CClipvaneDlg::TellHistoryProblem() {
-    const HistoryProblem problem = TakeHistoryProblem();
-    if (problem.kind == HistoryProblem::kNone) return;
-    SetStatusText(problem.Message());
-    Box(problem.Message(), platform::MB_OK | platform::MB_ICONWARNING);
 }
 
 void CClipvaneDlg::DropData(const QMimeData* data) {
@@ -1293,7 +1035,7 @@ void CClipvaneDlg::DropData(const QMimeData* data) {
             if (p.size() > kMaxPath) p.resize(kMaxPath);
             paths.push_back(p);
         }
-        for (const std::wstring& p : paths) AddMediaFile(p, -1, -2, L"");
+        for (const std::wstring& p : paths) intake_->Add(p, -1, -2, L"");
         return;
     }
     // Addresses are taken and refused as pasted ones are.
@@ -1309,7 +1051,8 @@ void CClipvaneDlg::DropData(const QMimeData* data) {
 
 bool CClipvaneDlg::CommandAllowed(int id) const {
     const QList<int> selected = view_->SelectedRows();
-    const bool idle = preview_->playState() == 0 && !downloading_;
+    const bool downloading = run_->Downloading(), worker = run_->Downloader() != nullptr;
+    const bool idle = preview_->playState() == 0 && !downloading;
     switch (id) {
         case ID_SHOW_IN_FOLDER: {
             if (selected.size() != 1) return false;
@@ -1324,15 +1067,15 @@ bool CClipvaneDlg::CommandAllowed(int id) const {
         case ID_UNCHECK_SELECTED:
             return !selected.isEmpty();
         case ID_DOWNLOAD_SELECTED: {
-            if (selected.size() != 1 || !downloader_ || downloading_) return false;
+            if (selected.size() != 1 || !worker || downloading) return false;
             Task* t = model_->TaskAt(selected.front());
             return t && t->onlinePending;
         }
         case ID_STOP_ASK:
         case ID_STOP:
-            return downloader_ && downloading_;
+            return worker && downloading;
         case ID_DOWNLOAD_ALL:
-            return downloader_ && !downloading_ && model_->CheckedPendingCount() > 0;
+            return worker && !downloading && model_->CheckedPendingCount() > 0;
         case ID_PASTE: {
             const QMimeData* data = QApplication::clipboard()->mimeData();
             if (!data || !data->hasText()) return false;
@@ -1362,50 +1105,8 @@ void CClipvaneDlg::OnCommand(int id) {
 }
 
 void CClipvaneDlg::DownloadSelected() {
-    if (downloading_ || !downloader_) return;
     const QList<int> rows = view_->SelectedRows();
-    if (rows.size() != 1) return;
-    Task* t = model_->TaskAt(rows.front());
-    if (!t || !t->onlinePending) return;
-    PrepareRun();
-    downloader_->AddItem(t->source, rows.front());
-    StartRunRecord({rows.front()});
-    downloadAllMode_ = false;
-    downloading_ = true;
-    downloader_->Start();
-    UpdateCommands();
-}
-
-void CClipvaneDlg::DownloadAll() {
-    if (downloading_ || !downloader_) return;
-    PrepareRun();
-    std::vector<int> queued;
-    const int n = model_->rowCount();
-    for (int row = 0; row < n; ++row) {
-        Task* t = model_->TaskAt(row);
-        if (!t || !t->onlinePending || !model_->IsChecked(row)) continue;
-        downloader_->AddItem(t->source, row);
-        queued.push_back(row);
-    }
-    StartRunRecord(std::move(queued));
-    downloader_->Start();
-    downloading_ = true;
-    downloadAllMode_ = true;
-    UpdateCommands();
-}
-
-void CClipvaneDlg::Stop() {
-    if (!downloading_ || !downloader_) return;
-    downloader_->Stop();
-    downloading_ = false;
-    UpdateCommands();
-}
-
-void CClipvaneDlg::StopWithQuestion() {
-    if (!downloading_) return;
-    if (Box(Text(ids::str::kDownloadsAreInProgress),
-            platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION) == platform::IDYES)
-        Stop();
+    if (rows.size() == 1) run_->DownloadRow(rows.front());
 }
 
 void CClipvaneDlg::CheckSelected(bool check) {
@@ -1424,7 +1125,7 @@ void CClipvaneDlg::RemoveTaskAt(int row) {
 }
 
 void CClipvaneDlg::RemoveSelected() {
-    if (preview_->playState() != 0 || downloading_) return;
+    if (preview_->playState() != 0 || run_->Downloading()) return;
     QList<int> rows = view_->SelectedRows();
     // From the bottom up, so the rows still to go keep their numbers.
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) RemoveTaskAt(*it);
@@ -1432,7 +1133,7 @@ void CClipvaneDlg::RemoveSelected() {
 }
 
 void CClipvaneDlg::RemoveAll() {
-    if (preview_->playState() != 0 || downloading_) return;
+    if (preview_->playState() != 0 || run_->Downloading()) return;
     preview_->SetTask(nullptr);
     for (int row = 0; row < model_->rowCount(); ++row)
         if (Task* t = model_->TaskAt(row)) RemovePartialDownload(t->partialPath);
@@ -1546,6 +1247,7 @@ void CClipvaneDlg::SetLanguage(const wchar_t* code) {
 void CClipvaneDlg::CloseWithoutAsking() {
     if (closing_) return;
     closing_ = true;
+    run_->StopAndSettle(kSettleMs);
     GetSettings().Save();
     ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
     SavePendingRows();
@@ -1555,13 +1257,16 @@ void CClipvaneDlg::CloseWithoutAsking() {
 void CClipvaneDlg::closeEvent(QCloseEvent* e) {
     if (!closing_) {
         // 1.
-        if (downloading_ &&
+        // The run goes on while the question is open.
+        if (run_->Downloading() &&
             Box(Text(ids::str::kDownloadIsStillRunning),
                 platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) {
             e->ignore();
             return;
         }
         closing_ = true;
+        // What the worker finished before it stopped is kept as finished.
+        run_->StopAndSettle(kSettleMs);
         // 2, 3.
         GetSettings().Save();
         ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);

@@ -1,23 +1,19 @@
 #pragma once
-// The main window: the task list, the one downloader, the intake of media
-// files, the commands of its menus, toolbar and keys.
+// The main window: composes the task list, the download run, the intake of
+// media files, the site panel and the preview, and runs the commands of its
+// menus, toolbar and keys.
 #include <QPointer>
 #include <QWidget>
-#include <deque>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "download/run_observer.h"
 #include "media/task.h"
 #include "resource_ids.h"
-#include "ui/run/probe_queue.h"
 
 class CBitmapButtonBar;
 class CHistoryDb;
-class CVideoDownloader;
 class CPreviewPanel;
 class CSitePanel;
 class CTipsPanel;
@@ -37,14 +33,16 @@ namespace ui {
 class TaskListModel;
 class TaskListView;
 class WindowPostTarget;
-class RunReports;
+class SlicedDrain;
+class DownloadRun;
+class MediaIntake;
 class CommandActions;
 class IDesktopServices;
 class DesktopIntegration;
 class HistoryListView;
 }  // namespace ui
 
-class CClipvaneDlg : public QWidget, public IRunObserver {
+class CClipvaneDlg : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = ids::dlg::kMainWindow;
@@ -69,17 +67,9 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     bool AddAddress(const std::wstring& text);
     // Adds each line that is an address; the others are told in one box.
     void AddAddresses(const std::vector<std::wstring>& lines);
-    // Queues the intake of a media file; its probe runs off this thread and
-    // the intake is finished here, in the order of the calls. False when
-    // `row` names no task.
-    bool AddMediaFile(const std::wstring& path, int row, int siteKind,
-                      const std::wstring& originAddress);
     // Sets every command's enabled state, and the toolbar's, from the
     // window's state: the one place that decides what may run now.
     void UpdateCommands();
-    // Remembers the rows a run was started with, for the desktop's progress
-    // and the notification at its end.
-    void StartRunRecord(std::vector<int> rows);
     void SetStatusText();
     void SetStatusText(const std::wstring& text);
     void ShowSelectedInPreview();
@@ -97,14 +87,6 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     bool IsCommandEnabled(int id);
     // A numbered message, as it arrives from the posting target.
     void HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam);
-    // The run's reports, on this thread (the worker's come through
-    // RunReports).
-    void OnStatus(int row, int code, const std::wstring& message) override;
-    void OnProgress(int row, const RunProgress& progress) override;
-    void OnTitle(int row, const std::wstring& title) override;
-    void OnRetry(int row, int attempt) override;
-    void OnItemDone(int row, const ItemReport& item) override;
-    void OnRunEnded(bool stopped) override;
     platform::IPostTarget* PostTarget() const;
     // A drop on either list.
     void DropData(const QMimeData* data);
@@ -116,9 +98,6 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     ui::TaskListModel* Model() const { return model_; }
     ui::TaskListView* TaskView() const { return view_; }
     CPreviewPanel* Preview() const { return preview_; }
-    CVideoDownloader* Downloader() const { return downloader_.get(); }
-    bool Downloading() const { return downloading_; }
-    bool DownloadAllMode() const { return downloadAllMode_; }
     QString StatusText() const { return statusText_; }
     // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
     CBitmapButtonBar* Toolbar() const { return toolbar_; }
@@ -130,12 +109,11 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     CWindowShell* Shell() const { return shell_; }
     // The history list stands in place of the task list.
     bool HistoryShown() const { return historyShown_; }
-    size_t PendingIntakes() const { return intakes_.size(); }
 
   signals:
     // The window has closed; the program goes on to end.
     void closed();
-    // One for every AddMediaFile, when its intake has finished.
+    // One for every media file taken in, when its intake has finished.
     void intakeFinished(bool added);
     // Message 5030 reached the site panel.
     void historyChanged();
@@ -155,16 +133,6 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     void showEvent(QShowEvent* e) override;
 
   private:
-    struct Intake {
-        uint64_t id = 0;
-        std::wstring path;
-        Task* task = nullptr;  // an existing row's Task, else null
-        int siteKind = -2;
-        std::wstring origin;
-        bool download = false;  // the file of a finished download (5122)
-        std::wstring servedBy;  // for the row's tooltip
-    };
-
     void OnInitDialog();
     void CreateChildren();
     void CreateCommands();
@@ -172,20 +140,16 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     void OpenMainMenu();
     void LayOut();
     void PlaceCaptionBars();
+    void CreateRun();
     void OnDeferredStart();
-    void DrainMessages();
 
-    void OnAllDone();
-    void OnStopped();
+    void OnRunFinished(int done, int failed, const std::wstring& lastFile);
     void OnToolbarCode(int code);
     bool CommandAllowed(int id) const;
     void OnMarkChanged();
     void OnPreviewExpanded(bool expanded);
 
     void DownloadSelected();
-    void DownloadAll();
-    void Stop();
-    void StopWithQuestion();
     void CheckSelected(bool check);
     void RemoveSelected();
     void RemoveAll();
@@ -198,8 +162,6 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     // Normalises, checks and saves a folder the user gave; false, with the
     // reason told and the folder kept, when it cannot take downloads.
     bool SetOutputFolder(const std::wstring& typed);
-    // The settings a run takes when it starts.
-    void PrepareRun();
     void RestorePendingRows();
     void SavePendingRows();
     void ChooseOutputFolder();
@@ -212,13 +174,6 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     void ShowTaskList();
     void ShowHistory(int itemValue);
     void ShutdownWindows();
-    void ShowCompletionDialog();
-
-    void OnProbed(const ui::ProbeQueue::Result& r);
-    void FinishIntakes();
-    bool FinishIntake(const Intake& in, const ui::ProbeQueue::Result& r);
-    // The history's trouble, once a run: the status line and one box.
-    void TellHistoryProblem();
     void OnRowActivated(int row);
     void OnSelectionChanged();
     int Box(const std::wstring& text, unsigned flags);
@@ -227,8 +182,9 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     std::unique_ptr<ui::IDesktopServices> ownDesktop_;
     ui::IDesktopServices* desktop_;
     std::unique_ptr<ui::WindowPostTarget> post_;
-    ui::RunReports* reports_ = nullptr;
-    std::unique_ptr<CVideoDownloader> downloader_;
+    std::unique_ptr<ui::SlicedDrain> messages_;
+    ui::MediaIntake* intake_ = nullptr;
+    ui::DownloadRun* run_ = nullptr;
 
     ui::TaskListModel* model_ = nullptr;
     ui::TaskListView* view_ = nullptr;
@@ -250,30 +206,16 @@ class CClipvaneDlg : public QWidget, public IRunObserver {
     int settingsToken_ = 0;
     std::wstring pendingFile_;  // Alt went down and nothing else since
 
-    bool downloading_ = false;
-    bool downloadAllMode_ = false;
     bool historyShown_ = false;
     bool shownOnce_ = false;
     bool closing_ = false;
-    bool draining_ = false;
-    bool finishingIntakes_ = false;
-    bool recheckPending_ = false;
     bool previewExpanded_ = false;
     bool sitePanelWanted_ = false;
-    std::wstring progressFormat_;  // the progress format, read once per language
     int majorVersion_ = 0;
     QString statusText_;
 
-    std::unique_ptr<ui::ProbeQueue> probes_;
     // The desktop's part in a run: dock progress, the sleep inhibitor and
     // the notification at its end.
     ui::DesktopIntegration* extras_ = nullptr;
-    std::vector<int> runRows_;
-    size_t runIndex_ = 0;
-    int runFinished_ = 0;
-    std::wstring runLastFile_;
-    std::deque<Intake> intakes_;
-    std::deque<ui::ProbeQueue::Result> probed_;
-    std::set<int> notPlayable_;  // downloaded rows whose file the probe refused
-    bool addingMany_ = false;    // AddAddresses is adding its lines
+    bool addingMany_ = false;  // AddAddresses is adding its lines
 };

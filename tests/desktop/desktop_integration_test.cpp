@@ -286,15 +286,15 @@ TEST_F(DesktopWindow, ARunHoldsTheLockShowsProgressAndNotifiesInTheBackground) {
     ASSERT_TRUE(Pump([&] { return !w.isActiveWindow(); }, 5s));
 
     // A run of two rows, as the worker reports it.
-    w.StartRunRecord({0, 1});
-    w.OnStatus(0, kStatusFetchingPage, L"");
-    ASSERT_TRUE(w.Downloading());
+    Run().StartRecord({0, 1});
+    Run().OnStatus(0, kStatusFetchingPage, L"");
+    ASSERT_TRUE(Run().Downloading());
     EXPECT_TRUE(rec.WaitLine("INHIBIT sleep|Clipvane|Downloading videos|block"));
     const std::string dock = "LAUNCHER application://" + kAppId + ".desktop ";
-    w.OnProgress(1, {500, 0, 0});  // half of the second row
+    Run().OnProgress(1, {500, 0, 0});  // half of the second row
     EXPECT_TRUE(rec.WaitLine(dock + "progress=0.750 visible=1"));
 
-    w.OnRunEnded(false);
+    Run().OnRunEnded(false);
     EXPECT_TRUE(rec.WaitLine("INHIBIT_RELEASED"));
     EXPECT_TRUE(rec.WaitLine(dock + "progress=0.000 visible=0"));
     EXPECT_TRUE(rec.WaitLine("NOTIFY Clipvane|" + kAppId +

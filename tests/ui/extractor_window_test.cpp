@@ -90,7 +90,7 @@ TEST_F(ExtractorWindow, PagesOnlyYtDlpKnowsEndAsPlayableFilesWithRowsHistoryAndP
     w.OnCommand(kPaste);
     ASSERT_EQ(Model().rowCount(), 2);
     w.OnCommand(kDownloadAll);
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 120000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     ASSERT_TRUE(WaitIntakes(2));
 
     for (int row : {0, 1}) {
@@ -145,7 +145,7 @@ TEST_F(ExtractorWindow, AStopMidwayEndsYtDlpAndLeavesNothingBehind) {
     const auto asked = std::chrono::steady_clock::now();
     w.OnCommand(kStop);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(5000));
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }));
     EXPECT_EQ(PrivateFolders(), std::vector<std::string>{});
     std::error_code ec;
     for (auto& e : fs::recursive_directory_iterator(out_ / "slow.clipvane.test", ec))
@@ -162,7 +162,7 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
     ASSERT_TRUE(w.AddAddress(L"http://og.clipvane.test/watch/park"));
     ASSERT_TRUE(w.AddAddress(L"http://dash.clipvane.test/show/lake"));
     w.OnCommand(kDownloadAll);
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 120000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     ASSERT_TRUE(WaitIntakes(1));
     EXPECT_EQ(Model().CellText(0, kColStatus), "Download complete");
     EXPECT_EQ(extractortest::Streams(Source(0)), "video,audio");
@@ -180,7 +180,7 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
     // A page without anything the scanner knows says what to install.
     ASSERT_TRUE(w.AddAddress(L"http://plain.clipvane.test/about"));
     w.OnCommand(kDownloadAll);
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 120000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     EXPECT_EQ(Model().CellText(2, kColStatus), "Download failed");
     EXPECT_TRUE(
         w.StatusText().contains("No video was found on http://plain.clipvane.test/about; "

@@ -13,11 +13,11 @@
 #include "main_window_fixture.h"
 #include "support/history_rows.h"
 #include "support/text_fit.h"
-#include "ui/shell/bitmap_button_bar.h"
 #include "ui/history/history_list.h"
+#include "ui/history/site_tree_panel.h"
 #include "ui/settings/settings_pages.h"
 #include "ui/settings/settings_sheet.h"
-#include "ui/history/site_tree_panel.h"
+#include "ui/shell/bitmap_button_bar.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     // The row's fixed words are in the language too.
     EXPECT_EQ(Model().CellText(0, 3) == "Online", std::string(GetParam()) == "en");
     EXPECT_EQ(Model().CellText(0, 2) == "N/A", std::string(GetParam()) == "en");
-    w.OnStatus(0, kStatusVideoAddress, L"");
+    Run().OnStatus(0, kStatusVideoAddress, L"");
     QApplication::processEvents();
 
     // The caption's title between the icon and the caption buttons, and the

@@ -22,12 +22,14 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
-#include "ui/desktop/desktop_services.h"
 #include "ui/bundle/language_menu.h"
+#include "ui/desktop/desktop_services.h"
 #include "ui/main_window.h"
+#include "ui/run/download_run.h"
+#include "ui/run/media_intake.h"
+#include "ui/run/window_messages.h"
 #include "ui/tasklist/task_list_model.h"
 #include "ui/tasklist/task_list_view.h"
-#include "ui/run/window_messages.h"
 
 namespace windowtest {
 
@@ -138,15 +140,18 @@ class MainWindow : public ::testing::Test {
         if (!win_) {
             win_ = std::make_unique<CClipvaneDlg>(history_, &desktop_);
             win_->show();
-            EXPECT_TRUE(SpinUntil([&] { return win_->Downloader() != nullptr; }));
+            EXPECT_TRUE(SpinUntil([&] { return Run().Downloader() != nullptr; }));
         }
         return *win_;
     }
     ui::TaskListModel& Model() { return *Window().Model(); }
+    // The window's wings.
+    ui::DownloadRun& Run() { return *Window().findChild<ui::DownloadRun*>(); }
+    ui::MediaIntake& Intake() { return *Window().findChild<ui::MediaIntake*>(); }
     // Puts the window into a run as the worker's first status message does.
     void EnterRun() {
-        Window().OnStatus(0, kStatusFetchingPage, L"");
-        ASSERT_TRUE(Window().Downloading());
+        Run().OnStatus(0, kStatusFetchingPage, L"");
+        ASSERT_TRUE(Run().Downloading());
     }
     void Select(int row) {
         auto* v = Window().TaskView();

@@ -147,12 +147,12 @@ TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
 TEST_F(MainWindow, ProgressCellShowsPerMilleWithOneDecimal) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
     // Progress while no run is active is ignored.
-    Window().OnProgress(0, {500, 0, 0});
+    Run().OnProgress(0, {500, 0, 0});
     EXPECT_FALSE(Model().data(Model().index(0, kColStatus), ui::kProgressRole).isValid());
     EnterRun();
-    Window().OnProgress(0, {1000, 0, 0});
+    Run().OnProgress(0, {1000, 0, 0});
     EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 1000);
-    Window().OnProgress(0, {5, 0, 0});
+    Run().OnProgress(0, {5, 0, 0});
     EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 5);
     EXPECT_FALSE(Model().data(Model().index(0, 1), ui::kProgressRole).isValid());
     // The status line names the title and the byte counts.
@@ -166,8 +166,8 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
     Window().AddAddress(L"http://www.youtube.com/watch?v=b");
     EnterRun();
-    Window().OnProgress(1, {300, 0, 0});
-    Window().OnStatus(1, 201, L"");
+    Run().OnProgress(1, {300, 0, 0});
+    Run().OnStatus(1, 201, L"");
     EXPECT_EQ(Model().CellText(1, kColStatus),
               QString::fromStdWString(CVideoDownloader::GetStatusText(201)));
     EXPECT_EQ(Model().CellColor(1, kColStatus), QColor(192, 0, 0));
@@ -175,13 +175,13 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
     EXPECT_EQ(Window().StatusText(),
               QString::fromStdWString(FormatW(LoadText(32831).c_str(), L"")));
 
-    Window().OnStatus(0, 110, L"");
+    Run().OnStatus(0, 110, L"");
     const QString done = QString::fromStdWString(CVideoDownloader::GetStatusText(110));
     EXPECT_EQ(Model().CellText(0, kColStatus), done);
     EXPECT_FALSE(Model().CellColor(0, kColStatus).isValid());  // the list's own colours
     EXPECT_EQ(Window().StatusText(), done);
 
-    Window().OnRetry(0, 2);
+    Run().OnRetry(0, 2);
     EXPECT_EQ(Window().StatusText(), QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
 }
 
@@ -224,7 +224,7 @@ TEST_F(MainWindow, MediaRowsAloneLeaveDownloadDisabled) {
     CountIntakes();
     const std::string dir = mediatest::ScratchDir();
     ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), dir + "/clip.flv"));
-    ASSERT_TRUE(Window().AddMediaFile(FromUtf8(dir + "/clip.flv"), -1, -2, L""));
+    ASSERT_TRUE(Intake().Add(FromUtf8(dir + "/clip.flv"), -1, -2, L""));
     ASSERT_TRUE(WaitIntakes(1));
     ASSERT_EQ(Model().rowCount(), 1);
     EXPECT_TRUE(Model().IsChecked(0));
@@ -243,8 +243,8 @@ TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
     Window().OnCommand(32829);
     EXPECT_EQ(Model().rowCount(), 2);
     // After the run, the selected row goes and the registry stays aligned.
-    Window().OnRunEnded(true);
-    EXPECT_FALSE(Window().Downloading());
+    Run().OnRunEnded(true);
+    EXPECT_FALSE(Run().Downloading());
     Select(0);
     Window().OnCommand(32828);
     ASSERT_EQ(Model().rowCount(), 1);
@@ -276,10 +276,10 @@ TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
     EXPECT_TRUE(Window().IsCommandEnabled(32835));
     // A double click on a waiting online row downloads it.
     emit Window().TaskView()->doubleClicked(Model().index(0, 1));
-    EXPECT_TRUE(Window().Downloading());
-    EXPECT_FALSE(Window().DownloadAllMode());
+    EXPECT_TRUE(Run().Downloading());
+    EXPECT_FALSE(Run().DownloadAllMode());
     Window().OnCommand(32856);
-    EXPECT_FALSE(Window().Downloading());
+    EXPECT_FALSE(Run().Downloading());
     EnterRun();
     EXPECT_FALSE(Window().IsCommandEnabled(32835));
     Select(0);
@@ -287,35 +287,6 @@ TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
 }
 
 // ---- Messages under a storm ----
-
-TEST(RunReports, MergeOnlyConsecutiveProgressOfOneRow) {
-    RunEventQueue nobody;
-    ui::RunReports t(&nobody);
-    auto progress = [&](int row, unsigned v) { t.OnProgress(row, {v, v, 1000}); };
-    progress(0, 1);
-    progress(0, 2);
-    progress(0, 3);
-    progress(1, 4);
-    progress(0, 5);
-    t.OnStatus(0, 110, L"");
-    progress(0, 6);
-    progress(0, 7);
-    t.OnItemDone(0, {});
-    t.OnItemDone(0, {});
-    const std::vector<std::pair<RunEvent::Kind, unsigned>> want = {
-        {RunEvent::kProgress, 3}, {RunEvent::kProgress, 4}, {RunEvent::kProgress, 5},
-        {RunEvent::kStatus, 0},   {RunEvent::kProgress, 7}, {RunEvent::kItemDone, 0},
-        {RunEvent::kItemDone, 0}};
-    RunEvent e;
-    for (const auto& [kind, v] : want) {
-        ASSERT_TRUE(t.Take(e));
-        EXPECT_EQ(e.kind, kind);
-        EXPECT_EQ(e.progress.thousandths, v);
-        EXPECT_EQ(e.progress.received, v);  // the bytes of the kept report
-    }
-    EXPECT_FALSE(t.Take(e));
-    QCoreApplication::removePostedEvents(&t);
-}
 
 TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
@@ -353,7 +324,7 @@ TEST_F(MainWindow, LocalFileNameKeepsItsAmpersandAndShowsProbedValues) {
     const std::string dir = mediatest::ScratchDir();
     const std::string path = dir + "/A&B.flv";
     ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), path));
-    ASSERT_TRUE(Window().AddMediaFile(FromUtf8(path), -1, -2, L""));
+    ASSERT_TRUE(Intake().Add(FromUtf8(path), -1, -2, L""));
     ASSERT_TRUE(WaitIntakes(1));
     ASSERT_EQ(Model().rowCount(), 1);
     EXPECT_EQ(Model().CellText(0, 1), "A&B");
@@ -486,9 +457,9 @@ TEST_F(MainWindowRun, DownloadAllQueuesCheckedOnlineRowsInRowOrder) {
         Window().AddAddress(FromUtf8(std::string("http://www.youtube.com/watch?v=") + v));
     Model().SetChecked(1, false);
     Window().OnCommand(32855);
-    EXPECT_TRUE(Window().Downloading());
-    EXPECT_TRUE(Window().DownloadAllMode());
-    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading(); }, 60000));
+    EXPECT_TRUE(Run().Downloading());
+    EXPECT_TRUE(Run().DownloadAllMode());
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 60000));
     ASSERT_TRUE(SpinUntil([&] { return completions_ == 1; }));
     const std::vector<std::string> want = {"http://www.youtube.com/watch?v=one",
                                            "http://www.youtube.com/watch?v=three",
@@ -506,7 +477,7 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     QObject::connect(&Window(), &CClipvaneDlg::historyChanged, [&] { ++changes; });
     Window().AddAddress(L"http://www.youtube.com/watch?v=one");
     Window().OnCommand(32855);
-    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading() && completions_ > 0; }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading() && completions_ > 0; }, 60000));
     SpinUntil([] { return false; }, 300);  // nothing more may come
     EXPECT_EQ(completions_, 1);
     EXPECT_EQ(desktop_.beeps, 1);
@@ -569,7 +540,7 @@ TEST_F(MainWindowRun, AFileTheProbeRefusesKeepsItsRow) {
     AnswerCompletion(false);
     Window().AddAddress(L"http://www.youtube.com/watch?v=bad");
     Window().OnCommand(32855);
-    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading() && completions_ > 0; }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading() && completions_ > 0; }, 60000));
     ASSERT_EQ(Model().rowCount(), 1);
     ASSERT_EQ(boxes_.shown.size(), 1u);
     EXPECT_EQ(boxes_.shown[0].text.rfind(LoadText(32804).substr(0, 5), 0), 0u);
@@ -605,18 +576,18 @@ TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
     EXPECT_EQ(boxes_.shown[0].text, LoadText(32805));
     EXPECT_EQ(boxes_.shown[0].flags, platform::MB_YESNO | platform::MB_ICONQUESTION);
     EXPECT_TRUE(Window().isVisible());
-    EXPECT_TRUE(Window().Downloading());
+    EXPECT_TRUE(Run().Downloading());
 
     // Stop with the question: No keeps the run, Yes ends it within its 5 s.
     boxes_.answers = {platform::IDNO};
     Window().OnCommand(32836);
-    EXPECT_TRUE(Window().Downloading());
+    EXPECT_TRUE(Run().Downloading());
     boxes_.answers = {platform::IDYES};
     QElapsedTimer t;
     t.start();
     Window().OnCommand(32836);
     EXPECT_LT(t.elapsed(), 6000);
-    EXPECT_FALSE(Window().Downloading());
+    EXPECT_FALSE(Run().Downloading());
     ASSERT_TRUE(SpinUntil([&] {
         return Model().CellText(0, kColStatus) ==
                QString::fromStdWString(CVideoDownloader::GetStatusText(111));
@@ -665,8 +636,8 @@ TEST_F(MainWindowRun, EveryRowOfSeventyThousandCanBeDownloaded) {
     EXPECT_EQ(Model().CheckedPendingCount(), 0);
     for (const auto& [row, name] : real) Model().SetChecked(row, true);
     Window().OnCommand(32855);
-    EXPECT_TRUE(Window().Downloading());
-    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading(); }, 120000));
+    EXPECT_TRUE(Run().Downloading());
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     for (const auto& [row, name] : real) {
         EXPECT_EQ(Model().TaskAt(row)->onlinePending, 0) << row;
         EXPECT_EQ(Model().CellText(row, kColStatus),
@@ -710,7 +681,7 @@ TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
     });
     poll.start(50);
     QTest::mouseClick(w.Toolbar(), Qt::LeftButton, {}, w.Toolbar()->ButtonRect(7).center());
-    ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0 || !w.Downloading(); }, 30000));
+    ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0 || !Run().Downloading(); }, 30000));
     SaveScreenshot(&w, "2-downloading.png");
     ASSERT_TRUE(SpinUntil([&] { return completionSeen; }, 60000));
     EXPECT_EQ(Model().CellText(0, 4), "160x120");
@@ -779,7 +750,7 @@ TEST_F(MainWindowKeys, FocusStartsInTheListAndTheFieldKeepsOnlyItsEditingKeys) {
 TEST_F(MainWindowKeys, AKeyDoesNothingWhereItsCommandIsDisabled) {
     // Ctrl+D with nothing to download: no run, no notice.
     Press(Qt::Key_D, Qt::ControlModifier);
-    EXPECT_FALSE(Window().Downloading());
+    EXPECT_FALSE(Run().Downloading());
     SpinUntil([] { return false; }, 100);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<ui::CompletionDialog*>(w) && w->isVisible());
@@ -919,7 +890,7 @@ TEST_F(MainWindow, ShowInFolderAndOutputFolderGoThroughTheDesktop) {
     const std::string dir = mediatest::ScratchDir();
     ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), dir + "/shown.flv"));
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
-    Window().AddMediaFile(FromUtf8(dir + "/shown.flv"), -1, -2, L"");
+    Intake().Add(FromUtf8(dir + "/shown.flv"), -1, -2, L"");
     ASSERT_TRUE(WaitIntakes(1));
     Select(0);
     EXPECT_FALSE(Window().IsCommandEnabled(32796));  // an address is no file
@@ -961,7 +932,7 @@ TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
     emit menu->aboutToShow();
     EXPECT_FALSE(all->isEnabled());
     EXPECT_TRUE(stop->isEnabled());
-    Window().OnRunEnded(true);
+    Run().OnRunEnded(true);
 
     // The language items show the language in use.
     QAction* english = ui::FindCommand(menu, 32849);
@@ -970,9 +941,9 @@ TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
     // Choosing an item runs its command.
     Select(0);
     menu->triggered(ui::FindCommand(menu, 32835));
-    EXPECT_TRUE(Window().Downloading());
+    EXPECT_TRUE(Run().Downloading());
     Window().OnCommand(32856);
-    EXPECT_FALSE(Window().Downloading());
+    EXPECT_FALSE(Run().Downloading());
 }
 
 }  // namespace
@@ -1043,7 +1014,7 @@ TEST_F(MainWindow, ClosingDuringAProbeEndsTheProbeRatherThanWaitingForIt) {
     QMimeData data;
     data.setUrls({FileUrl(fifo)});
     Window().DropData(&data);
-    ASSERT_EQ(Window().PendingIntakes(), 1u);
+    ASSERT_EQ(Intake().Pending(), 1u);
     SpinUntil([] { return false; }, 500);  // the probe is under way
     QElapsedTimer t;
     t.start();
@@ -1127,7 +1098,7 @@ TEST_F(MainWindowRestart, AFolderTypedChosenOrSetInTheSheetIsKeptAfterARestart) 
     // A download takes the folder of the moment.
     Window().AddAddress(L"http://www.youtube.com/watch?v=f");
     Window().OnCommand(32855);
-    EXPECT_TRUE(Window().Downloading());
+    EXPECT_TRUE(Run().Downloading());
     Window().OnCommand(32856);
 }
 
@@ -1164,7 +1135,7 @@ TEST_F(MainWindow, SettingsSheetConfirmedKeepsTheWindowsFolderAndDownloader) {
     WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->accept(); });
     Window().OnCommand(32791);
     EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
-    EXPECT_NE(Window().Downloader(), nullptr);
+    EXPECT_NE(Run().Downloader(), nullptr);
     WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->reject(); });
     Window().OnCommand(32791);
     EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);

@@ -44,7 +44,7 @@ class StreamWindow : public MainWindow {
         win_ = std::make_unique<CClipvaneDlg>(history_, &desktop_);
         win_->KeepPendingRows(FromUtf8(data_ / "pending.txt"));
         win_->show();
-        EXPECT_TRUE(SpinUntil([&] { return win_->Downloader() != nullptr; }));
+        EXPECT_TRUE(SpinUntil([&] { return Run().Downloader() != nullptr; }));
         auto* timer = new QTimer(win_.get());
         QObject::connect(timer, &QTimer::timeout, [] {
             for (QWidget* w : QApplication::topLevelWidgets())
@@ -103,7 +103,7 @@ class KeptPartial : public StreamWindow {
             },
             30000));
         w.OnCommand(kStop);
-        ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }));
+        ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }));
         ASSERT_TRUE(SpinUntil([&] { return Model().CellText(0, kColStatus) == Status(111); }));
         kept_ = fs::file_size(Temp());
         ASSERT_GT(kept_, 0u);
@@ -129,7 +129,7 @@ TEST_F(KeptPartial, RestoredRowContinuesWhereTheStoppedDownloadEnded) {
     StopPartWayAndRestart();
     if (HasFatalFailure()) return;
     Window().OnCommand(kDownloadAll);
-    ASSERT_TRUE(SpinUntil([&] { return !Window().Downloading(); }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 60000));
     EXPECT_EQ(Model().CellText(0, kColStatus), Status(110));
     EXPECT_EQ(testsupport::ReadFile(Final()), served_);
     EXPECT_FALSE(fs::exists(Temp()));
@@ -170,7 +170,7 @@ TEST_F(StreamWindow, PastedHlsAddressEndsAsOneFileOfItsHost) {
     w.OnCommand(kPaste);
     ASSERT_EQ(Model().rowCount(), 1);
     w.OnCommand(kDownloadAll);
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 60000));
     EXPECT_EQ(Model().CellText(0, kColStatus), Status(110));
     EXPECT_EQ(HistoryRows(), 1);
     const fs::path file = out_ / "streams.clipvane.test/park.mp4";

@@ -76,7 +76,7 @@ TEST_F(WebWindow, HttpsAddressesDownloadIntoTheirHostsWithRowsHistoryAndPanel) {
         }
     });
     w.OnCommand(32855);
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 60000));
     ASSERT_TRUE(WaitIntakes(2));
 
     EXPECT_EQ(Model().CellText(0, 1), "Walk & talk");

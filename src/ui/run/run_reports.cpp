@@ -1,9 +1,7 @@
 #include "ui/run/run_reports.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
-#include <QTimer>
 
 namespace ui {
 
@@ -12,7 +10,16 @@ const QEvent::Type kReportsEvent = static_cast<QEvent::Type>(QEvent::User + 5121
 }
 
 RunReports::RunReports(IRunObserver* handler, QObject* parent)
-    : QObject(parent), handler_(handler) {}
+    : QObject(parent),
+      handler_(handler),
+      drain_(this,
+             {[this] {
+                  RunEvent e;
+                  if (!Take(e)) return false;
+                  Deliver(e, *handler_);
+                  return true;
+              },
+              [this] { Wake(); }, [this] { return GoIdle(); }, [this] { return holds_ > 0; }}) {}
 
 RunReports::~RunReports() {
     Detach();
@@ -108,38 +115,7 @@ bool RunReports::event(QEvent* e) {
 }
 
 void RunReports::Drain() {
-    if (draining_) return;  // a box opened by a handler; the outer loop goes on
-    draining_ = true;
-    QElapsedTimer slice;
-    slice.start();
-    RunEvent e;
-    int handled = 0;
-    for (;;) {
-        if (holds_ > 0) break;  // Release wakes us again
-        if (slice.elapsed() >= kSliceMs) {
-            Wake();
-            break;
-        }
-        if (Take(e)) {
-            Deliver(e, *handler_);
-            ++handled;
-            continue;
-        }
-        if (handled > 0) {
-            // Busy: look again shortly, so that a storm of reports merges in
-            // the queue instead of waking us for each one.
-            if (!recheckPending_) {
-                recheckPending_ = true;
-                QTimer::singleShot(kRecheckMs, this, [this] {
-                    recheckPending_ = false;
-                    Drain();
-                });
-            }
-            break;
-        }
-        if (GoIdle()) break;
-    }
-    draining_ = false;
+    drain_.Run();
 }
 
 }  // namespace ui

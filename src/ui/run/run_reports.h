@@ -6,22 +6,19 @@
 // the same row replaces it (unless it starts a resumed transfer), so a storm
 // of them costs one handling per batch; nothing else is merged, dropped or
 // reordered. The window handles at most
-// kSliceMs of reports at a time, then lets paint and input events in.
+// SlicedDrain::kSliceMs of reports at a time, then lets paint and input events in.
 #include <QObject>
 #include <deque>
 #include <mutex>
 
 #include "download/run_observer.h"
+#include "ui/run/sliced_drain.h"
 
 namespace ui {
 
 class RunReports : public QObject, public IRunObserver {
     Q_OBJECT
   public:
-    static constexpr qint64 kSliceMs = 8;
-    // How soon a window that just emptied its queue looks again.
-    static constexpr int kRecheckMs = 25;
-
     // `handler` hears each report on this object's thread.
     explicit RunReports(IRunObserver* handler, QObject* parent = nullptr);
     ~RunReports() override;
@@ -59,9 +56,8 @@ class RunReports : public QObject, public IRunObserver {
     bool detached_ = false;
     bool wakePosted_ = false;
     // This thread only.
-    bool draining_ = false;
-    bool recheckPending_ = false;
     int holds_ = 0;
+    SlicedDrain drain_;
 };
 
 }  // namespace ui

@@ -26,8 +26,8 @@ TEST_F(MainWindow, ExistingRowsSpeakTheNewLanguageAfterASwitch) {
     w.AddAddress(L"http://www.youtube.com/watch?v=a");
     w.AddAddress(L"http://www.youtube.com/watch?v=b");
     w.AddAddress(L"http://www.youtube.com/watch?v=c");
-    w.OnStatus(1, kStatusComplete, L"");
-    w.OnRetry(2, 2);
+    Run().OnStatus(1, kStatusComplete, L"");
+    Run().OnRetry(2, 2);
     const QString ready = Model().CellText(0, kColStatus), online = Model().CellText(0, kColFormat);
     const QString done = Model().CellText(1, kColStatus), retry = Model().CellText(2, kColStatus);
     ASSERT_EQ(ready, "Ready for download...");
@@ -61,15 +61,15 @@ TEST_F(MainWindow, TheRowSaysWhatTheRunReportsAndTheStatusLineNamesTheTitle) {
     CClipvaneDlg& w = Window();
     w.AddAddress(L"http://media.example.org/live/index.m3u8");
     EnterRun();
-    w.OnTitle(0, L"Live");
-    w.OnStatus(0, kStatusConnecting, L"");
+    Run().OnTitle(0, L"Live");
+    Run().OnStatus(0, kStatusConnecting, L"");
     EXPECT_EQ(Model().CellText(0, kColStatus), "Connecting...");
     // The worker's reports, as a segmented stream sends them.
-    w.OnProgress(0, {60, 120000, 0, 12, 200});
+    Run().OnProgress(0, {60, 120000, 0, 12, 200});
     EXPECT_EQ(Model().CellText(0, kColStatus), "Segment 12 of 200");
     EXPECT_EQ(Model().Progress(0), 60);
     EXPECT_EQ(w.StatusText(), "Live: segment 12 of 200");
-    w.OnStatus(0, kStatusConverting, L"");
+    Run().OnStatus(0, kStatusConverting, L"");
     EXPECT_EQ(Model().CellText(0, kColStatus), "Converting");
     EXPECT_EQ(Model().Progress(0), -1);
 }
@@ -112,7 +112,7 @@ TEST_F(TaskRowsRun, AResumedDownloadSaysWhereItWentOnFrom) {
     });
     closer.start(20);
     w.OnCommand(32855);
-    ASSERT_TRUE(SpinUntil([&] { return !w.Downloading(); }, 60000));
+    ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 60000));
     auto resumed = std::find_if(said.begin(), said.end(),
                                 [](const QString& s) { return s.startsWith("Resuming at "); });
     ASSERT_NE(resumed, said.end()) << said.size();
