@@ -401,8 +401,7 @@ class HlsJob {
             if (owner_)
                 owner_->PostResumed(static_cast<unsigned>(next_ * 1000 / media_.segments.size()));
         }
-        if (::ftruncate(out_.get(), static_cast<off_t>(start)) != 0 ||
-            ::lseek(out_.get(), static_cast<off_t>(start), SEEK_SET) < 0)
+        if (!SetTempFileSize(out_.get(), start))
             throw HlsFailure{"Write file failed: " + path + ": " + std::strerror(errno)};
         record_.written = inFile_ = start;
         record_.segmentsDone = next_;

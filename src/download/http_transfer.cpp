@@ -736,8 +736,7 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
     // The temporary file was reserved by the naming; it is written only as
     // a plain file of ours, never through a link, and emptied unless the
     // answer continues what it holds.
-    platform::UniqueFd out(
-        ::open(file.c_str(), O_WRONLY | (start ? 0 : O_TRUNC) | O_NOFOLLOW | O_CLOEXEC));
+    platform::UniqueFd out(::open(file.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!out && errno == ENOENT && start == 0)
         out.Reset(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!out) {
@@ -745,8 +744,7 @@ void CHttpTransfer::DownloadFile(CHttpAnswer& answer, const std::wstring& path,
         LogError("CVideoDownloader::DownloadFile", "Open file failed: %s, %d\n", file.c_str(), err);
         throw CTransferFailure{"can not create output file " + file + ": " + std::strerror(err)};
     }
-    if (start && (::ftruncate(out.get(), static_cast<off_t>(start)) != 0 ||
-                  ::lseek(out.get(), static_cast<off_t>(start), SEEK_SET) < 0)) {
+    if (!SetTempFileSize(out.get(), start)) {
         int err = errno;
         throw CTransferFailure{"Write file failed: " + file + ": " + std::strerror(err)};
     }

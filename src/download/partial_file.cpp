@@ -126,6 +126,14 @@ bool HoldsTempLock(const std::wstring& tempPath) {
     return g_locks.count(tempPath) != 0;
 }
 
+bool SetTempFileSize(int fd, uint64_t size) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    if (static_cast<uint64_t>(st.st_size) != size && ::ftruncate(fd, static_cast<off_t>(size)) != 0)
+        return false;
+    return ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
 void DiscardTempFile(const std::wstring& tempPath) {
     if (tempPath.empty()) return;
     ::unlink(platform::ToUtf8(PartialRecordPath(tempPath)).c_str());

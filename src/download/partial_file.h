@@ -33,6 +33,12 @@ void HoldTempLock(const std::wstring& tempPath, int fd);
 void ReleaseTempLock(const std::wstring& tempPath);
 bool HoldsTempLock(const std::wstring& tempPath);
 
+// Makes an open temporary file `size` bytes long, with its offset there; a
+// file of that length is left alone (ext4 writes a file out at its close
+// once it has been emptied, even an empty one: seconds for a large video).
+// False with errno set when it cannot.
+bool SetTempFileSize(int fd, uint64_t size);
+
 // Removes a temporary file and its record, then lets go of its lock.
 void DiscardTempFile(const std::wstring& tempPath);
 // After a failed or stopped download: the temporary file and its record stay

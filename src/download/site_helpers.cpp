@@ -258,7 +258,7 @@ bool TakeOverTempFile(const std::wstring& tempPath, const std::wstring& pageAddr
         LogInfoW("CVideoDownloader", L"Taking over %ls, left by a download that ended",
                  tempPath.c_str());
         ::unlink(platform::ToUtf8(PartialRecordPath(tempPath)).c_str());
-        if (::ftruncate(fd.get(), 0) != 0) return false;
+        if (!SetTempFileSize(fd.get(), 0)) return false;
     }
     HoldTempLock(tempPath, fd.Release());
     return true;
