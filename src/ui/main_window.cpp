@@ -73,6 +73,7 @@
 #include "ui/shell/window_shell.h"
 #include "ui/tasklist/task_list_model.h"
 #include "ui/tasklist/task_list_view.h"
+#include "ui/window_keys.h"
 #include "update/version_check.h"
 
 using ui::kColCheck;
@@ -209,7 +210,7 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
 
 CClipvaneDlg::~CClipvaneDlg() {
     GetSettings().Unsubscribe(settingsToken_);
-    QApplication::instance()->removeEventFilter(this);
+    delete keys_;  // no key reaches a window half gone
     ClearResultWindowIf(post_.get());
     // A check still waiting on the network ends before logging stops.
     StopVersionChecks(std::chrono::seconds(5));
@@ -351,7 +352,10 @@ void CClipvaneDlg::CreateChildren() {
     tag(outputFolder_, kOutputFolderId);
     // The window's keys reach their commands from the field too, but for
     // the field's own editing keys.
-    outputFolder_->installEventFilter(this);
+    keys_ = new ui::WindowKeys(this);
+    keys_->WatchField(outputFolder_);
+    connect(keys_, &ui::WindowKeys::shortcutComing, this, &CClipvaneDlg::UpdateCommands);
+    connect(keys_, &ui::WindowKeys::altAlone, this, [this] { commands_->Run(ID_MAIN_MENU); });
     // Typed text is taken on Enter or when the field is left.
     connect(outputFolder_, &QLineEdit::editingFinished, this, &CClipvaneDlg::TakeTypedFolder);
 
@@ -704,7 +708,7 @@ void CClipvaneDlg::showEvent(QShowEvent* e) {
         shownOnce_ = true;
         // The keyboard starts in the list, where the window's keys mean most.
         view_->setFocus(Qt::OtherFocusReason);
-        QApplication::instance()->installEventFilter(this);
+        keys_->WatchApplication();
         LogInfo(kTag, "Main dialog shown.");
     }
 }
@@ -715,77 +719,6 @@ bool CClipvaneDlg::event(QEvent* e) {
         return true;
     }
     return QWidget::event(e);
-}
-
-namespace {
-
-// The keys a text field keeps for its own editing while it has the focus.
-bool IsFieldEditingKey(const QKeyEvent* k) {
-    const Qt::KeyboardModifiers mods = k->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
-                                                         Qt::AltModifier | Qt::MetaModifier);
-    switch (k->key()) {
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Backspace:
-        case Qt::Key_Delete:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-            return true;
-        case Qt::Key_Insert:
-            return mods == Qt::ShiftModifier;
-        case Qt::Key_A:
-        case Qt::Key_C:
-        case Qt::Key_X:
-        case Qt::Key_V:
-        case Qt::Key_Z:
-        case Qt::Key_Y:
-            return mods == Qt::ControlModifier ||
-                   (k->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier));
-        default:
-            // Typing, with or without Shift, is the field's too.
-            return (mods & ~Qt::ShiftModifier) == 0 && !k->text().isEmpty() &&
-                   k->text().front().isPrint();
-    }
-}
-
-}  // namespace
-
-bool CClipvaneDlg::eventFilter(QObject* watched, QEvent* e) {
-    const QEvent::Type type = e->type();
-    if (type == QEvent::ShortcutOverride) {
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (w && w->window() == this) {
-            // What may run is decided now, before the key is matched.
-            UpdateCommands();
-            // A field takes every key it knows by default; here it keeps
-            // only its editing keys and lets the window's keys through.
-            if (qobject_cast<QLineEdit*>(watched) &&
-                !IsFieldEditingKey(static_cast<QKeyEvent*>(e))) {
-                e->ignore();
-                return true;
-            }
-        }
-        return false;
-    }
-    // Alt pressed and released alone opens the main menu, as it opens a
-    // menu bar.
-    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (!w || w->window() != this || k->isAutoRepeat()) return false;
-        if (type == QEvent::KeyPress) {
-            // Some keyboards report Alt's own modifier with its press, some not.
-            altAlone_ = k->key() == Qt::Key_Alt && (k->modifiers() & ~Qt::AltModifier) == 0;
-        } else if (k->key() == Qt::Key_Alt && altAlone_) {
-            altAlone_ = false;
-            commands_->Run(ID_MAIN_MENU);
-        }
-    } else if (type == QEvent::MouseButtonPress) {
-        altAlone_ = false;
-    }
-    return false;
 }
 
 // ---- Messages ----

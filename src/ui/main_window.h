@@ -40,6 +40,7 @@ class CommandActions;
 class IDesktopServices;
 class DesktopIntegration;
 class HistoryListView;
+class WindowKeys;
 }  // namespace ui
 
 class CClipvaneDlg : public QWidget {
@@ -125,7 +126,6 @@ class CClipvaneDlg : public QWidget {
 
   protected:
     bool event(QEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
     // The close request: asks during a run, saves the settings, ends.
     void closeEvent(QCloseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -202,9 +202,9 @@ class CClipvaneDlg : public QWidget {
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
     ui::CommandActions* commands_ = nullptr;
-    bool altAlone_ = false;
+    ui::WindowKeys* keys_ = nullptr;
     int settingsToken_ = 0;
-    std::wstring pendingFile_;  // Alt went down and nothing else since
+    std::wstring pendingFile_;  // where the rows not yet downloaded are kept
 
     bool historyShown_ = false;
     bool shownOnce_ = false;
