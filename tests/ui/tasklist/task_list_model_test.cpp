@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QFontMetrics>
 #include <QSignalSpy>
 
 #include "app/localization.h"
@@ -148,6 +150,29 @@ TEST(TaskItemDelegate, ProgressTextHasOneDecimal) {
     EXPECT_EQ(ui::TaskItemDelegate::ProgressText(1000), "100.0%");
     EXPECT_EQ(ui::TaskItemDelegate::ProgressText(5), "0.5%");
     EXPECT_EQ(ui::TaskItemDelegate::ProgressText(0), "0.0%");
+}
+
+TEST(TaskItemDelegate, AStatusTooLongIsCutBetweenWordsNeverInOne) {
+    const QFontMetrics m(QApplication::font());
+    const QString ellipsis(QChar(0x2026));
+    const QString status = QStringLiteral("Video address found, downloading the video");
+    EXPECT_EQ(ui::TaskItemDelegate::ElideAtBreak(status, m, 10000), status);
+    // Every width that cuts it ends after a whole word, and still fits.
+    for (int width = m.horizontalAdvance(QStringLiteral("Video address")) + 20;
+         width < m.horizontalAdvance(status); width += 7) {
+        const QString shown = ui::TaskItemDelegate::ElideAtBreak(status, m, width);
+        ASSERT_TRUE(shown.endsWith(ellipsis)) << shown.toStdString();
+        const QString head = shown.chopped(1);
+        EXPECT_TRUE(status.startsWith(head)) << shown.toStdString();
+        const QChar next = status.at(head.size());
+        EXPECT_TRUE(next == u' ' || next == u',') << shown.toStdString() << " at " << width;
+        EXPECT_LE(m.horizontalAdvance(shown), width);
+    }
+    // Chinese breaks between any two characters.
+    const QString zh = QStringLiteral("已找到视频地址，正在下载视频");
+    const QString cut = ui::TaskItemDelegate::ElideAtBreak(zh, m, m.horizontalAdvance(zh) / 2);
+    EXPECT_TRUE(cut.endsWith(ellipsis));
+    EXPECT_GT(cut.size(), 2);
 }
 
 }  // namespace
