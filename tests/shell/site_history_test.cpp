@@ -1,4 +1,5 @@
 // The site panel and the history list over a real history database.
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
@@ -270,6 +271,9 @@ TEST_F(SiteHistory, RemovingRowsDeletesThemFromHistoryAndRecounts) {
     AddRow(0, L"/videos/c.flv");
     CSitePanel panel(db_);
     ui::HistoryListView view(db_);
+    // Loading, removing and loading again keep the model's promises to its views.
+    QAbstractItemModelTester tester(view.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     QObject::connect(&view, &ui::HistoryListView::historyRemoved, &panel, &CSitePanel::Recount);
     QSignalSpy removing(&view, &ui::HistoryListView::taskRemoving);
     ASSERT_EQ(view.LoadSite(1000), 4);
@@ -287,6 +291,8 @@ TEST_F(SiteHistory, RemovingRowsDeletesThemFromHistoryAndRecounts) {
     EXPECT_EQ(CountHistory(db_, L"YOUTUBE"), 1);
     EXPECT_EQ(panel.SiteItem(1000)->text(0), "YouTube (1)");
     EXPECT_TRUE(fs::exists(kept));
+    EXPECT_EQ(view.LoadSite(1000), 1);
+    EXPECT_EQ(view.LoadSite(1001), 0);
 }
 
 TEST_F(SiteHistory, ShowInFolderAndSourcePageNeedOneUsableRow) {
