@@ -104,6 +104,18 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     return f + L"/" + name;
 }
 
+std::wstring FileTitle(const std::wstring& path) {
+    std::wstring name = path.substr(path.find_last_of(L"/\\") + 1);
+    if (size_t dot = name.rfind(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
+    return name;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"/\\");
+    if (slash == std::wstring::npos) return {};
+    return path.substr(0, slash == 0 ? 1 : slash);
+}
+
 int GetProgramVersion(int& major, int& minor, int& build) {
     major = CLIPVANE_VERSION_MAJOR;
     minor = CLIPVANE_VERSION_MINOR;

@@ -14,6 +14,13 @@ inline std::wstring SanitizePath(const wchar_t* path, wchar_t replacement) {
 }
 // folder + '/' + name, with trailing blanks and separators of folder removed.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+// A file's name without its folder and its extension ("/a/clip.mp4" gives
+// "clip"; a name that starts with its only dot keeps it). Slashes and
+// backslashes both end a folder.
+std::wstring FileTitle(const std::wstring& path);
+// The folder a path names a file in: "/" for a file at the root, empty when
+// the path has no folder.
+std::wstring FolderOf(const std::wstring& path);
 // The version compiled in; 0 on success, -1 on failure.
 int GetProgramVersion(int& major, int& minor, int& build);
 // "00:mm:ss" below one hour, else "hh:mm:ss" (hours may exceed 99).

@@ -5,8 +5,6 @@ enum AppMessage : unsigned {
     // Preview panel and position bar (first application message + n).
     WM_POSITION_BAR_CLICK = 32770,
     WM_MARK_CHANGED = 32771,
-    WM_SET_START_MARK = 32772,
-    WM_SET_END_MARK = 32773,
     // Bitmap button bar: a button was pressed (wParam its index).
     WM_BUTTON_BAR = 8225,
     // Tips panel: show the next tip.

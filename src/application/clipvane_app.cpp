@@ -108,8 +108,3 @@ int CClipvaneApp::RunShutdown() {
     }
     return exitCode_;
 }
-
-void CClipvaneApp::ShowHelp(unsigned long, unsigned int) {
-    std::wstring page = GetProgramFolder() + L"/help/intro.html";
-    platform::OpenWithDesktop(L"file://" + page);
-}

@@ -31,7 +31,6 @@ class CClipvaneApp {
     // Always false: the shutdown follows.
     bool RunStartup();
     int RunShutdown();
-    void ShowHelp(unsigned long data = 0, unsigned int command = 0);
 
     static std::wstring ResourceBundlePath();
     CHistoryDb* History() const { return history_; }

@@ -68,7 +68,6 @@ class CHttpTransfer {
   public:
     explicit CHttpTransfer(IHttpOwner* owner, bool useCache);
     virtual ~CHttpTransfer();
-    virtual void SetUseCache(bool useCache) { useCache_ = useCache; }
     // The page a video download is for. With one, GetFLVFile keeps a record
     // beside the temporary file when the server can send the rest later,
     // and goes on from a kept one (see partial_file.h).

@@ -97,21 +97,6 @@ std::wstring AddressKey(const std::wstring& address) {
     return key + parts.path;
 }
 
-std::wstring SiteFolderName(int kind) {
-    switch (kind) {
-        case kSiteYouTube:
-            return L"YouTube";
-        case kSiteGoogleVideo:
-            return L"Google";
-        case kSiteMetaCafe:
-            return L"MetaCafe";
-        case kSiteNicoVideo:
-            return L"NicoVideo";
-        default:
-            return L"";
-    }
-}
-
 bool ExtractQueryValue(const std::wstring& text, const std::wstring& key, std::wstring& value) {
     size_t pos = text.find(key);
     if (pos == std::wstring::npos || pos == 0) return false;

@@ -29,8 +29,6 @@ std::wstring HostProfileName(const std::wstring& address);
 std::wstring AddressKey(const std::wstring& address);
 // The address as it is added: without the blanks around it.
 std::wstring TrimAddress(const std::wstring& address);
-// The subfolder of the output folder for a kind; empty for an unknown one.
-std::wstring SiteFolderName(int kind);
 
 // The value after `key` up to the next '&' or the end; the key counts only
 // past the first character, and an empty value is no value.

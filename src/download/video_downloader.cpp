@@ -288,9 +288,6 @@ std::wstring CVideoDownloader::Title() const {
 std::wstring CVideoDownloader::PageAddress() const {
     return GetField(pageAddress_);
 }
-std::wstring CVideoDownloader::FlvAddress() const {
-    return GetField(flvAddress_);
-}
 std::wstring CVideoDownloader::FinalPath() const {
     return GetField(finalPath_);
 }

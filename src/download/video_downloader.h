@@ -36,7 +36,6 @@ class CVideoDownloader : public ISiteOwner {
     // observers get what they need with each report.
     std::wstring Title() const;
     std::wstring PageAddress() const;
-    std::wstring FlvAddress() const;
     std::wstring FinalPath() const;
     std::wstring LastError() const;
     // The temporary file the last failed attempt kept for a resume; empty

@@ -152,11 +152,3 @@ int CHistoryDb::execScalar(const std::string& sql) {
     }
     return std::atoi(t.c_str());
 }
-
-bool CHistoryDb::tableExists(const std::string& table) {
-    char* sql = sqlite3_mprintf(
-        "select count(*) from sqlite_master where type='table' and name='%s'", table.c_str());
-    std::string s = sql;
-    sqlite3_free(sql);
-    return execScalar(s) > 0;
-}

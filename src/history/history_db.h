@@ -49,7 +49,6 @@ class CHistoryDb {
     int execDML(const std::string& sql);
     CppSQLite3Query execQuery(const std::string& sql);
     int execScalar(const std::string& sql);
-    bool tableExists(const std::string& table);
     void setBusyTimeout(int ms);
     // True when SQLite could open the file for reading only.
     bool readOnly() const;

@@ -16,21 +16,10 @@
 namespace fs = std::filesystem;
 using testsupport::ProgramRun;
 using testsupport::ReadFile;
+using testsupport::RunShell;
 using testsupport::TempDir;
 
 namespace {
-
-// Runs a command line through the shell; its exit status and output.
-int RunShell(const std::string& cmd, std::string& output) {
-    output.clear();
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // One install shared by the tests of this file.
 class Installed : public ::testing::Test {
@@ -38,9 +27,9 @@ class Installed : public ::testing::Test {
     static void SetUpTestSuite() {
         prefix_ = new TempDir();
         std::string out;
-        installStatus_ = RunShell(std::string("'") + CLIPVANE_CMAKE + "' --install '" + CLIPVANE_BUILD_DIR +
-                                 "' --prefix '" + prefix_->path() + "'",
-                             out);
+        installStatus_ = RunShell(std::string("'") + CLIPVANE_CMAKE + "' --install '" +
+                                      CLIPVANE_BUILD_DIR + "' --prefix '" + prefix_->path() + "'",
+                                  out);
         installOutput_ = new std::string(out);
     }
     static void TearDownTestSuite() {
@@ -64,8 +53,8 @@ std::string* Installed::installOutput_ = nullptr;
 }  // namespace
 
 TEST_F(Installed, TheProgramKeepsItsFilesTogetherWithLinksInBin) {
-    for (const char* f : {"lib/clipvane/clipvane", "lib/clipvane/clipvane-get", "lib/clipvane/clipvane-probe",
-                          "lib/clipvane/clipvane-history"}) {
+    for (const char* f : {"lib/clipvane/clipvane", "lib/clipvane/clipvane-get",
+                          "lib/clipvane/clipvane-probe", "lib/clipvane/clipvane-history"}) {
         struct stat st {};
         ASSERT_EQ(stat(P(f).c_str(), &st), 0) << f;
         EXPECT_TRUE(st.st_mode & S_IXUSR) << f;

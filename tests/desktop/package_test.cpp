@@ -12,24 +12,14 @@
 #include "ui/desktop/desktop_integration.h"
 
 namespace fs = std::filesystem;
+using testsupport::RunShell;
 using testsupport::TempDir;
 
 namespace {
 
-int Shell(const std::string& cmd, std::string& output) {
-    output.clear();
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    int status = pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Field(const std::string& deb, const std::string& name) {
     std::string out;
-    Shell("dpkg-deb -f '" + deb + "' " + name, out);
+    RunShell("dpkg-deb -f '" + deb + "' " + name, out);
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
 }
@@ -42,13 +32,13 @@ bool Has(const std::string& text, const std::string& part) {
 
 TEST(DebianPackage, ControlFieldsFilesAndMetainfo) {
     std::string out;
-    if (Shell("command -v dpkg-deb && command -v dpkg-shlibdeps", out) != 0)
+    if (RunShell("command -v dpkg-deb && command -v dpkg-shlibdeps", out) != 0)
         GTEST_SKIP() << "dpkg-dev is not installed";
     TempDir dir;
     const std::string config = std::string(CLIPVANE_BUILD_DIR) + "/CPackConfig.cmake";
-    ASSERT_EQ(Shell(std::string("'") + CLIPVANE_CPACK + "' -G DEB --config '" + config + "' -B '" +
-                        dir.path() + "'",
-                    out),
+    ASSERT_EQ(RunShell(std::string("'") + CLIPVANE_CPACK + "' -G DEB --config '" + config +
+                           "' -B '" + dir.path() + "'",
+                       out),
               0)
         << out;
     const std::string deb = dir / ("clipvane_" + std::string(CLIPVANE_VERSION) + "_amd64.deb");
@@ -66,7 +56,7 @@ TEST(DebianPackage, ControlFieldsFilesAndMetainfo) {
     for (const char* d : {"mplayer", "libc6", "libqt6widgets6", "libsqlite3-0", "libcurl"})
         EXPECT_TRUE(Has(depends, d)) << d << " missing in: " << depends;
 
-    ASSERT_EQ(Shell("dpkg-deb -c '" + deb + "'", out), 0) << out;
+    ASSERT_EQ(RunShell("dpkg-deb -c '" + deb + "'", out), 0) << out;
     const std::string id = ui::kDesktopAppId;
     for (const std::string& f : std::vector<std::string>{
              "./usr/lib/clipvane/clipvane", "./usr/lib/clipvane/clipvane-get",
@@ -89,14 +79,14 @@ TEST(DebianPackage, ControlFieldsFilesAndMetainfo) {
     // Installed from the package, the entry starts the program under /usr
     // and the metainfo passes the validator.
     const std::string root = dir / "root";
-    ASSERT_EQ(Shell("dpkg-deb -x '" + deb + "' '" + root + "'", out), 0) << out;
+    ASSERT_EQ(RunShell("dpkg-deb -x '" + deb + "' '" + root + "'", out), 0) << out;
     const std::string entry =
         testsupport::ReadFile(root + "/usr/share/applications/" + id + ".desktop");
     EXPECT_TRUE(Has(entry, "\nExec=/usr/bin/clipvane")) << entry;
     const std::string metainfo = root + "/usr/share/metainfo/" + id + ".metainfo.xml";
     EXPECT_TRUE(Has(testsupport::ReadFile(metainfo),
                     "<release version=\"" + std::string(CLIPVANE_VERSION) + "\""));
-    if (Shell("command -v appstreamcli", out) == 0) {
-        EXPECT_EQ(Shell("appstreamcli validate --no-net '" + metainfo + "'", out), 0) << out;
+    if (RunShell("command -v appstreamcli", out) == 0) {
+        EXPECT_EQ(RunShell("appstreamcli validate --no-net '" + metainfo + "'", out), 0) << out;
     }
 }

@@ -1,7 +1,9 @@
 #include "support/process_harness.h"
 
 #include <signal.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +57,17 @@ bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return cond();
+}
+
+int RunShell(const std::string& cmd, std::string& output) {
+    output.clear();
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
+    int status = pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string ProgramPath() {

@@ -28,6 +28,9 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 std::vector<std::string> SplitLines(const std::string& text);  // drops "\r"
 bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds limit);
+// Runs a command line through the shell: its exit status (-1 when it did not
+// exit) and its output and errors in `output`.
+int RunShell(const std::string& cmd, std::string& output);
 
 class ProgramRun {
   public:

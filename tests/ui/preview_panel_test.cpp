@@ -187,36 +187,6 @@ TEST_F(Preview, MarkButtonsStoreTheRangeAndTellTheMainWindow) {
     EXPECT_EQ(t.cutEndMs, 9000);
 }
 
-TEST_F(Preview, MarkMessagesKeepTheRangeInsideTheClip) {
-    Task t = MediaTask(20000, 0, 15000);
-    panel_->SetTask(&t);
-    // A start at or after the end changes nothing.
-    panel_->OnMessage(WM_SET_START_MARK, 15);
-    panel_->OnMessage(WM_SET_START_MARK, 30);
-    EXPECT_EQ(t.cutStartMs, 0);
-    EXPECT_EQ(panel_->positionBar()->startMark(), 0);
-
-    // Posted from another thread, handled on the panel's.
-    std::thread([&] { panel_->PostTarget()->Post(WM_SET_START_MARK, 4, 0); }).join();
-    EXPECT_EQ(t.cutStartMs, 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(t.cutStartMs, 4000);
-    EXPECT_EQ(panel_->positionBar()->startMark(), 4000);
-
-    // The end is capped at the clip's length.
-    panel_->OnMessage(WM_SET_END_MARK, 25);
-    EXPECT_EQ(t.cutEndMs, 20000);
-    EXPECT_EQ(panel_->positionBar()->endMark(), 20000);
-    // An end before the start takes the start with it.
-    panel_->OnMessage(WM_SET_END_MARK, 2);
-    EXPECT_EQ(t.cutEndMs, 2000);
-    EXPECT_EQ(t.cutStartMs, 2000);
-    // Any number of seconds is capped, none overflows.
-    panel_->OnMessage(WM_SET_END_MARK, UINTPTR_MAX);
-    EXPECT_EQ(t.cutEndMs, 20000);
-    EXPECT_TRUE(Posted().empty());
-}
-
 TEST_F(Preview, LayoutFollowsEveryResize) {
     panel_->resize(600, 400);
     QCoreApplication::processEvents();

@@ -78,9 +78,9 @@ TEST(DialogTemplateText, ControlFlagsEachAtMostOnce) {
 TEST(ResourceBundleFile, ShippedBundleHasTheMainWindowsStringsAndDialogs) {
     ResourceBundle b;
     ASSERT_TRUE(b.Load(std::string(CLIPVANE_PROGRAM_DIR) + "/cvres.bundle"));
-    for (unsigned id : {101u, 261u, 267u, 278u, 280u, 282u, 283u, 309u, 32782u, 32788u, 32798u,
-                        32799u, 32804u, 32805u, 32815u, 32822u, 32827u, 32831u, 32832u, 32900u,
-                        32901u})
+    for (unsigned id :
+         {101u,   261u,   267u,   278u,   280u,   282u,   283u,   309u,   32782u, 32788u,
+          32798u, 32799u, 32804u, 32805u, 32815u, 32822u, 32827u, 32831u, 32832u, 32901u})
         EXPECT_FALSE(b.String(id).empty()) << id;
     for (unsigned id : {100u, 102u, 156u, 159u, 161u}) {
         ASSERT_TRUE(b.Dialog(id)) << id;

@@ -142,6 +142,18 @@ TEST(JoinPath, TrimsBlanksThenSeparatorsOfTheFolder) {
     EXPECT_EQ(JoinPath(L"a", L""), L"a/");
 }
 
+TEST(FileTitleAndFolderOf, SplitAtTheLastSlashOrBackslash) {
+    EXPECT_EQ(FileTitle(L"/home/u/Clipvane/clip.part.mp4"), L"clip.part");
+    EXPECT_EQ(FileTitle(L"C:\\v\\clip.flv"), L"clip");
+    EXPECT_EQ(FileTitle(L"/v/.hidden"), L".hidden");  // its only dot starts the name
+    EXPECT_EQ(FileTitle(L"/v.d/clip"), L"clip");      // a dot of the folder is no extension
+    EXPECT_EQ(FileTitle(L"/v/"), L"");
+    EXPECT_EQ(FileTitle(L"clip.mp4"), L"clip");
+    EXPECT_EQ(FolderOf(L"/home/u/clip.mp4"), L"/home/u");
+    EXPECT_EQ(FolderOf(L"/clip.mp4"), L"/");
+    EXPECT_EQ(FolderOf(L"clip.mp4"), L"");
+}
+
 TEST(GetProgramVersion, ComesFromTheBuild) {
     int major = -1, minor = -1, build = -1;
     EXPECT_EQ(GetProgramVersion(major, minor, build), 0);

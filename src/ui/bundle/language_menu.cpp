@@ -13,19 +13,15 @@
 #include "app/settings.h"
 #include "platform/post_message.h"
 #include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/menu_builder.h"
 
 namespace ui {
 namespace {
 
-int CommandOf(const QAction* a) {
-    QVariant v = a->property(kCommandIdProperty);
-    return v.isValid() ? v.toInt() : 0;
-}
-
 void Tick(QMenu* menu, int chosen) {
     for (QAction* a : menu->actions()) {
         if (a->menu()) Tick(a->menu(), chosen);
-        const int id = CommandOf(a);
+        const int id = ActionCommand(a);
         if (id < kLanguageEnglish || id > kLanguageChinese) continue;
         a->setCheckable(true);
         a->setChecked(id == chosen);

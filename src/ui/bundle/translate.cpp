@@ -10,6 +10,7 @@
 #include "app/localization.h"
 #include "platform/resource_bundle.h"
 #include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/menu_builder.h"
 #include "ui/bundle/qt_text.h"
 
 namespace {
@@ -27,17 +28,12 @@ void SetControlText(QWidget* w, const QString& text) {
         w->setWindowTitle(text);
 }
 
-int CommandId(const QAction* a) {
-    QVariant v = a->property(ui::kCommandIdProperty);
-    return v.isValid() ? v.toInt() : 0;
-}
-
 void TranslateActions(const QList<QAction*>& actions, bool mainBar) {
     int pos = 0;
     for (QAction* a : actions) {
         ++pos;
         if (a->isSeparator()) continue;
-        int id = CommandId(a);
+        int id = ui::ActionCommand(a);
         if (a->menu() && id <= 0 && mainBar) {
             std::wstring t = ReadTranslation(L"MENU", L"item_" + std::to_wstring(pos));
             if (!t.empty()) a->setText(ui::ToQ(t));

@@ -5,7 +5,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
-#include <QFileInfo>
 #include <QUrl>
 #include <QVariantMap>
 #include <QWidget>
@@ -15,10 +14,10 @@
 #include "app/localization.h"
 #include "app/logging.h"
 #include "app/registry.h"
-#include "platform/shell.h"
 #include "platform/text.h"
 #include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/desktop/desktop_services.h"
 
 namespace ui {
 namespace {
@@ -151,7 +150,7 @@ void DesktopIntegration::OnActionInvoked(uint id, const QString& key) {
     if (showItem_)
         showItem_(path);
     else
-        ShowItemInFolder(path);
+        SystemDesktopServices().ShowItem(FromQ(path));
 }
 
 void DesktopIntegration::OnNotificationClosed(uint id, uint) {
@@ -160,20 +159,6 @@ void DesktopIntegration::OnNotificationClosed(uint id, uint) {
 
 void DesktopIntegration::SetShowItemHandler(std::function<void(const QString&)> handler) {
     showItem_ = std::move(handler);
-}
-
-void DesktopIntegration::ShowItemInFolder(const QString& path) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"),
-            QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
-        QDBusMessage reply = bus.call(call, QDBus::Block, kCallTimeout);
-        if (reply.type() == QDBusMessage::ReplyMessage) return;
-    }
-    platform::OpenWithDesktop(FromQ(QFileInfo(path).absolutePath()));
 }
 
 void DesktopIntegration::SetRunProgress(double fraction) {

@@ -48,10 +48,9 @@ class DesktopIntegration : public QObject {
     void SetDownloading(bool downloading);
     bool InhibitorHeld() const;
 
-    // Shows a file selected in its folder; the file manager's ShowItems
-    // over D-Bus, else the folder opened, unless replaced.
+    // What the notification's action runs on its file; the desktop's
+    // file manager (SystemDesktopServices::ShowItem) unless replaced.
     void SetShowItemHandler(std::function<void(const QString&)> handler);
-    static void ShowItemInFolder(const QString& path);
 
   signals:
     void notificationSent(uint id);

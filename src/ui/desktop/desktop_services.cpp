@@ -66,18 +66,17 @@ bool SystemDesktopServices::OpenUrl(const std::wstring& target) {
 }
 
 bool SystemDesktopServices::ShowItem(const std::wstring& path) {
-    const QString file = ToQ(path);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        QDBusInterface fm(QStringLiteral("org.freedesktop.FileManager1"),
-                          QStringLiteral("/org/freedesktop/FileManager1"),
-                          QStringLiteral("org.freedesktop.FileManager1"), bus);
-        if (fm.isValid()) {
-            QDBusMessage reply =
-                fm.call(QStringLiteral("ShowItems"),
-                        QStringList{QUrl::fromLocalFile(file).toString()}, QString());
-            if (reply.type() == QDBusMessage::ReplyMessage) return true;
-        }
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        call << QStringList{QUrl::fromLocalFile(ToQ(path)).toString(QUrl::FullyEncoded)}
+             << QString();
+        // A file manager that hangs must not hold the window for long.
+        QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+        if (reply.type() == QDBusMessage::ReplyMessage) return true;
     }
     // No file manager on the bus: open the file's folder.
     std::wstring folder = path;

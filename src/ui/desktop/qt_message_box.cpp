@@ -83,8 +83,8 @@ constexpr int kCancelPollMs = 50;
 
 }  // namespace
 
-int QtMessageBoxService::Show(const std::wstring& text, const std::wstring& caption,
-                              unsigned flags, const platform::CancelCheck& cancelled) {
+int QtMessageBoxService::Show(const std::wstring& text, const std::wstring& caption, unsigned flags,
+                              const platform::CancelCheck& cancelled) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread()) {
         std::unique_ptr<QMessageBox> box(MakeBox(text, caption, flags));

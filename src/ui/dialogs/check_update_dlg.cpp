@@ -128,10 +128,6 @@ void CCheckUpdateDlg::Detach() {
     ClearResultWindowIf(target_.get());
 }
 
-int CCheckUpdateDlg::GetFile(const std::wstring& address, const std::wstring& path) {
-    return GetVersionFile(address, path);
-}
-
 void OpenUpgradePage() {
     LinkOpener()(VendorUpgradePage());
 }

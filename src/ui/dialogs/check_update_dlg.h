@@ -33,8 +33,6 @@ class CCheckUpdateDlg : public QDialog {
                     QWidget* parent = nullptr);
     ~CCheckUpdateDlg() override;
 
-    // Downloads an address into a file: 1 on success, 0 on failure.
-    static int GetFile(const std::wstring& address, const std::wstring& path);
     // Opens the link's address; the desktop's browser unless replaced.
     static void SetLinkOpener(std::function<void(const std::wstring&)> opener);
 

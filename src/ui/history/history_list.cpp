@@ -20,6 +20,7 @@
 #include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/language_menu.h"
+#include "ui/bundle/menu_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
 #include "ui/shell/shown_text.h"
@@ -54,11 +55,6 @@ int MonthOf(const std::wstring& word) {
         if (w == full || (w.size() == 3 && full.compare(0, 3, w) == 0)) return m;
     }
     return -1;
-}
-
-int CommandOf(const QAction* a) {
-    QVariant v = a->property(kCommandIdProperty);
-    return v.isValid() ? v.toInt() : 0;
 }
 
 }  // namespace
@@ -103,19 +99,13 @@ bool ParseHistoryDate(const std::wstring& text, std::time_t& out) {
 }
 
 QString HistoryRowName(const std::wstring& source) {
-    size_t slash = source.find_last_of(L"/\\");
-    std::wstring name = slash == std::wstring::npos ? source : source.substr(slash + 1);
-    size_t dot = name.rfind(L'.');
-    if (dot != std::wstring::npos) name.erase(dot);
     // Shown as it stands (item views take "&" literally), controls made
     // visible.
-    return ShownQ(name);
+    return ShownQ(FileTitle(source));
 }
 
 QString HistoryRowFolder(const std::wstring& source) {
-    size_t slash = source.find_last_of(L"/\\");
-    if (slash == std::wstring::npos) return {};
-    return ShownQ(source.substr(0, slash == 0 ? 1 : slash));
+    return ShownQ(FolderOf(source));
 }
 
 QString HistoryDateTime(std::time_t when) {
@@ -378,7 +368,7 @@ void HistoryListView::SetContextMenu(QMenu* menu) {
 void HistoryListView::PrepareMenu(QMenu* menu) const {
     TranslateMenu(menu);
     for (QAction* a : menu->actions()) {
-        const int id = CommandOf(a);
+        const int id = ActionCommand(a);
         if (id == kShowInFolder || id == kRemove || id == kOpenSourcePage)
             a->setEnabled(IsCommandEnabled(id));
     }
@@ -387,7 +377,7 @@ void HistoryListView::PrepareMenu(QMenu* menu) const {
 void HistoryListView::contextMenuEvent(QContextMenuEvent* e) {
     if (!menu_) return;
     PrepareMenu(menu_);
-    if (QAction* chosen = menu_->exec(e->globalPos())) RunCommand(CommandOf(chosen));
+    if (QAction* chosen = menu_->exec(e->globalPos())) RunCommand(ActionCommand(chosen));
 }
 
 void HistoryListView::dragEnterEvent(QDragEnterEvent* e) {

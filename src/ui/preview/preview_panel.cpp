@@ -115,29 +115,11 @@ std::wstring SecondsText(int64_t ms) {
 
 }  // namespace ui
 
-// Messages posted from any thread arrive on the panel's thread.
-class CPreviewPanel::Inbox : public platform::IPostTarget {
-  public:
-    explicit Inbox(CPreviewPanel* panel) : panel_(panel) {}
-    void Post(unsigned msg, uintptr_t wParam, intptr_t) override {
-        QMetaObject::invokeMethod(
-            panel_, [p = panel_, msg, wParam] { p->OnMessage(msg, wParam); }, Qt::QueuedConnection);
-    }
-
-  private:
-    CPreviewPanel* panel_;
-};
-
-platform::IPostTarget* CPreviewPanel::PostTarget() const {
-    return inbox_.get();
-}
-
 CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
     : QWidget(parent),
       background_(std::make_unique<QPixmap>()),
       stopped_(std::make_unique<QPixmap>()),
       mainWindow_(mainWindow),
-      inbox_(std::make_unique<Inbox>(this)),
       playerProgram_(PlayerProgramPath()) {
     setProperty(ui::kControlIdProperty, kControlId);
     setObjectName(QStringLiteral("ctl%1").arg(kControlId));
@@ -434,23 +416,6 @@ void CPreviewPanel::OnMessage(unsigned msg, uintptr_t wParam) {
         case WM_POSITION_BAR_CLICK:
             OnBarClick();
             break;
-        case WM_SET_START_MARK:
-        case WM_SET_END_MARK: {
-            if (!task_) break;
-            // Seconds beyond any clip's length cannot overflow.
-            int64_t ms = static_cast<int64_t>(std::min<uintptr_t>(wParam, INT32_MAX)) * 1000;
-            if (msg == WM_SET_START_MARK && ms >= task_->cutEndMs) break;
-            ms = std::min<int64_t>(ms, task_->durationMs);
-            if (msg == WM_SET_START_MARK) {
-                task_->cutStartMs = static_cast<int32_t>(ms);
-            } else {
-                task_->cutEndMs = static_cast<int32_t>(ms);
-                // An end before the start takes the start with it.
-                if (task_->cutStartMs > task_->cutEndMs) task_->cutStartMs = task_->cutEndMs;
-            }
-            positionBar_->SetMarks(task_->cutStartMs, task_->cutEndMs);
-            break;
-        }
         default:
             break;
     }

@@ -14,8 +14,6 @@
 //     after when previewing is forbidden, PlayTask(false) on activation;
 //   - connect statusText to the status line: the panel reports there that
 //     the preview could not be shown or started;
-//   - WM_SET_START_MARK (32772) and WM_SET_END_MARK (32773) reach the panel
-//     through PostTarget() (any thread) or OnMessage (its own thread).
 #include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
@@ -63,16 +61,13 @@ class CPreviewPanel : public QWidget {
     ~CPreviewPanel() override;
 
     void SetMainWindowTarget(platform::IPostTarget* target) { mainWindow_ = target; }
-    // Posting here from any thread delivers the message to OnMessage on the
-    // panel's thread.
-    platform::IPostTarget* PostTarget() const;
 
     void SetTask(Task* task);
     void PlayTask(bool fromButton);
     void LockControls();
     void Stop();
     void TogglePause();
-    // Buttons (8225), bar clicks (32770), marks (32772, 32773).
+    // Buttons (8225) and bar clicks (32770).
     void OnMessage(unsigned msg, uintptr_t wParam);
     // The dialog's confirm command: the bar's marks go into the task.
     void OnConfirm();
@@ -109,8 +104,6 @@ class CPreviewPanel : public QWidget {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
-    class Inbox;
-
     void Layout();
     bool StartPlayer();
     void StartTimer();
@@ -145,6 +138,5 @@ class CPreviewPanel : public QWidget {
     static constexpr int kStartWatchMs = 5000;
     std::unique_ptr<QPixmap> background_, stopped_;
     platform::IPostTarget* mainWindow_ = nullptr;
-    std::unique_ptr<Inbox> inbox_;
     std::wstring playerProgram_;
 };
