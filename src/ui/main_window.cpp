@@ -699,7 +699,7 @@ void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
 void CClipvaneDlg::paintEvent(QPaintEvent* e) {
     QWidget::paintEvent(e);
     QPainter p(this);
-    shell_->Paint(p, statusText_);
+    shell_->Paint(p, statusText_, e->region());
 }
 
 void CClipvaneDlg::showEvent(QShowEvent* e) {

@@ -1,12 +1,14 @@
 #include "ui/shell/window_shell.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <cstring>
 
 #include "ui/bundle/translate.h"
 #include "ui/shell/bitmap_button_bar.h"
@@ -14,20 +16,74 @@
 
 namespace {
 
-// Part (sx, sw) of the columns of `pm` onto (dx, dw) at row y, full height.
-void DrawColumns(QPainter& p, const QPixmap& pm, int sx, int sw, int dx, int dw, int y) {
-    if (pm.isNull() || dw <= 0 || sw <= 0) return;
+// Columns (sx, width w) of `pm` at (dx, y) as they are, full height.
+void DrawColumns(QPainter& p, const QPixmap& pm, int sx, int w, int dx, int y) {
+    if (pm.isNull() || w <= 0) return;
     const qreal r = pm.devicePixelRatio();
-    const qreal h = pm.height() / r;
-    p.drawPixmap(QRectF(dx, y, dw, h), pm, QRectF(sx * r, 0, sw * r, pm.height()));
+    p.drawPixmap(QPointF(dx, y), pm, QRectF(sx * r, 0, w * r, pm.height()));
 }
 
-void DrawStretched(QPainter& p, const QPixmap& pm, const QRect& to) {
-    if (pm.isNull() || to.width() <= 0 || to.height() <= 0) return;
-    p.drawPixmap(QRectF(to), pm, QRectF(pm.rect()));
+// Columns (sx, width w) of `pm`, in logical pixels, as a part for Stretch.
+QRect Columns(const QPixmap& pm, int sx, int w) {
+    const qreal r = pm.devicePixelRatio();
+    return QRect(qRound(sx * r), 0, qRound(w * r), pm.height());
+}
+
+bool ColumnsRepeat(const QImage& img) {
+    for (int y = 0; y < img.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 1; x < img.width(); ++x)
+            if (row[x] != row[0]) return false;
+    }
+    return true;
+}
+
+bool RowsRepeat(const QImage& img) {
+    const size_t bytes = static_cast<size_t>(img.width()) * sizeof(QRgb);
+    for (int y = 1; y < img.height(); ++y)
+        if (std::memcmp(img.constScanLine(y), img.constScanLine(0), bytes) != 0) return false;
+    return true;
 }
 
 }  // namespace
+
+CWindowShell::Stretch::Stretch(const QPixmap& bitmap, QRect from) {
+    from &= bitmap.rect();
+    if (from.isEmpty()) return;
+    part_ = bitmap.copy(from);
+    part_.setDevicePixelRatio(bitmap.devicePixelRatio());
+    const QImage img = part_.toImage().convertToFormat(QImage::Format_ARGB32);
+    tileAcross_ = ColumnsRepeat(img);
+    tileDown_ = RowsRepeat(img);
+    if (!tileAcross_ && !tileDown_) return;
+    // One repeated column or row, widened so that tiling takes few copies.
+    const QImage one = img.copy(0, 0, tileAcross_ ? 1 : img.width(), tileDown_ ? 1 : img.height());
+    QImage wide = one.scaled(tileAcross_ ? 64 : one.width(), tileDown_ ? 64 : one.height());
+    tile_ = QPixmap::fromImage(wide);
+    tile_.setDevicePixelRatio(bitmap.devicePixelRatio());
+}
+
+void CWindowShell::Stretch::Draw(QPainter& p, const QRect& to) const {
+    if (part_.isNull() || to.width() <= 0 || to.height() <= 0) return;
+    const qreal r = part_.devicePixelRatio();
+    const QSize own = part_.deviceIndependentSize().toSize();
+    // Tiling gives the stretched pixels where the part repeats along every
+    // direction it is stretched in.
+    if ((tileAcross_ || to.width() == own.width()) && (tileDown_ || to.height() == own.height())) {
+        if (!tile_.isNull()) {
+            p.drawTiledPixmap(to, tile_);
+            return;
+        }
+        p.drawPixmap(to.topLeft(), part_);
+        return;
+    }
+    const QSize device(qRound(to.width() * r), qRound(to.height() * r));
+    if (scaled_.size() != device) {
+        scaled_ = part_.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        scaled_.setDevicePixelRatio(r);
+    }
+    p.drawPixmap(to.topLeft(), scaled_);
+}
 
 CWindowShell::CWindowShell(QWidget* window) : QObject(window), window_(window) {
     window_->setWindowFlag(Qt::FramelessWindowHint, true);
@@ -128,30 +184,44 @@ void CWindowShell::ToggleMaximized() {
 
 void CWindowShell::ReloadBitmaps() {
     caption_ = ui::LoadSkinBitmap(134);
-    middle_ = ui::LoadSkinBitmap(130);
     bottom_ = ui::LoadSkinBitmap(131);
-    left_ = ui::LoadSkinBitmap(132);
-    right_ = ui::LoadSkinBitmap(133);
+    captionMiddle_ = Stretch(caption_, Columns(caption_, 400, 218));
+    bottomMiddle_ = Stretch(bottom_, Columns(bottom_, 450, 98));
+    const QPixmap middle = ui::LoadSkinBitmap(130);
+    middle_ = Stretch(middle, middle.rect());
+    const QPixmap left = ui::LoadSkinBitmap(132);
+    left_ = Stretch(left, left.rect());
+    const QPixmap right = ui::LoadSkinBitmap(133);
+    right_ = Stretch(right, right.rect());
+    titleFont_ = QFont(QStringLiteral("Arial"));
+    titleFont_.setPixelSize(16);
+    titleFont_.setWeight(QFont::Bold);
+    statusFont_ = QFont(QStringLiteral("Tahoma"));
+    statusFont_.setPixelSize(13);
+    statusFont_.setWeight(QFont::Normal);
 }
 
-void CWindowShell::Paint(QPainter& p, const QString& status) const {
+void CWindowShell::Paint(QPainter& p, const QString& status, const QRegion& dirty) const {
     const int W = window_->width(), H = window_->height();
     const QIcon icon = window_->windowIcon();
     if (window_->isMinimized()) {
         icon.paint(&p, QRect((W - 32) / 2, (H - 32) / 2, 32, 32));
         return;
     }
-    DrawColumns(p, caption_, 0, 400, 0, 400, 0);
-    DrawColumns(p, caption_, 400, 218, 400, W - 780, 0);
-    DrawColumns(p, caption_, 619, 380, W - 380, 380, 0);
-    icon.paint(&p, QRect(8, 6, 16, 16));
+    // Only the bands the paint event asks for: a new status line repaints
+    // the bottom strip alone.
+    auto wanted = [&dirty](const QRect& r) { return dirty.isEmpty() || dirty.intersects(r); };
+
+    if (wanted(QRect(0, 0, W, 95))) {
+        DrawColumns(p, caption_, 0, 400, 0, 0);
+        captionMiddle_.Draw(p, QRect(400, 0, W - 780, 95));
+        DrawColumns(p, caption_, 619, 380, W - 380, 0);
+        icon.paint(&p, QRect(8, 6, 16, 16));
+    }
 
     const QString title = window_->windowTitle();
-    if (!title.isEmpty()) {
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(16);
-        f.setWeight(QFont::Bold);
-        p.setFont(f);
+    if (!title.isEmpty() && wanted(QRect(35, 1, W - 35 - 80, 24))) {
+        p.setFont(titleFont_);
         p.setPen(QColor(240, 240, 240));
         // Centred in the title band, so a taller fallback face (CJK) stays
         // above the band's lower edge.
@@ -159,19 +229,20 @@ void CWindowShell::Paint(QPainter& p, const QString& status) const {
                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
     }
 
-    DrawStretched(p, middle_, QRect(11, 95, W - 19, H - 127));
-    DrawStretched(p, left_, QRect(0, 95, 11, H - 127));
-    DrawStretched(p, right_, QRect(W - 8, 95, 8, H - 127));
+    const QRect middle(11, 95, W - 19, H - 127), left(0, 95, 11, H - 127),
+        right(W - 8, 95, 8, H - 127);
+    if (wanted(middle)) middle_.Draw(p, middle);
+    if (wanted(left)) left_.Draw(p, left);
+    if (wanted(right)) right_.Draw(p, right);
 
-    DrawColumns(p, bottom_, 0, 450, 0, 450, H - 32);
-    DrawColumns(p, bottom_, 450, 98, 450, W - 900, H - 32);
-    DrawColumns(p, bottom_, 549, 450, W - 450, 450, H - 32);
+    if (wanted(QRect(0, H - 32, W, 32))) {
+        DrawColumns(p, bottom_, 0, 450, 0, H - 32);
+        bottomMiddle_.Draw(p, QRect(450, H - 32, W - 900, 32));
+        DrawColumns(p, bottom_, 549, 450, W - 450, H - 32);
+    }
 
     if (!status.isEmpty()) {
-        QFont f(QStringLiteral("Tahoma"));
-        f.setPixelSize(13);
-        f.setWeight(QFont::Normal);
-        p.setFont(f);
+        p.setFont(statusFont_);
         p.setPen(QColor(51, 51, 51));
         p.drawText(QRect(11, H - 25, W - 61, 22),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, status);

@@ -4,8 +4,10 @@
 // caption, and the painting of caption, borders and bottom strip from the
 // skin bitmaps. The window keeps its children and its paintEvent, from
 // which it calls Paint.
+#include <QFont>
 #include <QObject>
 #include <QPixmap>
+#include <QRect>
 #include <QRegion>
 #include <QSize>
 #include <optional>
@@ -44,15 +46,35 @@ class CWindowShell : public QObject {
     static QRegion RoundedRegion(QSize size);
 
     // The two caption button bars: the one with maximise and the one with
-    // restore. Whenever the window's state changes, one is shown, the other hidden.
+    // restore. Whenever the window's state changes, one is shown, the other
+    // hidden.
     void SetCaptionBars(QWidget* maximizeBar, QWidget* restoreBar);
     // Button code 2: maximise, or restore when maximised.
     void ToggleMaximized();
     // Loads the skin bitmaps again (after a language change: 134 may differ).
     void ReloadBitmaps();
-    // Paints caption, title, borders, bottom strip and `status` onto the
-    // whole window (steps 1 to 6); a missing bitmap leaves its part unpainted.
-    void Paint(QPainter& p, const QString& status) const;
+    // Paints caption, title, borders, bottom strip and `status`, those of
+    // them that meet `dirty` (a paint event's region; empty for all); a
+    // missing bitmap leaves its part unpainted.
+    void Paint(QPainter& p, const QString& status, const QRegion& dirty = QRegion()) const;
+
+    // Part `from` (in the bitmap's own pixels) of a skin bitmap, stretched
+    // onto any rectangle. A part whose pixels repeat along a direction is
+    // tiled that way, which gives the same pixels as stretching; any other
+    // is scaled once for each size it is shown at.
+    class Stretch {
+      public:
+        Stretch() = default;
+        Stretch(const QPixmap& bitmap, QRect from);
+        void Draw(QPainter& p, const QRect& to) const;
+
+      private:
+        QPixmap part_;
+        // The part reduced to one column, row or pixel and widened for tiling.
+        QPixmap tile_;
+        bool tileAcross_ = false, tileDown_ = false;
+        mutable QPixmap scaled_;
+    };
 
   signals:
     // A double click on the window icon: the window's close request.
@@ -71,5 +93,7 @@ class CWindowShell : public QObject {
     // Where the left button went down on the surface; the move starts once
     // the mouse leaves that spot, so a double click still arrives.
     std::optional<QPoint> movePress_;
-    QPixmap caption_, middle_, bottom_, left_, right_;
+    QPixmap caption_, bottom_;
+    Stretch captionMiddle_, middle_, left_, right_, bottomMiddle_;
+    QFont titleFont_, statusFont_;
 };
