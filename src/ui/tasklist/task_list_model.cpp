@@ -26,15 +26,6 @@ constexpr unsigned kTitleIds[kTaskColumnCount] = {0,
                                                   ids::str::kStatus};
 // A resumed transfer says so until it has gone this far past where it went on.
 constexpr unsigned kResumeShownThousandths = 10;
-
-// File name without folder and extension.
-std::wstring FileBaseName(const std::wstring& path) {
-    std::wstring name = path;
-    if (auto slash = name.find_last_of(L"/\\"); slash != std::wstring::npos)
-        name = name.substr(slash + 1);
-    if (auto dot = name.find_last_of(L'.'); dot != std::wstring::npos && dot > 0) name.erase(dot);
-    return name;
-}
 }  // namespace
 
 QString PercentText(int permille) {
@@ -106,7 +97,7 @@ QString TaskListModel::Text(const Row& r, int col) const {
     if (col == kColName) {
         if (!r.title.empty()) return ToQ(r.title);
         if (!r.address.empty() && !r.nameFromFile) return ToQ(r.address);
-        return r.probed ? ToQ(FileBaseName(t->source)) : QString();
+        return r.probed ? ToQ(FileTitle(t->source)) : QString();
     }
     // A range marked in the preview shows even before the file is known.
     if (col == kColDuration && (r.probed || t->cutEndMs > t->cutStartMs))
