@@ -22,8 +22,8 @@
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/menu_builder.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/bundle/shown_text.h"
 #include "ui/bundle/translate.h"
-#include "ui/shell/shown_text.h"
 #include "ui/tasklist/task_list_view.h"
 
 namespace ui {

@@ -15,8 +15,8 @@
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/bundle/shown_text.h"
 #include "ui/bundle/translate.h"
-#include "ui/shell/shown_text.h"
 
 namespace {
 

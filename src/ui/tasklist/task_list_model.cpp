@@ -12,7 +12,7 @@
 #include "platform/text.h"
 #include "resource_ids.h"
 #include "ui/bundle/qt_text.h"
-#include "ui/shell/shown_text.h"
+#include "ui/bundle/shown_text.h"
 
 namespace ui {
 namespace {
