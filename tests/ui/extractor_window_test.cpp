@@ -51,16 +51,6 @@ class ExtractorWindow : public MainWindow {
     static void UseExtractor(const std::string& path) {
         GetSettings().Update([&](SettingsData& d) { d.ExtractorPath = FromUtf8(path); });
     }
-    // Closes every completion dialog as it opens.
-    void CloseCompletions() {
-        auto* timer = new QTimer(&Window());
-        QObject::connect(timer, &QTimer::timeout, [] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible())
-                    d->reject();
-        });
-        timer->start(20);
-    }
     std::string Source(int row) { return platform::ToUtf8(Model().TaskAt(row)->source); }
     // yt-dlp's private folders left anywhere the window works.
     std::vector<std::string> PrivateFolders() {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
 #include <deque>
@@ -24,6 +25,7 @@
 #include "support/process_harness.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/desktop/desktop_services.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/run/download_run.h"
 #include "ui/run/media_intake.h"
@@ -135,6 +137,16 @@ class MainWindow : public ::testing::Test {
             delete history_;
         }
         unsetenv("http_proxy");
+    }
+    // Closes every completion dialog as it opens.
+    void CloseCompletions() {
+        auto* timer = new QTimer(&Window());
+        QObject::connect(timer, &QTimer::timeout, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible())
+                    d->reject();
+        });
+        timer->start(20);
     }
     CClipvaneDlg& Window() {
         if (!win_) {

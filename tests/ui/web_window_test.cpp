@@ -45,16 +45,6 @@ class WebWindow : public MainWindow {
         MainWindow::TearDown();
         unsetenv("CURL_CA_BUNDLE");
     }
-    // Closes every completion dialog as it opens.
-    void CloseCompletions() {
-        auto* timer = new QTimer(&Window());
-        QObject::connect(timer, &QTimer::timeout, [] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<ui::CompletionDialog*>(w); d && d->isVisible())
-                    d->reject();
-        });
-        timer->start(20);
-    }
     testsupport::FakeSites sites_;
 };
 
