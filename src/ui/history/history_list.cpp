@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cwctype>
+#include <set>
 
 #include "app/helpers.h"
 #include "app/localization.h"
@@ -350,6 +351,7 @@ bool HistoryListView::RunCommand(int id) {
 
 void HistoryListView::RemoveSelected() {
     const std::vector<int> rows = SelectedRows();
+    std::set<std::wstring> gone;
     // From the last row up, so the rows still to go keep their numbers.
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         std::unique_ptr<Task> task = model_->Take(*it);
@@ -357,6 +359,15 @@ void HistoryListView::RemoveSelected() {
         emit taskRemoving(task.get());
         // The media file itself stays on disk.
         DeleteHistoryRow(history_, *task);
+        gone.insert(task->source);
+    }
+    // The history forgets every row of a removed file (one downloaded twice
+    // has two): the list shows no row the history no longer has.
+    for (int row = model_->RowCount() - 1; row >= 0 && !gone.empty(); --row) {
+        const Task* t = model_->TaskAt(row);
+        if (!t || !gone.count(t->source)) continue;
+        std::unique_ptr<Task> twin = model_->Take(row);
+        emit taskRemoving(twin.get());
     }
     if (!rows.empty()) emit historyRemoved();
 }
