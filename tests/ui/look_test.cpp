@@ -27,20 +27,6 @@ using testsupport::CutTexts;
 using testsupport::CutTreeItems;
 using Cuts = std::vector<std::string>;
 
-// Translations are looked up beside the running program: the shipped ones
-// are linked in beside the test program.
-void LinkShippedLanguage(const std::string& code) {
-    namespace fs = std::filesystem;
-    const fs::path from = fs::path(platform::ToUtf8(GetProgramFolder())) / "lang.cv";
-    const fs::path shipped = fs::path(CLIPVANE_PROGRAM_DIR) / "lang.cv";
-    fs::create_directories(from);
-    for (const std::string& name : {"lang_" + code + ".ini", code}) {
-        std::error_code ec;
-        if (fs::exists(shipped / name) && !fs::exists(from / name, ec))
-            fs::create_symlink(shipped / name, from / name, ec);
-    }
-}
-
 class LookOnX11 : public MainWindow, public ::testing::WithParamInterface<const char*> {
   protected:
     void SetUp() override {

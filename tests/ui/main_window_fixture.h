@@ -15,6 +15,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/folders.h"
 #include "app/settings.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
@@ -100,6 +101,20 @@ inline bool SpinUntil(F done, int limitMs = 20000) {
 
 inline QUrl FileUrl(const std::string& path) {
     return QUrl::fromLocalFile(QString::fromStdString(path));
+}
+
+// Translations are looked up beside the running program: the shipped ones
+// are linked in beside the test program.
+inline void LinkShippedLanguage(const std::string& code) {
+    namespace fs = std::filesystem;
+    const fs::path from = fs::path(platform::ToUtf8(GetProgramFolder())) / "lang.cv";
+    const fs::path shipped = fs::path(CLIPVANE_PROGRAM_DIR) / "lang.cv";
+    fs::create_directories(from);
+    for (const std::string& name : {"lang_" + code + ".ini", code}) {
+        std::error_code ec;
+        if (fs::exists(shipped / name) && !fs::exists(from / name, ec))
+            fs::create_symlink(shipped / name, from / name, ec);
+    }
 }
 
 class MainWindow : public ::testing::Test {

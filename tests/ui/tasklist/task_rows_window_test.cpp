@@ -33,6 +33,7 @@ TEST_F(MainWindow, ExistingRowsSpeakTheNewLanguageAfterASwitch) {
     ASSERT_EQ(ready, "Ready for download...");
     ASSERT_EQ(done, "Download complete");
 
+    LinkShippedLanguage("ja");
     QSignalSpy changed(&Model(), &QAbstractItemModel::dataChanged);
     w.OnCommand(32850);  // Japanese
     // Each row now says it in Japanese, as the new rows do.
