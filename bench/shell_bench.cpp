@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         rows, shown, query, shown / query);
 
     // (2) The site counts against the four count queries.
-    CSitePanel& panel = *w.SitePanel();
+    ui::SitePanel& panel = *w.SitePanel();
     double counts = 1e9, bare = 1e9;
     for (int run = 0; run < 5; ++run) {
         auto t0 = Clock::now();

@@ -239,8 +239,8 @@ void CClipvaneDlg::OnInitDialog() {
     setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     setWindowTitle(ui::ToQ(TranslateWord(L"Clipvane Video Downloader")));
     // The window draws its own frame and caption.
-    shell_ = new CWindowShell(this);
-    connect(shell_, &CWindowShell::closeRequested, this, &QWidget::close);
+    shell_ = new ui::WindowShell(this);
+    connect(shell_, &ui::WindowShell::closeRequested, this, &QWidget::close);
     // 3.
     if (auto icon = platform::ResourceBundle::Current().Icon(kIconId)) {
         QPixmap pm;
@@ -315,7 +315,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(menuButton_, &QPushButton::clicked, this, &CClipvaneDlg::OpenMainMenu);
 
     // Toolbar: add, download all, stop; each posts its code with 5025.
-    toolbar_ = new CBitmapButtonBar(this);
+    toolbar_ = new ui::BitmapButtonBar(this);
     tag(toolbar_, kToolbarId);
     toolbar_->SetStateBitmaps(150, 149, 147, 151);
     toolbar_->AddButton(6, QRect(19, 0, 166, 39), ids::str::kAddVideoPageAddresses);
@@ -323,30 +323,31 @@ void CClipvaneDlg::CreateChildren() {
     toolbar_->AddButton(8, QRect(360, 0, 163, 39), ids::str::kStopDownloading);
     toolbar_->EnableButton(7, false);
     toolbar_->EnableButton(8, false);
-    connect(toolbar_, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
+    connect(toolbar_, &ui::BitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
 
     // Caption buttons, minimise, maximise or restore, close: two bars, one
     // shown at a time.
-    captionBar_ = new CBitmapButtonBar(this);
+    captionBar_ = new ui::BitmapButtonBar(this);
     tag(captionBar_, kCaptionBarId);
     captionBar_->SetStateBitmaps(135, 138, 136, 137);
-    restoreBar_ = new CBitmapButtonBar(this);
+    restoreBar_ = new ui::BitmapButtonBar(this);
     restoreBar_->setObjectName(QStringLiteral("restoreBar"));
     restoreBar_->SetStateBitmaps(139, 142, 140, 139);
-    for (CBitmapButtonBar* bar : {captionBar_, restoreBar_}) {
+    for (ui::BitmapButtonBar* bar : {captionBar_, restoreBar_}) {
         bar->AddButton(1, QRect(6, 4, 14, 14), ids::str::kMinimize);
         bar->AddButton(2, QRect(25, 4, 14, 14),
                        bar == captionBar_ ? ids::str::kMaximize : ids::str::kRestoreDown);
         bar->AddButton(3, QRect(46, 4, 14, 14), ids::str::kClose);
-        connect(bar, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
+        connect(bar, &ui::BitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
     }
     shell_->SetCaptionBars(captionBar_, restoreBar_);
 
-    showPanelButton_ = new CBitmapButtonBar(this);
+    showPanelButton_ = new ui::BitmapButtonBar(this);
     tag(showPanelButton_, kShowPanelButtonId);
     showPanelButton_->SetStateBitmaps(179, 182, 180, 179);
     showPanelButton_->AddButton(20, QRect(0, 0, 14, 31), ids::str::kShowSitePanel);
-    connect(showPanelButton_, &CBitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
+    connect(showPanelButton_, &ui::BitmapButtonBar::buttonClicked, this,
+            &CClipvaneDlg::OnToolbarCode);
 
     outputFolder_ = new QLineEdit(this);
     tag(outputFolder_, kOutputFolderId);
@@ -389,19 +390,19 @@ void CClipvaneDlg::CreateChildren() {
     preview_ = new CPreviewPanel(this, post_.get());
     connect(preview_, &CPreviewPanel::statusText, this,
             [this](const QString& text) { SetStatusText(ui::FromQ(text)); });
-    sitePanel_ = new CSitePanel(history_, this);
-    connect(sitePanel_, &CSitePanel::postMessage, this,
+    sitePanel_ = new ui::SitePanel(history_, this);
+    connect(sitePanel_, &ui::SitePanel::postMessage, this,
             [this](unsigned m, quintptr w) { post_->Post(m, w, 0); });
-    connect(sitePanel_, &CSitePanel::command, this, &CClipvaneDlg::OnCommand);
-    auto* closeBar = new CBitmapButtonBar;
+    connect(sitePanel_, &ui::SitePanel::command, this, &CClipvaneDlg::OnCommand);
+    auto* closeBar = new ui::BitmapButtonBar;
     closeBar->SetStateBitmaps(175, 178, 176, 177);
     closeBar->AddButton(0, QRect(0, 0, 10, 11));
-    auto* twoBar = new CBitmapButtonBar;
+    auto* twoBar = new ui::BitmapButtonBar;
     twoBar->SetStateBitmaps(187, 188, 188, 187);
     twoBar->AddButton(1, QRect(3, 2, 96, 19), ids::str::kOpenOutputFolder);
     twoBar->AddButton(2, QRect(102, 2, 73, 19), ids::str::kOpenSettings);
-    for (CBitmapButtonBar* bar : {closeBar, twoBar})
-        connect(bar, &CBitmapButtonBar::buttonClicked, sitePanel_, &CSitePanel::OnButtonCode);
+    for (ui::BitmapButtonBar* bar : {closeBar, twoBar})
+        connect(bar, &ui::BitmapButtonBar::buttonClicked, sitePanel_, &ui::SitePanel::OnButtonCode);
     sitePanel_->SetButtonBars(closeBar, twoBar);
 
     // The history list stands in the task list's place when a site is chosen.
@@ -419,7 +420,8 @@ void CClipvaneDlg::CreateChildren() {
         preview_->SetTask(t);
         preview_->PlayTask(false);
     });
-    connect(historyList_, &ui::HistoryListView::historyRemoved, sitePanel_, &CSitePanel::Recount);
+    connect(historyList_, &ui::HistoryListView::historyRemoved, sitePanel_,
+            &ui::SitePanel::Recount);
     connect(historyList_, &ui::HistoryListView::filesDropped, this,
             [this](const QStringList& files) {
                 for (const QString& f : files) {
@@ -431,7 +433,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(historyList_, &ui::HistoryListView::textDropped, this,
             [this](const QString& text) { AddAddresses(AddressLines(ui::FromQ(text))); });
 
-    tips_ = new CTipsPanel(this);
+    tips_ = new ui::TipsPanel(this);
 }
 
 void CClipvaneDlg::CreateRun() {
@@ -670,8 +672,8 @@ void CClipvaneDlg::LayOut() {
     PlaceCaptionBars();
     int x = 11;
     if (sitePanelWanted_) {
-        sitePanel_->setGeometry(x, top, CSitePanel::kWidth, middle);
-        x += CSitePanel::kWidth + 6;
+        sitePanel_->setGeometry(x, top, ui::SitePanel::kWidth, middle);
+        x += ui::SitePanel::kWidth + 6;
     } else {
         showPanelButton_->setGeometry(0, top, 14, 31);
     }

@@ -12,12 +12,8 @@
 #include "media/task.h"
 #include "resource_ids.h"
 
-class CBitmapButtonBar;
 class CHistoryDb;
 class CPreviewPanel;
-class CSitePanel;
-class CTipsPanel;
-class CWindowShell;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -30,6 +26,10 @@ class IPostTarget;
 }
 
 namespace ui {
+class BitmapButtonBar;
+class SitePanel;
+class TipsPanel;
+class WindowShell;
 class TaskListModel;
 class TaskListView;
 class WindowPostTarget;
@@ -101,13 +101,13 @@ class CClipvaneDlg : public QWidget {
     CPreviewPanel* Preview() const { return preview_; }
     QString StatusText() const { return statusText_; }
     // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
-    CBitmapButtonBar* Toolbar() const { return toolbar_; }
+    ui::BitmapButtonBar* Toolbar() const { return toolbar_; }
     QLineEdit* OutputFolderEdit() const { return outputFolder_; }
     bool SitePanelVisible() const;
-    CSitePanel* SitePanel() const { return sitePanel_; }
+    ui::SitePanel* SitePanel() const { return sitePanel_; }
     ui::HistoryListView* HistoryView() const { return historyList_; }
-    CTipsPanel* Tips() const { return tips_; }
-    CWindowShell* Shell() const { return shell_; }
+    ui::TipsPanel* Tips() const { return tips_; }
+    ui::WindowShell* Shell() const { return shell_; }
     // The history list stands in place of the task list.
     bool HistoryShown() const { return historyShown_; }
 
@@ -190,15 +190,15 @@ class CClipvaneDlg : public QWidget {
     ui::TaskListView* view_ = nullptr;
     ui::HistoryListView* historyList_ = nullptr;
     CPreviewPanel* preview_ = nullptr;
-    CSitePanel* sitePanel_ = nullptr;
-    CTipsPanel* tips_ = nullptr;
-    CWindowShell* shell_ = nullptr;
+    ui::SitePanel* sitePanel_ = nullptr;
+    ui::TipsPanel* tips_ = nullptr;
+    ui::WindowShell* shell_ = nullptr;
     QLineEdit* outputFolder_ = nullptr;
     QPushButton* menuButton_ = nullptr;
-    CBitmapButtonBar* toolbar_ = nullptr;
-    CBitmapButtonBar* captionBar_ = nullptr;  // with maximise
-    CBitmapButtonBar* restoreBar_ = nullptr;  // with restore
-    CBitmapButtonBar* showPanelButton_ = nullptr;
+    ui::BitmapButtonBar* toolbar_ = nullptr;
+    ui::BitmapButtonBar* captionBar_ = nullptr;  // with maximise
+    ui::BitmapButtonBar* restoreBar_ = nullptr;  // with restore
+    ui::BitmapButtonBar* showPanelButton_ = nullptr;
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
     ui::CommandActions* commands_ = nullptr;

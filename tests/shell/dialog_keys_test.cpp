@@ -88,7 +88,7 @@ TEST_F(DialogKeys, EscapeCancelsEveryDialog) {
     ui::ImportDialog import;
     ui::AboutDialog about;
     ui::CompletionDialog done;
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     for (QDialog* d : std::initializer_list<QDialog*>{&add, &import, &about, &done, &sheet}) {
         Open(*d);
         if (d == &add) QTest::keyClicks(add.Editor(), "http://typed.example/");
@@ -115,7 +115,7 @@ TEST_F(DialogKeys, EnterInAFieldPressesTheDefaultButton) {
     EXPECT_EQ(about.result(), QDialog::Accepted);
 
     const std::wstring folder = platform::FromUtf8(dir_ / "videos");
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet);
     sheet.General()->FolderEdit()->setFocus();
     Press(sheet, Qt::Key_Return);
@@ -124,7 +124,7 @@ TEST_F(DialogKeys, EnterInAFieldPressesTheDefaultButton) {
 }
 
 TEST_F(DialogKeys, SettingsPagesChangeWithCtrlTabAndCtrlPageKeys) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet);
     sheet.General()->FolderEdit()->setFocus();
     QTabWidget* tabs = sheet.Tabs();

@@ -33,7 +33,7 @@ class ExtractorSetting : public ShellTest {
 }  // namespace
 
 TEST_F(ExtractorSetting, TheStatusLineSaysWhichYtDlpAndTheChoiceIsKept) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     CPageOnline* page = sheet.Online();
     sheet.show();
     QString status = StatusAfter(page, [&] { sheet.Tabs()->setCurrentWidget(page); });
@@ -58,7 +58,7 @@ TEST_F(ExtractorSetting, TheStatusLineSaysWhichYtDlpAndTheChoiceIsKept) {
     EXPECT_EQ(GetSettings().Get().ExtractorPath, missing);
 
     // Emptied, the page goes back to the one along PATH, and stores nothing.
-    CSettingsSheet again;
+    ui::SettingsSheet again;
     again.show();
     CPageOnline* online = again.Online();
     StatusAfter(online, [&] { again.Tabs()->setCurrentWidget(online); });

@@ -100,7 +100,7 @@ TEST_F(KeyboardUnderWindowManager, TheSizeGripResizesTheWindow) {
     if (xdotool.isEmpty()) GTEST_SKIP() << "needs xdotool";
     CClipvaneDlg& w = Window();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 10000));
-    const int grip = CWindowShell::kGripSize;
+    const int grip = ui::WindowShell::kGripSize;
     for (const QPoint inGrip : {QPoint(grip - 1, grip - 1), QPoint(2, 2)}) {
         const QSize before = w.size();
         const QPoint from = w.mapToGlobal(QPoint(w.width(), w.height()) - inGrip);

@@ -38,7 +38,7 @@ TEST_F(ScaledScreen, TheWindowStartsOnTheFreeAreaAndItsCaptionStaysThereMaximise
         << Text(w.frameGeometry()) << " on " << Text(free);
     windowtest::SpinUntil([] { return false; }, 300);
     int captionButtons = 0;
-    for (CBitmapButtonBar* bar : w.findChildren<CBitmapButtonBar*>()) {
+    for (ui::BitmapButtonBar* bar : w.findChildren<ui::BitmapButtonBar*>()) {
         if (!bar->isVisible() || bar->parentWidget() != &w || bar->y() > 30) continue;
         ++captionButtons;
         const QRect global(bar->mapToGlobal(QPoint(0, 0)), bar->size());

@@ -15,9 +15,9 @@
 #include "shell_fixture.h"
 #include "support/text_fit.h"
 #include "ui/history/history_list.h"
+#include "ui/history/site_tree_panel.h"
 #include "ui/settings/settings_pages.h"
 #include "ui/settings/settings_sheet.h"
-#include "ui/history/site_tree_panel.h"
 #include "ui/shell/tips_panel.h"
 #include "ui/shell/window_shell.h"
 
@@ -47,12 +47,12 @@ TEST_F(Screenshots, SettingsPagesShowEveryTextWholeAndAreSaved) {
         d.Fit2Width = 1;
         d.MPLAYER_VO = L"gl2";
     });
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     sheet.show();
     const char* names[] = {"general", "online", "audio", "video"};
     for (int i = 0; i < sheet.Tabs()->count(); ++i) {
         sheet.Tabs()->setCurrentIndex(i);
-        auto* page = static_cast<CSettingsPage*>(sheet.Tabs()->widget(i));
+        auto* page = static_cast<ui::SettingsPage*>(sheet.Tabs()->widget(i));
         EXPECT_TRUE(page->Loaded());
         EXPECT_EQ(CutTexts(page), std::vector<std::string>{}) << names[i];
         const QString file = ArtefactDir() + QStringLiteral("/settings_%1.png").arg(names[i]);
@@ -83,7 +83,7 @@ TEST_F(Screenshots, HistoryListAndSitePanelAreSaved) {
     pal.setColor(QPalette::Window, QColor(234, 236, 240));
     window.setPalette(pal);
     window.setAutoFillBackground(true);
-    CSitePanel panel(db, &window);
+    ui::SitePanel panel(db, &window);
     panel.setGeometry(0, 0, 180, 472);
     ui::HistoryListView view(db, &window);
     view.setGeometry(186, 0, 522, 472);
@@ -100,7 +100,7 @@ namespace {
 class SkinnedWindow : public QWidget {
   public:
     SkinnedWindow() : shell_(this) {}
-    CWindowShell& Shell() { return shell_; }
+    ui::WindowShell& Shell() { return shell_; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -109,7 +109,7 @@ class SkinnedWindow : public QWidget {
     }
 
   private:
-    CWindowShell shell_;
+    ui::WindowShell shell_;
 };
 }  // namespace
 
@@ -118,7 +118,7 @@ TEST_F(Screenshots, SkinnedWindowIsSaved) {
     w.setWindowTitle("Clipvane Video Downloader");
     w.resize(1100, 680);
     const int H = 680 - 95 - 33;
-    CSitePanel panel(nullptr, &w);
+    ui::SitePanel panel(nullptr, &w);
     panel.setGeometry(11, 95, 180, H);
     ui::HistoryListView list(nullptr, &w);
     list.setGeometry(197, 95, 1100 - 197 - 6 - 266 - 8, H);
@@ -128,7 +128,7 @@ TEST_F(Screenshots, SkinnedWindowIsSaved) {
     QPalette pal = preview.palette();
     pal.setColor(QPalette::Window, QColor(33, 37, 44));
     preview.setPalette(pal);
-    CTipsPanel tips(&w);
+    ui::TipsPanel tips(&w);
     tips.setGeometry(1100 - 8 - 266, 95 + 252 + 6, 266, H - 258);
     w.show();
     EXPECT_TRUE(w.grab().save(ArtefactDir() + "/skinned_window.png"));

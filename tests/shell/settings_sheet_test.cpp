@@ -43,7 +43,7 @@ class SettingsSheet : public ShellTest {
         return qobject_cast<T*>(ui::FindControl(page, id));
     }
     // Shows the sheet with `page` in front.
-    void Open(CSettingsSheet& sheet, QWidget* page) {
+    void Open(ui::SettingsSheet& sheet, QWidget* page) {
         sheet.show();
         sheet.Tabs()->setCurrentWidget(page);
     }
@@ -52,7 +52,7 @@ class SettingsSheet : public ShellTest {
 }  // namespace
 
 TEST_F(SettingsSheet, SheetHasCaptionFourPagesAndNoApply) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     EXPECT_EQ(sheet.windowTitle(), ui::ToQ(LoadText(32806)));
     ASSERT_EQ(sheet.Tabs()->count(), 4);
     EXPECT_EQ(sheet.Tabs()->widget(0), sheet.General());
@@ -69,7 +69,7 @@ TEST_F(SettingsSheet, SheetHasCaptionFourPagesAndNoApply) {
 
 TEST_F(SettingsSheet, VolumeAtLeftEndShowsMinus20dBAndStoresIt) {
     GetSettings().Update([](SettingsData& d) { d.OUT_VOLUME = 7; });
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Audio());
     QSlider* slider = sheet.Audio()->Volume();
     ASSERT_NE(slider, nullptr);
@@ -86,7 +86,7 @@ TEST_F(SettingsSheet, VolumeAtLeftEndShowsMinus20dBAndStoresIt) {
 }
 
 TEST_F(SettingsSheet, FitBoxesExcludeEachOtherAndGateTheExpandBoxes) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Video());
     QWidget* v = sheet.Video();
     auto* width = Ctl<QCheckBox>(v, 1032);
@@ -118,7 +118,7 @@ TEST_F(SettingsSheet, StoredFitToHeightDisablesFitToWidthOnShow) {
         d.Fit2Height = 1;
         d.ExpandRound16 = 1;
     });
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Video());
     EXPECT_FALSE(Ctl<QCheckBox>(sheet.Video(), 1032)->isEnabled());
     EXPECT_TRUE(Ctl<QCheckBox>(sheet.Video(), 1033)->isChecked());
@@ -128,7 +128,7 @@ TEST_F(SettingsSheet, StoredFitToHeightDisablesFitToWidthOnShow) {
 
 TEST_F(SettingsSheet, HighestQualityOfAStreamIsKept) {
     GetSettings().Update([](SettingsData& d) { d.HighestQuality = 720; });
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Video());
     auto* box = Ctl<QComboBox>(sheet.Video(), 1451);
     ASSERT_NE(box, nullptr);
@@ -151,7 +151,7 @@ TEST_F(SettingsSheet, VideoOutputRadioMapping) {
 
     GetSettings().Update([](SettingsData& d) { d.MPLAYER_VO = L"gl2"; });
     {
-        CSettingsSheet sheet;
+        ui::SettingsSheet sheet;
         Open(sheet, sheet.Video());
         EXPECT_TRUE(Ctl<QRadioButton>(sheet.Video(), 1029)->isChecked());
         EXPECT_FALSE(Ctl<QRadioButton>(sheet.Video(), 1028)->isChecked());
@@ -161,7 +161,7 @@ TEST_F(SettingsSheet, VideoOutputRadioMapping) {
 
     // An unknown driver shows the first button and is written back as it.
     GetSettings().Update([](SettingsData& d) { d.MPLAYER_VO = L"vdpau"; });
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Video());
     EXPECT_TRUE(Ctl<QRadioButton>(sheet.Video(), 1028)->isChecked());
     sheet.accept();
@@ -169,7 +169,7 @@ TEST_F(SettingsSheet, VideoOutputRadioMapping) {
 }
 
 TEST_F(SettingsSheet, AccountTextsAreTrimmedAndPasswordsHidden) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Online());
     QWidget* o = sheet.Online();
     EXPECT_EQ(Ctl<QLineEdit>(o, 1198)->echoMode(), QLineEdit::Password);
@@ -194,7 +194,7 @@ TEST_F(SettingsSheet, AccountTextsAreTrimmedAndPasswordsHidden) {
 }
 
 TEST_F(SettingsSheet, RetriesOutsideZeroTo99AreRefusedOnTheOnlinePage) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Online());
     auto* retries = Ctl<QLineEdit>(sheet.Online(), 1020);
     ASSERT_NE(retries, nullptr);
@@ -226,7 +226,7 @@ TEST_F(SettingsSheet, RetriesOutsideZeroTo99AreRefusedOnTheOnlinePage) {
 }
 
 TEST_F(SettingsSheet, CancelStoresNothing) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.Audio());
     sheet.Audio()->Volume()->setValue(-5);
     sheet.reject();
@@ -237,9 +237,9 @@ TEST_F(SettingsSheet, CancelStoresNothing) {
 namespace {
 // Runs the settings command, letting `drive` act on the open sheet and then
 // pressing OK (or Cancel).
-ui::SettingsOutcome RunSheet(const std::wstring& folder, std::function<void(CSettingsSheet&)> drive,
-                             bool ok = true) {
-    return ui::RunSettingsSheet(nullptr, folder, [&](CSettingsSheet& sheet) {
+ui::SettingsOutcome RunSheet(const std::wstring& folder,
+                             std::function<void(ui::SettingsSheet&)> drive, bool ok = true) {
+    return ui::RunSettingsSheet(nullptr, folder, [&](ui::SettingsSheet& sheet) {
         QTimer::singleShot(0, &sheet, [&sheet, drive, ok] {
             if (drive) drive(sheet);
             if (ok)
@@ -270,7 +270,7 @@ TEST_F(SettingsSheet, ConfirmingWithoutTheOnlinePageHandsOverTheStoredValues) {
 TEST_F(SettingsSheet, ANewFolderIsReportedOnlyWhenItDiffers) {
     const std::wstring before = platform::FromUtf8(dir_ / "before");
     const std::wstring after = platform::FromUtf8(dir_ / "after");
-    ui::SettingsOutcome out = RunSheet(before, [&](CSettingsSheet& sheet) {
+    ui::SettingsOutcome out = RunSheet(before, [&](ui::SettingsSheet& sheet) {
         sheet.General()->FolderEdit()->setText(ui::ToQ(after));
     });
     EXPECT_TRUE(out.confirmed);
@@ -279,7 +279,7 @@ TEST_F(SettingsSheet, ANewFolderIsReportedOnlyWhenItDiffers) {
     EXPECT_TRUE(fs::is_directory(dir_ / "after"));
     EXPECT_EQ(GetSettings().Get().OutputFolder, after);
 
-    out = RunSheet(after, [&](CSettingsSheet& sheet) {
+    out = RunSheet(after, [&](ui::SettingsSheet& sheet) {
         // Typed again, the same text.
         sheet.General()->FolderEdit()->setText(ui::ToQ(after));
     });
@@ -288,7 +288,7 @@ TEST_F(SettingsSheet, ANewFolderIsReportedOnlyWhenItDiffers) {
 
     out = RunSheet(
         after,
-        [&](CSettingsSheet& sheet) { sheet.General()->FolderEdit()->setText(ui::ToQ(before)); },
+        [&](ui::SettingsSheet& sheet) { sheet.General()->FolderEdit()->setText(ui::ToQ(before)); },
         false);
     EXPECT_FALSE(out.confirmed);
     EXPECT_FALSE(out.folderChanged);
@@ -296,7 +296,7 @@ TEST_F(SettingsSheet, ANewFolderIsReportedOnlyWhenItDiffers) {
 }
 
 TEST_F(SettingsSheet, GeneralPageNormalisesBrowsesAndLimitsTheFolder) {
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.General());
     CPageGeneral* g = sheet.General();
     EXPECT_EQ(g->FolderEdit()->maxLength(), 260);
@@ -339,7 +339,7 @@ TEST_F(SettingsSheet, AnEmptyFolderBecomesTheFallbackFolder) {
     const char* oldHome = getenv("HOME");
     std::string keep = oldHome ? oldHome : "";
     setenv("HOME", home.c_str(), 1);
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.General());
     sheet.General()->FolderEdit()->setText("   ");
     std::wstring f = sheet.General()->NormalizeFolder();
@@ -360,7 +360,7 @@ TEST_F(SettingsSheet, AFolderThatCannotTakeFilesIsRefusedWithItsReason) {
     testsupport::WriteFile(dir_ / "file", "x");
     const std::wstring good = platform::FromUtf8(dir_ / "good");
     GetSettings().Update([&](SettingsData& d) { d.OutputFolder = good; });
-    CSettingsSheet sheet;
+    ui::SettingsSheet sheet;
     Open(sheet, sheet.General());
     CPageGeneral* g = sheet.General();
 

@@ -77,7 +77,7 @@ std::unique_ptr<Task> DatedTask(const std::wstring& date) {
 TEST_F(SiteHistory, SiteCountsArePlainWhenEmptyAndBoldWithRows) {
     for (int i = 0; i < 12; ++i) AddRow(0, L"/videos/yt" + std::to_wstring(i) + L".flv");
     AddRow(3, L"/videos/nico.flv");
-    CSitePanel panel(db_);
+    ui::SitePanel panel(db_);
     QTreeWidgetItem* yt = panel.SiteItem(1000);
     QTreeWidgetItem* google = panel.SiteItem(1001);
     QTreeWidgetItem* nico = panel.SiteItem(1003);
@@ -107,15 +107,15 @@ TEST_F(SiteHistory, SiteCountsArePlainWhenEmptyAndBoldWithRows) {
 }
 
 TEST_F(SiteHistory, WithoutADatabaseEverySiteIsPlain) {
-    CSitePanel panel(nullptr);
+    ui::SitePanel panel(nullptr);
     for (int v = 1000; v <= 1003; ++v) EXPECT_FALSE(Bold(panel.SiteItem(v)));
     EXPECT_EQ(panel.SiteItem(1002)->text(0), "MetaCafe");
 }
 
 TEST_F(SiteHistory, ChoosingItemsAndButtonsAsksTheMainWindow) {
-    CSitePanel panel(db_);
-    QSignalSpy posts(&panel, &CSitePanel::postMessage);
-    QSignalSpy commands(&panel, &CSitePanel::command);
+    ui::SitePanel panel(db_);
+    QSignalSpy posts(&panel, &ui::SitePanel::postMessage);
+    QSignalSpy commands(&panel, &ui::SitePanel::command);
     panel.Tree()->setCurrentItem(panel.SecondRoot());
     panel.Tree()->setCurrentItem(panel.SiteItem(1002));
     panel.Tree()->setCurrentItem(panel.FirstRoot());
@@ -269,12 +269,12 @@ TEST_F(SiteHistory, RemovingRowsDeletesThemFromHistoryAndRecounts) {
     AddRow(0, platform::FromUtf8(kept));  // downloaded twice to the same path
     AddRow(0, L"/videos/b.flv");
     AddRow(0, L"/videos/c.flv");
-    CSitePanel panel(db_);
+    ui::SitePanel panel(db_);
     ui::HistoryListView view(db_);
     // Loading, removing and loading again keep the model's promises to its views.
     QAbstractItemModelTester tester(view.model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QObject::connect(&view, &ui::HistoryListView::historyRemoved, &panel, &CSitePanel::Recount);
+    QObject::connect(&view, &ui::HistoryListView::historyRemoved, &panel, &ui::SitePanel::Recount);
     QSignalSpy removing(&view, &ui::HistoryListView::taskRemoving);
     ASSERT_EQ(view.LoadSite(1000), 4);
     EXPECT_FALSE(view.IsCommandEnabled(ui::HistoryListView::kRemove));
@@ -376,7 +376,7 @@ TEST_F(SiteHistory, DroppedFilesAndTextGoToTheMainWindow) {
 }
 
 TEST_F(SiteHistory, LanguageChangeRereadsTitles) {
-    CSitePanel panel(db_);
+    ui::SitePanel panel(db_);
     panel.FirstRoot()->setText(0, "stale");
     QEvent e(ui::kLanguageChangedEvent);
     QApplication::sendEvent(&panel, &e);
@@ -388,7 +388,7 @@ TEST_F(SiteHistory, OtherSitesHoldOneItemPerHostWithItsCountAndList) {
     AddRow(kSiteOther, L"/out/media.example.org/b.mp4", L"https://media.example.org/b.mp4");
     AddRow(kSiteOther, L"/out/o'brien.example/c.mp4", L"http://o'brien.example:8080/c");
     AddRow(0, L"/videos/yt.flv");
-    CSitePanel panel(db_);
+    ui::SitePanel panel(db_);
     QTreeWidgetItem* other = panel.OtherSitesItem();
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->parent(), panel.SecondRoot());
@@ -402,7 +402,7 @@ TEST_F(SiteHistory, OtherSitesHoldOneItemPerHostWithItsCountAndList) {
     EXPECT_EQ(panel.SiteItem(1000)->text(0), "YouTube (1)");
 
     // Choosing a host asks for its list, which holds its rows alone.
-    QSignalSpy posts(&panel, &CSitePanel::postMessage);
+    QSignalSpy posts(&panel, &ui::SitePanel::postMessage);
     panel.Tree()->setCurrentItem(media);
     ASSERT_EQ(posts.count(), 1);
     const int value = static_cast<int>(posts[0][1].value<quintptr>());

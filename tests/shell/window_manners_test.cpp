@@ -109,7 +109,7 @@ TEST_F(WindowManners, TheSizeGripResizesWhereverItIsDrawn) {
     CClipvaneDlg& w = Window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     const int W = w.width(), H = w.height();
-    const int grip = CWindowShell::kGripSize;
+    const int grip = ui::WindowShell::kGripSize;
     // No button left held by an earlier test's pointer.
     QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, QPoint(W / 2, H - 12));
     for (int y = H - grip; y < H; ++y)

@@ -24,7 +24,7 @@ QImage PlainStretch(const QPixmap& pm, QRect from, QRect to, QSize canvas) {
     return img;
 }
 
-QImage Drawn(const CWindowShell::Stretch& s, QRect to, QSize canvas) {
+QImage Drawn(const ui::WindowShell::Stretch& s, QRect to, QSize canvas) {
     QImage img = Blank(canvas);
     QPainter p(&img);
     s.Draw(p, to);
@@ -53,7 +53,7 @@ TEST(WindowShellStretch, EveryKindOfPartGivesThePlainStretchAtEverySize) {
         const QPixmap pm = QPixmap::fromImage(img);
         // A part of the bitmap, and the whole of it.
         for (const QRect from : {QRect(2, 0, img.width() - 4, img.height()), img.rect()}) {
-            const CWindowShell::Stretch s(pm, from);
+            const ui::WindowShell::Stretch s(pm, from);
             // Sizes change back and forth, as they do while the window is resized.
             for (const QRect to : {QRect(5, 7, 200, img.height()), QRect(0, 0, from.width(), 150),
                                    QRect(3, 4, 250, 180), QRect(5, 7, 200, img.height()),
@@ -64,15 +64,15 @@ TEST(WindowShellStretch, EveryKindOfPartGivesThePlainStretchAtEverySize) {
         }
     }
     // Nothing to draw from, or nowhere to draw: nothing is painted.
-    EXPECT_EQ(Drawn(CWindowShell::Stretch(), QRect(0, 0, 50, 50), canvas), Blank(canvas));
-    const CWindowShell::Stretch s(QPixmap::fromImage(mixed), mixed.rect());
+    EXPECT_EQ(Drawn(ui::WindowShell::Stretch(), QRect(0, 0, 50, 50), canvas), Blank(canvas));
+    const ui::WindowShell::Stretch s(QPixmap::fromImage(mixed), mixed.rect());
     EXPECT_EQ(Drawn(s, QRect(10, 10, 0, 40), canvas), Blank(canvas));
 }
 
 TEST_F(WindowShellPaint, FramePaintsOnlyTheBandsOfTheRegionAndTheSameAfterOtherSizes) {
     QWidget w;
     w.setWindowTitle(QStringLiteral("Clipvane Video Downloader"));
-    CWindowShell shell(&w);
+    ui::WindowShell shell(&w);
     auto paint = [&](QSize size, const QRegion& dirty) {
         w.resize(size);
         QImage img = Blank(size);
@@ -84,7 +84,7 @@ TEST_F(WindowShellPaint, FramePaintsOnlyTheBandsOfTheRegionAndTheSameAfterOtherS
     paint(QSize(1300, 800), QRegion());
     paint(QSize(1100, 640), QRegion());
     EXPECT_EQ(paint(QSize(1000, 650), QRegion()), first);
-    CWindowShell fresh(&w);
+    ui::WindowShell fresh(&w);
     {
         QImage img = Blank(QSize(1000, 650));
         QPainter p(&img);

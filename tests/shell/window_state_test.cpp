@@ -155,7 +155,7 @@ TEST_F(WindowState, PlacementIsBroughtWhollyOntoTheFreeAreaOfItsScreen) {
 
 TEST_F(WindowState, ShellKeepsTheMinimumSizeAndRoundsTheCorners) {
     QWidget w;
-    CWindowShell shell(&w);
+    ui::WindowShell shell(&w);
     EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
     w.resize(500, 700);
     EXPECT_EQ(w.width(), 999);
@@ -173,40 +173,40 @@ TEST_F(WindowState, ShellKeepsTheMinimumSizeAndRoundsTheCorners) {
 }
 
 TEST(WindowShell, MouseZonesAndCursors) {
-    using Z = CWindowShell::Zone;
+    using Z = ui::WindowShell::Zone;
     const QSize s(1000, 600);
-    EXPECT_EQ(CWindowShell::ZoneAt({0, 300}, s), Z::Left);
-    EXPECT_EQ(CWindowShell::ZoneAt({4, 300}, s), Z::Left);
-    EXPECT_EQ(CWindowShell::ZoneAt({5, 300}, s), Z::Surface);
-    EXPECT_EQ(CWindowShell::ZoneAt({995, 300}, s), Z::Right);
-    EXPECT_EQ(CWindowShell::ZoneAt({994, 300}, s), Z::Surface);
-    EXPECT_EQ(CWindowShell::ZoneAt({500, 2}, s), Z::Top);
-    EXPECT_EQ(CWindowShell::ZoneAt({500, 599}, s), Z::Bottom);
-    EXPECT_EQ(CWindowShell::ZoneAt({1, 1}, s), Z::TopLeft);
-    EXPECT_EQ(CWindowShell::ZoneAt({999, 599}, s), Z::BottomRight);
-    EXPECT_EQ(CWindowShell::ZoneAt({999, 0}, s), Z::TopRight);
-    EXPECT_EQ(CWindowShell::ZoneAt({0, 599}, s), Z::BottomLeft);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({0, 300}, s), Z::Left);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({4, 300}, s), Z::Left);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({5, 300}, s), Z::Surface);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({995, 300}, s), Z::Right);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({994, 300}, s), Z::Surface);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({500, 2}, s), Z::Top);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({500, 599}, s), Z::Bottom);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({1, 1}, s), Z::TopLeft);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({999, 599}, s), Z::BottomRight);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({999, 0}, s), Z::TopRight);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({0, 599}, s), Z::BottomLeft);
     // The grip in the status bar's corner, dots and gaps alike.
-    EXPECT_EQ(CWindowShell::ZoneAt({1000 - 18, 600 - 18}, s), Z::BottomRight);
-    EXPECT_EQ(CWindowShell::ZoneAt({990, 590}, s), Z::BottomRight);
-    EXPECT_EQ(CWindowShell::ZoneAt({1000 - 19, 590}, s), Z::Surface);
-    EXPECT_EQ(CWindowShell::CursorOf(Z::Left), Qt::SizeHorCursor);
-    EXPECT_EQ(CWindowShell::CursorOf(Z::Bottom), Qt::SizeVerCursor);
-    EXPECT_EQ(CWindowShell::CursorOf(Z::TopLeft), Qt::SizeFDiagCursor);
-    EXPECT_EQ(CWindowShell::CursorOf(Z::BottomLeft), Qt::SizeBDiagCursor);
-    EXPECT_EQ(CWindowShell::CursorOf(Z::Surface), Qt::ArrowCursor);
-    EXPECT_EQ(CWindowShell::EdgesOf(Z::TopRight), Qt::TopEdge | Qt::RightEdge);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({1000 - 18, 600 - 18}, s), Z::BottomRight);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({990, 590}, s), Z::BottomRight);
+    EXPECT_EQ(ui::WindowShell::ZoneAt({1000 - 19, 590}, s), Z::Surface);
+    EXPECT_EQ(ui::WindowShell::CursorOf(Z::Left), Qt::SizeHorCursor);
+    EXPECT_EQ(ui::WindowShell::CursorOf(Z::Bottom), Qt::SizeVerCursor);
+    EXPECT_EQ(ui::WindowShell::CursorOf(Z::TopLeft), Qt::SizeFDiagCursor);
+    EXPECT_EQ(ui::WindowShell::CursorOf(Z::BottomLeft), Qt::SizeBDiagCursor);
+    EXPECT_EQ(ui::WindowShell::CursorOf(Z::Surface), Qt::ArrowCursor);
+    EXPECT_EQ(ui::WindowShell::EdgesOf(Z::TopRight), Qt::TopEdge | Qt::RightEdge);
 }
 
 TEST_F(WindowState, CaptionDoubleClickMaximisesAndTheIconCloses) {
     QWidget w;
-    CWindowShell shell(&w);
+    ui::WindowShell shell(&w);
     QWidget maxBar(&w), restoreBar(&w);
     shell.SetCaptionBars(&maxBar, &restoreBar);
     w.show();
     EXPECT_FALSE(maxBar.isHidden());
     EXPECT_TRUE(restoreBar.isHidden());
-    QSignalSpy close(&shell, &CWindowShell::closeRequested);
+    QSignalSpy close(&shell, &ui::WindowShell::closeRequested);
 
     QTest::mouseDClick(&w, Qt::LeftButton, Qt::NoModifier, QPoint(300, 10));
     EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
@@ -237,7 +237,7 @@ TEST_F(WindowState, ChoosingTheLanguageInUsePostsNothing) {
         a->setProperty(ui::kCommandIdProperty, id);
     }
     QWidget window;
-    CTipsPanel tips(&window);
+    ui::TipsPanel tips(&window);
     platform::QueuePostTarget posts;
     EXPECT_FALSE(ui::ChangeLanguage(L"en", &menu, &posts, &window));
     EXPECT_TRUE(posts.TakeAll().empty());
@@ -263,14 +263,14 @@ TEST_F(WindowState, ChoosingTheLanguageInUsePostsNothing) {
 
 TEST_F(WindowState, TipsStartAtRandomAndMoveOnWithClicks) {
     for (unsigned seed : {0u, 1u, 12345u, 4000000000u}) {
-        const int first = CTipsPanel::FirstTip(seed);
+        const int first = ui::TipsPanel::FirstTip(seed);
         EXPECT_GE(first, 0);
         EXPECT_LT(first, 5);
     }
     // The classic generator's first value for seed 1 is 41: 41 * 100 / 32767 = 0.
-    EXPECT_EQ(CTipsPanel::FirstTip(1), 0);
+    EXPECT_EQ(ui::TipsPanel::FirstTip(1), 0);
 
-    CTipsPanel tips;
+    ui::TipsPanel tips;
     tips.resize(266, 214);
     tips.show();
     tips.ShowTip(3);

@@ -109,7 +109,7 @@ TEST_F(ExtractorWindow, PagesOnlyYtDlpKnowsEndAsPlayableFilesWithRowsHistoryAndP
     EXPECT_EQ(HistoryRows(), 2);
     EXPECT_EQ(PrivateFolders(), std::vector<std::string>{});
 
-    CSitePanel* panel = w.SitePanel();
+    ui::SitePanel* panel = w.SitePanel();
     ASSERT_NE(panel->HostItem(L"dash.clipvane.test"), nullptr);
     EXPECT_EQ(panel->HostItem(L"dash.clipvane.test")->parent(), panel->OtherSitesItem());
     EXPECT_EQ(panel->HostItem(L"dash.clipvane.test")->text(0), "dash.clipvane.test (1)");

@@ -88,7 +88,7 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     EXPECT_EQ(CutHeaderTitles(w.HistoryView()->header()), Cuts{});
     EXPECT_TRUE(SaveScreenshot(&w, Name("history")));
 
-    CSettingsSheet sheet(&w);
+    ui::SettingsSheet sheet(&w);
     sheet.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
     const char* pages[] = {"general", "online", "audio", "video"};
@@ -119,8 +119,8 @@ TEST_F(LanguageSwitchOnX11, CaptionAndToolbarBitmapsFollowTheLanguage) {
         return w.grab(QRect(0, 25, 560, 70)).toImage();
     };
     // The site panel's two buttons, in a bar of the panel's own.
-    CBitmapButtonBar* panelButtons = nullptr;
-    for (auto* bar : w.SitePanel()->findChildren<CBitmapButtonBar*>())
+    ui::BitmapButtonBar* panelButtons = nullptr;
+    for (auto* bar : w.SitePanel()->findChildren<ui::BitmapButtonBar*>())
         if (bar->ButtonRect(2).isValid()) panelButtons = bar;
     ASSERT_TRUE(panelButtons);
     const QImage englishButtons = panelButtons->grab().toImage();

@@ -186,7 +186,7 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
 }
 
 TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
-    CBitmapButtonBar* bar = Window().Toolbar();
+    ui::BitmapButtonBar* bar = Window().Toolbar();
     auto download = [bar] { return bar->IsButtonEnabled(7); };
     auto stop = [bar] { return bar->IsButtonEnabled(8); };
     EXPECT_FALSE(download());
@@ -1023,8 +1023,8 @@ TEST_F(MainWindow, ClosingDuringAProbeEndsTheProbeRatherThanWaitingForIt) {
 }
 
 TEST_F(MainWindow, CaptionButtonsMaximiseAndRestoreThroughTheirTwoBars) {
-    auto* maxBar = Window().findChild<CBitmapButtonBar*>(QStringLiteral("ctl1000"));
-    auto* restoreBar = Window().findChild<CBitmapButtonBar*>(QStringLiteral("restoreBar"));
+    auto* maxBar = Window().findChild<ui::BitmapButtonBar*>(QStringLiteral("ctl1000"));
+    auto* restoreBar = Window().findChild<ui::BitmapButtonBar*>(QStringLiteral("restoreBar"));
     ASSERT_TRUE(maxBar && restoreBar);
     ASSERT_FALSE(Window().isMaximized());
     EXPECT_TRUE(maxBar->isVisible());
@@ -1085,7 +1085,7 @@ TEST_F(MainWindowRestart, AFolderTypedChosenOrSetInTheSheetIsKeptAfterARestart) 
     EXPECT_EQ(Folder(), FromUtf8(chosen));
 
     // Set in the settings sheet.
-    WhenOpen<CSettingsSheet>(&Window(), [&](CSettingsSheet* s) {
+    WhenOpen<ui::SettingsSheet>(&Window(), [&](ui::SettingsSheet* s) {
         s->General()->EnsureLoaded();
         s->General()->FolderEdit()->setText(QString::fromStdString(sheet));
         s->accept();
@@ -1132,11 +1132,11 @@ TEST_F(MainWindowRestart, AFolderThatCannotTakeDownloadsIsRefusedWhereChosen) {
 
 TEST_F(MainWindow, SettingsSheetConfirmedKeepsTheWindowsFolderAndDownloader) {
     const QString folder = Window().OutputFolderEdit()->text();
-    WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->accept(); });
+    WhenOpen<ui::SettingsSheet>(&Window(), [](ui::SettingsSheet* s) { s->accept(); });
     Window().OnCommand(32791);
     EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
     EXPECT_NE(Run().Downloader(), nullptr);
-    WhenOpen<CSettingsSheet>(&Window(), [](CSettingsSheet* s) { s->reject(); });
+    WhenOpen<ui::SettingsSheet>(&Window(), [](ui::SettingsSheet* s) { s->reject(); });
     Window().OnCommand(32791);
     EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
 }
@@ -1186,7 +1186,7 @@ class MainWindowHistory : public MainWindow {
         ASSERT_EQ(AddHistoryRow(history_, testsupport::HistoryTask(kind, path, page)), 1);
     }
     void ChooseSite(int value) {
-        CSitePanel* panel = Window().SitePanel();
+        ui::SitePanel* panel = Window().SitePanel();
         panel->Tree()->setCurrentItem(value < 0 ? panel->FirstRoot() : panel->SiteItem(value));
     }
     void SelectHistoryRow(int row) {
@@ -1280,10 +1280,10 @@ TEST_F(MainWindowHistory, ThePanelsButtonBarsCloseItAndRunTheirCommands) {
     CClipvaneDlg& w = Window();
     if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
     ASSERT_TRUE(w.SitePanel()->isVisible());
-    auto bars = w.SitePanel()->findChildren<CBitmapButtonBar*>();
+    auto bars = w.SitePanel()->findChildren<ui::BitmapButtonBar*>();
     ASSERT_EQ(bars.size(), 2);
-    CBitmapButtonBar* close = bars[0]->ButtonRect(0).isValid() ? bars[0] : bars[1];
-    CBitmapButtonBar* two = close == bars[0] ? bars[1] : bars[0];
+    ui::BitmapButtonBar* close = bars[0]->ButtonRect(0).isValid() ? bars[0] : bars[1];
+    ui::BitmapButtonBar* two = close == bars[0] ? bars[1] : bars[0];
     ASSERT_TRUE(two->ButtonRect(1).isValid());
     QTest::mouseClick(two, Qt::LeftButton, Qt::NoModifier, two->ButtonRect(1).center());
     ASSERT_EQ(desktop_.opened.size(), 1u);
@@ -1301,14 +1301,14 @@ namespace {
 
 TEST_F(MainWindow, TheTipsPanelStandsBesideThePreviewAnd9224ShowsTheNextTip) {
     CClipvaneDlg& w = Window();
-    auto* tips = qobject_cast<CTipsPanel*>(ui::FindControl(&w, 1018));
+    auto* tips = qobject_cast<ui::TipsPanel*>(ui::FindControl(&w, 1018));
     ASSERT_NE(tips, nullptr);
     EXPECT_EQ(tips, w.Tips());
     EXPECT_TRUE(tips->isVisible());
     EXPECT_FALSE(tips->geometry().intersects(w.Preview()->geometry()));
     const int first = tips->Current();
     w.HandleMessage(WM_NEXT_TIP, 0, 0);
-    EXPECT_EQ(tips->Current(), (first + 1) % CTipsPanel::kTipCount);
+    EXPECT_EQ(tips->Current(), (first + 1) % ui::TipsPanel::kTipCount);
     EXPECT_FALSE(tips->Text()->text().isEmpty());
 }
 

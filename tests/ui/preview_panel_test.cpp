@@ -19,9 +19,9 @@
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
 #include "support/process_harness.h"
-#include "ui/shell/bitmap_button_bar.h"
 #include "ui/preview/position_bar.h"
 #include "ui/preview/preview_panel.h"
+#include "ui/shell/bitmap_button_bar.h"
 
 using testsupport::ReadFile;
 using testsupport::SplitLines;
@@ -72,7 +72,8 @@ class Preview : public ::testing::Test {
 // A script in the player's place: writes its arguments, one a line, and
 // then everything it is sent, into files of `dir`; `extra` runs before.
 // Waits for `cond` while the panel's timer and messages run.
-bool Pump(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+bool Pump(const std::function<bool()>& cond,
+          std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     return WaitFor(
         [&] {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -241,7 +242,8 @@ TEST_F(Preview, PlayerGetsTheCommandAndTheStartSeek) {
     TempDir dir;
     // Position queries wait until the player has opened its video output.
     panel_->SetPlayerProgram(platform::FromUtf8(FakePlayer(
-        dir, "sleep 0.3; echo 'Starting playback...'; echo 'VO: [x11] 320x240 => 320x240 BGRA'\n")));
+        dir,
+        "sleep 0.3; echo 'Starting playback...'; echo 'VO: [x11] 320x240 => 320x240 BGRA'\n")));
     GetSettings().Update([](SettingsData& d) {
         d.MPLAYER_VO = L"directx";
         d.VOLUME_NORM = 1;
@@ -257,16 +259,29 @@ TEST_F(Preview, PlayerGetsTheCommandAndTheStartSeek) {
     EXPECT_TRUE(Enabled(CPreviewPanel::kStop));
     EXPECT_TRUE(Enabled(CPreviewPanel::kPause));
     ASSERT_TRUE(Pump([&] { return SplitLines(ReadFile(dir / "wire")).size() >= 3; },
-                        std::chrono::seconds(10)));
+                     std::chrono::seconds(10)));
     auto wire = SplitLines(ReadFile(dir / "wire"));
     EXPECT_EQ(wire[0], "seek 12.34 2");
     EXPECT_EQ(wire[1], "get_percent_pos");
 
     const std::string wid = std::to_string(static_cast<int>(panel_->videoWindow()->winId()));
-    std::vector<std::string> expected = {"-slave", "", "-quiet", "", "-nokeepaspect", "",
-                                         "-vf-add", "scale=320:-2,expand=320:240", "-wid", wid,
-                                         "-colorkey", "0x10", "-vo", "xv,x11,", "-af",
-                                         "volnorm,volume=5", dir / "my clip.flv"};
+    std::vector<std::string> expected = {"-slave",
+                                         "",
+                                         "-quiet",
+                                         "",
+                                         "-nokeepaspect",
+                                         "",
+                                         "-vf-add",
+                                         "scale=320:-2,expand=320:240",
+                                         "-wid",
+                                         wid,
+                                         "-colorkey",
+                                         "0x10",
+                                         "-vo",
+                                         "xv,x11,",
+                                         "-af",
+                                         "volnorm,volume=5",
+                                         dir / "my clip.flv"};
     auto args = SplitLines(ReadFile(dir / "args"));
     // Flags carry no value: the empty lines above are not arguments.
     expected.erase(std::remove(expected.begin(), expected.end(), ""), expected.end());
@@ -331,19 +346,17 @@ TEST_F(Preview, APlayerThatDrawsNothingIsStoppedAndReported) {
     TempDir dir;
     // Sound only: the player says it has no video and plays on.
     panel_->SetPlayerProgram(platform::FromUtf8(
-        FakePlayer(dir, "echo 'Error opening/initializing the selected video_out (-vo) device.'\n"
-                        "echo 'Video: no video'\n")));
+        FakePlayer(dir,
+                   "echo 'Error opening/initializing the selected video_out (-vo) device.'\n"
+                   "echo 'Video: no video'\n")));
     Task t = MediaTask(30000, 0, 30000);
     panel_->SetTask(&t);
     QSignalSpy status(panel_.get(), &CPreviewPanel::statusText);
     panel_->PlayTask(false);
     ASSERT_EQ(panel_->playState(), CPreviewPanel::kPlaying);
     const pid_t pid = panel_->player()->childProcessId();
-    ASSERT_TRUE(Pump(
-        [&] {
-            return panel_->playState() == CPreviewPanel::kStopped;
-        },
-        std::chrono::seconds(10)));
+    ASSERT_TRUE(Pump([&] { return panel_->playState() == CPreviewPanel::kStopped; },
+                     std::chrono::seconds(10)));
     ASSERT_EQ(status.count(), 1);
     EXPECT_TRUE(status.at(0).at(0).toString().contains(QStringLiteral("could not be shown")));
     EXPECT_NE(::kill(pid, 0), 0);
@@ -355,11 +368,8 @@ TEST_F(Preview, APlayerThatDrawsNothingIsStoppedAndReported) {
     ::chmod(quits.c_str(), 0755);
     panel_->SetPlayerProgram(platform::FromUtf8(quits));
     panel_->PlayTask(false);
-    ASSERT_TRUE(Pump(
-        [&] {
-            return panel_->playState() == CPreviewPanel::kStopped;
-        },
-        std::chrono::seconds(10)));
+    ASSERT_TRUE(Pump([&] { return panel_->playState() == CPreviewPanel::kStopped; },
+                     std::chrono::seconds(10)));
     EXPECT_EQ(status.count(), 2);
 
     // A player program that cannot be run leaves the panel stopped.
@@ -390,7 +400,7 @@ TEST(ButtonBar, ClicksReachTheOwnerOnlyFromEnabledButtons) {
     ASSERT_TRUE(platform::ResourceBundle::Current().Load(std::string(CLIPVANE_PROGRAM_DIR) +
                                                          "/cvres.bundle"));
     platform::QueuePostTarget owner;
-    CBitmapButtonBar bar;
+    ui::BitmapButtonBar bar;
     bar.resize(256, 34);
     bar.SetStateBitmaps(164, 165, 166, 167);
     bar.AddButton(6, QRect(2, 2, 32, 30));
@@ -398,7 +408,7 @@ TEST(ButtonBar, ClicksReachTheOwnerOnlyFromEnabledButtons) {
     bar.EnableButton(7, false);
     bar.SetTarget(&owner, WM_TOOLBAR_BUTTON);
     bar.show();
-    QSignalSpy spy(&bar, &CBitmapButtonBar::buttonClicked);
+    QSignalSpy spy(&bar, &ui::BitmapButtonBar::buttonClicked);
 
     QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(50, 15));  // disabled
     QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(70, 15));  // between buttons
@@ -413,10 +423,10 @@ TEST(ButtonBar, ClicksReachTheOwnerOnlyFromEnabledButtons) {
 
     // A press released outside the button is no click.
     QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(10, 15));
-    EXPECT_EQ(bar.ButtonState(6), CBitmapButtonBar::kPressed);
+    EXPECT_EQ(bar.ButtonState(6), ui::BitmapButtonBar::kPressed);
     QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(200, 15));
     EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(bar.ButtonState(7), CBitmapButtonBar::kDisabled);
+    EXPECT_EQ(bar.ButtonState(7), ui::BitmapButtonBar::kDisabled);
 
     // Disabled buttons are drawn from the disabled bitmap, enabled ones not.
     QImage disabled = bar.grab().toImage().copy(36, 2, 32, 30);

@@ -88,7 +88,7 @@ TEST_F(WebWindow, HttpsAddressesDownloadIntoTheirHostsWithRowsHistoryAndPanel) {
     EXPECT_EQ(HistoryRows(), 2);
 
     // The site panel lists both hosts; choosing one shows its history.
-    CSitePanel* panel = w.SitePanel();
+    ui::SitePanel* panel = w.SitePanel();
     ASSERT_NE(panel->HostItem(L"clipvane.test"), nullptr);
     EXPECT_EQ(panel->HostItem(L"clipvane.test")->text(0), "clipvane.test (1)");
     EXPECT_EQ(panel->HostItem(L"media.clipvane.test")->text(0), "media.clipvane.test (1)");

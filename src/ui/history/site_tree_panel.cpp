@@ -64,7 +64,8 @@ void SetBold(QTreeWidgetItem* item, bool bold) {
 
 }  // namespace
 
-CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent) : QWidget(parent), history_(history) {
+ui::SitePanel::SitePanel(CHistoryDb* history, QWidget* parent)
+    : QWidget(parent), history_(history) {
     setProperty(ui::kControlIdProperty, kId);
     setObjectName(QStringLiteral("sitePanel"));
     resize(kWidth, 472);
@@ -85,7 +86,7 @@ CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent) : QWidget(parent), 
         pal.setColor(group, QPalette::HighlightedText, Qt::white);
     }
     tree_->setPalette(pal);
-    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &CSitePanel::OnSelection);
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &ui::SitePanel::OnSelection);
 
     // Plain buttons until bitmap bars are given.
     auto* close = new QPushButton(QStringLiteral("\u00d7"), this);
@@ -114,7 +115,7 @@ CSitePanel::CSitePanel(CHistoryDb* history, QWidget* parent) : QWidget(parent), 
     Place();
 }
 
-void CSitePanel::BuildTree() {
+void ui::SitePanel::BuildTree() {
     const QList<QIcon> images = TreeImages();
     auto image = [&](int i) { return i < images.size() ? images[i] : QIcon(); };
     auto* first = new QTreeWidgetItem(tree_);
@@ -137,11 +138,11 @@ void CSitePanel::BuildTree() {
     second->setExpanded(true);
 }
 
-QTreeWidgetItem* CSitePanel::OtherSitesItem() const {
+QTreeWidgetItem* ui::SitePanel::OtherSitesItem() const {
     return SecondRoot() ? SecondRoot()->child(4) : nullptr;
 }
 
-QTreeWidgetItem* CSitePanel::HostItem(const std::wstring& host) const {
+QTreeWidgetItem* ui::SitePanel::HostItem(const std::wstring& host) const {
     auto it = hostValues_.find(host);
     QTreeWidgetItem* other = OtherSitesItem();
     if (it == hostValues_.end() || !other) return nullptr;
@@ -150,13 +151,13 @@ QTreeWidgetItem* CSitePanel::HostItem(const std::wstring& host) const {
     return nullptr;
 }
 
-std::wstring CSitePanel::HostOfValue(int value) const {
+std::wstring ui::SitePanel::HostOfValue(int value) const {
     for (const auto& [host, v] : hostValues_)
         if (v == value) return host;
     return L"";
 }
 
-void CSitePanel::RecountHosts() {
+void ui::SitePanel::RecountHosts() {
     QTreeWidgetItem* other = OtherSitesItem();
     if (!other) return;
     other->setText(0, ui::ToQ(LoadText(ids::str::kOtherSites)));
@@ -190,18 +191,18 @@ void CSitePanel::RecountHosts() {
     if (again) tree_->setCurrentItem(again);
 }
 
-QTreeWidgetItem* CSitePanel::FirstRoot() const {
+QTreeWidgetItem* ui::SitePanel::FirstRoot() const {
     return tree_->topLevelItem(0);
 }
-QTreeWidgetItem* CSitePanel::SecondRoot() const {
+QTreeWidgetItem* ui::SitePanel::SecondRoot() const {
     return tree_->topLevelItem(1);
 }
-QTreeWidgetItem* CSitePanel::SiteItem(int value) const {
+QTreeWidgetItem* ui::SitePanel::SiteItem(int value) const {
     const int i = value - kFirstSiteValue;
     return i >= 0 && i < 4 && SecondRoot() ? SecondRoot()->child(i) : nullptr;
 }
 
-void CSitePanel::Retranslate() {
+void ui::SitePanel::Retranslate() {
     FirstRoot()->setText(0, ui::ToQ(LoadText(ids::str::kTasks)));
     SecondRoot()->setText(0, ui::ToQ(LoadText(ids::str::kHistory)));
     // The plain buttons show their part of the bar's bitmap.
@@ -224,7 +225,7 @@ void CSitePanel::Retranslate() {
     Recount();
 }
 
-void CSitePanel::Recount() {
+void ui::SitePanel::Recount() {
     // One count per site: each reads only its part of the site index.
     for (int i = 0; i < 4; ++i) {
         QTreeWidgetItem* item = SiteItem(kFirstSiteValue + i);
@@ -240,14 +241,14 @@ void CSitePanel::Recount() {
     RecountHosts();
 }
 
-void CSitePanel::HandleMessage(unsigned msg) {
+void ui::SitePanel::HandleMessage(unsigned msg) {
     if (msg == WM_HISTORY_CHANGED)
         Recount();
     else if (msg == WM_LANGUAGE_CHANGED)
         Retranslate();
 }
 
-bool CSitePanel::event(QEvent* e) {
+bool ui::SitePanel::event(QEvent* e) {
     if (e->type() == ui::kLanguageChangedEvent) {
         HandleMessage(WM_LANGUAGE_CHANGED);
         return true;
@@ -255,12 +256,12 @@ bool CSitePanel::event(QEvent* e) {
     return QWidget::event(e);
 }
 
-void CSitePanel::SelectFirstRoot() {
+void ui::SitePanel::SelectFirstRoot() {
     const QSignalBlocker block(tree_);
     tree_->setCurrentItem(FirstRoot());
 }
 
-void CSitePanel::OnSelection() {
+void ui::SitePanel::OnSelection() {
     const QList<QTreeWidgetItem*> chosen = tree_->selectedItems();
     if (chosen.isEmpty()) return;
     QTreeWidgetItem* item = chosen.first();
@@ -272,7 +273,7 @@ void CSitePanel::OnSelection() {
             static_cast<quintptr>(static_cast<intptr_t>(item->data(0, Qt::UserRole).toInt())));
 }
 
-void CSitePanel::OnButtonCode(int code) {
+void ui::SitePanel::OnButtonCode(int code) {
     switch (code) {
         case 0:
             emit postMessage(WM_TOGGLE_SITE_PANEL, 0);
@@ -288,7 +289,7 @@ void CSitePanel::OnButtonCode(int code) {
     }
 }
 
-void CSitePanel::SetButtonBars(QWidget* closeBar, QWidget* buttonBar) {
+void ui::SitePanel::SetButtonBars(QWidget* closeBar, QWidget* buttonBar) {
     if (closeBar) {
         delete closeBar_;
         closeBar_ = closeBar;
@@ -306,19 +307,19 @@ void CSitePanel::SetButtonBars(QWidget* closeBar, QWidget* buttonBar) {
     Place();
 }
 
-void CSitePanel::Place() {
+void ui::SitePanel::Place() {
     const int w = width(), h = height();
     tree_->setGeometry(0, kTreeTop, w, std::max(0, h - kTreeTop - kBottomStrip));
     if (closeBar_) closeBar_->setGeometry(w - 15, 5, 10, 11);
     if (buttonBar_) buttonBar_->setGeometry(1, h - 23, 178, 22);
 }
 
-void CSitePanel::resizeEvent(QResizeEvent* e) {
+void ui::SitePanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     Place();
 }
 
-void CSitePanel::paintEvent(QPaintEvent*) {
+void ui::SitePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), kBackground);
     if (!header_.isNull())

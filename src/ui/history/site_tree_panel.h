@@ -22,7 +22,9 @@ class CHistoryDb;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-class CSitePanel : public QWidget {
+namespace ui {
+
+class SitePanel : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kId = ids::ctl::main_window::kSitePanel;
@@ -38,7 +40,7 @@ class CSitePanel : public QWidget {
     static constexpr int kFirstHostValue = 1100;
 
     // `history` may be null (no history: every count is 0).
-    explicit CSitePanel(CHistoryDb* history, QWidget* parent = nullptr);
+    explicit SitePanel(CHistoryDb* history, QWidget* parent = nullptr);
 
     QTreeWidget* Tree() const { return tree_; }
     QTreeWidgetItem* FirstRoot() const;
@@ -94,3 +96,5 @@ class CSitePanel : public QWidget {
     QIcon hostImage_;
     std::map<std::wstring, int> hostValues_;
 };
+
+}  // namespace ui

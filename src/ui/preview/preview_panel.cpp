@@ -48,9 +48,9 @@ const QRect kButtonRects[7] = {
 };
 
 // The native window the player draws into; Qt never paints it.
-class CVideoWindow : public QWidget {
+class VideoWindow : public QWidget {
   public:
-    explicit CVideoWindow(QWidget* parent) : QWidget(parent) {
+    explicit VideoWindow(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_DontCreateNativeAncestors);
         setAttribute(Qt::WA_NativeWindow);
         setAttribute(Qt::WA_PaintOnScreen);
@@ -65,9 +65,9 @@ class CVideoWindow : public QWidget {
 };
 
 // The video area: the stopped picture while nothing plays.
-class CVideoArea : public QWidget {
+class VideoArea : public QWidget {
   public:
-    CVideoArea(QWidget* parent, const CPreviewPanel* panel, const QPixmap* stopped)
+    VideoArea(QWidget* parent, const CPreviewPanel* panel, const QPixmap* stopped)
         : QWidget(parent), panel_(panel), stopped_(stopped) {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
@@ -131,7 +131,7 @@ CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
         tpl = platform::ParseDialogTemplate(*text);
     resize(tpl ? QSize(tpl->width, tpl->height) : QSize(kWidth, kHeight));
 
-    videoArea_ = new CVideoArea(this, this, stopped_.get());
+    videoArea_ = new VideoArea(this, this, stopped_.get());
     videoArea_->setProperty(ui::kControlIdProperty, kVideoAreaId);
     videoArea_->setGeometry(TemplateRect(tpl, kVideoAreaId, QRect(8, 8, 250, 187)));
     videoArea_->installEventFilter(this);
@@ -142,18 +142,18 @@ CPreviewPanel::CPreviewPanel(QWidget* parent, platform::IPostTarget* mainWindow)
         OnMessage(WM_POSITION_BAR_CLICK, static_cast<uintptr_t>(percent));
     });
 
-    buttonBar_ = new CBitmapButtonBar(this);
+    buttonBar_ = new ui::BitmapButtonBar(this);
     buttonBar_->setProperty(ui::kControlIdProperty, kButtonBarId);
     buttonBar_->setGeometry(TemplateRect(tpl, kButtonBarId, QRect(3, 217, 256, 34)));
     for (int i = 0; i < 7; ++i) buttonBar_->AddButton(i, kButtonRects[i], kFirstTooltip + i);
-    connect(buttonBar_, &CBitmapButtonBar::buttonClicked, this,
+    connect(buttonBar_, &ui::BitmapButtonBar::buttonClicked, this,
             [this](int index) { OnMessage(WM_BUTTON_BAR, static_cast<uintptr_t>(index)); });
 
     Retranslate();
     Layout();
     for (int i = 0; i < 7; ++i) buttonBar_->EnableButton(i, false);
 
-    videoWindow_ = new CVideoWindow(videoArea_);
+    videoWindow_ = new VideoWindow(videoArea_);
     videoWindow_->installEventFilter(this);
     videoWindow_->hide();
 }

@@ -24,12 +24,12 @@
 #include "platform/post_message.h"
 #include "resource_ids.h"
 
-class CBitmapButtonBar;
 class CCmdMplayer;
 class CPositionBar;
 class QPixmap;
 
 namespace ui {
+class BitmapButtonBar;
 
 // The preview's "-vo" value for a stored MPLAYER_VO: the Windows outputs
 // map to X11 ones ("directx" to "xv,x11,", "gl2" to "gl_tiled"); others
@@ -81,7 +81,7 @@ class CPreviewPanel : public QWidget {
     int64_t durationUnits() const { return durationUnits_; }
     bool timerRunning() const { return positionTimer_ != 0; }
 
-    CBitmapButtonBar* buttonBar() const { return buttonBar_; }
+    ui::BitmapButtonBar* buttonBar() const { return buttonBar_; }
     CPositionBar* positionBar() const { return positionBar_; }
     QWidget* videoArea() const { return videoArea_; }
     QWidget* videoWindow() const { return videoWindow_; }
@@ -122,7 +122,7 @@ class CPreviewPanel : public QWidget {
     void EnableButtons(std::initializer_list<int> buttons, bool on);
 
     int playState_ = kStopped;
-    CBitmapButtonBar* buttonBar_ = nullptr;
+    ui::BitmapButtonBar* buttonBar_ = nullptr;
     CPositionBar* positionBar_ = nullptr;
     QWidget* videoArea_ = nullptr;
     QWidget* videoWindow_ = nullptr;

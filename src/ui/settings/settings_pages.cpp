@@ -70,56 +70,56 @@ void SelectRadio(QButtonGroup* group, int index) {
 
 }  // namespace
 
-// ---- CSettingsPage ----
+// ---- ui::SettingsPage ----
 
-CSettingsPage::CSettingsPage(int templateId, QWidget* parent)
+ui::SettingsPage::SettingsPage(int templateId, QWidget* parent)
     : QWidget(parent), templateId_(templateId) {
     ui::BuildDialogFromTemplate(this, templateId);
     defaultTitle_ = windowTitle();
     setProperty(ui::kControlIdProperty, templateId);
 }
 
-QString CSettingsPage::Title() const {
+QString ui::SettingsPage::Title() const {
     std::wstring t = ReadTranslation(L"DIALOG_IDD_" + std::to_wstring(templateId_), L"title");
     return t.empty() ? defaultTitle_ : ui::ToQ(t);
 }
 
-void CSettingsPage::showEvent(QShowEvent* e) {
+void ui::SettingsPage::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     EnsureLoaded();
 }
 
-void CSettingsPage::EnsureLoaded() {
+void ui::SettingsPage::EnsureLoaded() {
     if (loaded_) return;
     loaded_ = true;
     TranslateDialog(this, templateId_);
     Load();
 }
 
-bool CSettingsPage::Validate(QString*) const {
+bool ui::SettingsPage::Validate(QString*) const {
     return true;
 }
 
-void CSettingsPage::Confirm() {
+void ui::SettingsPage::Confirm() {
     if (!loaded_) return;
     Store();
     GetSettings().Save();
 }
 
-QWidget* CSettingsPage::Control(int id) const {
-    return ui::FindControl(const_cast<CSettingsPage*>(this), id);
+QWidget* ui::SettingsPage::Control(int id) const {
+    return ui::FindControl(const_cast<ui::SettingsPage*>(this), id);
 }
-QCheckBox* CSettingsPage::Check(int id) const {
+QCheckBox* ui::SettingsPage::Check(int id) const {
     return qobject_cast<QCheckBox*>(Control(id));
 }
-QLineEdit* CSettingsPage::Edit(int id) const {
+QLineEdit* ui::SettingsPage::Edit(int id) const {
     return qobject_cast<QLineEdit*>(Control(id));
 }
 
 // ---- CPageGeneral ----
 
 CPageGeneral::CPageGeneral(QWidget* parent)
-    : CSettingsPage(kTemplateId, parent),
+    : ui::SettingsPage(kTemplateId, parent),
       chooser_(&ui::BrowseForFolder),
       opener_(&ui::OpenOnDesktopOrSay) {
     if (QLineEdit* e = FolderEdit()) e->setMaxLength(static_cast<int>(kMaxPath));
@@ -219,7 +219,7 @@ std::optional<std::wstring> ChooseProgramFile(QWidget* parent, const std::wstrin
 }  // namespace
 
 CPageOnline::CPageOnline(QWidget* parent)
-    : CSettingsPage(kTemplateId, parent), fileChooser_(&ChooseProgramFile) {
+    : ui::SettingsPage(kTemplateId, parent), fileChooser_(&ChooseProgramFile) {
     if (auto* b = qobject_cast<QPushButton*>(Control(ids::ctl::online_page::kExtractorBrowse)))
         connect(b, &QPushButton::clicked, this, &CPageOnline::BrowseExtractor);
     if (QLineEdit* e = ExtractorEdit())
@@ -349,7 +349,7 @@ void CPageOnline::Store() {
 
 // ---- CPageAudio ----
 
-CPageAudio::CPageAudio(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
+CPageAudio::CPageAudio(QWidget* parent) : ui::SettingsPage(kTemplateId, parent) {
     if (QSlider* s = Volume()) {
         s->setRange(-20, 20);
         s->setSingleStep(1);
@@ -400,7 +400,7 @@ QComboBox* HeightBox(QWidget* page) {
 }
 }  // namespace
 
-CPageVideo::CPageVideo(QWidget* parent) : CSettingsPage(kTemplateId, parent) {
+CPageVideo::CPageVideo(QWidget* parent) : ui::SettingsPage(kTemplateId, parent) {
     RadioGroup(this, ids::ctl::video_page::kOutputX11);
     if (QCheckBox* w = Check(ids::ctl::video_page::kFitToWidth))
         connect(w, &QCheckBox::clicked, this, [this] {

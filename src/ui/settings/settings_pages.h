@@ -17,10 +17,12 @@ class QLabel;
 class QLineEdit;
 class QSlider;
 
-class CSettingsPage : public QWidget {
+namespace ui {
+
+class SettingsPage : public QWidget {
     Q_OBJECT
   public:
-    CSettingsPage(int templateId, QWidget* parent);
+    SettingsPage(int templateId, QWidget* parent);
     int TemplateId() const { return templateId_; }
     // The page's tab title in the current language.
     QString Title() const;
@@ -50,7 +52,9 @@ class CSettingsPage : public QWidget {
     bool loaded_ = false;
 };
 
-class CPageGeneral : public CSettingsPage {
+}  // namespace ui
+
+class CPageGeneral : public ui::SettingsPage {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = ids::dlg::kGeneralPage;
@@ -86,7 +90,7 @@ class CPageGeneral : public CSettingsPage {
     std::function<bool(const std::wstring&)> opener_;
 };
 
-class CPageOnline : public CSettingsPage {
+class CPageOnline : public ui::SettingsPage {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = ids::dlg::kOnlinePage;
@@ -119,7 +123,7 @@ class CPageOnline : public CSettingsPage {
     int statusRequest_ = 0;
 };
 
-class CPageAudio : public CSettingsPage {
+class CPageAudio : public ui::SettingsPage {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = ids::dlg::kAudioPage;
@@ -135,7 +139,7 @@ class CPageAudio : public CSettingsPage {
     void ShowVolume();
 };
 
-class CPageVideo : public CSettingsPage {
+class CPageVideo : public ui::SettingsPage {
     Q_OBJECT
   public:
     static constexpr int kTemplateId = ids::dlg::kVideoPage;

@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kTag = "CSettingsSheet";
 }
 
-CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
+ui::SettingsSheet::SettingsSheet(QWidget* parent) : QDialog(parent) {
     setWindowTitle(ui::ToQ(LoadText(kCaptionId)));
     setObjectName(QStringLiteral("settingsSheet"));
     auto* layout = new QVBoxLayout(this);
@@ -30,8 +30,8 @@ CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
     online_ = new CPageOnline;
     audio_ = new CPageAudio;
     video_ = new CPageVideo;
-    for (CSettingsPage* p :
-         std::initializer_list<CSettingsPage*>{general_, online_, audio_, video_}) {
+    for (ui::SettingsPage* p :
+         std::initializer_list<ui::SettingsPage*>{general_, online_, audio_, video_}) {
         // Pages keep the size of their layout.
         p->setMinimumSize(p->size());
         tabs_->addTab(p, p->Title());
@@ -41,9 +41,9 @@ CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
     buttons->button(QDialogButtonBox::Ok)->setText(ui::ToQ(TranslateWord(L"OK")));
     buttons->button(QDialogButtonBox::Cancel)->setText(ui::ToQ(TranslateWord(L"Cancel")));
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CSettingsSheet::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CSettingsSheet::reject);
-    connect(tabs_, &QTabWidget::currentChanged, this, &CSettingsSheet::OnTabChanged);
+    connect(buttons, &QDialogButtonBox::accepted, this, &ui::SettingsSheet::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ui::SettingsSheet::reject);
+    connect(tabs_, &QTabWidget::currentChanged, this, &ui::SettingsSheet::OnTabChanged);
     tabs_->setCurrentIndex(0);
     // Pages change from the keyboard wherever the focus is in the sheet.
     const std::pair<QKeySequence, int> steps[] = {
@@ -61,7 +61,7 @@ CSettingsSheet::CSettingsSheet(QWidget* parent) : QDialog(parent) {
     }
 }
 
-void CSettingsSheet::StepPage(int step) {
+void ui::SettingsSheet::StepPage(int step) {
     const int n = tabs_->count();
     if (n < 2) return;
     tabs_->setCurrentIndex((tabs_->currentIndex() + step + n) % n);
@@ -78,7 +78,7 @@ void CSettingsSheet::StepPage(int step) {
     tabs_->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
-bool CSettingsSheet::Refuses(CSettingsPage* page) {
+bool ui::SettingsSheet::Refuses(ui::SettingsPage* page) {
     QString message;
     if (page->Validate(&message)) return false;
     LogWarnW(kTag, L"Page %d refused a field.", page->TemplateId());
@@ -95,30 +95,31 @@ bool CSettingsSheet::Refuses(CSettingsPage* page) {
     return true;
 }
 
-void CSettingsSheet::OnTabChanged(int index) {
+void ui::SettingsSheet::OnTabChanged(int index) {
     if (switching_) return;
-    auto* left = qobject_cast<CSettingsPage*>(tabs_->widget(current_));
+    auto* left = qobject_cast<ui::SettingsPage*>(tabs_->widget(current_));
     current_ = index;
     if (left && left != tabs_->widget(index)) Refuses(left);
 }
 
-void CSettingsSheet::accept() {
-    CSettingsPage* pages[] = {general_, online_, audio_, video_};
+void ui::SettingsSheet::accept() {
+    ui::SettingsPage* pages[] = {general_, online_, audio_, video_};
     // The page in front is checked first, as it is the one being left.
-    if (auto* front = qobject_cast<CSettingsPage*>(tabs_->currentWidget()); front && Refuses(front))
+    if (auto* front = qobject_cast<ui::SettingsPage*>(tabs_->currentWidget());
+        front && Refuses(front))
         return;
-    for (CSettingsPage* p : pages)
+    for (ui::SettingsPage* p : pages)
         if (Refuses(p)) return;
-    for (CSettingsPage* p : pages) p->Confirm();
+    for (ui::SettingsPage* p : pages) p->Confirm();
     QDialog::accept();
 }
 
 namespace ui {
 
 SettingsOutcome RunSettingsSheet(QWidget* parent, const std::wstring& folderText,
-                                 const std::function<void(CSettingsSheet&)>& prepare) {
+                                 const std::function<void(ui::SettingsSheet&)>& prepare) {
     GetSettings().Update([&](SettingsData& d) { d.OutputFolder = folderText; });
-    CSettingsSheet sheet(parent);
+    ui::SettingsSheet sheet(parent);
     if (prepare) prepare(sheet);
     SettingsOutcome out;
     out.folder = folderText;

@@ -12,13 +12,17 @@ class CPageGeneral;
 class CPageOnline;
 class CPageAudio;
 class CPageVideo;
-class CSettingsPage;
+namespace ui {
+class SettingsPage;
+}
 
-class CSettingsSheet : public QDialog {
+namespace ui {
+
+class SettingsSheet : public QDialog {
     Q_OBJECT
   public:
     static constexpr unsigned kCaptionId = ids::str::kSettings;
-    explicit CSettingsSheet(QWidget* parent = nullptr);
+    explicit SettingsSheet(QWidget* parent = nullptr);
 
     CPageGeneral* General() const { return general_; }
     CPageOnline* Online() const { return online_; }
@@ -37,7 +41,7 @@ class CSettingsSheet : public QDialog {
     // Ctrl+Tab, Ctrl+PgDn: the next page; with Shift, or Ctrl+PgUp: the
     // one before; round the end.
     void StepPage(int step);
-    bool Refuses(CSettingsPage* page);
+    bool Refuses(ui::SettingsPage* page);
 
     QTabWidget* tabs_;
     CPageGeneral* general_;
@@ -47,6 +51,8 @@ class CSettingsSheet : public QDialog {
     int current_ = 0;
     bool switching_ = false;
 };
+
+}  // namespace ui
 
 namespace ui {
 
@@ -71,6 +77,6 @@ struct SettingsOutcome {
 // what changed. `prepare`, when given, is called with the sheet before it
 // runs (tests drive it from there).
 SettingsOutcome RunSettingsSheet(QWidget* parent, const std::wstring& folderText,
-                                 const std::function<void(CSettingsSheet&)>& prepare = {});
+                                 const std::function<void(ui::SettingsSheet&)>& prepare = {});
 
 }  // namespace ui

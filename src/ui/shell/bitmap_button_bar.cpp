@@ -11,12 +11,12 @@
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
 
-CBitmapButtonBar::CBitmapButtonBar(QWidget* parent) : QWidget(parent) {
+ui::BitmapButtonBar::BitmapButtonBar(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CBitmapButtonBar::SetStateBitmaps(int normal, int hot, int pressed, int disabled) {
+void ui::BitmapButtonBar::SetStateBitmaps(int normal, int hot, int pressed, int disabled) {
     stateIds_[0] = normal;
     stateIds_[1] = hot;
     stateIds_[2] = pressed;
@@ -24,14 +24,14 @@ void CBitmapButtonBar::SetStateBitmaps(int normal, int hot, int pressed, int dis
     Retranslate();
 }
 
-void CBitmapButtonBar::Retranslate() {
+void ui::BitmapButtonBar::Retranslate() {
     // Each state's bitmap is loaded when first drawn: a bar that is hidden,
     // or never hovered, decodes no more than it shows.
     for (bool& loaded : loaded_) loaded = false;
     update();
 }
 
-const QPixmap& CBitmapButtonBar::StateBitmap(State s) {
+const QPixmap& ui::BitmapButtonBar::StateBitmap(State s) {
     if (!loaded_[s]) {
         states_[s] = stateIds_[s] ? ui::LoadSkinBitmap(stateIds_[s]) : QPixmap();
         loaded_[s] = true;
@@ -39,18 +39,18 @@ const QPixmap& CBitmapButtonBar::StateBitmap(State s) {
     return states_[s];
 }
 
-void CBitmapButtonBar::AddButton(int code, const QRect& rect, unsigned tooltipId) {
+void ui::BitmapButtonBar::AddButton(int code, const QRect& rect, unsigned tooltipId) {
     buttons_.push_back({code, rect, tooltipId, true});
     update(rect);
 }
 
-const CBitmapButtonBar::Button* CBitmapButtonBar::Find(int code) const {
+const ui::BitmapButtonBar::Button* ui::BitmapButtonBar::Find(int code) const {
     for (const auto& b : buttons_)
         if (b.code == code) return &b;
     return nullptr;
 }
 
-void CBitmapButtonBar::EnableButton(int code, bool enabled) {
+void ui::BitmapButtonBar::EnableButton(int code, bool enabled) {
     for (auto& b : buttons_) {
         if (b.code != code || b.enabled == enabled) continue;
         b.enabled = enabled;
@@ -58,22 +58,22 @@ void CBitmapButtonBar::EnableButton(int code, bool enabled) {
     }
 }
 
-bool CBitmapButtonBar::IsButtonEnabled(int code) const {
+bool ui::BitmapButtonBar::IsButtonEnabled(int code) const {
     const Button* b = Find(code);
     return b && b->enabled;
 }
 
-QRect CBitmapButtonBar::ButtonRect(int code) const {
+QRect ui::BitmapButtonBar::ButtonRect(int code) const {
     const Button* b = Find(code);
     return b ? b->rect : QRect();
 }
 
-void CBitmapButtonBar::SetTarget(platform::IPostTarget* target, unsigned msg) {
+void ui::BitmapButtonBar::SetTarget(platform::IPostTarget* target, unsigned msg) {
     target_ = target;
     msg_ = msg;
 }
 
-CBitmapButtonBar::State CBitmapButtonBar::ButtonState(int code) const {
+ui::BitmapButtonBar::State ui::BitmapButtonBar::ButtonState(int code) const {
     for (size_t i = 0; i < buttons_.size(); ++i) {
         if (buttons_[i].code != code) continue;
         if (!buttons_[i].enabled) return kDisabled;
@@ -85,13 +85,13 @@ CBitmapButtonBar::State CBitmapButtonBar::ButtonState(int code) const {
     return kNormal;
 }
 
-int CBitmapButtonBar::HitTest(const QPoint& pos) const {
+int ui::BitmapButtonBar::HitTest(const QPoint& pos) const {
     for (size_t i = 0; i < buttons_.size(); ++i)
         if (buttons_[i].rect.contains(pos)) return static_cast<int>(i);
     return -1;
 }
 
-void CBitmapButtonBar::paintEvent(QPaintEvent*) {
+void ui::BitmapButtonBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QPixmap& normal = StateBitmap(kNormal);
     if (!normal.isNull()) {
@@ -110,7 +110,7 @@ void CBitmapButtonBar::paintEvent(QPaintEvent*) {
     }
 }
 
-void CBitmapButtonBar::mouseMoveEvent(QMouseEvent* e) {
+void ui::BitmapButtonBar::mouseMoveEvent(QMouseEvent* e) {
     int hit = HitTest(e->position().toPoint());
     if (hit != hot_) {
         hot_ = hit;
@@ -118,7 +118,7 @@ void CBitmapButtonBar::mouseMoveEvent(QMouseEvent* e) {
     }
 }
 
-void CBitmapButtonBar::mousePressEvent(QMouseEvent* e) {
+void ui::BitmapButtonBar::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     int hit = HitTest(e->position().toPoint());
     if (hit < 0 || !buttons_[hit].enabled) return;
@@ -126,7 +126,7 @@ void CBitmapButtonBar::mousePressEvent(QMouseEvent* e) {
     update();
 }
 
-void CBitmapButtonBar::mouseReleaseEvent(QMouseEvent* e) {
+void ui::BitmapButtonBar::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton || pressed_ < 0) return;
     const int was = pressed_;
     pressed_ = -1;
@@ -138,14 +138,14 @@ void CBitmapButtonBar::mouseReleaseEvent(QMouseEvent* e) {
     emit buttonClicked(code);
 }
 
-void CBitmapButtonBar::leaveEvent(QEvent*) {
+void ui::BitmapButtonBar::leaveEvent(QEvent*) {
     if (hot_ >= 0) {
         hot_ = -1;
         update();
     }
 }
 
-bool CBitmapButtonBar::event(QEvent* e) {
+bool ui::BitmapButtonBar::event(QEvent* e) {
     if (e->type() == ui::kLanguageChangedEvent) {
         Retranslate();
         return true;

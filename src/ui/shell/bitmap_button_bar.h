@@ -11,12 +11,14 @@
 #include "platform/post_message.h"
 #include "ui/bundle/translate.h"
 
-class CBitmapButtonBar : public QWidget {
+namespace ui {
+
+class BitmapButtonBar : public QWidget {
     Q_OBJECT
   public:
     enum State { kNormal, kHot, kPressed, kDisabled };
 
-    explicit CBitmapButtonBar(QWidget* parent = nullptr);
+    explicit BitmapButtonBar(QWidget* parent = nullptr);
 
     // Loads the state bitmaps by number; kept for Retranslate.
     void SetStateBitmaps(int normal, int hot, int pressed, int disabled);
@@ -65,3 +67,5 @@ class CBitmapButtonBar : public QWidget {
     platform::IPostTarget* target_ = nullptr;
     unsigned msg_ = 0;
 };
+
+}  // namespace ui

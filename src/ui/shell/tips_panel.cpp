@@ -28,7 +28,7 @@ unsigned TickCount() {
 
 }  // namespace
 
-CTipsPanel::CTipsPanel(QWidget* parent) : QWidget(parent) {
+ui::TipsPanel::TipsPanel(QWidget* parent) : QWidget(parent) {
     setProperty(ui::kControlIdProperty, kId);
     setObjectName(QStringLiteral("tipsPanel"));
     resize(266, 214);
@@ -51,20 +51,20 @@ CTipsPanel::CTipsPanel(QWidget* parent) : QWidget(parent) {
     LoadTips(TickCount());
 }
 
-int CTipsPanel::FirstTip(unsigned seed) {
+int ui::TipsPanel::FirstTip(unsigned seed) {
     // The classic C library generator: 15-bit values.
     unsigned state = seed * 214013u + 2531011u;
     const int value = static_cast<int>((state >> 16) & 0x7FFF);
     return (value * 100 / 32767) % kTipCount;
 }
 
-void CTipsPanel::LoadTips(unsigned seed) {
+void ui::TipsPanel::LoadTips(unsigned seed) {
     tips_.clear();
     for (unsigned i = 0; i < kTipCount; ++i) tips_ << ui::ToQ(LoadText(kFirstTip + i));
     ShowTip(FirstTip(seed));
 }
 
-void CTipsPanel::ShowTip(int index) {
+void ui::TipsPanel::ShowTip(int index) {
     if (tips_.isEmpty()) return;
     current_ = ((index % kTipCount) + kTipCount) % kTipCount;
     QString html = tips_.value(current_);
@@ -72,11 +72,11 @@ void CTipsPanel::ShowTip(int index) {
     text_->setText(html);
 }
 
-void CTipsPanel::NextTip() {
+void ui::TipsPanel::NextTip() {
     ShowTip(current_ + 1);
 }
 
-void CTipsPanel::HandleMessage(unsigned msg) {
+void ui::TipsPanel::HandleMessage(unsigned msg) {
     if (msg == WM_NEXT_TIP)
         NextTip();
     else if (msg == WM_LANGUAGE_CHANGED) {
@@ -86,7 +86,7 @@ void CTipsPanel::HandleMessage(unsigned msg) {
     }
 }
 
-bool CTipsPanel::event(QEvent* e) {
+bool ui::TipsPanel::event(QEvent* e) {
     if (e->type() == ui::kLanguageChangedEvent) {
         HandleMessage(WM_LANGUAGE_CHANGED);
         return true;
@@ -94,7 +94,7 @@ bool CTipsPanel::event(QEvent* e) {
     return QWidget::event(e);
 }
 
-bool CTipsPanel::eventFilter(QObject* watched, QEvent* e) {
+bool ui::TipsPanel::eventFilter(QObject* watched, QEvent* e) {
     // A click on the text outside its links asks the panel for the next tip;
     // the press stays with the text so the panel does not count it again.
     const bool press = e->type() == QEvent::MouseButtonPress;
@@ -106,17 +106,17 @@ bool CTipsPanel::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
-void CTipsPanel::mousePressEvent(QMouseEvent* e) {
+void ui::TipsPanel::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) NextTip();
     QWidget::mousePressEvent(e);
 }
 
-void CTipsPanel::resizeEvent(QResizeEvent* e) {
+void ui::TipsPanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     text_->setGeometry(8, 28, std::max(0, width() - 10), std::max(0, height() - 30));
 }
 
-void CTipsPanel::paintEvent(QPaintEvent*) {
+void ui::TipsPanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (background_.isNull()) return;
     // Top rows as they are, middle rows stretched, bottom rows at the bottom.

@@ -8,7 +8,9 @@
 
 class QLabel;
 
-class CTipsPanel : public QWidget {
+namespace ui {
+
+class TipsPanel : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kId = ids::ctl::main_window::kTipsPanel;
@@ -16,7 +18,7 @@ class CTipsPanel : public QWidget {
     static constexpr int kTipCount = 5;
     static constexpr unsigned kFirstTip = ids::str::kCopyAddressOfVideo;
 
-    explicit CTipsPanel(QWidget* parent = nullptr);
+    explicit TipsPanel(QWidget* parent = nullptr);
 
     // The first tip for a random generator seeded with `seed`.
     static int FirstTip(unsigned seed);
@@ -43,3 +45,5 @@ class CTipsPanel : public QWidget {
     int current_ = 0;
     bool overLink_ = false;
 };
+
+}  // namespace ui

@@ -47,7 +47,7 @@ bool RowsRepeat(const QImage& img) {
 
 }  // namespace
 
-CWindowShell::Stretch::Stretch(const QPixmap& bitmap, QRect from) {
+ui::WindowShell::Stretch::Stretch(const QPixmap& bitmap, QRect from) {
     from &= bitmap.rect();
     if (from.isEmpty()) return;
     part_ = bitmap.copy(from);
@@ -63,7 +63,7 @@ CWindowShell::Stretch::Stretch(const QPixmap& bitmap, QRect from) {
     tile_.setDevicePixelRatio(bitmap.devicePixelRatio());
 }
 
-void CWindowShell::Stretch::Draw(QPainter& p, const QRect& to) const {
+void ui::WindowShell::Stretch::Draw(QPainter& p, const QRect& to) const {
     if (part_.isNull() || to.width() <= 0 || to.height() <= 0) return;
     const qreal r = part_.devicePixelRatio();
     const QSize own = part_.deviceIndependentSize().toSize();
@@ -85,7 +85,7 @@ void CWindowShell::Stretch::Draw(QPainter& p, const QRect& to) const {
     p.drawPixmap(to.topLeft(), scaled_);
 }
 
-CWindowShell::CWindowShell(QWidget* window) : QObject(window), window_(window) {
+ui::WindowShell::WindowShell(QWidget* window) : QObject(window), window_(window) {
     window_->setWindowFlag(Qt::FramelessWindowHint, true);
     QScreen* screen = window_->screen() ? window_->screen() : QGuiApplication::primaryScreen();
     window_->setMinimumSize(ui::FittedMinimumSize(screen ? screen->availableGeometry() : QRect()));
@@ -94,7 +94,7 @@ CWindowShell::CWindowShell(QWidget* window) : QObject(window), window_(window) {
     ReloadBitmaps();
 }
 
-CWindowShell::Zone CWindowShell::ZoneAt(QPoint pos, QSize size) {
+ui::WindowShell::Zone ui::WindowShell::ZoneAt(QPoint pos, QSize size) {
     const bool l = pos.x() < kMargin, r = pos.x() >= size.width() - kMargin;
     const bool t = pos.y() < kMargin, b = pos.y() >= size.height() - kMargin;
     // The grip drawn in the status bar's corner resizes wherever it is hit.
@@ -112,7 +112,7 @@ CWindowShell::Zone CWindowShell::ZoneAt(QPoint pos, QSize size) {
     return Zone::Surface;
 }
 
-Qt::CursorShape CWindowShell::CursorOf(Zone zone) {
+Qt::CursorShape ui::WindowShell::CursorOf(Zone zone) {
     switch (zone) {
         case Zone::Left:
         case Zone::Right:
@@ -131,7 +131,7 @@ Qt::CursorShape CWindowShell::CursorOf(Zone zone) {
     }
 }
 
-Qt::Edges CWindowShell::EdgesOf(Zone zone) {
+Qt::Edges ui::WindowShell::EdgesOf(Zone zone) {
     switch (zone) {
         case Zone::Left:
             return Qt::LeftEdge;
@@ -154,26 +154,26 @@ Qt::Edges CWindowShell::EdgesOf(Zone zone) {
     }
 }
 
-QRegion CWindowShell::RoundedRegion(QSize size) {
+QRegion ui::WindowShell::RoundedRegion(QSize size) {
     QPainterPath path;
     // 7 x 7 corner ellipses: a radius of 3.5.
     path.addRoundedRect(QRectF(0, 0, size.width() + 1, size.height() + 1), 3.5, 3.5);
     return QRegion(path.toFillPolygon().toPolygon());
 }
 
-void CWindowShell::SetCaptionBars(QWidget* maximizeBar, QWidget* restoreBar) {
+void ui::WindowShell::SetCaptionBars(QWidget* maximizeBar, QWidget* restoreBar) {
     maximizeBar_ = maximizeBar;
     restoreBar_ = restoreBar;
     SyncCaptionBars();
 }
 
-void CWindowShell::SyncCaptionBars() {
+void ui::WindowShell::SyncCaptionBars() {
     const bool max = window_->isMaximized();
     if (maximizeBar_) maximizeBar_->setVisible(!max);
     if (restoreBar_) restoreBar_->setVisible(max);
 }
 
-void CWindowShell::ToggleMaximized() {
+void ui::WindowShell::ToggleMaximized() {
     // The caption bars follow through the state change event.
     const bool max = window_->isMaximized();
     if (max)
@@ -182,7 +182,7 @@ void CWindowShell::ToggleMaximized() {
         window_->showMaximized();
 }
 
-void CWindowShell::ReloadBitmaps() {
+void ui::WindowShell::ReloadBitmaps() {
     caption_ = ui::LoadSkinBitmap(134);
     bottom_ = ui::LoadSkinBitmap(131);
     captionMiddle_ = Stretch(caption_, Columns(caption_, 400, 218));
@@ -201,7 +201,7 @@ void CWindowShell::ReloadBitmaps() {
     statusFont_.setWeight(QFont::Normal);
 }
 
-void CWindowShell::Paint(QPainter& p, const QString& status, const QRegion& dirty) const {
+void ui::WindowShell::Paint(QPainter& p, const QString& status, const QRegion& dirty) const {
     const int W = window_->width(), H = window_->height();
     const QIcon icon = window_->windowIcon();
     if (window_->isMinimized()) {
@@ -249,7 +249,7 @@ void CWindowShell::Paint(QPainter& p, const QString& status, const QRegion& dirt
     }
 }
 
-bool CWindowShell::eventFilter(QObject* watched, QEvent* e) {
+bool ui::WindowShell::eventFilter(QObject* watched, QEvent* e) {
     if (watched != window_) return QObject::eventFilter(watched, e);
     switch (e->type()) {
         case QEvent::Resize:

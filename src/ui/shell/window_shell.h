@@ -15,7 +15,9 @@
 class QPainter;
 class QWidget;
 
-class CWindowShell : public QObject {
+namespace ui {
+
+class WindowShell : public QObject {
     Q_OBJECT
   public:
     enum class Zone {
@@ -36,7 +38,7 @@ class CWindowShell : public QObject {
     static constexpr int kIconWidth = 25;
 
     // Makes `window` frameless, at least 999 x 600, and watches its events.
-    explicit CWindowShell(QWidget* window);
+    explicit WindowShell(QWidget* window);
 
     static Zone ZoneAt(QPoint pos, QSize size);
     static Qt::CursorShape CursorOf(Zone zone);
@@ -97,3 +99,5 @@ class CWindowShell : public QObject {
     Stretch captionMiddle_, middle_, left_, right_, bottomMiddle_;
     QFont titleFont_, statusFont_;
 };
+
+}  // namespace ui
