@@ -62,10 +62,12 @@
 #include "ui/history/history_list.h"
 #include "ui/history/site_tree_panel.h"
 #include "ui/preview/preview_panel.h"
+#include "ui/run/address_intake.h"
 #include "ui/run/download_run.h"
 #include "ui/run/media_intake.h"
 #include "ui/run/sliced_drain.h"
 #include "ui/run/window_messages.h"
+#include "ui/settings/output_folder_field.h"
 #include "ui/settings/settings_sheet.h"
 #include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/tips_panel.h"
@@ -143,42 +145,6 @@ ProgramVersion RunningVersion() {
     return v;
 }
 
-bool IsHttpAddress(const std::wstring& text) {
-    UrlParts parts;
-    return CrackUrl(text, parts);
-}
-
-// The lines of a text, each without blanks around it.
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring l = text.substr(start, end - start);
-        const wchar_t* blanks = L" \t";
-        l.erase(0, std::min(l.size(), l.find_first_not_of(blanks)));
-        if (auto last = l.find_last_not_of(blanks); last != std::wstring::npos)
-            l.erase(last + 1);
-        else
-            l.clear();
-        lines.push_back(std::move(l));
-        if (end < text.size() && text[end] == L'\r' && end + 1 < text.size() &&
-            text[end + 1] == L'\n')
-            ++end;
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The addresses in pasted or dropped text: one a line, blank lines skipped
-// (they are no refusal).
-std::vector<std::wstring> AddressLines(const std::wstring& text) {
-    std::vector<std::wstring> lines = Lines(text);
-    std::erase_if(lines, [](const std::wstring& l) { return l.empty(); });
-    return lines;
-}
-
 bool CanRead(const std::wstring& path) {
     if (path.empty()) return false;
     std::ifstream f(platform::ToUtf8(path), std::ios::binary);
@@ -209,7 +175,6 @@ CClipvaneDlg::CClipvaneDlg(CHistoryDb* history, ui::IDesktopServices* desktop, Q
 }
 
 CClipvaneDlg::~CClipvaneDlg() {
-    GetSettings().Unsubscribe(settingsToken_);
     delete keys_;  // no key reaches a window half gone
     ClearResultWindowIf(post_.get());
     // A check still waiting on the network ends before logging stops.
@@ -254,13 +219,6 @@ void CClipvaneDlg::OnInitDialog() {
     LogInfo(kTag, "Loading accelerators ...");
     CreateCommands();
     LogInfo(kTag, "List control initialized.");
-    outputFolder_->setText(ui::ToQ(GetSettings().Get().OutputFolder));
-    // The field shows the settings' folder whoever changes it.
-    settingsToken_ = GetSettings().Subscribe([this](const SettingsData& d) {
-        QMetaObject::invokeMethod(this, [this, folder = ui::ToQ(d.OutputFolder)] {
-            if (outputFolder_->text() != folder) outputFolder_->setText(folder);
-        });
-    });
     LogInfo(kTag, "Panel preview initialized.");
     LogInfo(kTag, "HTML tips initialized.");
     // 7.
@@ -349,7 +307,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(showPanelButton_, &ui::BitmapButtonBar::buttonClicked, this,
             &CClipvaneDlg::OnToolbarCode);
 
-    outputFolder_ = new QLineEdit(this);
+    outputFolder_ = new ui::OutputFolderField(this);
     tag(outputFolder_, kOutputFolderId);
     // The window's keys reach their commands from the field too, but for
     // the field's own editing keys.
@@ -357,8 +315,8 @@ void CClipvaneDlg::CreateChildren() {
     keys_->WatchField(outputFolder_);
     connect(keys_, &ui::WindowKeys::shortcutComing, this, &CClipvaneDlg::UpdateCommands);
     connect(keys_, &ui::WindowKeys::altAlone, this, [this] { commands_->Run(ID_MAIN_MENU); });
-    // Typed text is taken on Enter or when the field is left.
-    connect(outputFolder_, &QLineEdit::editingFinished, this, &CClipvaneDlg::TakeTypedFolder);
+    connect(outputFolder_, &ui::OutputFolderField::statusText, this,
+            [this](const std::wstring& t) { SetStatusText(t); });
 
     // The task list: a model of the registry, a view and its delegate.
     model_ = new ui::TaskListModel(this);
@@ -430,8 +388,9 @@ void CClipvaneDlg::CreateChildren() {
                     intake_->Add(p, -1, -2, L"");
                 }
             });
-    connect(historyList_, &ui::HistoryListView::textDropped, this,
-            [this](const QString& text) { AddAddresses(AddressLines(ui::FromQ(text))); });
+    connect(historyList_, &ui::HistoryListView::textDropped, this, [this](const QString& text) {
+        addresses_->AddLines(ui::AddressLines(ui::FromQ(text)));
+    });
 
     tips_ = new ui::TipsPanel(this);
 }
@@ -451,12 +410,18 @@ void CClipvaneDlg::CreateRun() {
         intake_, &ui::MediaIntake::historyRecorded, this,
         [this] { HandleMessage(WM_HISTORY_CHANGED, 0, 0); }, Qt::QueuedConnection);
     run_ = new ui::DownloadRun(model_, intake_, this);
-    connect(run_, &ui::DownloadRun::aboutToStart, this, &CClipvaneDlg::TakeTypedFolder);
+    connect(run_, &ui::DownloadRun::aboutToStart, outputFolder_, &ui::OutputFolderField::TakeTyped);
     connect(run_, &ui::DownloadRun::stateChanged, this, &CClipvaneDlg::UpdateCommands);
     connect(run_, &ui::DownloadRun::statusText, this, status);
     connect(run_, &ui::DownloadRun::progressed, extras_, &ui::DesktopIntegration::SetRunProgress);
     connect(run_, &ui::DownloadRun::itemSettled, this, &CClipvaneDlg::ShowSelectedInPreview);
     connect(run_, &ui::DownloadRun::finished, this, &CClipvaneDlg::OnRunFinished);
+    addresses_ = new ui::AddressIntake(model_, run_, intake_, history_, this);
+    connect(addresses_, &ui::AddressIntake::statusText, this, status);
+    connect(addresses_, &ui::AddressIntake::added, this, [this] {
+        UpdateCommands();
+        if (historyShown_) ShowTaskList();
+    });
 }
 
 void CClipvaneDlg::CreateCommands() {
@@ -472,7 +437,7 @@ void CClipvaneDlg::CreateCommands() {
     addRun(ID_EXIT, [this] { close(); });
     add(ID_HELP, &CClipvaneDlg::ShowHelp);
     add(ID_OPEN_OUTPUT, &CClipvaneDlg::OpenOutputFolder);
-    add(ID_CHOOSE_OUTPUT, &CClipvaneDlg::ChooseOutputFolder);
+    addRun(ID_CHOOSE_OUTPUT, [this] { outputFolder_->Choose(); });
     add(ID_ADD_ADDRESSES, &CClipvaneDlg::AddAddressesDialog);
     add(ID_SETTINGS, &CClipvaneDlg::ShowSettings);
     add(ID_SHOW_IN_FOLDER, &CClipvaneDlg::ShowInFolder);
@@ -489,7 +454,7 @@ void CClipvaneDlg::CreateCommands() {
         addRun(id, [this, id] { SetLanguage(ui::LanguageOfCommand(id)); });
     add(ID_IMPORT, &CClipvaneDlg::ImportDialog);
     addRun(ID_DOWNLOAD_ALL, [this] { run_->DownloadAll(); });
-    add(ID_PASTE, &CClipvaneDlg::Paste);
+    addRun(ID_PASTE, [this] { addresses_->Paste(); });
     add(ID_SELECT_ALL, &CClipvaneDlg::SelectAll);
     for (int id : {ui::HistoryListView::kShowInFolder, ui::HistoryListView::kRemove,
                    ui::HistoryListView::kOpenSourcePage})
@@ -539,18 +504,13 @@ void CClipvaneDlg::ShowTaskListMenu(const QPoint& globalPos) {
 void CClipvaneDlg::OnDeferredStart() {
     // 1.
     LogInfo(kTag, "Creating events for pipe read/write...");
+    outputFolder_->CheckAtStart();
     const std::wstring folder = GetSettings().Get().OutputFolder;
-    // 2.
-    // A missing folder is made; one that cannot take downloads is replaced.
-    if (!OutputFolderProblem(NormalizeFolder(folder, platform::PersistentTempFolder())).empty()) {
-        Box(Text(ids::str::kOutputFolderDoesNot), platform::MB_OK);
-        ChooseOutputFolder();
-    }
     // 3. The downloader takes the settings when a run starts.
     LogInfo(kTag, "Creating online video downloader...");
     run_->CreateWorker();
     LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", folder.c_str());
-    RestorePendingRows();
+    addresses_->RestorePending();
     // 4.
     // What start-up found wrong with the settings or the history file.
     if (const std::wstring notice = TakeSettingsFileNotice(); !notice.empty()) {
@@ -568,90 +528,8 @@ void CClipvaneDlg::OnDeferredStart() {
 
 std::wstring CClipvaneDlg::NormalizeOutputFolder() {
     outputFolder_->setModified(true);
-    TakeTypedFolder();
+    outputFolder_->TakeTyped();
     return GetSettings().Get().OutputFolder;
-}
-
-void CClipvaneDlg::TakeTypedFolder() {
-    if (!outputFolder_->isModified()) return;
-    outputFolder_->setModified(false);
-    SetOutputFolder(ui::FromQ(outputFolder_->text()));
-}
-
-bool CClipvaneDlg::SetOutputFolder(const std::wstring& typed) {
-    const std::wstring before = GetSettings().Get().OutputFolder;
-    const std::wstring folder = NormalizeFolder(typed, platform::PersistentTempFolder());
-    if (const std::wstring problem = OutputFolderProblem(folder); !problem.empty()) {
-        // The field shows the folder kept before the box takes the focus,
-        // so that leaving the field takes nothing.
-        outputFolder_->setText(ui::ToQ(before));
-        outputFolder_->setModified(false);
-        const std::wstring text =
-            platform::FormatW(Text(ids::str::kFolderRefused).c_str(), folder.c_str(),
-                              problem.c_str(), before.c_str());
-        LogWarnW(kTag, L"%ls", text.c_str());
-        SetStatusText(text);
-        Box(text, platform::MB_OK | platform::MB_ICONWARNING);
-        return false;
-    }
-    GetSettings().Update([&](SettingsData& d) { d.OutputFolder = folder; });
-    GetSettings().Save();
-    if (folder != before)
-        SetStatusText(
-            platform::FormatW(Text(ids::str::kOutputFolderChangedTo).c_str(), folder.c_str()));
-    return true;
-}
-
-void CClipvaneDlg::KeepPendingRows(const std::wstring& file) {
-    pendingFile_ = file;
-}
-
-void CClipvaneDlg::RestorePendingRows() {
-    if (pendingFile_.empty()) return;
-    std::ifstream in(platform::ToUtf8(pendingFile_), std::ios::binary);
-    std::string line;
-    int restored = 0;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::wstring address = platform::FromUtf8(line);
-        if (IsHttpAddress(address) && !model_->HasPendingAddress(address)) {
-            AddAddress(address);
-            ++restored;
-        }
-    }
-    if (!restored) return;
-    LogInfo(kTag, "%d pending rows restored", restored);
-    // What their downloads kept for a resume goes with the rows again.
-    const auto kept = FindKeptPartials(GetSettings().Get().OutputFolder);
-    for (int row = 0; row < model_->rowCount() && !kept.empty(); ++row)
-        if (Task* t = model_->TaskAt(row); t && t->onlinePending && t->partialPath.empty())
-            if (auto it = kept.find(t->source); it != kept.end()) t->partialPath = it->second;
-}
-
-void CClipvaneDlg::SavePendingRows() {
-    if (pendingFile_.empty()) return;
-    std::string text;
-    for (int row = 0; row < model_->rowCount(); ++row)
-        if (Task* t = model_->TaskAt(row); t && t->onlinePending)
-            text += platform::ToUtf8(t->source) + "\n";
-    const std::string path = platform::ToUtf8(pendingFile_);
-    if (text.empty()) {
-        std::remove(path.c_str());
-        return;
-    }
-    // A whole new list or the old one: never half of one.
-    const std::string temp = path + ".new";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            LogError(kTag, "Cannot keep the pending rows in %s", temp.c_str());
-            std::remove(temp.c_str());
-            return;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
 }
 
 // ---- Layout and painting ----
@@ -934,52 +812,20 @@ void CClipvaneDlg::OnRowActivated(int row) {
 
 // ---- Adding tasks ----
 
-bool CClipvaneDlg::AddAddress(const std::wstring& given) {
-    const std::wstring text = TrimAddress(given);
-    // 1. An address no site handler takes would only sit there.
-    if (!IsAcceptedAddress(text)) {
-        LogInfoW(kTag, L"Refused address: %ls", text.c_str());
-        Box(Text(ids::str::kThisAddressCannotBe), platform::MB_OK | platform::MB_ICONWARNING);
-        return false;
-    }
-    // 2.
-    if (model_->HasPendingAddress(text)) return false;
-    // 3.
-    auto task = std::make_unique<Task>();
-    task->source = text;
-    task->onlinePending = 1;
-    // 4. A ticked address row, ready for download.
-    const int row = model_->AppendTask(std::move(task));
-    // 5.
-    run_->RowAdded(row);
-    // 6. Many lines at once: the commands are brought up to date after the last.
-    if (!addingMany_) UpdateCommands();
-    if (historyShown_) ShowTaskList();
-    return true;
+bool CClipvaneDlg::AddAddress(const std::wstring& text) {
+    return addresses_->Add(text);
+}
+
+void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
+    addresses_->AddLines(lines);
 }
 
 void CClipvaneDlg::DropData(const QMimeData* data) {
-    if (!data) return;
-    QList<QUrl> urls = data->urls();
-    bool files = !urls.isEmpty();
-    for (const QUrl& u : urls) files &= u.isLocalFile();
-    if (files) {
-        std::vector<std::wstring> paths;
-        for (const QUrl& u : urls) {
-            std::wstring p = ui::FromQ(u.toLocalFile());
-            if (p.size() > kMaxPath) p.resize(kMaxPath);
-            paths.push_back(p);
-        }
-        for (const std::wstring& p : paths) intake_->Add(p, -1, -2, L"");
-        return;
-    }
-    // Addresses are taken and refused as pasted ones are.
-    std::wstring text;
-    if (data->hasText())
-        text = ui::FromQ(data->text());
-    else
-        for (const QUrl& u : urls) text += ui::FromQ(u.toString()) + L"\n";
-    AddAddresses(AddressLines(text));
+    addresses_->Drop(data);
+}
+
+void CClipvaneDlg::KeepPendingRows(const std::wstring& file) {
+    addresses_->KeepPendingIn(file);
 }
 
 // ---- Commands ----
@@ -1013,10 +859,7 @@ bool CClipvaneDlg::CommandAllowed(int id) const {
             return worker && !downloading && model_->CheckedPendingCount() > 0;
         case ID_PASTE: {
             const QMimeData* data = QApplication::clipboard()->mimeData();
-            if (!data || !data->hasText()) return false;
-            for (const std::wstring& line : Lines(ui::FromQ(data->text())))
-                if (IsHttpAddress(line)) return true;
-            return false;
+            return data && data->hasText() && ui::HasAddressLine(ui::FromQ(data->text()));
         }
         case ID_SELECT_ALL:
             return selected.size() < model_->rowCount();
@@ -1076,42 +919,6 @@ void CClipvaneDlg::RemoveAll() {
     UpdateCommands();
 }
 
-void CClipvaneDlg::Paste() {
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    if (!data || !data->hasText()) return;
-    AddAddresses(AddressLines(ui::FromQ(data->text())));
-}
-
-void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
-    std::vector<std::wstring> refused;
-    addingMany_ = true;
-    for (const std::wstring& line : lines) {
-        if (IsAcceptedAddress(line))
-            AddAddress(line);
-        else
-            refused.push_back(line);
-    }
-    addingMany_ = false;
-    UpdateCommands();
-    if (refused.empty()) return;
-    for (const std::wstring& line : refused)
-        LogWarnW(kTag, L"Not added, no address: %ls", line.substr(0, 200).c_str());
-    if (refused.size() == 1) {
-        Box(Text(ids::str::kThisAddressCannotBe), platform::MB_OK | platform::MB_ICONWARNING);
-        return;
-    }
-    // One box for them all, naming the first few.
-    std::wstring first;
-    for (size_t i = 0; i < refused.size() && i < 5; ++i) {
-        std::wstring l = refused[i];
-        if (l.size() > 80) l = l.substr(0, 80) + L"...";
-        first += L"\n" + (l.empty() ? L"\"\"" : l);
-    }
-    Box(platform::FormatW(Text(ids::str::kRefusedLines).c_str(), static_cast<int>(refused.size()),
-                          first.c_str()),
-        platform::MB_OK | platform::MB_ICONWARNING);
-}
-
 void CClipvaneDlg::SelectAll() {
     view_->selectAll();
 }
@@ -1124,13 +931,7 @@ void CClipvaneDlg::AddAddressesDialog() {
 
 void CClipvaneDlg::ImportDialog() {
     ui::ImportDialog dlg(this);
-    if (dlg.exec() != QDialog::Accepted) return;
-    std::vector<std::wstring> added;
-    for (const std::wstring& a : dlg.Result())
-        if (AddAddress(a)) added.push_back(a);
-    if (size_t known = CountAlreadyDownloaded(added, LoadHistoryPageAddresses(history_)))
-        SetStatusText(platform::FormatW(Text(ids::str::kImportedAlreadyKnown).c_str(),
-                                        static_cast<int>(known)));
+    if (dlg.exec() == QDialog::Accepted) addresses_->AddImported(dlg.Result());
 }
 
 void CClipvaneDlg::ShowInFolder() {
@@ -1140,27 +941,20 @@ void CClipvaneDlg::ShowInFolder() {
 }
 
 void CClipvaneDlg::OpenOutputFolder() {
-    TakeTypedFolder();
+    outputFolder_->TakeTyped();
     const std::wstring folder = GetSettings().Get().OutputFolder;
     CreateFolderTree(folder);
     desktop_->OpenUrl(folder);
 }
 
-void CClipvaneDlg::ChooseOutputFolder() {
-    const std::wstring before = GetSettings().Get().OutputFolder;
-    const std::optional<std::wstring> chosen =
-        ui::BrowseForFolder(this, before, Text(ids::str::kChooseFolderWhereDownloaded));
-    if (chosen) SetOutputFolder(*chosen);
-}
-
 void CClipvaneDlg::ShowSettings() {
-    TakeTypedFolder();
+    outputFolder_->TakeTyped();
     const std::wstring before = GetSettings().Get().OutputFolder;
     const ui::SettingsOutcome o = ui::RunSettingsSheet(this, before);
     if (!o.confirmed) return;
     // The sheet stores the folder as typed; it is taken here as anywhere.
     GetSettings().Update([&](SettingsData& d) { d.OutputFolder = before; });
-    if (!SetOutputFolder(o.folder)) GetSettings().Save();
+    if (!outputFolder_->Set(o.folder)) GetSettings().Save();
 }
 
 void CClipvaneDlg::ShowAbout() {
@@ -1185,7 +979,7 @@ void CClipvaneDlg::CloseWithoutAsking() {
     run_->StopAndSettle(kSettleMs);
     GetSettings().Save();
     ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
-    SavePendingRows();
+    addresses_->SavePending();
     close();
 }
 
@@ -1205,10 +999,14 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
         // 2, 3.
         GetSettings().Save();
         ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
-        SavePendingRows();
+        addresses_->SavePending();
     }
     // 4.
     e->accept();
     QWidget::closeEvent(e);
     emit closed();
+}
+
+QLineEdit* CClipvaneDlg::OutputFolderEdit() const {
+    return outputFolder_;
 }

@@ -36,6 +36,8 @@ class WindowPostTarget;
 class SlicedDrain;
 class DownloadRun;
 class MediaIntake;
+class AddressIntake;
+class OutputFolderField;
 class CommandActions;
 class IDesktopServices;
 class DesktopIntegration;
@@ -102,7 +104,7 @@ class CClipvaneDlg : public QWidget {
     QString StatusText() const { return statusText_; }
     // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
     ui::BitmapButtonBar* Toolbar() const { return toolbar_; }
-    QLineEdit* OutputFolderEdit() const { return outputFolder_; }
+    QLineEdit* OutputFolderEdit() const;
     bool SitePanelVisible() const;
     ui::SitePanel* SitePanel() const { return sitePanel_; }
     ui::HistoryListView* HistoryView() const { return historyList_; }
@@ -153,18 +155,10 @@ class CClipvaneDlg : public QWidget {
     void CheckSelected(bool check);
     void RemoveSelected();
     void RemoveAll();
-    void Paste();
     void AddAddressesDialog();
     void ImportDialog();
     void ShowInFolder();
     void OpenOutputFolder();
-    void TakeTypedFolder();
-    // Normalises, checks and saves a folder the user gave; false, with the
-    // reason told and the folder kept, when it cannot take downloads.
-    bool SetOutputFolder(const std::wstring& typed);
-    void RestorePendingRows();
-    void SavePendingRows();
-    void ChooseOutputFolder();
     void ShowAbout();
     void ShowSettings();
     void ShowHelp();
@@ -185,6 +179,7 @@ class CClipvaneDlg : public QWidget {
     std::unique_ptr<ui::SlicedDrain> messages_;
     ui::MediaIntake* intake_ = nullptr;
     ui::DownloadRun* run_ = nullptr;
+    ui::AddressIntake* addresses_ = nullptr;
 
     ui::TaskListModel* model_ = nullptr;
     ui::TaskListView* view_ = nullptr;
@@ -193,7 +188,7 @@ class CClipvaneDlg : public QWidget {
     ui::SitePanel* sitePanel_ = nullptr;
     ui::TipsPanel* tips_ = nullptr;
     ui::WindowShell* shell_ = nullptr;
-    QLineEdit* outputFolder_ = nullptr;
+    ui::OutputFolderField* outputFolder_ = nullptr;
     QPushButton* menuButton_ = nullptr;
     ui::BitmapButtonBar* toolbar_ = nullptr;
     ui::BitmapButtonBar* captionBar_ = nullptr;  // with maximise
@@ -203,8 +198,6 @@ class CClipvaneDlg : public QWidget {
     QMenu* taskListMenu_ = nullptr;
     ui::CommandActions* commands_ = nullptr;
     ui::WindowKeys* keys_ = nullptr;
-    int settingsToken_ = 0;
-    std::wstring pendingFile_;  // where the rows not yet downloaded are kept
 
     bool historyShown_ = false;
     bool shownOnce_ = false;
@@ -217,5 +210,4 @@ class CClipvaneDlg : public QWidget {
     // The desktop's part in a run: dock progress, the sleep inhibitor and
     // the notification at its end.
     ui::DesktopIntegration* extras_ = nullptr;
-    bool addingMany_ = false;  // AddAddresses is adding its lines
 };
