@@ -71,6 +71,7 @@
 #include "ui/settings/settings_sheet.h"
 #include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/tips_panel.h"
+#include "ui/shell/window_chrome.h"
 #include "ui/shell/window_placement.h"
 #include "ui/shell/window_shell.h"
 #include "ui/tasklist/task_list_model.h"
@@ -119,12 +120,6 @@ enum Command : int {
     ID_MINIMIZE = ids::cmd::kMinimize,
     ID_MAXIMIZE = ids::cmd::kMaximize,
     ID_SITE_PANEL = ids::cmd::kSitePanel,
-};
-
-// What the buttons of the toolbar, the caption and the panel button stand for.
-constexpr std::pair<int, int> kButtonCommands[] = {
-    {1, ID_MINIMIZE},     {2, ID_MAXIMIZE}, {3, ID_EXIT},        {6, ID_ADD_ADDRESSES},
-    {7, ID_DOWNLOAD_ALL}, {8, ID_STOP_ASK}, {20, ID_SITE_PANEL},
 };
 
 constexpr int kAcceleratorTable = ids::keys::kMain;
@@ -244,7 +239,7 @@ void CClipvaneDlg::OnInitDialog() {
     const bool showPanel = rows >= 1 && stored.showSitePanel;
     sitePanelWanted_ = showPanel;
     sitePanel_->setVisible(showPanel);
-    showPanelButton_->setVisible(!showPanel);
+    chrome_->SetPanelArrowShown(!showPanel);
     // 12.
     post_->Post(WM_DEFERRED_START, 0, 0);
     TranslateDialog(this, kTemplateId);
@@ -253,62 +248,12 @@ void CClipvaneDlg::OnInitDialog() {
 }
 
 void CClipvaneDlg::CreateChildren() {
-    auto tag = [](QWidget* w, int id) {
-        w->setProperty(ui::kControlIdProperty, id);
-        w->setObjectName(QStringLiteral("ctl%1").arg(id));
-    };
-
-    // The menu button's face is part of the caption strip (bitmap 134); the
-    // button itself only lights up under the mouse.
-    menuButton_ = new QPushButton(this);
-    tag(menuButton_, kMenuButtonId);
-    menuButton_->setFlat(true);
-    menuButton_->setFocusPolicy(Qt::TabFocus);
-    menuButton_->setCursor(Qt::PointingHandCursor);
-    menuButton_->setStyleSheet(QStringLiteral(
-        "QPushButton { border: none; background: transparent; }"
-        "QPushButton:hover { background: rgba(255, 255, 255, 22); border-radius: 4px; }"
-        "QPushButton:pressed { background: rgba(38, 194, 176, 60); border-radius: 4px; }"));
-    menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
-    connect(menuButton_, &QPushButton::clicked, this, &CClipvaneDlg::OpenMainMenu);
-
-    // Toolbar: add, download all, stop; each posts its code with 5025.
-    toolbar_ = new ui::BitmapButtonBar(this);
-    tag(toolbar_, kToolbarId);
-    toolbar_->SetStateBitmaps(150, 149, 147, 151);
-    toolbar_->AddButton(6, QRect(19, 0, 166, 39), ids::str::kAddVideoPageAddresses);
-    toolbar_->AddButton(7, QRect(192, 0, 163, 39), ids::str::kDownloadAllCheckedVideos);
-    toolbar_->AddButton(8, QRect(360, 0, 163, 39), ids::str::kStopDownloading);
-    toolbar_->EnableButton(7, false);
-    toolbar_->EnableButton(8, false);
-    connect(toolbar_, &ui::BitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
-
-    // Caption buttons, minimise, maximise or restore, close: two bars, one
-    // shown at a time.
-    captionBar_ = new ui::BitmapButtonBar(this);
-    tag(captionBar_, kCaptionBarId);
-    captionBar_->SetStateBitmaps(135, 138, 136, 137);
-    restoreBar_ = new ui::BitmapButtonBar(this);
-    restoreBar_->setObjectName(QStringLiteral("restoreBar"));
-    restoreBar_->SetStateBitmaps(139, 142, 140, 139);
-    for (ui::BitmapButtonBar* bar : {captionBar_, restoreBar_}) {
-        bar->AddButton(1, QRect(6, 4, 14, 14), ids::str::kMinimize);
-        bar->AddButton(2, QRect(25, 4, 14, 14),
-                       bar == captionBar_ ? ids::str::kMaximize : ids::str::kRestoreDown);
-        bar->AddButton(3, QRect(46, 4, 14, 14), ids::str::kClose);
-        connect(bar, &ui::BitmapButtonBar::buttonClicked, this, &CClipvaneDlg::OnToolbarCode);
-    }
-    shell_->SetCaptionBars(captionBar_, restoreBar_);
-
-    showPanelButton_ = new ui::BitmapButtonBar(this);
-    tag(showPanelButton_, kShowPanelButtonId);
-    showPanelButton_->SetStateBitmaps(179, 182, 180, 179);
-    showPanelButton_->AddButton(20, QRect(0, 0, 14, 31), ids::str::kShowSitePanel);
-    connect(showPanelButton_, &ui::BitmapButtonBar::buttonClicked, this,
-            &CClipvaneDlg::OnToolbarCode);
+    chrome_ = new ui::WindowChrome(this, shell_);
+    connect(chrome_, &ui::WindowChrome::command, this, [this](int id) { commands_->Run(id); });
+    connect(chrome_, &ui::WindowChrome::menuRequested, this, &CClipvaneDlg::OpenMainMenu);
 
     outputFolder_ = new ui::OutputFolderField(this);
-    tag(outputFolder_, kOutputFolderId);
+    ui::TagControl(outputFolder_, kOutputFolderId);
     // The window's keys reach their commands from the field too, but for
     // the field's own editing keys.
     keys_ = new ui::WindowKeys(this);
@@ -322,7 +267,7 @@ void CClipvaneDlg::CreateChildren() {
     model_ = new ui::TaskListModel(this);
     model_->SetMarkedBackground(palette().color(QPalette::Base));
     view_ = new ui::TaskListView(this);
-    tag(view_, kTaskListId);
+    ui::TagControl(view_, kTaskListId);
     view_->setModel(model_);
     connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
         if (run_->Downloading())
@@ -492,7 +437,8 @@ void CClipvaneDlg::CreateMenus() {
 
 void CClipvaneDlg::OpenMainMenu() {
     if (!mainMenu_ || previewExpanded_) return;
-    mainMenu_->popup(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
+    const QPushButton* button = chrome_->MenuButton();
+    mainMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
     // The keyboard works in it at once, as in a menu bar.
     if (!mainMenu_->actions().isEmpty()) mainMenu_->setActiveAction(mainMenu_->actions().front());
 }
@@ -536,24 +482,19 @@ std::wstring CClipvaneDlg::NormalizeOutputFolder() {
 
 void CClipvaneDlg::LayOut() {
     const int w = width(), h = height();
+    const int top = 95, bottom = 33;
+    chrome_->LayOut(w, top);
     if (previewExpanded_) {
-        PlaceCaptionBars();
         preview_->setGeometry(11, 30, w - 22, h - 60);
         return;
     }
     if (w <= 100 || h <= 100) return;
-    const int top = 95, bottom = 33;
     const int middle = std::max(0, h - top - bottom);
-    menuButton_->setGeometry(11, 29, 243, 17);
-    toolbar_->setGeometry(8, 50, 540, 39);
     outputFolder_->setGeometry(560, 60, std::min(300, std::max(60, w - 560 - 90)), 22);
-    PlaceCaptionBars();
     int x = 11;
     if (sitePanelWanted_) {
         sitePanel_->setGeometry(x, top, ui::SitePanel::kWidth, middle);
         x += ui::SitePanel::kWidth + 6;
-    } else {
-        showPanelButton_->setGeometry(0, top, 14, 31);
     }
     const int right = w - 8 - CPreviewPanel::kWidth;
     const QRect list(x, top, std::max(10, right - 6 - x), middle);
@@ -564,11 +505,6 @@ void CClipvaneDlg::LayOut() {
                        std::max(0, middle - CPreviewPanel::kHeight - 6));
     view_->ApplyColumnWidths();
     update();
-}
-
-void CClipvaneDlg::PlaceCaptionBars() {
-    captionBar_->setGeometry(width() - 71, 4, 66, 20);
-    restoreBar_->setGeometry(width() - 71, 3, 68, 21);
 }
 
 void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
@@ -609,7 +545,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             OnDeferredStart();
             break;
         case WM_TOOLBAR_BUTTON:
-            OnToolbarCode(static_cast<int>(wParam));
+            commands_->Run(ui::WindowChrome::CommandOfButton(static_cast<int>(wParam)));
             break;
         case WM_TOGGLE_SITE_PANEL:
             ShowSitePanel(-1);
@@ -631,7 +567,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             // The site panel, lists, tips and button bars are children: the
             // language event reaches each of them.
             shell_->ReloadBitmaps();
-            menuButton_->setAccessibleName(ui::ToQ(TranslateWord(L"Menu")));
+            chrome_->Retranslate();
             SetStatusText();
             LayOut();
             break;
@@ -667,18 +603,7 @@ void CClipvaneDlg::OnRunFinished(int done, int failed, const std::wstring& lastF
         return;
     }
     ui::CompletionDialog dlg(this);
-    // Say how the run went, failures too; Enter closes the notice.
-    if (auto* text = qobject_cast<QLabel*>(ui::FindControl(&dlg, ids::ctl::completion::kText)))
-        text->setText(
-            ui::ToQ(platform::FormatW(Text(ids::str::kRunFinishedCounts).c_str(), done, failed)));
-    if (auto* visit = qobject_cast<QPushButton*>(ui::FindControl(&dlg, 1))) {
-        visit->setDefault(false);
-        visit->setAutoDefault(false);
-    }
-    if (auto* close = qobject_cast<QPushButton*>(ui::FindControl(&dlg, 2))) {
-        close->setDefault(true);
-        close->setFocus();
-    }
+    dlg.SetCounts(done, failed);
     if (dlg.exec() == QDialog::Accepted) desktop_->OpenUrl(VendorUpgradePage());
 }
 
@@ -690,18 +615,13 @@ void CClipvaneDlg::ShutdownWindows() {
     CloseWithoutAsking();
 }
 
-void CClipvaneDlg::OnToolbarCode(int code) {
-    for (const auto& [button, command] : kButtonCommands)
-        if (button == code) commands_->Run(command);
-}
-
 void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
     previewExpanded_ = expanded;
-    for (QWidget* w : std::initializer_list<QWidget*>{menuButton_, toolbar_, tips_, outputFolder_})
-        w->setVisible(!expanded);
+    chrome_->SetExpanded(expanded);
+    tips_->setVisible(!expanded);
+    outputFolder_->setVisible(!expanded);
     if (expanded) {
         sitePanel_->hide();
-        showPanelButton_->hide();
         view_->hide();
         historyList_->hide();
         preview_->setGeometry(11, 30, width() - 22, height() - 60);
@@ -709,7 +629,6 @@ void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
         return;
     }
     sitePanel_->setVisible(sitePanelWanted_);
-    showPanelButton_->setVisible(!sitePanelWanted_);
     (historyShown_ ? static_cast<QWidget*>(historyList_) : view_)->show();
     LayOut();
 }
@@ -736,8 +655,7 @@ void CClipvaneDlg::SetStatusText(const std::wstring& text) {
 void CClipvaneDlg::UpdateCommands() {
     const bool downloading = run_ && run_->Downloading();
     if (extras_) extras_->SetDownloading(downloading);
-    toolbar_->EnableButton(7, model_->CheckedPendingCount() > 0 && !downloading);
-    toolbar_->EnableButton(8, downloading);
+    chrome_->SetRunButtons(model_->CheckedPendingCount() > 0 && !downloading, downloading);
     if (!commands_) return;
     for (int id : {ID_SHOW_IN_FOLDER, ID_REMOVE_SELECTED, ID_REMOVE_ALL, ID_CHECK_SELECTED,
                    ID_UNCHECK_SELECTED, ID_DOWNLOAD_SELECTED, ID_STOP_ASK, ID_STOP, ID_DOWNLOAD_ALL,
@@ -759,7 +677,7 @@ void CClipvaneDlg::ShowSitePanel(int mode) {
     sitePanelWanted_ = show;
     if (previewExpanded_) return;
     sitePanel_->setVisible(show);
-    showPanelButton_->setVisible(!show);
+    chrome_->SetPanelArrowShown(!show);
     LayOut();
 }
 
@@ -1009,4 +927,8 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
 
 QLineEdit* CClipvaneDlg::OutputFolderEdit() const {
     return outputFolder_;
+}
+
+ui::BitmapButtonBar* CClipvaneDlg::Toolbar() const {
+    return findChild<ui::BitmapButtonBar*>(QStringLiteral("ctl%1").arg(kToolbarId));
 }

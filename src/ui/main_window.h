@@ -43,6 +43,7 @@ class IDesktopServices;
 class DesktopIntegration;
 class HistoryListView;
 class WindowKeys;
+class WindowChrome;
 }  // namespace ui
 
 class CClipvaneDlg : public QWidget {
@@ -103,7 +104,7 @@ class CClipvaneDlg : public QWidget {
     CPreviewPanel* Preview() const { return preview_; }
     QString StatusText() const { return statusText_; }
     // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
-    ui::BitmapButtonBar* Toolbar() const { return toolbar_; }
+    ui::BitmapButtonBar* Toolbar() const;
     QLineEdit* OutputFolderEdit() const;
     bool SitePanelVisible() const;
     ui::SitePanel* SitePanel() const { return sitePanel_; }
@@ -141,12 +142,10 @@ class CClipvaneDlg : public QWidget {
     void CreateMenus();
     void OpenMainMenu();
     void LayOut();
-    void PlaceCaptionBars();
     void CreateRun();
     void OnDeferredStart();
 
     void OnRunFinished(int done, int failed, const std::wstring& lastFile);
-    void OnToolbarCode(int code);
     bool CommandAllowed(int id) const;
     void OnMarkChanged();
     void OnPreviewExpanded(bool expanded);
@@ -188,12 +187,8 @@ class CClipvaneDlg : public QWidget {
     ui::SitePanel* sitePanel_ = nullptr;
     ui::TipsPanel* tips_ = nullptr;
     ui::WindowShell* shell_ = nullptr;
+    ui::WindowChrome* chrome_ = nullptr;
     ui::OutputFolderField* outputFolder_ = nullptr;
-    QPushButton* menuButton_ = nullptr;
-    ui::BitmapButtonBar* toolbar_ = nullptr;
-    ui::BitmapButtonBar* captionBar_ = nullptr;  // with maximise
-    ui::BitmapButtonBar* restoreBar_ = nullptr;  // with restore
-    ui::BitmapButtonBar* showPanelButton_ = nullptr;
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
     ui::CommandActions* commands_ = nullptr;

@@ -112,12 +112,16 @@ bool BuildDialogFromTemplate(QWidget* dialog, int id) {
     dialog->setWindowTitle(ToQ(tpl->caption));
     for (const auto& c : tpl->controls) {
         QWidget* w = MakeControl(c, dialog);
-        w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
-        w->setProperty(kControlIdProperty, c.id);
+        TagControl(w, c.id);
         w->setGeometry(c.x, c.y, c.width, c.height);
         w->setVisible(!c.hidden);
     }
     return true;
+}
+
+void TagControl(QWidget* w, int id) {
+    w->setObjectName(QStringLiteral("ctl%1").arg(id));
+    w->setProperty(kControlIdProperty, id);
 }
 
 int ControlId(const QObject* w) {

@@ -16,6 +16,8 @@ bool BuildDialogFromTemplate(QWidget* dialog, int id);
 // The descendant carrying control identifier `id`, or null.
 QWidget* FindControl(QWidget* parent, int id);
 int ControlId(const QObject* w);
+// Gives a control made by hand its identifier, as a layout's controls have.
+void TagControl(QWidget* w, int id);
 
 // The keys every dialog answers to: Escape cancels and Enter presses the
 // default button (the toolkit's own handling, kept), and in a multi-line box

@@ -165,6 +165,20 @@ CompletionDialog::CompletionDialog(QWidget* parent) : QDialog(parent) {
     TranslateDialog(this, kTemplateId);
 }
 
+void CompletionDialog::SetCounts(int done, int failed) {
+    if (auto* text = qobject_cast<QLabel*>(FindControl(this, ids::ctl::completion::kText)))
+        text->setText(
+            ToQ(platform::FormatW(LoadText(ids::str::kRunFinishedCounts).c_str(), done, failed)));
+    if (auto* visit = qobject_cast<QPushButton*>(FindControl(this, 1))) {
+        visit->setDefault(false);
+        visit->setAutoDefault(false);
+    }
+    if (auto* close = qobject_cast<QPushButton*>(FindControl(this, 2))) {
+        close->setDefault(true);
+        close->setFocus();
+    }
+}
+
 // ---- About ----
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {

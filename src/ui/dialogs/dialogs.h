@@ -53,6 +53,8 @@ class CompletionDialog : public QDialog {
   public:
     static constexpr int kTemplateId = ids::dlg::kCompletion;
     explicit CompletionDialog(QWidget* parent = nullptr);
+    // Says how the run went, failures too; Enter then closes the notice.
+    void SetCounts(int done, int failed);
 };
 
 class AboutDialog : public QDialog {
