@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         w.repaint();
         QApplication::processEvents();
         shown = std::min(shown, Ms(Clock::now() - t0));
-        if (w.HistoryView()->Model()->RowCount() != rows) return 1;
+        if (w.findChild<ui::HistoryListView*>()->Model()->RowCount() != rows) return 1;
     }
     std::printf(
         "history list: %d rows shown in the window in %.0f ms (bound 1000 ms); bare query "
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         rows, shown, query, shown / query);
 
     // (2) The site counts against the four count queries.
-    ui::SitePanel& panel = *w.SitePanel();
+    ui::SitePanel& panel = *w.findChild<ui::SitePanel*>();
     double counts = 1e9, bare = 1e9;
     for (int run = 0; run < 5; ++run) {
         auto t0 = Clock::now();

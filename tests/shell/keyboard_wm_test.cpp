@@ -43,7 +43,7 @@ class KeyboardUnderWindowManager : public windowtest::MainWindow {
 TEST_F(KeyboardUnderWindowManager, FocusTabMainMenuAndTheAddBox) {
     CClipvaneDlg& w = Window();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 10000)) << "the window manager did not activate it";
-    auto* list = w.TaskView();
+    auto* list = TaskView();
     ASSERT_TRUE(SpinUntil([&] { return Focus() == list; }, 5000)) << Name(Focus());
 
     // Tab leaves the list for the next control, and Shift+Tab comes back.
@@ -56,11 +56,11 @@ TEST_F(KeyboardUnderWindowManager, FocusTabMainMenuAndTheAddBox) {
 
     // F10 opens the main menu; Escape closes it and gives the list its focus back.
     Key(Qt::Key_F10);
-    ASSERT_TRUE(SpinUntil([&] { return w.MainMenu()->isVisible(); }, 5000));
-    EXPECT_EQ(QApplication::activePopupWidget(), w.MainMenu());
-    EXPECT_NE(w.MainMenu()->activeAction(), nullptr) << "the keyboard works in it at once";
-    QTest::keyClick(w.MainMenu(), Qt::Key_Escape);
-    ASSERT_TRUE(SpinUntil([&] { return !w.MainMenu()->isVisible(); }, 5000));
+    ASSERT_TRUE(SpinUntil([&] { return MainMenu()->isVisible(); }, 5000));
+    EXPECT_EQ(QApplication::activePopupWidget(), MainMenu());
+    EXPECT_NE(MainMenu()->activeAction(), nullptr) << "the keyboard works in it at once";
+    QTest::keyClick(MainMenu(), Qt::Key_Escape);
+    ASSERT_TRUE(SpinUntil([&] { return !MainMenu()->isVisible(); }, 5000));
     EXPECT_TRUE(SpinUntil([&] { return Focus() == list; }, 2000)) << Name(Focus());
 
     // Ctrl+N opens the add box (modal: looked at from a timer); Tab goes from

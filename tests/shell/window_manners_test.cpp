@@ -38,7 +38,7 @@ class WindowManners : public windowtest::MainWindow {
     }
     // Drags `data` onto the task list and drops it there.
     void Drop(const QMimeData& data) {
-        QWidget* target = Window().TaskView()->viewport();
+        QWidget* target = TaskView()->viewport();
         const QPoint at(20, 20);
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
@@ -55,22 +55,22 @@ class WindowManners : public windowtest::MainWindow {
 TEST_F(WindowManners, TheSitePanelStaysClosedUntilTheUserOpensItThenAsLeft) {
     ASSERT_EQ(AddHistoryRow(history_, testsupport::HistoryTask(0, L"/videos/a.flv")), 1);
     // The first start, a history with rows: closed, the narrow button shown.
-    EXPECT_FALSE(Window().SitePanelVisible());
-    EXPECT_FALSE(Window().SitePanel()->isVisible());
+    EXPECT_FALSE(SitePanelShown());
+    EXPECT_FALSE(SitePanel()->isVisible());
     EXPECT_EQ(StoredShowMM(), std::nullopt);
 
     Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
-    ASSERT_TRUE(Window().SitePanel()->isVisible());
+    ASSERT_TRUE(SitePanel()->isVisible());
     EXPECT_EQ(StoredShowMM(), 1u) << "kept when it changes, not only at a clean close";
     Restart();
-    EXPECT_TRUE(Window().SitePanelVisible());
-    EXPECT_TRUE(Window().SitePanel()->isVisible());
+    EXPECT_TRUE(SitePanelShown());
+    EXPECT_TRUE(SitePanel()->isVisible());
 
     Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
     EXPECT_EQ(StoredShowMM(), 0u);
     Window().close();
     Restart();
-    EXPECT_FALSE(Window().SitePanelVisible());
+    EXPECT_FALSE(SitePanelShown());
 }
 
 TEST_F(WindowManners, DroppedAddressesAreTakenAndRefusedAsPastedOnes) {

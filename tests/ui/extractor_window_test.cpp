@@ -109,7 +109,7 @@ TEST_F(ExtractorWindow, PagesOnlyYtDlpKnowsEndAsPlayableFilesWithRowsHistoryAndP
     EXPECT_EQ(HistoryRows(), 2);
     EXPECT_EQ(PrivateFolders(), std::vector<std::string>{});
 
-    ui::SitePanel* panel = w.SitePanel();
+    ui::SitePanel* panel = SitePanel();
     ASSERT_NE(panel->HostItem(L"dash.clipvane.test"), nullptr);
     EXPECT_EQ(panel->HostItem(L"dash.clipvane.test")->parent(), panel->OtherSitesItem());
     EXPECT_EQ(panel->HostItem(L"dash.clipvane.test")->text(0), "dash.clipvane.test (1)");
@@ -164,8 +164,8 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
         << Model().index(0, ui::kColName).data(Qt::ToolTipRole).toString().toStdString();
     // The scanner finds the manifest, which only yt-dlp can fetch.
     EXPECT_EQ(Model().CellText(1, kColStatus), "Download failed");
-    EXPECT_TRUE(w.StatusText().contains("This page may need yt-dlp: install the yt-dlp package"))
-        << w.StatusText().toStdString();
+    EXPECT_TRUE(StatusText().contains("This page may need yt-dlp: install the yt-dlp package"))
+        << StatusText().toStdString();
 
     // A page without anything the scanner knows says what to install.
     ASSERT_TRUE(w.AddAddress(L"http://plain.clipvane.test/about"));
@@ -173,9 +173,9 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
     ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     EXPECT_EQ(Model().CellText(2, kColStatus), "Download failed");
     EXPECT_TRUE(
-        w.StatusText().contains("No video was found on http://plain.clipvane.test/about; "
-                                "for this site install the yt-dlp package"))
-        << w.StatusText().toStdString();
+        StatusText().contains("No video was found on http://plain.clipvane.test/about; "
+                              "for this site install the yt-dlp package"))
+        << StatusText().toStdString();
     for (int row : {1, 2}) EXPECT_EQ(Model().TaskAt(row)->onlinePending, 1) << row;
     EXPECT_EQ(HistoryRows(), 1);
     EXPECT_EQ(PrivateFolders(), std::vector<std::string>{});

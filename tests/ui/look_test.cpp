@@ -57,8 +57,8 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     CClipvaneDlg& w = Window();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.size(), QSize(999, 600));  // the smallest the window gets
-    if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
-    ASSERT_TRUE(w.SitePanelVisible());
+    if (!SitePanelShown()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    ASSERT_TRUE(SitePanelShown());
     w.AddAddress(L"http://www.youtube.com/watch?v=look");
     // The row's fixed words are in the language too.
     EXPECT_EQ(Model().CellText(0, 3) == "Online", std::string(GetParam()) == "en");
@@ -74,18 +74,18 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     EXPECT_LE(QFontMetrics(title).horizontalAdvance(w.windowTitle()), w.width() - 35 - 80);
     QFont status(QStringLiteral("Tahoma"));
     status.setPixelSize(13);
-    EXPECT_LE(QFontMetrics(status).horizontalAdvance(w.StatusText()), w.width() - 61);
+    EXPECT_LE(QFontMetrics(status).horizontalAdvance(StatusText()), w.width() - 61);
 
     EXPECT_EQ(CutTexts(&w), Cuts{});
-    EXPECT_EQ(CutHeaderTitles(w.TaskView()->horizontalHeader()), Cuts{});
-    EXPECT_EQ(CutTreeItems(w.SitePanel()->Tree()), Cuts{});
+    EXPECT_EQ(CutHeaderTitles(TaskView()->horizontalHeader()), Cuts{});
+    EXPECT_EQ(CutTreeItems(SitePanel()->Tree()), Cuts{});
     EXPECT_TRUE(SaveScreenshot(&w, Name("window")));
 
     w.HandleMessage(WM_SHOW_HISTORY_LIST, 1000, 0);
-    ASSERT_TRUE(w.HistoryShown());
+    ASSERT_TRUE(HistoryShown());
     QApplication::processEvents();
-    EXPECT_EQ(w.HistoryView()->model()->rowCount(), 3);
-    EXPECT_EQ(CutHeaderTitles(w.HistoryView()->header()), Cuts{});
+    EXPECT_EQ(HistoryView()->model()->rowCount(), 3);
+    EXPECT_EQ(CutHeaderTitles(HistoryView()->header()), Cuts{});
     EXPECT_TRUE(SaveScreenshot(&w, Name("history")));
 
     ui::SettingsSheet sheet(&w);
@@ -120,7 +120,7 @@ TEST_F(LanguageSwitchOnX11, CaptionAndToolbarBitmapsFollowTheLanguage) {
     };
     // The site panel's two buttons, in a bar of the panel's own.
     ui::BitmapButtonBar* panelButtons = nullptr;
-    for (auto* bar : w.SitePanel()->findChildren<ui::BitmapButtonBar*>())
+    for (auto* bar : SitePanel()->findChildren<ui::BitmapButtonBar*>())
         if (bar->ButtonRect(2).isValid()) panelButtons = bar;
     ASSERT_TRUE(panelButtons);
     const QImage englishButtons = panelButtons->grab().toImage();

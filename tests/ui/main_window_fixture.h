@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
@@ -25,12 +28,19 @@
 #include "platform/text.h"
 #include "support/process_harness.h"
 #include "ui/bundle/language_menu.h"
+#include "ui/bundle/menu_builder.h"
 #include "ui/desktop/desktop_services.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/history/history_list.h"
+#include "ui/history/site_tree_panel.h"
 #include "ui/main_window.h"
+#include "ui/preview/preview_panel.h"
 #include "ui/run/download_run.h"
 #include "ui/run/media_intake.h"
 #include "ui/run/window_messages.h"
+#include "ui/shell/bitmap_button_bar.h"
+#include "ui/shell/tips_panel.h"
+#include "ui/shell/window_shell.h"
 #include "ui/tasklist/task_list_model.h"
 #include "ui/tasklist/task_list_view.h"
 
@@ -171,17 +181,53 @@ class MainWindow : public ::testing::Test {
         }
         return *win_;
     }
-    ui::TaskListModel& Model() { return *Window().Model(); }
+    // The window's parts, found among its children as a user finds them on
+    // screen: each by its type, or by the control id it carries where the
+    // window has several of a type.
+    ui::TaskListModel& Model() { return *Part<ui::TaskListModel>(); }
+    ui::TaskListView* TaskView() { return Part<ui::TaskListView>(); }
+    ui::HistoryListView* HistoryView() { return Part<ui::HistoryListView>(); }
+    CPreviewPanel* Preview() { return Part<CPreviewPanel>(); }
+    ui::SitePanel* SitePanel() { return Part<ui::SitePanel>(); }
+    ui::TipsPanel* Tips() { return Part<ui::TipsPanel>(); }
+    ui::WindowShell* Shell() { return Part<ui::WindowShell>(); }
+    // Buttons 6 (add), 7 (download all) and 8 (stop).
+    ui::BitmapButtonBar* Toolbar() { return Part<ui::BitmapButtonBar>(Control(kToolbar)); }
+    QLineEdit* FolderField() { return Part<QLineEdit>(Control(kOutputFolder)); }
+    // The menu behind the caption's menu button, not the context menus.
+    QMenu* MainMenu() {
+        QList<QMenu*> menus = Window().findChildren<QMenu*>();
+        menus.removeIf([](QMenu* m) { return !m->property(ui::kMainMenuProperty).toBool(); });
+        EXPECT_EQ(menus.size(), 1) << "main menus";
+        return menus.size() == 1 ? menus.front() : nullptr;
+    }
+    // The text of the status line at the window's foot.
+    QString StatusText() { return Window().StatusText(); }
+    // What the user sees: while the preview fills the window neither shows,
+    // whatever was chosen before.
+    bool SitePanelShown() { return !SitePanel()->isHidden(); }
+    bool HistoryShown() { return !HistoryView()->isHidden(); }
+    // Types `typed` over the folder field's text, presses Enter and goes
+    // back to the list; the folder the settings then hold.
+    std::wstring EnterFolder(const QString& typed) {
+        QLineEdit* field = FolderField();
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        TaskView()->setFocus();
+        return GetSettings().Get().OutputFolder;
+    }
     // The window's wings.
-    ui::DownloadRun& Run() { return *Window().findChild<ui::DownloadRun*>(); }
-    ui::MediaIntake& Intake() { return *Window().findChild<ui::MediaIntake*>(); }
+    ui::DownloadRun& Run() { return *Part<ui::DownloadRun>(); }
+    ui::MediaIntake& Intake() { return *Part<ui::MediaIntake>(); }
     // Puts the window into a run as the worker's first status message does.
     void EnterRun() {
         Run().OnStatus(0, kStatusFetchingPage, L"");
         ASSERT_TRUE(Run().Downloading());
     }
     void Select(int row) {
-        auto* v = Window().TaskView();
+        auto* v = TaskView();
         v->clearSelection();
         v->setCurrentIndex(Model().index(row, 0));
         v->selectRow(row);
@@ -194,6 +240,17 @@ class MainWindow : public ::testing::Test {
         QObject::connect(&Window(), &CClipvaneDlg::intakeFinished, [this](bool) { ++finished_; });
     }
     int HistoryRows() { return CountHistory(history_, nullptr); }
+    // The window's only child of type T with `name` (any name when empty);
+    // a failure, and null, when there is none or more than one.
+    template <class T>
+    T* Part(const QString& name = {}) {
+        const QList<T*> found = Window().findChildren<T*>(name);
+        EXPECT_EQ(found.size(), 1) << T::staticMetaObject.className() << " " << name.toStdString();
+        return found.size() == 1 ? found.front() : nullptr;
+    }
+    static QString Control(int id) { return QStringLiteral("ctl%1").arg(id); }
+    static constexpr int kToolbar = ids::ctl::main_window::kToolbar;
+    static constexpr int kOutputFolder = ids::ctl::main_window::kOutputFolder;
 
     testsupport::TempDir out_;
     RecordingBoxes boxes_;

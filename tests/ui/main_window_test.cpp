@@ -156,9 +156,9 @@ TEST_F(MainWindow, ProgressCellShowsPerMilleWithOneDecimal) {
     EXPECT_EQ(Model().data(Model().index(0, kColStatus), ui::kProgressRole).toInt(), 5);
     EXPECT_FALSE(Model().data(Model().index(0, 1), ui::kProgressRole).isValid());
     // The status line names the title and the byte counts.
-    EXPECT_FALSE(Window().StatusText().isEmpty());
+    EXPECT_FALSE(StatusText().isEmpty());
     // The cell paints without trouble.
-    QImage img = Window().TaskView()->grab().toImage();
+    QImage img = TaskView()->grab().toImage();
     EXPECT_FALSE(img.isNull());
 }
 
@@ -172,21 +172,20 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
               QString::fromStdWString(CVideoDownloader::GetStatusText(201)));
     EXPECT_EQ(Model().CellColor(1, kColStatus), QColor(192, 0, 0));
     EXPECT_EQ(Model().Progress(1), -1);  // the bar is gone
-    EXPECT_EQ(Window().StatusText(),
-              QString::fromStdWString(FormatW(LoadText(32831).c_str(), L"")));
+    EXPECT_EQ(StatusText(), QString::fromStdWString(FormatW(LoadText(32831).c_str(), L"")));
 
     Run().OnStatus(0, 110, L"");
     const QString done = QString::fromStdWString(CVideoDownloader::GetStatusText(110));
     EXPECT_EQ(Model().CellText(0, kColStatus), done);
     EXPECT_FALSE(Model().CellColor(0, kColStatus).isValid());  // the list's own colours
-    EXPECT_EQ(Window().StatusText(), done);
+    EXPECT_EQ(StatusText(), done);
 
     Run().OnRetry(0, 2);
-    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
+    EXPECT_EQ(StatusText(), QString::fromStdWString(FormatW(LoadText(32832).c_str(), 2)));
 }
 
 TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
-    ui::BitmapButtonBar* bar = Window().Toolbar();
+    ui::BitmapButtonBar* bar = Toolbar();
     auto download = [bar] { return bar->IsButtonEnabled(7); };
     auto stop = [bar] { return bar->IsButtonEnabled(8); };
     EXPECT_FALSE(download());
@@ -202,11 +201,11 @@ TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
     EXPECT_TRUE(download());
 
     // Header click: every row off, then on.
-    Window().TaskView()->CheckHeader()->Toggle();  // on
-    Window().TaskView()->CheckHeader()->Toggle();  // off
+    TaskView()->CheckHeader()->Toggle();  // on
+    TaskView()->CheckHeader()->Toggle();  // off
     EXPECT_FALSE(Model().IsChecked(0));
     EXPECT_FALSE(download());
-    Window().TaskView()->CheckHeader()->Toggle();
+    TaskView()->CheckHeader()->Toggle();
     EXPECT_TRUE(download());
 
     EnterRun();
@@ -228,7 +227,7 @@ TEST_F(MainWindow, MediaRowsAloneLeaveDownloadDisabled) {
     ASSERT_TRUE(WaitIntakes(1));
     ASSERT_EQ(Model().rowCount(), 1);
     EXPECT_TRUE(Model().IsChecked(0));
-    EXPECT_FALSE(Window().Toolbar()->IsButtonEnabled(7));
+    EXPECT_FALSE(Toolbar()->IsButtonEnabled(7));
     EXPECT_FALSE(Window().IsCommandEnabled(32855));
 }
 
@@ -252,7 +251,7 @@ TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
     EXPECT_EQ(Model().CellText(0, 1), "http://www.youtube.com/watch?v=b");
     Window().OnCommand(32829);
     EXPECT_EQ(Model().rowCount(), 0);
-    EXPECT_FALSE(Window().Toolbar()->IsButtonEnabled(7));
+    EXPECT_FALSE(Toolbar()->IsButtonEnabled(7));
 }
 
 TEST_F(MainWindow, MarkedRangeShowsAsHoursMinutesSeconds) {
@@ -268,14 +267,14 @@ TEST_F(MainWindow, MarkedRangeShowsAsHoursMinutesSeconds) {
 TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
     Select(0);
-    EXPECT_EQ(Window().Preview()->CurrentTask(), Model().TaskAt(0));
-    Window().TaskView()->clearSelection();
-    EXPECT_EQ(Window().Preview()->CurrentTask(), nullptr);
+    EXPECT_EQ(Preview()->CurrentTask(), Model().TaskAt(0));
+    TaskView()->clearSelection();
+    EXPECT_EQ(Preview()->CurrentTask(), nullptr);
     // Download selected needs one selected online row and no run.
     Select(0);
     EXPECT_TRUE(Window().IsCommandEnabled(32835));
     // A double click on a waiting online row downloads it.
-    emit Window().TaskView()->doubleClicked(Model().index(0, 1));
+    emit TaskView()->doubleClicked(Model().index(0, 1));
     EXPECT_TRUE(Run().Downloading());
     EXPECT_FALSE(Run().DownloadAllMode());
     Window().OnCommand(32856);
@@ -283,7 +282,7 @@ TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
     EnterRun();
     EXPECT_FALSE(Window().IsCommandEnabled(32835));
     Select(0);
-    EXPECT_TRUE(Window().Preview()->ControlsLocked());
+    EXPECT_TRUE(Preview()->ControlsLocked());
 }
 
 // ---- Messages under a storm ----
@@ -338,7 +337,7 @@ TEST_F(MainWindow, LocalFileNameKeepsItsAmpersandAndShowsProbedValues) {
     EXPECT_EQ(Model().TaskAt(0)->onlinePending, 0);
     EXPECT_EQ(Model().TaskAt(0)->hasAudio, 1);
     EXPECT_TRUE(boxes_.shown.empty());
-    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(LoadText(32822)));
+    EXPECT_EQ(StatusText(), QString::fromStdWString(LoadText(32822)));
 }
 
 TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
@@ -365,7 +364,7 @@ TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
     EXPECT_EQ(boxes_.Count(LoadText(32788)), 1);
     ASSERT_EQ(boxes_.shown.size(), 2u);
     EXPECT_EQ(boxes_.shown[0].text, refusal);  // in drop order
-    EXPECT_EQ(Window().StatusText(), QString::fromStdWString(LoadText(32788)));
+    EXPECT_EQ(StatusText(), QString::fromStdWString(LoadText(32788)));
     // A dropped file writes no history.
     EXPECT_EQ(HistoryRows(), 0);
 }
@@ -499,10 +498,10 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     // The worker's last word on the row.
     EXPECT_EQ(Model().CellText(0, kColStatus),
               QString::fromStdWString(CVideoDownloader::GetStatusText(110)));
-    EXPECT_FALSE(Window().SitePanelVisible()) << "the panel opens only when the user opens it";
+    EXPECT_FALSE(SitePanelShown()) << "the panel opens only when the user opens it";
     // Nothing is left to download, and the address may be added again.
     EXPECT_EQ(Model().CheckedPendingCount(), 0);
-    EXPECT_FALSE(Window().Toolbar()->IsButtonEnabled(7));
+    EXPECT_FALSE(Toolbar()->IsButtonEnabled(7));
     EXPECT_FALSE(Model().HasPendingAddress(L"http://www.youtube.com/watch?v=one"));
 
     // A dropped file adds a row but no history.
@@ -631,8 +630,8 @@ TEST_F(MainWindowRun, EveryRowOfSeventyThousandCanBeDownloaded) {
     std::printf("%d addresses added in %lld ms\n", rows, static_cast<long long>(t.elapsed()));
     ASSERT_EQ(Model().rowCount(), rows);
     EXPECT_EQ(Model().CheckedPendingCount(), rows);
-    Window().TaskView()->CheckHeader()->Toggle();  // all on
-    Window().TaskView()->CheckHeader()->Toggle();  // all off
+    TaskView()->CheckHeader()->Toggle();  // all on
+    TaskView()->CheckHeader()->Toggle();  // all off
     EXPECT_EQ(Model().CheckedPendingCount(), 0);
     for (const auto& [row, name] : real) Model().SetChecked(row, true);
     Window().OnCommand(32855);
@@ -660,10 +659,10 @@ TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
     w.resize(999, 600);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.activateWindow();
-    w.TaskView()->setFocus();
+    TaskView()->setFocus();
     QApplication::clipboard()->setText("http://www.youtube.com/watch?v=one");
     SpinUntil([] { return false; }, 200);
-    QTest::keyClick(w.TaskView(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(TaskView(), Qt::Key_V, Qt::ControlModifier);
     ASSERT_TRUE(SpinUntil([&] { return Model().rowCount() == 1; }, 5000));
     SaveScreenshot(&w, "1-pasted.png");
 
@@ -680,13 +679,13 @@ TEST_F(MainWindowRun, EndToEndPasteDownloadAndSeeTheResult) {
         }
     });
     poll.start(50);
-    QTest::mouseClick(w.Toolbar(), Qt::LeftButton, {}, w.Toolbar()->ButtonRect(7).center());
+    QTest::mouseClick(Toolbar(), Qt::LeftButton, {}, Toolbar()->ButtonRect(7).center());
     ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0 || !Run().Downloading(); }, 30000));
     SaveScreenshot(&w, "2-downloading.png");
     ASSERT_TRUE(SpinUntil([&] { return completionSeen; }, 60000));
     EXPECT_EQ(Model().CellText(0, 4), "160x120");
     EXPECT_EQ(HistoryRows(), 1);
-    EXPECT_FALSE(w.SitePanelVisible());
+    EXPECT_FALSE(SitePanelShown());
     std::printf("screenshots in %s\n", ScreenshotDir().c_str());
 }
 
@@ -717,8 +716,8 @@ class MainWindowKeys : public MainWindow {
 };
 
 TEST_F(MainWindowKeys, FocusStartsInTheListAndTheFieldKeepsOnlyItsEditingKeys) {
-    EXPECT_EQ(Focus(), Window().TaskView());
-    QLineEdit* field = Window().OutputFolderEdit();
+    EXPECT_EQ(Focus(), TaskView());
+    QLineEdit* field = FolderField();
     const QString folder = field->text();
 
     // In the list, Ctrl+V adds the address on the clipboard.
@@ -757,14 +756,14 @@ TEST_F(MainWindowKeys, AKeyDoesNothingWhereItsCommandIsDisabled) {
     // Ctrl+E on a row that is no file yet opens nothing.
     Window().AddAddress(L"http://www.youtube.com/watch?v=k2");
     Select(0);
-    Window().TaskView()->setFocus();
+    TaskView()->setFocus();
     Press(Qt::Key_E, Qt::ControlModifier);
     EXPECT_TRUE(desktop_.opened.empty());
     EXPECT_TRUE(desktop_.shown.empty());
     // Delete removes the selected row; Ctrl+A selects all.
     Window().AddAddress(L"http://www.youtube.com/watch?v=k3");
     Press(Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(Window().TaskView()->SelectedRows().size(), 2);
+    EXPECT_EQ(TaskView()->SelectedRows().size(), 2);
     Press(Qt::Key_Delete);
     EXPECT_EQ(Model().rowCount(), 0);
 }
@@ -772,13 +771,13 @@ TEST_F(MainWindowKeys, AKeyDoesNothingWhereItsCommandIsDisabled) {
 TEST_F(MainWindowKeys, TabLeavesTheListAndF10OrAltAloneOpenTheMainMenu) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=k4");
     Window().AddAddress(L"http://www.youtube.com/watch?v=k5");
-    Window().TaskView()->setFocus();
+    TaskView()->setFocus();
     Press(Qt::Key_Tab);
-    EXPECT_NE(Focus(), Window().TaskView());
+    EXPECT_NE(Focus(), TaskView());
     Press(Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(Focus(), Window().TaskView());
+    EXPECT_EQ(Focus(), TaskView());
 
-    QMenu* menu = Window().MainMenu();
+    QMenu* menu = MainMenu();
     for (int way = 0; way < 2; ++way) {
         if (way == 0) {
             Press(Qt::Key_F10);
@@ -792,7 +791,7 @@ TEST_F(MainWindowKeys, TabLeavesTheListAndF10OrAltAloneOpenTheMainMenu) {
         ASSERT_TRUE(SpinUntil([&] { return !menu->isVisible(); }, 3000));
         Window().activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
-        Window().TaskView()->setFocus();
+        TaskView()->setFocus();
     }
     // Alt as part of a chord opens nothing.
     QTest::keyPress(Focus(), Qt::Key_Alt, Qt::AltModifier);
@@ -802,11 +801,11 @@ TEST_F(MainWindowKeys, TabLeavesTheListAndF10OrAltAloneOpenTheMainMenu) {
     EXPECT_FALSE(menu->isVisible());
 
     // F9 shows and hides the site panel, as its button does.
-    const bool shown = Window().SitePanelVisible();
+    const bool shown = SitePanelShown();
     Press(Qt::Key_F9);
-    EXPECT_NE(Window().SitePanelVisible(), shown);
+    EXPECT_NE(SitePanelShown(), shown);
     Press(Qt::Key_F9);
-    EXPECT_EQ(Window().SitePanelVisible(), shown);
+    EXPECT_EQ(SitePanelShown(), shown);
 }
 
 TEST_F(MainWindow, AddAddressesDialogAddsEveryLineInOrder) {
@@ -900,14 +899,13 @@ TEST_F(MainWindow, ShowInFolderAndOutputFolderGoThroughTheDesktop) {
     ASSERT_EQ(desktop_.shown.size(), 1u);
     EXPECT_EQ(desktop_.shown[0], FromUtf8(dir + "/shown.flv"));
 
-    Window().OutputFolderEdit()->setText(QString::fromStdString("  " + out_.path() + "/sub//\\ "));
-    EXPECT_EQ(Window().NormalizeOutputFolder(), FromUtf8(out_.path() + "/sub"));
+    EXPECT_EQ(EnterFolder(QString::fromStdString("  " + out_.path() + "/sub//\\ ")),
+              FromUtf8(out_.path() + "/sub"));
     Window().OnCommand(32779);
     ASSERT_EQ(desktop_.opened.size(), 1u);
     EXPECT_EQ(desktop_.opened[0], FromUtf8(out_.path() + "/sub"));
     EXPECT_TRUE(std::filesystem::is_directory(out_.path() + "/sub"));
-    Window().OutputFolderEdit()->setText("   ");
-    EXPECT_EQ(Window().NormalizeOutputFolder(), platform::PersistentTempFolder());
+    EXPECT_EQ(EnterFolder("   "), platform::PersistentTempFolder());
 }
 
 }  // namespace
@@ -915,7 +913,7 @@ TEST_F(MainWindow, ShowInFolderAndOutputFolderGoThroughTheDesktop) {
 namespace {
 
 TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
-    QMenu* menu = Window().MainMenu();
+    QMenu* menu = MainMenu();
     ASSERT_NE(menu, nullptr);
     QAction* all = ui::FindCommand(menu, 32855);
     QAction* stop = ui::FindCommand(menu, 32836);
@@ -996,14 +994,13 @@ namespace {
 
 TEST_F(MainWindow, FullSizePreviewHidesTheRestAndComesBack) {
     Window().HandleMessage(WM_PREVIEW_EXPANDED, 1, 0);
-    EXPECT_FALSE(Window().TaskView()->isVisible());
-    EXPECT_FALSE(Window().Toolbar()->isVisible());
-    EXPECT_EQ(Window().Preview()->geometry(),
-              QRect(11, 30, Window().width() - 22, Window().height() - 60));
+    EXPECT_FALSE(TaskView()->isVisible());
+    EXPECT_FALSE(Toolbar()->isVisible());
+    EXPECT_EQ(Preview()->geometry(), QRect(11, 30, Window().width() - 22, Window().height() - 60));
     Window().HandleMessage(WM_PREVIEW_EXPANDED, 0, 0);
-    EXPECT_TRUE(Window().TaskView()->isVisible());
-    EXPECT_TRUE(Window().Toolbar()->isVisible());
-    EXPECT_EQ(Window().Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
+    EXPECT_TRUE(TaskView()->isVisible());
+    EXPECT_TRUE(Toolbar()->isVisible());
+    EXPECT_EQ(Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
 }
 
 TEST_F(MainWindow, ClosingDuringAProbeEndsTheProbeRatherThanWaitingForIt) {
@@ -1056,14 +1053,14 @@ class MainWindowRestart : public MainWindow {
         GetSettings().Update([](SettingsData& d) { d.OutputFolder = L"/forgotten"; });
         GetSettings().Load();
     }
-    std::wstring Folder() { return Window().OutputFolderEdit()->text().toStdWString(); }
+    std::wstring Folder() { return FolderField()->text().toStdWString(); }
 };
 
 TEST_F(MainWindowRestart, AFolderTypedChosenOrSetInTheSheetIsKeptAfterARestart) {
     const std::string typed = out_.path() + "/typed", chosen = out_.path() + "/chosen",
                       sheet = out_.path() + "/sheet";
     // Typed into the field and taken with Enter.
-    QLineEdit* field = Window().OutputFolderEdit();
+    QLineEdit* field = FolderField();
     field->setFocus();
     field->selectAll();
     QTest::keyClicks(field, QString::fromStdString(typed + "/ "));
@@ -1112,7 +1109,7 @@ TEST_F(MainWindowRestart, AFolderThatCannotTakeDownloadsIsRefusedWhereChosen) {
     } cases[] = {{file, 33501}, {file + "/below", 33501}};  // a file on the way
     for (const Case& c : cases) {
         boxes_.shown.clear();
-        QLineEdit* field = Window().OutputFolderEdit();
+        QLineEdit* field = FolderField();
         field->setText(QString::fromStdString(c.path));
         field->setModified(true);
         emit field->editingFinished();
@@ -1124,21 +1121,21 @@ TEST_F(MainWindowRestart, AFolderThatCannotTakeDownloadsIsRefusedWhereChosen) {
         EXPECT_EQ(GetSettings().Get().OutputFolder, before);
     }
     // Leaving the field afterwards takes nothing and asks nothing.
-    emit Window().OutputFolderEdit()->editingFinished();
+    emit FolderField()->editingFinished();
     EXPECT_EQ(boxes_.shown.size(), 1u);
     Restart();
     EXPECT_EQ(Folder(), before);
 }
 
 TEST_F(MainWindow, SettingsSheetConfirmedKeepsTheWindowsFolderAndDownloader) {
-    const QString folder = Window().OutputFolderEdit()->text();
+    const QString folder = FolderField()->text();
     WhenOpen<ui::SettingsSheet>(&Window(), [](ui::SettingsSheet* s) { s->accept(); });
     Window().OnCommand(32791);
-    EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
+    EXPECT_EQ(FolderField()->text(), folder);
     EXPECT_NE(Run().Downloader(), nullptr);
     WhenOpen<ui::SettingsSheet>(&Window(), [](ui::SettingsSheet* s) { s->reject(); });
     Window().OnCommand(32791);
-    EXPECT_EQ(Window().OutputFolderEdit()->text(), folder);
+    EXPECT_EQ(FolderField()->text(), folder);
 }
 
 }  // namespace
@@ -1147,9 +1144,9 @@ namespace {
 
 TEST_F(MainWindow, ClosingStoresThePlacementAndTheSitePanelState) {
     Window().AddAddress(L"http://www.youtube.com/watch?v=a");
-    EXPECT_FALSE(Window().SitePanelVisible());  // no history yet
+    EXPECT_FALSE(SitePanelShown());  // no history yet
     Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
-    EXPECT_TRUE(Window().SitePanelVisible());
+    EXPECT_TRUE(SitePanelShown());
     Window().close();
     const ui::StoredWindowState stored = ui::LoadWindowPlacement(QSize(1024, 768));
     EXPECT_TRUE(stored.showSitePanel);
@@ -1186,11 +1183,11 @@ class MainWindowHistory : public MainWindow {
         ASSERT_EQ(AddHistoryRow(history_, testsupport::HistoryTask(kind, path, page)), 1);
     }
     void ChooseSite(int value) {
-        ui::SitePanel* panel = Window().SitePanel();
+        ui::SitePanel* panel = SitePanel();
         panel->Tree()->setCurrentItem(value < 0 ? panel->FirstRoot() : panel->SiteItem(value));
     }
     void SelectHistoryRow(int row) {
-        ui::HistoryListView* v = Window().HistoryView();
+        ui::HistoryListView* v = HistoryView();
         v->clearSelection();
         v->selectionModel()->select(v->model()->index(row, 0),
                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -1204,17 +1201,17 @@ TEST_F(MainWindowHistory, ChoosingASiteShowsItsHistoryAndTheFirstRootTheTaskList
     AddRow(0, L"/no/such/file.flv", L"http://www.youtube.com/watch?v=2");
     AddRow(1, L"/other/site.flv", L"");
     CClipvaneDlg& w = Window();
-    if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
-    EXPECT_EQ(w.SitePanel()->SiteItem(1000)->text(0), "YouTube (2)");
-    ui::HistoryListView* list = w.HistoryView();
+    if (!SitePanelShown()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    EXPECT_EQ(SitePanel()->SiteItem(1000)->text(0), "YouTube (2)");
+    ui::HistoryListView* list = HistoryView();
     EXPECT_FALSE(list->isVisible());
 
     ChooseSite(1000);
-    ASSERT_TRUE(SpinUntil([&] { return w.HistoryShown(); }));
+    ASSERT_TRUE(SpinUntil([&] { return HistoryShown(); }));
     EXPECT_TRUE(list->isVisible());
-    EXPECT_FALSE(w.TaskView()->isVisible());
+    EXPECT_FALSE(TaskView()->isVisible());
     EXPECT_EQ(list->Model()->RowCount(), 2);
-    EXPECT_EQ(w.Preview()->CurrentTask(), nullptr);
+    EXPECT_EQ(Preview()->CurrentTask(), nullptr);
 
     // The commands of the list go through the window.
     const int row = list->Model()->TaskAt(0)->source == FromUtf8(file) ? 0 : 1;
@@ -1235,9 +1232,9 @@ TEST_F(MainWindowHistory, ChoosingASiteShowsItsHistoryAndTheFirstRootTheTaskList
     w.OnCommand(32776);
     EXPECT_EQ(list->Model()->RowCount(), 1);
     EXPECT_EQ(HistoryRows(), 2);
-    EXPECT_EQ(w.SitePanel()->SiteItem(1000)->text(0), "YouTube (1)");
+    EXPECT_EQ(SitePanel()->SiteItem(1000)->text(0), "YouTube (1)");
     EXPECT_TRUE(std::filesystem::exists(file));
-    w.HistoryView()->clearSelection();
+    HistoryView()->clearSelection();
     EXPECT_FALSE(w.IsCommandEnabled(32776));
 
     // The list's context menu is the second drop-down of the context menus.
@@ -1251,46 +1248,45 @@ TEST_F(MainWindowHistory, ChoosingASiteShowsItsHistoryAndTheFirstRootTheTaskList
                list->Model()->TaskAt(0)->source == L"/other/site.flv";
     }));
     ChooseSite(-1);
-    ASSERT_TRUE(SpinUntil([&] { return !w.HistoryShown(); }));
-    EXPECT_TRUE(w.TaskView()->isVisible());
+    ASSERT_TRUE(SpinUntil([&] { return !HistoryShown(); }));
+    EXPECT_TRUE(TaskView()->isVisible());
     EXPECT_FALSE(list->isVisible());
 }
 
 TEST_F(MainWindowHistory, ADropOnTheHistoryListBringsTheTaskListBack) {
     AddRow(0, L"/videos/a.flv", L"");
-    CClipvaneDlg& w = Window();
     ChooseSite(1000);
-    ASSERT_TRUE(SpinUntil([&] { return w.HistoryShown(); }));
+    ASSERT_TRUE(SpinUntil([&] { return HistoryShown(); }));
     QMimeData link;
     link.setText("http://www.youtube.com/watch?v=dropped");
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &link, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.HistoryView()->viewport(), &enter);
+    QApplication::sendEvent(HistoryView()->viewport(), &enter);
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &link, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w.HistoryView()->viewport(), &drop);
+    QApplication::sendEvent(HistoryView()->viewport(), &drop);
     ASSERT_EQ(Model().rowCount(), 1);
-    EXPECT_FALSE(w.HistoryShown());
-    EXPECT_TRUE(w.TaskView()->isVisible());
+    EXPECT_FALSE(HistoryShown());
+    EXPECT_TRUE(TaskView()->isVisible());
     // The panel marks the task list as chosen without announcing it again.
-    EXPECT_EQ(w.SitePanel()->Tree()->currentItem(), w.SitePanel()->FirstRoot());
+    EXPECT_EQ(SitePanel()->Tree()->currentItem(), SitePanel()->FirstRoot());
 }
 
 TEST_F(MainWindowHistory, ThePanelsButtonBarsCloseItAndRunTheirCommands) {
     AddRow(0, L"/videos/a.flv", L"");
     CClipvaneDlg& w = Window();
-    if (!w.SitePanelVisible()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
-    ASSERT_TRUE(w.SitePanel()->isVisible());
-    auto bars = w.SitePanel()->findChildren<ui::BitmapButtonBar*>();
+    if (!SitePanelShown()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    ASSERT_TRUE(SitePanel()->isVisible());
+    auto bars = SitePanel()->findChildren<ui::BitmapButtonBar*>();
     ASSERT_EQ(bars.size(), 2);
     ui::BitmapButtonBar* close = bars[0]->ButtonRect(0).isValid() ? bars[0] : bars[1];
     ui::BitmapButtonBar* two = close == bars[0] ? bars[1] : bars[0];
     ASSERT_TRUE(two->ButtonRect(1).isValid());
     QTest::mouseClick(two, Qt::LeftButton, Qt::NoModifier, two->ButtonRect(1).center());
     ASSERT_EQ(desktop_.opened.size(), 1u);
-    EXPECT_EQ(desktop_.opened[0], w.NormalizeOutputFolder());
+    EXPECT_EQ(desktop_.opened[0], GetSettings().Get().OutputFolder);
     QTest::mouseClick(close, Qt::LeftButton, Qt::NoModifier, close->ButtonRect(0).center());
-    ASSERT_TRUE(SpinUntil([&] { return !w.SitePanelVisible(); }));
-    EXPECT_FALSE(w.SitePanel()->isVisible());
+    ASSERT_TRUE(SpinUntil([&] { return !SitePanelShown(); }));
+    EXPECT_FALSE(SitePanel()->isVisible());
 }
 
 }  // namespace
@@ -1303,9 +1299,9 @@ TEST_F(MainWindow, TheTipsPanelStandsBesideThePreviewAnd9224ShowsTheNextTip) {
     CClipvaneDlg& w = Window();
     auto* tips = qobject_cast<ui::TipsPanel*>(ui::FindControl(&w, 1018));
     ASSERT_NE(tips, nullptr);
-    EXPECT_EQ(tips, w.Tips());
+    EXPECT_EQ(tips, Tips());
     EXPECT_TRUE(tips->isVisible());
-    EXPECT_FALSE(tips->geometry().intersects(w.Preview()->geometry()));
+    EXPECT_FALSE(tips->geometry().intersects(Preview()->geometry()));
     const int first = tips->Current();
     w.HandleMessage(WM_NEXT_TIP, 0, 0);
     EXPECT_EQ(tips->Current(), (first + 1) % ui::TipsPanel::kTipCount);
@@ -1314,7 +1310,7 @@ TEST_F(MainWindow, TheTipsPanelStandsBesideThePreviewAnd9224ShowsTheNextTip) {
 
 TEST_F(MainWindow, ALanguageCommandMovesTheTickAndOnlyAChangeIsAnnounced) {
     CClipvaneDlg& w = Window();
-    QMenu* menu = w.MainMenu();
+    QMenu* menu = MainMenu();
     ASSERT_NE(menu, nullptr);
     QAction* english = ui::FindCommand(menu, 32849);
     QAction* japanese = ui::FindCommand(menu, 32850);
@@ -1331,8 +1327,8 @@ TEST_F(MainWindow, ALanguageCommandMovesTheTickAndOnlyAChangeIsAnnounced) {
         }
     };
     auto* counter = new Counter(&retitled);
-    counter->setParent(w.Tips());
-    w.Tips()->installEventFilter(counter);
+    counter->setParent(Tips());
+    Tips()->installEventFilter(counter);
     w.OnCommand(32850);
     EXPECT_EQ(GetSettings().LangID(), L"ja");
     EXPECT_TRUE(japanese->isChecked());
@@ -1354,7 +1350,7 @@ namespace {
 
 TEST_F(MainWindow, TheWindowIsFramelessAndPaintsItsOwnCaption) {
     CClipvaneDlg& w = Window();
-    ASSERT_NE(w.Shell(), nullptr);
+    ASSERT_NE(Shell(), nullptr);
     EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_GE(w.minimumWidth(), 999);
     EXPECT_GE(w.minimumHeight(), 600);

@@ -180,7 +180,7 @@ TEST_F(StreamWindow, PastedHlsAddressEndsAsOneFileOfItsHost) {
     EXPECT_EQ(Model().CellText(0, 4), "320x240");
 
     // The host is one of the other sites, with its one download.
-    ui::SitePanel* panel = w.SitePanel();
+    ui::SitePanel* panel = SitePanel();
     QTreeWidgetItem* host = panel->HostItem(L"streams.clipvane.test");
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(host->parent(), panel->OtherSitesItem());

@@ -81,20 +81,19 @@ TEST_F(WebWindow, HttpsAddressesDownloadIntoTheirHostsWithRowsHistoryAndPanel) {
     // The page without a video says so and stays to be tried again.
     EXPECT_EQ(Model().TaskAt(2)->onlinePending, 1);
     EXPECT_EQ(Model().CellText(2, kColStatus), "Download failed");
-    EXPECT_TRUE(
-        w.StatusText().contains("No video was found on https://www.clipvane.test/empty.html"))
-        << w.StatusText().toStdString();
+    EXPECT_TRUE(StatusText().contains("No video was found on https://www.clipvane.test/empty.html"))
+        << StatusText().toStdString();
     EXPECT_FALSE(fs::exists(out_ / "clipvane.test/empty.mp4"));
     EXPECT_EQ(HistoryRows(), 2);
 
     // The site panel lists both hosts; choosing one shows its history.
-    ui::SitePanel* panel = w.SitePanel();
+    ui::SitePanel* panel = SitePanel();
     ASSERT_NE(panel->HostItem(L"clipvane.test"), nullptr);
     EXPECT_EQ(panel->HostItem(L"clipvane.test")->text(0), "clipvane.test (1)");
     EXPECT_EQ(panel->HostItem(L"media.clipvane.test")->text(0), "media.clipvane.test (1)");
     panel->Tree()->setCurrentItem(panel->HostItem(L"media.clipvane.test"));
-    ASSERT_TRUE(SpinUntil([&] { return w.HistoryShown(); }));
-    ui::HistoryListView* list = w.HistoryView();
+    ASSERT_TRUE(SpinUntil([&] { return HistoryShown(); }));
+    ui::HistoryListView* list = HistoryView();
     ASSERT_EQ(list->Model()->RowCount(), 1);
     EXPECT_EQ(list->Model()->TaskAt(0)->source, FromUtf8(out_ / "media.clipvane.test/park.flv"));
     EXPECT_EQ(list->Model()->TaskAt(0)->historyPageAddress,

@@ -69,7 +69,7 @@ TEST_F(MainWindow, TheRowSaysWhatTheRunReportsAndTheStatusLineNamesTheTitle) {
     Run().OnProgress(0, {60, 120000, 0, 12, 200});
     EXPECT_EQ(Model().CellText(0, kColStatus), "Segment 12 of 200");
     EXPECT_EQ(Model().Progress(0), 60);
-    EXPECT_EQ(w.StatusText(), "Live: segment 12 of 200");
+    EXPECT_EQ(StatusText(), "Live: segment 12 of 200");
     Run().OnStatus(0, kStatusConverting, L"");
     EXPECT_EQ(Model().CellText(0, kColStatus), "Converting");
     EXPECT_EQ(Model().Progress(0), -1);
