@@ -207,15 +207,14 @@ class MainWindow : public ::testing::Test {
     // whatever was chosen before.
     bool SitePanelShown() { return !SitePanel()->isHidden(); }
     bool HistoryShown() { return !HistoryView()->isHidden(); }
-    // Types `typed` over the folder field's text, presses Enter and goes
-    // back to the list; the folder the settings then hold.
+    // Types `typed` over the folder field's text and presses Enter; the
+    // folder the settings then hold.
     std::wstring EnterFolder(const QString& typed) {
         QLineEdit* field = FolderField();
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, typed);
         QTest::keyClick(field, Qt::Key_Return);
-        TaskView()->setFocus();
         return GetSettings().Get().OutputFolder;
     }
     // The window's wings.
