@@ -66,6 +66,7 @@
 #include "ui/run/download_run.h"
 #include "ui/run/media_intake.h"
 #include "ui/run/sliced_drain.h"
+#include "ui/run/task_list_actions.h"
 #include "ui/run/window_messages.h"
 #include "ui/settings/output_folder_field.h"
 #include "ui/settings/settings_sheet.h"
@@ -87,40 +88,8 @@ namespace {
 
 constexpr const char* kTag = "CClipvaneDlg";
 
-// Command numbers of the menus, toolbar and keys.
-enum Command : int {
-    ID_ABOUT_SYS = 16,
-    ID_CHECK_VERSION = ids::cmd::kCheckForNewVersion,
-    ID_EXIT = ids::cmd::kExit,
-    ID_HELP = ids::cmd::kHelp,
-    ID_OPEN_OUTPUT = ids::cmd::kOpenOutputFolder,
-    ID_CHOOSE_OUTPUT = ids::cmd::kChooseOutputFolder,
-    ID_ADD_ADDRESSES = ids::cmd::kAddAddresses,
-    ID_SETTINGS = ids::cmd::kSettings,
-    ID_SHOW_IN_FOLDER = ids::cmd::kShowInFolder,
-    ID_REMOVE_SELECTED = ids::cmd::kRemoveSelected,
-    ID_REMOVE_ALL = ids::cmd::kRemoveAll,
-    ID_CHECK_SELECTED = ids::cmd::kCheckSelected,
-    ID_UNCHECK_SELECTED = ids::cmd::kUncheckSelected,
-    ID_DOWNLOAD_SELECTED = ids::cmd::kDownloadSelected,
-    ID_STOP_ASK = ids::cmd::kStopAsk,
-    ID_ABOUT = ids::cmd::kAbout,
-    ID_HOME_PAGE = ids::cmd::kHomePage,
-    ID_LANG_EN = ids::cmd::kEnglish,
-    ID_LANG_JA = ids::cmd::kJapanese,
-    ID_LANG_ZH = ids::cmd::kChineseSimplified,
-    ID_UPGRADE_PAGE = ids::cmd::kUpgradePage,
-    ID_IMPORT = ids::cmd::kImportAddresses,
-    ID_DOWNLOAD_ALL = ids::cmd::kDownloadAll,
-    ID_STOP = ids::cmd::kStop,
-    ID_PASTE = ids::cmd::kPaste,
-    ID_SELECT_ALL = ids::cmd::kSelectAll,
-    // The window's own, with keys in table 249.
-    ID_MAIN_MENU = ids::cmd::kMainMenu,
-    ID_MINIMIZE = ids::cmd::kMinimize,
-    ID_MAXIMIZE = ids::cmd::kMaximize,
-    ID_SITE_PANEL = ids::cmd::kSitePanel,
-};
+// The system menu's About item.
+constexpr int kAboutFromSystemMenu = 16;
 
 constexpr int kAcceleratorTable = ids::keys::kMain;
 constexpr int kWindowKeysTable = ids::keys::kFrame;
@@ -138,12 +107,6 @@ ProgramVersion RunningVersion() {
     ProgramVersion v;
     GetProgramVersion(v.major, v.minor, v.build);
     return v;
-}
-
-bool CanRead(const std::wstring& path) {
-    if (path.empty()) return false;
-    std::ifstream f(platform::ToUtf8(path), std::ios::binary);
-    return f.good();
 }
 
 }  // namespace
@@ -193,7 +156,6 @@ int CClipvaneDlg::Box(const std::wstring& text, unsigned flags) {
 
 void CClipvaneDlg::OnInitDialog() {
     LogContextScope context("OnInitDialog");
-    // 1.
     LogInfo(kTag, "Initializing main dialog ...");
     setWindowFlag(Qt::WindowSystemMenuHint, true);
     setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
@@ -201,14 +163,12 @@ void CClipvaneDlg::OnInitDialog() {
     // The window draws its own frame and caption.
     shell_ = new ui::WindowShell(this);
     connect(shell_, &ui::WindowShell::closeRequested, this, &QWidget::close);
-    // 3.
     if (auto icon = platform::ResourceBundle::Current().Icon(kIconId)) {
         QPixmap pm;
         if (pm.loadFromData(reinterpret_cast<const uchar*>(icon->data()),
                             static_cast<uint>(icon->size()), "PNG"))
             setWindowIcon(QIcon(pm));
     }
-    // 4 to 6.
     CreateChildren();
     CreateRun();
     LogInfo(kTag, "Loading accelerators ...");
@@ -216,7 +176,6 @@ void CClipvaneDlg::OnInitDialog() {
     LogInfo(kTag, "List control initialized.");
     LogInfo(kTag, "Panel preview initialized.");
     LogInfo(kTag, "HTML tips initialized.");
-    // 7.
     int major = 0, minor = 0, build = 0;
     if (GetProgramVersion(major, minor, build) == 0) {
         std::wstring v = TranslateWord(L"Clipvane") + L" " + std::to_wstring(major) + L"." +
@@ -224,13 +183,10 @@ void CClipvaneDlg::OnInitDialog() {
         LogInfoW(kTag, L"Version : %ls", v.c_str());
         majorVersion_ = major;
     }
-    // 8. Both lists take drops (set up with the lists).
-    // 9.
+    // Both lists take drops (set up with the lists).
     CreateMenus();
-    // 10.
     resize(999, 600);
     historyList_->hide();
-    // 11.
     QSize screen(1024, 768);
     if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->size();
     const ui::StoredWindowState stored = ui::LoadWindowPlacement(screen);
@@ -240,7 +196,6 @@ void CClipvaneDlg::OnInitDialog() {
     sitePanelWanted_ = showPanel;
     sitePanel_->setVisible(showPanel);
     chrome_->SetPanelArrowShown(!showPanel);
-    // 12.
     post_->Post(WM_DEFERRED_START, 0, 0);
     TranslateDialog(this, kTemplateId);
     SetStatusText();
@@ -259,7 +214,8 @@ void CClipvaneDlg::CreateChildren() {
     keys_ = new ui::WindowKeys(this);
     keys_->WatchField(outputFolder_);
     connect(keys_, &ui::WindowKeys::shortcutComing, this, &CClipvaneDlg::UpdateCommands);
-    connect(keys_, &ui::WindowKeys::altAlone, this, [this] { commands_->Run(ID_MAIN_MENU); });
+    connect(keys_, &ui::WindowKeys::altAlone, this,
+            [this] { commands_->Run(ids::cmd::kMainMenu); });
     connect(outputFolder_, &ui::OutputFolderField::statusText, this,
             [this](const std::wstring& t) { SetStatusText(t); });
 
@@ -269,23 +225,8 @@ void CClipvaneDlg::CreateChildren() {
     view_ = new ui::TaskListView(this);
     ui::TagControl(view_, kTaskListId);
     view_->setModel(model_);
-    connect(model_, &ui::TaskListModel::checkToggled, this, [this](int row) {
-        if (run_->Downloading())
-            model_->SetStatus(
-                row, model_->IsChecked(row) ? ui::RowStatus::kWaiting : ui::RowStatus::kNone);
-        if (preview_->playState() == 0) preview_->SetTask(nullptr);
-        UpdateCommands();
-    });
-    connect(view_->CheckHeader(), &ui::CheckHeaderView::checkToggled, this, [this](bool checked) {
-        model_->SetAllChecked(checked);
-        UpdateCommands();
-    });
     // Tab moves on to the next control instead of cell by cell.
     view_->setTabKeyNavigation(false);
-    connect(view_, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& i) { OnRowActivated(i.row()); });
-    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &CClipvaneDlg::OnSelectionChanged);
     connect(view_, &ui::TaskListView::dropped, this, &CClipvaneDlg::DropData);
     connect(view_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ShowTaskListMenu(view_->viewport()->mapToGlobal(p)); });
@@ -359,8 +300,10 @@ void CClipvaneDlg::CreateRun() {
     connect(run_, &ui::DownloadRun::stateChanged, this, &CClipvaneDlg::UpdateCommands);
     connect(run_, &ui::DownloadRun::statusText, this, status);
     connect(run_, &ui::DownloadRun::progressed, extras_, &ui::DesktopIntegration::SetRunProgress);
-    connect(run_, &ui::DownloadRun::itemSettled, this, &CClipvaneDlg::ShowSelectedInPreview);
     connect(run_, &ui::DownloadRun::finished, this, &CClipvaneDlg::OnRunFinished);
+    rows_ = new ui::TaskListActions(model_, view_, preview_, run_, desktop_, this);
+    connect(rows_, &ui::TaskListActions::changed, this, &CClipvaneDlg::UpdateCommands);
+    connect(run_, &ui::DownloadRun::itemSettled, rows_, &ui::TaskListActions::PreviewSelected);
     addresses_ = new ui::AddressIntake(model_, run_, intake_, history_, this);
     connect(addresses_, &ui::AddressIntake::statusText, this, status);
     connect(addresses_, &ui::AddressIntake::added, this, [this] {
@@ -371,43 +314,34 @@ void CClipvaneDlg::CreateRun() {
 
 void CClipvaneDlg::CreateCommands() {
     commands_ = new ui::CommandActions(this);
+    rows_->AddTo(*commands_);
     auto add = [this](int id, auto slot) { commands_->Add(id, [this, slot] { (this->*slot)(); }); };
     auto addRun = [this](int id, std::function<void()> run) { commands_->Add(id, std::move(run)); };
-    add(ID_ABOUT_SYS, &CClipvaneDlg::ShowAbout);
-    add(ID_ABOUT, &CClipvaneDlg::ShowAbout);
-    addRun(ID_CHECK_VERSION, [this] {
+    add(kAboutFromSystemMenu, &CClipvaneDlg::ShowAbout);
+    add(ids::cmd::kAbout, &CClipvaneDlg::ShowAbout);
+    addRun(ids::cmd::kCheckForNewVersion, [this] {
         CCheckUpdateDlg dlg(true, RunningVersion(), {}, this);
         dlg.exec();
     });
-    addRun(ID_EXIT, [this] { close(); });
-    add(ID_HELP, &CClipvaneDlg::ShowHelp);
-    add(ID_OPEN_OUTPUT, &CClipvaneDlg::OpenOutputFolder);
-    addRun(ID_CHOOSE_OUTPUT, [this] { outputFolder_->Choose(); });
-    add(ID_ADD_ADDRESSES, &CClipvaneDlg::AddAddressesDialog);
-    add(ID_SETTINGS, &CClipvaneDlg::ShowSettings);
-    add(ID_SHOW_IN_FOLDER, &CClipvaneDlg::ShowInFolder);
-    add(ID_REMOVE_SELECTED, &CClipvaneDlg::RemoveSelected);
-    add(ID_REMOVE_ALL, &CClipvaneDlg::RemoveAll);
-    addRun(ID_CHECK_SELECTED, [this] { CheckSelected(true); });
-    addRun(ID_UNCHECK_SELECTED, [this] { CheckSelected(false); });
-    add(ID_DOWNLOAD_SELECTED, &CClipvaneDlg::DownloadSelected);
-    addRun(ID_STOP_ASK, [this] { run_->StopWithQuestion(); });
-    addRun(ID_STOP, [this] { run_->Stop(); });
-    addRun(ID_HOME_PAGE, [this] { desktop_->OpenUrl(VendorHomePage()); });
-    addRun(ID_UPGRADE_PAGE, [this] { desktop_->OpenUrl(VendorUpgradePage()); });
-    for (int id : {ID_LANG_EN, ID_LANG_JA, ID_LANG_ZH})
+    addRun(ids::cmd::kExit, [this] { close(); });
+    add(ids::cmd::kHelp, &CClipvaneDlg::ShowHelp);
+    add(ids::cmd::kOpenOutputFolder, &CClipvaneDlg::OpenOutputFolder);
+    addRun(ids::cmd::kChooseOutputFolder, [this] { outputFolder_->Choose(); });
+    add(ids::cmd::kAddAddresses, &CClipvaneDlg::AddAddressesDialog);
+    add(ids::cmd::kSettings, &CClipvaneDlg::ShowSettings);
+    addRun(ids::cmd::kHomePage, [this] { desktop_->OpenUrl(VendorHomePage()); });
+    addRun(ids::cmd::kUpgradePage, [this] { desktop_->OpenUrl(VendorUpgradePage()); });
+    for (int id : {ids::cmd::kEnglish, ids::cmd::kJapanese, ids::cmd::kChineseSimplified})
         addRun(id, [this, id] { SetLanguage(ui::LanguageOfCommand(id)); });
-    add(ID_IMPORT, &CClipvaneDlg::ImportDialog);
-    addRun(ID_DOWNLOAD_ALL, [this] { run_->DownloadAll(); });
-    addRun(ID_PASTE, [this] { addresses_->Paste(); });
-    add(ID_SELECT_ALL, &CClipvaneDlg::SelectAll);
+    add(ids::cmd::kImportAddresses, &CClipvaneDlg::ImportDialog);
+    addRun(ids::cmd::kPaste, [this] { addresses_->Paste(); });
     for (int id : {ui::HistoryListView::kShowInFolder, ui::HistoryListView::kRemove,
                    ui::HistoryListView::kOpenSourcePage})
         addRun(id, [this, id] { historyList_->RunCommand(id); });
-    add(ID_MAIN_MENU, &CClipvaneDlg::OpenMainMenu);
-    addRun(ID_MINIMIZE, [this] { showMinimized(); });
-    addRun(ID_MAXIMIZE, [this] { shell_->ToggleMaximized(); });
-    addRun(ID_SITE_PANEL, [this] { ShowSitePanel(-1); });
+    add(ids::cmd::kMainMenu, &CClipvaneDlg::OpenMainMenu);
+    addRun(ids::cmd::kMinimize, [this] { showMinimized(); });
+    addRun(ids::cmd::kMaximize, [this] { shell_->ToggleMaximized(); });
+    addRun(ids::cmd::kSitePanel, [this] { ShowSitePanel(-1); });
     commands_->BindKeys(kAcceleratorTable);
     commands_->BindKeys(kWindowKeysTable);
     // Whatever changed since the last update, the clipboard and the
@@ -448,16 +382,14 @@ void CClipvaneDlg::ShowTaskListMenu(const QPoint& globalPos) {
 }
 
 void CClipvaneDlg::OnDeferredStart() {
-    // 1.
     LogInfo(kTag, "Creating events for pipe read/write...");
     outputFolder_->CheckAtStart();
     const std::wstring folder = GetSettings().Get().OutputFolder;
-    // 3. The downloader takes the settings when a run starts.
+    // The downloader takes the settings when a run starts.
     LogInfo(kTag, "Creating online video downloader...");
     run_->CreateWorker();
     LogInfoW(kTag, L"Setting YouTube output folder: [%ls]...", folder.c_str());
     addresses_->RestorePending();
-    // 4.
     // What start-up found wrong with the settings or the history file.
     if (const std::wstring notice = TakeSettingsFileNotice(); !notice.empty()) {
         SetStatusText(notice);
@@ -572,7 +504,7 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
             LayOut();
             break;
         case WM_MARK_CHANGED:
-            OnMarkChanged();
+            rows_->MarkChanged();
             break;
         case WM_PREVIEW_EXPANDED:
             OnPreviewExpanded(wParam != 0);
@@ -633,12 +565,6 @@ void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
     LayOut();
 }
 
-void CClipvaneDlg::OnMarkChanged() {
-    const QList<int> rows = view_->SelectedRows();
-    if (rows.isEmpty()) return;
-    model_->TaskChanged(rows.front());
-}
-
 // ---- Status line, buttons, preview ----
 
 void CClipvaneDlg::SetStatusText() {
@@ -657,9 +583,8 @@ void CClipvaneDlg::UpdateCommands() {
     if (extras_) extras_->SetDownloading(downloading);
     chrome_->SetRunButtons(model_->CheckedPendingCount() > 0 && !downloading, downloading);
     if (!commands_) return;
-    for (int id : {ID_SHOW_IN_FOLDER, ID_REMOVE_SELECTED, ID_REMOVE_ALL, ID_CHECK_SELECTED,
-                   ID_UNCHECK_SELECTED, ID_DOWNLOAD_SELECTED, ID_STOP_ASK, ID_STOP, ID_DOWNLOAD_ALL,
-                   ID_PASTE, ID_SELECT_ALL, ID_MAIN_MENU, ID_SITE_PANEL})
+    rows_->UpdateEnabled(*commands_);
+    for (int id : {ids::cmd::kPaste, ids::cmd::kMainMenu, ids::cmd::kSitePanel})
         commands_->SetEnabled(id, CommandAllowed(id));
     for (int id : {ui::HistoryListView::kShowInFolder, ui::HistoryListView::kRemove,
                    ui::HistoryListView::kOpenSourcePage})
@@ -701,33 +626,6 @@ void CClipvaneDlg::ShowHistory(int itemValue) {
     if (!previewExpanded_) historyList_->show();
 }
 
-void CClipvaneDlg::ShowSelectedInPreview() {
-    const QList<int> rows = view_->SelectedRows();
-    if (rows.size() == 1) preview_->SetTask(model_->TaskAt(rows.front()));
-}
-
-void CClipvaneDlg::OnSelectionChanged() {
-    const QModelIndex current = view_->currentIndex();
-    const bool focusedAndSelected =
-        current.isValid() && view_->selectionModel()->isSelected(current);
-    UpdateCommands();
-    if (preview_->playState() != 0) return;
-    Task* task = focusedAndSelected ? model_->TaskAt(current.row()) : nullptr;
-    preview_->SetTask(task);
-    if (task && run_->Downloading()) preview_->LockControls();
-}
-
-void CClipvaneDlg::OnRowActivated(int row) {
-    Task* task = model_->TaskAt(row);
-    if (!task) return;
-    if (!task->onlinePending || run_->Downloading()) {
-        preview_->SetTask(task);
-        preview_->PlayTask(false);
-    } else {
-        DownloadSelected();
-    }
-}
-
 // ---- Adding tasks ----
 
 bool CClipvaneDlg::AddAddress(const std::wstring& text) {
@@ -749,44 +647,12 @@ void CClipvaneDlg::KeepPendingRows(const std::wstring& file) {
 // ---- Commands ----
 
 bool CClipvaneDlg::CommandAllowed(int id) const {
-    const QList<int> selected = view_->SelectedRows();
-    const bool downloading = run_->Downloading(), worker = run_->Downloader() != nullptr;
-    const bool idle = preview_->playState() == 0 && !downloading;
-    switch (id) {
-        case ID_SHOW_IN_FOLDER: {
-            if (selected.size() != 1) return false;
-            Task* t = model_->TaskAt(selected.front());
-            return t && CanRead(t->source);
-        }
-        case ID_REMOVE_SELECTED:
-            return idle && !selected.isEmpty();
-        case ID_REMOVE_ALL:
-            return idle && model_->rowCount() > 0;
-        case ID_CHECK_SELECTED:
-        case ID_UNCHECK_SELECTED:
-            return !selected.isEmpty();
-        case ID_DOWNLOAD_SELECTED: {
-            if (selected.size() != 1 || !worker || downloading) return false;
-            Task* t = model_->TaskAt(selected.front());
-            return t && t->onlinePending;
-        }
-        case ID_STOP_ASK:
-        case ID_STOP:
-            return worker && downloading;
-        case ID_DOWNLOAD_ALL:
-            return worker && !downloading && model_->CheckedPendingCount() > 0;
-        case ID_PASTE: {
-            const QMimeData* data = QApplication::clipboard()->mimeData();
-            return data && data->hasText() && ui::HasAddressLine(ui::FromQ(data->text()));
-        }
-        case ID_SELECT_ALL:
-            return selected.size() < model_->rowCount();
-        case ID_MAIN_MENU:
-        case ID_SITE_PANEL:
-            return !previewExpanded_;
-        default:
-            return true;
+    if (id == ids::cmd::kPaste) {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        return data && data->hasText() && ui::HasAddressLine(ui::FromQ(data->text()));
     }
+    // The menu and the site panel wait while the preview covers the window.
+    return !previewExpanded_;
 }
 
 bool CClipvaneDlg::IsCommandEnabled(int id) {
@@ -800,45 +666,8 @@ void CClipvaneDlg::OnCommand(int id) {
     commands_->Run(id);
 }
 
-void CClipvaneDlg::DownloadSelected() {
-    const QList<int> rows = view_->SelectedRows();
-    if (rows.size() == 1) run_->DownloadRow(rows.front());
-}
-
-void CClipvaneDlg::CheckSelected(bool check) {
-    for (int row : view_->SelectedRows()) {
-        model_->SetChecked(row, check);
-        if (!check) model_->SetStatus(row, ui::RowStatus::kNone);
-    }
-    UpdateCommands();
-}
-
 void CClipvaneDlg::RemoveTaskAt(int row) {
-    Task* t = model_->TaskAt(row);
-    if (t && preview_->CurrentTask() == t) preview_->SetTask(nullptr);
-    if (t) RemovePartialDownload(t->partialPath);
-    model_->RemoveTaskAt(row);
-}
-
-void CClipvaneDlg::RemoveSelected() {
-    if (preview_->playState() != 0 || run_->Downloading()) return;
-    QList<int> rows = view_->SelectedRows();
-    // From the bottom up, so the rows still to go keep their numbers.
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) RemoveTaskAt(*it);
-    UpdateCommands();
-}
-
-void CClipvaneDlg::RemoveAll() {
-    if (preview_->playState() != 0 || run_->Downloading()) return;
-    preview_->SetTask(nullptr);
-    for (int row = 0; row < model_->rowCount(); ++row)
-        if (Task* t = model_->TaskAt(row)) RemovePartialDownload(t->partialPath);
-    model_->RemoveAll();
-    UpdateCommands();
-}
-
-void CClipvaneDlg::SelectAll() {
-    view_->selectAll();
+    rows_->RemoveRow(row);
 }
 
 void CClipvaneDlg::AddAddressesDialog() {
@@ -850,12 +679,6 @@ void CClipvaneDlg::AddAddressesDialog() {
 void CClipvaneDlg::ImportDialog() {
     ui::ImportDialog dlg(this);
     if (dlg.exec() == QDialog::Accepted) addresses_->AddImported(dlg.Result());
-}
-
-void CClipvaneDlg::ShowInFolder() {
-    const QList<int> rows = view_->SelectedRows();
-    if (rows.size() != 1) return;
-    if (Task* t = model_->TaskAt(rows.front())) desktop_->ShowItem(t->source);
 }
 
 void CClipvaneDlg::OpenOutputFolder() {
@@ -903,7 +726,6 @@ void CClipvaneDlg::CloseWithoutAsking() {
 
 void CClipvaneDlg::closeEvent(QCloseEvent* e) {
     if (!closing_) {
-        // 1.
         // The run goes on while the question is open.
         if (run_->Downloading() &&
             Box(Text(ids::str::kDownloadIsStillRunning),
@@ -914,12 +736,10 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
         closing_ = true;
         // What the worker finished before it stopped is kept as finished.
         run_->StopAndSettle(kSettleMs);
-        // 2, 3.
         GetSettings().Save();
         ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
         addresses_->SavePending();
     }
-    // 4.
     e->accept();
     QWidget::closeEvent(e);
     emit closed();

@@ -37,6 +37,7 @@ class SlicedDrain;
 class DownloadRun;
 class MediaIntake;
 class AddressIntake;
+class TaskListActions;
 class OutputFolderField;
 class CommandActions;
 class IDesktopServices;
@@ -76,7 +77,6 @@ class CClipvaneDlg : public QWidget {
     void UpdateCommands();
     void SetStatusText();
     void SetStatusText(const std::wstring& text);
-    void ShowSelectedInPreview();
     void RemoveTaskAt(int row);
     // Keeps the rows not yet downloaded in `file` at close and adds them
     // again at the next start.
@@ -147,28 +147,19 @@ class CClipvaneDlg : public QWidget {
 
     void OnRunFinished(int done, int failed, const std::wstring& lastFile);
     bool CommandAllowed(int id) const;
-    void OnMarkChanged();
     void OnPreviewExpanded(bool expanded);
 
-    void DownloadSelected();
-    void CheckSelected(bool check);
-    void RemoveSelected();
-    void RemoveAll();
     void AddAddressesDialog();
     void ImportDialog();
-    void ShowInFolder();
     void OpenOutputFolder();
     void ShowAbout();
     void ShowSettings();
     void ShowHelp();
-    void SelectAll();
     void SetLanguage(const wchar_t* code);
     void ShowSitePanel(int mode);
     void ShowTaskList();
     void ShowHistory(int itemValue);
     void ShutdownWindows();
-    void OnRowActivated(int row);
-    void OnSelectionChanged();
     int Box(const std::wstring& text, unsigned flags);
 
     CHistoryDb* history_;
@@ -179,6 +170,7 @@ class CClipvaneDlg : public QWidget {
     ui::MediaIntake* intake_ = nullptr;
     ui::DownloadRun* run_ = nullptr;
     ui::AddressIntake* addresses_ = nullptr;
+    ui::TaskListActions* rows_ = nullptr;
 
     ui::TaskListModel* model_ = nullptr;
     ui::TaskListView* view_ = nullptr;
