@@ -171,14 +171,9 @@ TEST_F(SiteHistory, HistoryDatesShowDateAndTimeEmptyWhenUnreadable) {
 TEST(HistoryDate, ParsesTheStoredFormatOnly) {
     std::time_t t = 0;
     ASSERT_TRUE(ui::ParseHistoryDate(L"December 07, 2008 14:05:09", t));
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    EXPECT_EQ(tm.tm_year, 108);
-    EXPECT_EQ(tm.tm_mon, 11);
-    EXPECT_EQ(tm.tm_mday, 7);
-    EXPECT_EQ(tm.tm_hour, 14);
-    EXPECT_EQ(tm.tm_sec, 9);
+    EXPECT_EQ(t, LocalTime(2008, 12, 7, 14, 5, 9));
     EXPECT_TRUE(ui::ParseHistoryDate(L"dec 7, 2008", t));
+    EXPECT_EQ(t, LocalTime(2008, 12, 7, 0, 0, 0));
     EXPECT_FALSE(ui::ParseHistoryDate(L"December 07, 2008 25:05:09", t));
     EXPECT_FALSE(ui::ParseHistoryDate(L"December 07, 08 14:05:09", t));
     EXPECT_FALSE(ui::ParseHistoryDate(L"December 07, 2008 14:05:09 junk", t));
