@@ -7,6 +7,7 @@
 #include "app/folders.h"
 #include "app/localization.h"
 #include "history/history.h"
+#include "media/cmd_mplayer.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "resource_ids.h"
@@ -23,13 +24,19 @@ void Warn(const std::wstring& text) {
 }  // namespace
 
 MediaIntake::MediaIntake(TaskListModel* model, CHistoryDb* history, QObject* parent)
-    : QObject(parent), model_(model), history_(history) {
-    probes_ =
-        std::make_unique<ProbeQueue>(this, [this](const ProbeQueue::Result& r) { OnProbed(r); });
-}
+    : QObject(parent), model_(model), history_(history) {}
 
-// A probe under way is ended, not waited for.
 MediaIntake::~MediaIntake() = default;
+
+void MediaIntake::Probe(const std::wstring& path) {
+    probes_.Ask(
+        [path](const std::atomic<bool>& cancel) {
+            Probed r;
+            r.ok = ProbeMediaFile(path, r.task, 30000, &cancel);
+            return r;
+        },
+        [this](Probed r) { OnProbed(std::move(r)); });
+}
 
 bool MediaIntake::Add(const std::wstring& path, int row, int siteKind,
                       const std::wstring& originAddress) {
@@ -41,8 +48,8 @@ bool MediaIntake::Add(const std::wstring& path, int row, int siteKind,
     in.path = path;
     in.siteKind = siteKind;
     in.origin = originAddress;
-    in.id = probes_->Submit(path);
     intakes_.push_back(std::move(in));
+    Probe(path);
     return true;
 }
 
@@ -55,8 +62,8 @@ void MediaIntake::AddDownloaded(Task* task, const std::wstring& path, int siteKi
     in.origin = pageAddress;
     in.download = true;
     in.servedBy = servedBy;
-    in.id = probes_->Submit(path);
     intakes_.push_back(std::move(in));
+    Probe(path);
 }
 
 bool MediaIntake::Settle(int limitMs) {
@@ -69,8 +76,8 @@ bool MediaIntake::Settle(int limitMs) {
     return intakes_.empty();
 }
 
-void MediaIntake::OnProbed(const ProbeQueue::Result& r) {
-    probed_.push_back(r);
+void MediaIntake::OnProbed(Probed r) {
+    probed_.push_back(std::move(r));
     FinishAll();
 }
 
@@ -79,7 +86,7 @@ void MediaIntake::FinishAll() {
     if (finishing_) return;
     finishing_ = true;
     while (!probed_.empty() && !intakes_.empty()) {
-        ProbeQueue::Result r = std::move(probed_.front());
+        Probed r = std::move(probed_.front());
         probed_.pop_front();
         Intake in = std::move(intakes_.front());
         intakes_.pop_front();
@@ -90,7 +97,7 @@ void MediaIntake::FinishAll() {
     finishing_ = false;
 }
 
-bool MediaIntake::Finish(const Intake& in, const ProbeQueue::Result& r) {
+bool MediaIntake::Finish(const Intake& in, const Probed& r) {
     int row = -1;
     if (in.task) {
         row = model_->RowOf(in.task);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "media/task.h"
-#include "ui/run/probe_queue.h"
+#include "ui/bundle/question_thread.h"
 
 class CHistoryDb;
 
@@ -51,7 +51,6 @@ class MediaIntake : public QObject {
 
   private:
     struct Intake {
-        uint64_t id = 0;
         std::wstring path;
         Task* task = nullptr;  // an existing row's Task, else null
         int siteKind = -2;
@@ -59,16 +58,22 @@ class MediaIntake : public QObject {
         bool download = false;
         std::wstring servedBy;  // for the row's tooltip
     };
-    void OnProbed(const ProbeQueue::Result& r);
+    struct Probed {
+        bool ok = false;
+        Task task;
+    };
+    void Probe(const std::wstring& path);
+    void OnProbed(Probed r);
     void FinishAll();
-    bool Finish(const Intake& in, const ProbeQueue::Result& r);
+    bool Finish(const Intake& in, const Probed& r);
 
     TaskListModel* model_;
     CHistoryDb* history_;
-    std::unique_ptr<ProbeQueue> probes_;
     std::deque<Intake> intakes_;
-    std::deque<ProbeQueue::Result> probed_;
+    std::deque<Probed> probed_;
     bool finishing_ = false;
+    // Last, so that it goes first: a probe under way is ended, not waited for.
+    QuestionThread probes_{this, QuestionThread::Leaving::kCancel};
 };
 
 }  // namespace ui

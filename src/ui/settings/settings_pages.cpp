@@ -3,17 +3,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QSlider>
-#include <QThread>
 #include <memory>
 
 #include "app/folders.h"
@@ -276,26 +273,16 @@ void CPageOnline::ShowExtractorStatus() {
     if (!label || !ExtractorEdit()) return;
     std::wstring path = TrimBlanks(ui::FromQ(ExtractorEdit()->text()));
     std::string name = path.empty() ? "yt-dlp" : platform::ToUtf8(path);
-    // Asking a program what it is takes a second or two: on a thread of its
-    // own, and only the newest answer is shown.
+    // Asking a program what it is takes a second or two: off this thread,
+    // and only the newest answer is shown.
     const int request = ++statusRequest_;
-    auto copy = std::make_shared<std::shared_ptr<const extractor::Copy>>();
-    QThread* thread = QThread::create([copy, name] { *copy = extractor::Know(name); });
-    connect(thread, &QThread::finished, this, [this, copy, request] {
-        if (request != statusRequest_ || !*copy) return;
-        if (QLabel* l = ExtractorStatus()) l->setText(ui::ToQ(extractor::DescribeCopy(**copy)));
-        emit ExtractorKnown();
-    });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    // A question still open when the program ends is waited for while the
-    // application goes: the extractor's statics it uses go after main.
-    QPointer<QThread> open(thread);
-    connect(QCoreApplication::instance(), &QObject::destroyed, [open] {
-        if (!open) return;
-        open->wait();
-        delete open.data();
-    });
-    thread->start();
+    questions_.Ask([name](const std::atomic<bool>&) { return extractor::Know(name); },
+                   [this, request](const std::shared_ptr<const extractor::Copy>& copy) {
+                       if (request != statusRequest_ || !copy) return;
+                       if (QLabel* l = ExtractorStatus())
+                           l->setText(ui::ToQ(extractor::DescribeCopy(*copy)));
+                       emit ExtractorKnown();
+                   });
 }
 
 QWidget* CPageOnline::FieldToFix() const {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "resource_ids.h"
+#include "ui/bundle/question_thread.h"
 #include "ui/dialogs/folder_browser.h"
 
 class QAbstractButton;
@@ -121,6 +122,7 @@ class CPageOnline : public ui::SettingsPage {
     void ShowExtractorStatus();
     FileChooser fileChooser_;
     int statusRequest_ = 0;
+    ui::QuestionThread questions_{this, ui::QuestionThread::Leaving::kFinishBeforeExit};
 };
 
 class CPageAudio : public ui::SettingsPage {
