@@ -13,9 +13,6 @@ class TaskItemDelegate : public QStyledItemDelegate {
                const QModelIndex& index) const override;
     // "%.1f%%" of a per-mille value.
     static QString ProgressText(int permille);
-    // `text` as it fits in `width`: whole, or cut where a line may break
-    // (between words; anywhere in Chinese or Japanese) with an ellipsis.
-    static QString ElideAtBreak(const QString& text, const QFontMetrics& metrics, int width);
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

@@ -13,6 +13,7 @@
 #include "download/codes.h"
 #include "download/video_downloader.h"
 #include "platform/resource_bundle.h"
+#include "ui/bundle/elided_text.h"
 #include "ui/tasklist/task_item_delegate.h"
 
 namespace {
@@ -156,11 +157,11 @@ TEST(TaskItemDelegate, AStatusTooLongIsCutBetweenWordsNeverInOne) {
     const QFontMetrics m(QApplication::font());
     const QString ellipsis(QChar(0x2026));
     const QString status = QStringLiteral("Video address found, downloading the video");
-    EXPECT_EQ(ui::TaskItemDelegate::ElideAtBreak(status, m, 10000), status);
+    EXPECT_EQ(ui::ElideAtBreak(status, m, 10000), status);
     // Every width that cuts it ends after a whole word, and still fits.
     for (int width = m.horizontalAdvance(QStringLiteral("Video address")) + 20;
          width < m.horizontalAdvance(status); width += 7) {
-        const QString shown = ui::TaskItemDelegate::ElideAtBreak(status, m, width);
+        const QString shown = ui::ElideAtBreak(status, m, width);
         ASSERT_TRUE(shown.endsWith(ellipsis)) << shown.toStdString();
         const QString head = shown.chopped(1);
         EXPECT_TRUE(status.startsWith(head)) << shown.toStdString();
@@ -170,7 +171,7 @@ TEST(TaskItemDelegate, AStatusTooLongIsCutBetweenWordsNeverInOne) {
     }
     // Chinese breaks between any two characters.
     const QString zh = QStringLiteral("已找到视频地址，正在下载视频");
-    const QString cut = ui::TaskItemDelegate::ElideAtBreak(zh, m, m.horizontalAdvance(zh) / 2);
+    const QString cut = ui::ElideAtBreak(zh, m, m.horizontalAdvance(zh) / 2);
     EXPECT_TRUE(cut.endsWith(ellipsis));
     EXPECT_GT(cut.size(), 2);
 }
