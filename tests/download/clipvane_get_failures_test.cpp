@@ -16,14 +16,6 @@ using namespace testsupport;
 
 namespace {
 
-// The YouTube scenario (abc123 downloads a short real video) with further
-// routes in front.
-std::string YouTubeScenarioWith(const std::string& routes) {
-    std::string base =
-        ReadFile(std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/scenarios/youtube.json");
-    return base.insert(base.find('[') + 1, routes + ",");
-}
-
 // A watch page whose video address leads to the route of `id` on the video host.
 std::string WatchAndVideo(const std::string& id, const std::string& video) {
     return R"({"host": "www.youtube.com", "path": "/watch?v=)" + id +
@@ -37,15 +29,11 @@ std::string WatchAndVideo(const std::string& id, const std::string& video) {
            id + "\", " + video + "}";
 }
 
-std::unique_ptr<ProgramRun> GetRun(const FakeSites& sites, const TempDir& home,
+// A run that saves the video by its id as FLV into home/out.
+std::unique_ptr<ProgramRun> FlvRun(const FakeSites& sites, const TempDir& home,
                                    std::vector<std::string> args) {
-    auto run = std::make_unique<ProgramRun>(ClipvaneGetPath(), home.path());
-    run->env["http_proxy"] = sites.ProxyUrl();
-    run->env.erase("https_proxy");
-    run->env.erase("no_proxy");
-    run->args = {"-o", home / "out", "--use-id", "--format", "flv"};
-    run->args.insert(run->args.end(), args.begin(), args.end());
-    return run;
+    args.insert(args.begin(), {"-o", home / "out", "--use-id", "--format", "flv"});
+    return GetRun(sites, home, std::move(args));
 }
 
 bool Has(const std::string& text, const std::string& part) {
@@ -107,7 +95,7 @@ TEST(ClipvaneGetFailures, AnswersThatAreNoVideo) {
         WatchAndVideo("noise",
                       R"("headers": {"Content-Type": "video/x-flv"}, "body_random": 60000)"))));
     TempDir home;
-    auto page = GetRun(sites, home, {"http://www.youtube.com/watch?v=page"});
+    auto page = FlvRun(sites, home, {"http://www.youtube.com/watch?v=page"});
     EXPECT_EQ(RunTool(*page), 1) << page->Output();
     EXPECT_TRUE(Has(page->Output(),
                     "[0] Download failed: The video server "
@@ -117,7 +105,7 @@ TEST(ClipvaneGetFailures, AnswersThatAreNoVideo) {
     EXPECT_TRUE(std::filesystem::is_empty(home / "out/YouTube"));
 
     auto noise =
-        GetRun(sites, home,
+        FlvRun(sites, home,
                {"http://www.youtube.com/watch?v=noise", "http://www.youtube.com/watch?v=abc123"});
     EXPECT_EQ(RunTool(*noise), 1) << noise->Output();
     const std::string out = noise->Output();
@@ -144,7 +132,7 @@ TEST(ClipvaneGetFailures, ErrorPagesAndRelativeRedirects) {
             "body": "<title>YouTube - hop</title>, \"t\": \"tok\""})")));
     TempDir home;
     auto run =
-        GetRun(sites, home,
+        FlvRun(sites, home,
                {"http://www.youtube.com/watch?v=gone", "http://www.youtube.com/watch?v=busy",
                 "http://www.youtube.com/watch?v=moved", "http://www.youtube.com/watch?v=hop"});
     EXPECT_EQ(RunTool(*run), 1) << run->Output();
@@ -174,14 +162,14 @@ TEST(ClipvaneGetFailures, AHistoryItCannotUse) {
         "two",
         R"("headers": {"Content-Type": "video/x-flv"}, "body_size": 3000, "media": true)"))));
     TempDir home;
-    auto first = GetRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
+    auto first = FlvRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
     ASSERT_EQ(RunTool(*first), 0) << first->Output();
     const std::string db = first->DataDir() + "/history.db";
     std::string garbage(8192, '\0');
     for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 7 + 3);
     WriteFile(db, "SQLite format 3" + garbage);
 
-    auto damaged = GetRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
+    auto damaged = FlvRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
     ASSERT_EQ(RunTool(*damaged), 0) << damaged->Output();
     const std::string warning =
         "clipvane-get: warning: The download history was damaged. It was "
@@ -195,7 +183,7 @@ TEST(ClipvaneGetFailures, AHistoryItCannotUse) {
     // Read-only: one warning for the run, however many rows it could not write.
     std::string out;
     auto ro =
-        GetRun(sites, home,
+        FlvRun(sites, home,
                {"http://www.youtube.com/watch?v=abc123", "http://www.youtube.com/watch?v=two"});
     EXPECT_EQ(RunWithReadOnly(*ro, db, out), 0) << out;
     size_t at = out.find("clipvane-get: warning: The download history cannot be saved (");
@@ -212,7 +200,7 @@ TEST(ClipvaneGetFailures, ADamagedSettingsFile) {
     FakeSites sites;
     ASSERT_TRUE(sites.StartFile("youtube.json"));
     TempDir home;
-    auto run = GetRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
+    auto run = FlvRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
     std::filesystem::create_directories(std::filesystem::path(run->HivePath()).parent_path());
     WriteFile(run->HivePath(), "\x01\x02 not a hive [[[");
     ASSERT_EQ(RunTool(*run), 0) << run->Output();
@@ -226,7 +214,7 @@ TEST(ClipvaneGetFailures, ADamagedSettingsFile) {
     EXPECT_TRUE(Has(ReadFile(run->LogPath()), "The settings file was damaged"));
 
     // Said once: the next run finds nothing to say.
-    auto again = GetRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
+    auto again = FlvRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
     ASSERT_EQ(RunTool(*again), 0) << again->Output();
     EXPECT_FALSE(Has(again->Output(), "warning")) << again->Output();
 }
@@ -237,7 +225,7 @@ TEST(ClipvaneGetFailures, AnOutputFolderItCannotWrite) {
     ASSERT_TRUE(sites.StartFile("youtube.json"));
     TempDir home;
     std::filesystem::create_directories(home / "ro");
-    auto ro = GetRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
+    auto ro = FlvRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
     ro->args[1] = home / "ro/out";
     std::string out;
     EXPECT_EQ(RunWithReadOnly(*ro, home / "ro", out), 1) << out;
@@ -247,7 +235,7 @@ TEST(ClipvaneGetFailures, AnOutputFolderItCannotWrite) {
         << out;
 
     WriteFile(home / "file", "not a folder");
-    auto file = GetRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
+    auto file = FlvRun(sites, home, {"http://www.youtube.com/watch?v=abc123"});
     file->args[1] = home / "file";
     EXPECT_EQ(RunTool(*file), 1) << file->Output();
     EXPECT_TRUE(Has(file->Output(), "[0] Download failed: The output folder " +
@@ -263,7 +251,7 @@ TEST(ClipvaneGetFailures, SameVideoOnceAndImportsAlreadyDownloadedCounted) {
     ASSERT_TRUE(sites.StartFile("youtube.json"));
     TempDir home;
     auto run =
-        GetRun(sites, home,
+        FlvRun(sites, home,
                {"http://www.youtube.com/watch?v=abc123 ", "http://WWW.YouTube.com/watch?v=abc123",
                 "http://youtube.com/watch?v=abc123"});
     ASSERT_EQ(RunTool(*run), 0) << run->Output();
@@ -272,7 +260,7 @@ TEST(ClipvaneGetFailures, SameVideoOnceAndImportsAlreadyDownloadedCounted) {
 
     WriteFile(home / "list.txt",
               "see http://www.youtube.com/watch?v=abc123 and /watch?v=abc123 and /watch?v=fresh\n");
-    auto import = GetRun(sites, home, {"-i", home / "list.txt"});
+    auto import = FlvRun(sites, home, {"-i", home / "list.txt"});
     RunTool(*import);
     EXPECT_TRUE(Has(import->Output(),
                     "clipvane-get: 1 of the imported addresses are already in the download "
@@ -288,7 +276,7 @@ TEST(ClipvaneGetFailures, AStopIsToldOnceAndLoggedAsAStop) {
         WatchAndVideo("long", R"("headers": {"Content-Type": "video/x-flv"}, "body_size": 400000,
                    "stall_after": 100000)"))));
     TempDir home;
-    auto run = GetRun(sites, home, {"http://www.youtube.com/watch?v=long"});
+    auto run = FlvRun(sites, home, {"http://www.youtube.com/watch?v=long"});
     ASSERT_TRUE(run->Start());
     ASSERT_TRUE(WaitFor([&] { return Has(run->Output(), "progress "); }, std::chrono::seconds(30)))
         << run->Output();

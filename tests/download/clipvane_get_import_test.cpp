@@ -19,20 +19,6 @@ std::string Tool() {
     return ClipvaneGetPath();
 }
 
-// The YouTube scenario (abc123 downloads) with further routes in front.
-std::string Scenario(const std::string& routes) {
-    std::string base =
-        ReadFile(std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/scenarios/youtube.json");
-    size_t at = base.find('[');
-    return base.insert(at + 1, routes + ",");
-}
-
-void UseProxy(ProgramRun& run, const FakeSites& sites) {
-    run.env["http_proxy"] = sites.ProxyUrl();
-    run.env.erase("https_proxy");
-    run.env.erase("no_proxy");
-}
-
 // The watch pages the run asked for, in order.
 std::vector<std::string> PageRequests(const FakeSites& sites) {
     std::vector<std::string> out;
@@ -84,7 +70,7 @@ TEST(ClipvaneGetImport, HelpBadUsageAndManyAddresses) {
 
 TEST(ClipvaneGetImport, MergesFilesAndArgumentsInOrderOnce) {
     FakeSites sites;
-    ASSERT_TRUE(sites.Start(Scenario(
+    ASSERT_TRUE(sites.Start(YouTubeScenarioWith(
         R"({"host": "www.youtube.com", "path_prefix": "/watch?v=x", "status": 404, "body": "gone"})")));
     TempDir home;
     WriteFile(
@@ -100,7 +86,7 @@ TEST(ClipvaneGetImport, MergesFilesAndArgumentsInOrderOnce) {
     }
     WriteFile(home / "list2.txt", utf16);
     ProgramRun run(Tool(), home.path());
-    UseProxy(run, sites);
+    UseStandIn(run, sites);
     run.args = {"-r",
                 "0",
                 "-o",
@@ -127,14 +113,14 @@ TEST(ClipvaneGetImport, MergesFilesAndArgumentsInOrderOnce) {
 
 TEST(ClipvaneGetImport, WebImportAndImportsThatFindNothing) {
     FakeSites sites;
-    ASSERT_TRUE(sites.Start(Scenario(
+    ASSERT_TRUE(sites.Start(YouTubeScenarioWith(
         R"({"host": "lists.example.com", "path": "/videos.html", "body": "<a href='/watch?v=abc123'>"},
            {"host": "lists.example.com", "path": "/empty.html", "body": "<p>nothing</p>"},
            {"host": "lists.example.com", "path": "/stall", "content_length": 1000,
             "stall_after": 1, "body_size": 1000})")));
     TempDir home;
     ProgramRun run(Tool(), home.path());
-    UseProxy(run, sites);
+    UseStandIn(run, sites);
     run.args = {"-o", home / "out", "--use-id", "-i", "http://lists.example.com/videos.html"};
     EXPECT_EQ(RunTool(run), 0) << run.Output();
     EXPECT_EQ(VideoFiles(home / "out/YouTube"), 1u);
@@ -142,7 +128,7 @@ TEST(ClipvaneGetImport, WebImportAndImportsThatFindNothing) {
     // Nothing found anywhere: told so, nothing fetched, status 1.
     size_t before = sites.Requests().size();
     ProgramRun none(Tool(), home.path());
-    UseProxy(none, sites);
+    UseStandIn(none, sites);
     none.args = {"-i", "http://lists.example.com/empty.html",  "-i", home / "missing.txt",
                  "-i", "https://lists.example.com/videos.html"};
     EXPECT_EQ(RunTool(none), 1) << none.Output();
@@ -154,7 +140,7 @@ TEST(ClipvaneGetImport, WebImportAndImportsThatFindNothing) {
 
     // Ctrl-C ends an import that hangs.
     ProgramRun stalled(Tool(), home.path());
-    UseProxy(stalled, sites);
+    UseStandIn(stalled, sites);
     stalled.args = {"-i", "http://lists.example.com/stall"};
     ASSERT_TRUE(stalled.Start());
     ASSERT_TRUE(

@@ -13,23 +13,6 @@ using namespace testsupport;
 
 namespace {
 
-// The YouTube scenario (abc123 downloads) with further routes in front.
-std::string YouTubeScenarioWith(const std::string& routes) {
-    std::string base =
-        ReadFile(std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/scenarios/youtube.json");
-    return base.insert(base.find('[') + 1, routes + ",");
-}
-
-std::unique_ptr<ProgramRun> GetRun(const FakeSites& sites, const TempDir& home,
-                                   std::vector<std::string> args) {
-    auto run = std::make_unique<ProgramRun>(ClipvaneGetPath(), home.path());
-    run->env["http_proxy"] = sites.ProxyUrl();
-    run->env.erase("https_proxy");
-    run->env.erase("no_proxy");
-    run->args = std::move(args);
-    return run;
-}
-
 // The bytes a terminal acts on, or that hide or turn text around.
 void ExpectNothingForTheTerminal(const std::string& out) {
     for (char c : out) {

@@ -3,8 +3,11 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "fakesites_harness.h"
 #include "support/process_harness.h"
 
 namespace testsupport {
@@ -23,6 +26,30 @@ inline int ExitStatus(int status) {
 inline int RunTool(ProgramRun& run) {
     if (!run.Start()) return -1;
     return ExitStatus(run.Wait(std::chrono::seconds(60)));
+}
+
+// The YouTube scenario of the stand-in sites (abc123 downloads a short real
+// video) with further routes in front.
+inline std::string YouTubeScenarioWith(const std::string& routes) {
+    std::string base =
+        ReadFile(std::string(CLIPVANE_TEST_SRC_DIR) + "/tests/fakesites/scenarios/youtube.json");
+    return base.insert(base.find('[') + 1, routes + ",");
+}
+
+// `run` reaches the web through the stand-in sites, and nothing else.
+inline void UseStandIn(ProgramRun& run, const FakeSites& sites) {
+    run.env["http_proxy"] = sites.ProxyUrl();
+    run.env.erase("https_proxy");
+    run.env.erase("no_proxy");
+}
+
+// clipvane-get in `home` with `args`, through the stand-in sites.
+inline std::unique_ptr<ProgramRun> GetRun(const FakeSites& sites, const TempDir& home,
+                                          std::vector<std::string> args) {
+    auto run = std::make_unique<ProgramRun>(ClipvaneGetPath(), home.path());
+    UseStandIn(*run, sites);
+    run->args = std::move(args);
+    return run;
 }
 
 }  // namespace testsupport

@@ -45,9 +45,7 @@ TEST(ClipvaneGet, DownloadsThroughTheProxyAndFailsOnAnUnknownSite) {
     ASSERT_TRUE(sites.StartFile("youtube.json"));
     TempDir home;
     ProgramRun run(Tool(), home.path());
-    run.env["http_proxy"] = sites.ProxyUrl();
-    run.env.erase("https_proxy");
-    run.env.erase("no_proxy");
+    UseStandIn(run, sites);
     run.args = {"-o", home / "out", "--use-id", "http://www.youtube.com/watch?v=abc123"};
     ASSERT_EQ(RunTool(run), 0) << run.Output();
     bool found = false;
