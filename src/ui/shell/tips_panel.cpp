@@ -4,11 +4,14 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
 
 #include "app/localization.h"
 #include "app/messages.h"
 #include "platform/shell.h"
 #include "ui/bundle/dialog_builder.h"
+#include "ui/bundle/elided_text.h"
 #include "ui/bundle/language_menu.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
@@ -18,6 +21,31 @@ namespace {
 
 constexpr int kTopRows = 30;
 constexpr int kBottomRows = 40;
+// The text starts below the header; the foot's accent sits 12 rows above the
+// bottom, and the card's rounded edge takes the last few.
+constexpr int kTextTop = 28;
+constexpr int kAboveAccent = 14;
+constexpr int kAboveEdge = 6;
+
+// Where each line of `text` starts when laid out `width` wide in `font`.
+QList<int> LineStarts(const QString& text, const QFont& font, int width) {
+    QList<int> starts;
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        starts << line.textStart();
+    }
+    layout.endLayout();
+    return starts;
+}
+
+QString AsHtml(const QString& plain) {
+    return plain.toHtmlEscaped().replace('\n', "<br>");
+}
 
 // Milliseconds since the machine started, as a tick count.
 unsigned TickCount() {
@@ -67,9 +95,40 @@ void ui::TipsPanel::LoadTips(unsigned seed) {
 void ui::TipsPanel::ShowTip(int index) {
     if (tips_.isEmpty()) return;
     current_ = ((index % kTipCount) + kTipCount) % kTipCount;
+    FitTip();
+}
+
+void ui::TipsPanel::FitTip() {
     QString html = tips_.value(current_);
-    if (!Qt::mightBeRichText(html)) html = html.toHtmlEscaped().replace('\n', "<br>");
+    if (!Qt::mightBeRichText(html)) html = AsHtml(html);
+    const int width = text_->width();
+    const int room = height() - kTextTop;
+    auto fits = [&](int bottom) { return text_->heightForWidth(width) <= room - bottom; };
     text_->setText(html);
+    setToolTip(QString());
+    footShown_ = fits(kAboveAccent);
+    if (footShown_ || fits(kAboveEdge) || width <= 0) {
+        update();
+        return;
+    }
+    // Too tall: the first lines whole and the next one cut between words. A
+    // link is then plain text; the tooltip keeps the whole tip, wrapped as
+    // rich text is.
+    setToolTip(QStringLiteral("<p>") + html + QStringLiteral("</p>"));
+    const QString plain = QTextDocumentFragment::fromHtml(html).toPlainText();
+    const QList<int> starts = LineStarts(plain, text_->font(), width);
+    const QFontMetrics metrics(text_->font());
+    QString shown;
+    for (int lines = int(starts.size()) - 1; lines > 0 && shown.isEmpty(); --lines) {
+        QStringList parts;
+        for (int i = 0; i + 1 < lines; ++i)
+            parts << plain.mid(starts[i], starts[i + 1] - starts[i]).trimmed();
+        parts << ElideAtBreak(plain.mid(starts[lines - 1]).simplified(), metrics, width);
+        text_->setText(AsHtml(parts.join('\n')));
+        if (fits(kAboveEdge)) shown = text_->text();
+    }
+    text_->setText(shown);
+    update();
 }
 
 void ui::TipsPanel::NextTip() {
@@ -113,7 +172,9 @@ void ui::TipsPanel::mousePressEvent(QMouseEvent* e) {
 
 void ui::TipsPanel::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    text_->setGeometry(8, 28, std::max(0, width() - 10), std::max(0, height() - 30));
+    if (!text_) return;
+    text_->setGeometry(8, kTextTop, std::max(0, width() - 10), std::max(0, height() - 30));
+    FitTip();
 }
 
 void ui::TipsPanel::paintEvent(QPaintEvent*) {
@@ -129,6 +190,10 @@ void ui::TipsPanel::paintEvent(QPaintEvent*) {
     p.drawPixmap(QRectF(0, 0, w, top), background_, part(0, kTopRows));
     if (midSrc > 0)
         p.drawPixmap(QRectF(0, top, w, h - top - bottom), background_, part(kTopRows, midSrc));
-    p.drawPixmap(QRectF(0, h - bottom, w, bottom), background_,
-                 part(src.height() - kBottomRows, kBottomRows));
+    // Without its accent where the text needs the room: the middle reaches
+    // down to the card's edge.
+    const int foot = footShown_ ? bottom : std::min(bottom, kAboveEdge);
+    if (!footShown_ && midSrc > 0)
+        p.drawPixmap(QRectF(0, h - bottom, w, bottom - foot), background_, part(kTopRows, midSrc));
+    p.drawPixmap(QRectF(0, h - foot, w, foot), background_, part(src.height() - foot, foot));
 }

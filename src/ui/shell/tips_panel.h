@@ -1,6 +1,8 @@
 #pragma once
 // The tips panel (child dialog 1018): one of five tips (strings 32837 to
-// 32841) over its background bitmap; a click shows the next.
+// 32841) over its background bitmap; a click shows the next. A tip taller
+// than the panel shows the lines that fit, the last one cut between words,
+// and the whole tip as the panel's tooltip.
 #include <QPixmap>
 #include <QWidget>
 
@@ -39,11 +41,15 @@ class TipsPanel : public QWidget {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
-    QLabel* text_;
+    // Shows the current tip, or as much of it as fits.
+    void FitTip();
+
+    QLabel* text_ = nullptr;
     QPixmap background_;
     QStringList tips_;
     int current_ = 0;
     bool overLink_ = false;
+    bool footShown_ = true;  // the foot's accent, where the text leaves room
 };
 
 }  // namespace ui
