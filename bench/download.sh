@@ -11,9 +11,7 @@
 B=$1
 RUNS=${DOWNLOAD_RUNS:-3}
 SIZE=${DOWNLOAD_BYTES:-1073741824}
-T=$(mktemp -d)
 . "$(dirname "$0")/stand_in.sh"
-trap 'exec 3>&-; rm -rf "$T"' EXIT
 cat >"$T/scenario.json" <<JSON
 {"routes": [
   {"host": "www.youtube.com", "method": "GET", "path": "/watch?v=bench",
@@ -36,8 +34,7 @@ checked() {  # file left by a run: the whole video, then removed
   [ "$got" = "$SIZE" ] || { echo "download: $2 left $got bytes, not $SIZE"; exit 1; }
 }
 ours() {
-  env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
-    http_proxy="$PROXY" CLIPVANE_GET_STATS=1 \
+  at_home CLIPVANE_GET_STATS=1 \
     "$B/bench/timed_run" "$T/r" "$B/clipvane/clipvane-get" -o "$T/out" --use-id --format flv -r 0 "$PAGE" \
     >/dev/null 2>"$T/err"
   read -r s rss rc start <"$T/r"

@@ -11,9 +11,7 @@ B=$1
 RUNS=${EXTRACTOR_RUNS:-3}
 SIZE=${EXTRACTOR_BYTES:-536870912}
 command -v yt-dlp >/dev/null || { echo "extractor: yt-dlp is not installed; skipped"; exit 0; }
-T=$(mktemp -d)
 . "$(dirname "$0")/stand_in.sh"
-trap 'exec 3>&-; rm -rf "$T"' EXIT
 cat >"$T/scenario.json" <<JSON
 {"routes": [
   {"host": "bench.clipvane.test", "method": "GET", "path": "/watch/big",
@@ -25,13 +23,12 @@ cat >"$T/scenario.json" <<JSON
 JSON
 start_stand_in
 PAGE='http://bench.clipvane.test/watch/big'
-# Runs a program (a shell function would not do: "env VAR=... PROGRAM" gives
-# it its environment) and prints "<first byte> <final file> <end>" in seconds
-# from its start: the first moment a file below FOLDER holds data, the first
-# moment FINAL exists, and its exit.
+# Runs a program at home and prints "<first byte> <final file> <end>" in
+# seconds from its start: the first moment a file below FOLDER holds data,
+# the first moment FINAL exists, and its exit.
 timed() {
   folder=$1 final=$2; shift 2
-  python3 - "$folder" "$final" "$@" <<'PY'
+  at_home python3 - "$folder" "$final" "$@" <<'PY'
 import os, subprocess, sys, time
 folder, final, cmd = sys.argv[1], sys.argv[2], sys.argv[3:]
 t0 = time.monotonic()
@@ -64,16 +61,14 @@ checked() {  # the video a run left: whole, then removed
 ours() {
   mkdir -p "$T/out"
   file="$T/out/bench.clipvane.test/Big.mp4"
-  r=$(timed "$T/out" "$file" env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" \
-    XDG_DATA_HOME="$T/home/data" http_proxy="$PROXY" \
-    "$B/clipvane/clipvane-get" -o "$T/out" --use-title -r 0 "$PAGE") ||
+  r=$(timed "$T/out" "$file" "$B/clipvane/clipvane-get" -o "$T/out" --use-title -r 0 "$PAGE") ||
     { echo "extractor: clipvane-get failed"; exit 1; }
   checked "$file" clipvane-get
   echo "$r" >>"$T/ours"
 }
 reference() {
   mkdir -p "$T/ytdlp"
-  r=$(timed "$T/ytdlp" "$T/ytdlp/big.mp4" env HOME="$T/home" http_proxy="$PROXY" yt-dlp \
+  r=$(timed "$T/ytdlp" "$T/ytdlp/big.mp4" yt-dlp \
     --ignore-config --no-warnings --no-playlist --no-cache-dir --no-progress \
     -o "$T/ytdlp/big.%(ext)s" -- "$PAGE") ||
     { echo "extractor: yt-dlp failed"; exit 1; }

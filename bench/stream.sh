@@ -11,9 +11,7 @@ RUNS=${STREAM_RUNS:-3}
 SEGMENTS=${SEGMENTS:-300}
 LATENCY=${LATENCY:-0.03}
 SIZE=${RESUME_BYTES:-67108864}
-T=$(mktemp -d)
 . "$(dirname "$0")/stand_in.sh"
-trap 'exec 3>&-; rm -rf "$T"' EXIT
 mkdir -p "$T/files"
 # 0.2 s segments, a key frame each.
 DURATION=$(awk -v n="$SEGMENTS" 'BEGIN { printf "%.1f", n * 0.2 }')
@@ -37,13 +35,9 @@ cat >"$T/scenario.json" <<JSON
 ]}
 JSON
 start_stand_in --files "$T/files" --record "$T/record"
-get() {
-  env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
-    http_proxy="$PROXY" "$@"
-}
 ours() {  # from the start of the process to the .mp4 in place
   rm -rf "$T/out"
-  get CLIPVANE_GET_STATS=1 "$B/bench/timed_run" "$T/r" "$B/clipvane/clipvane-get" -o "$T/out" \
+  at_home CLIPVANE_GET_STATS=1 "$B/bench/timed_run" "$T/r" "$B/clipvane/clipvane-get" -o "$T/out" \
     -r 0 http://media.clipvane.test/hls/s.m3u8 >/dev/null 2>"$T/err"
   read -r _ _ rc start <"$T/r"
   [ "$rc" = 0 ] && [ -s "$T/out/media.clipvane.test/s.mp4" ] ||
@@ -54,7 +48,7 @@ ours() {  # from the start of the process to the .mp4 in place
 }
 reference() {
   rm -f "$T/ff.mp4"
-  get "$B/bench/timed_run" "$T/r" ffmpeg -nostdin -loglevel error -i \
+  at_home "$B/bench/timed_run" "$T/r" ffmpeg -nostdin -loglevel error -i \
     http://media.clipvane.test/hls/s.m3u8 -c copy "$T/ff.mp4"
   read -r s _ rc _ <"$T/r"
   [ "$rc" = 0 ] || { echo "stream: ffmpeg ended with $rc"; exit 1; }
@@ -74,6 +68,7 @@ awk -v o="$OURS" -v f="$FF" -v n="$GOT" -v l="$LATENCY" -v r="$RUNS" 'BEGIN {
 rm -rf "$T/out"
 : >"$T/record"
 BIG='http://www.youtube.com/watch?v=big'
+# Not at_home: the kill below must reach clipvane-get itself.
 env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
   http_proxy="$PROXY" "$B/clipvane/clipvane-get" -o "$T/out" --use-id --format flv -r 0 "$BIG" \
   >/dev/null 2>&1 &
@@ -86,7 +81,7 @@ done
 kill -9 "$PID" 2>/dev/null
 wait "$PID" 2>/dev/null
 KEPT=$(stat -c %s "$PART" 2>/dev/null || echo 0)
-get "$B/clipvane/clipvane-get" -o "$T/out" --use-id --format flv -r 0 "$BIG" >/dev/null 2>"$T/err" || { echo "stream: the resumed download failed"; cat "$T/err"; exit 1; }
+at_home "$B/clipvane/clipvane-get" -o "$T/out" --use-id --format flv -r 0 "$BIG" >/dev/null 2>"$T/err" || { echo "stream: the resumed download failed"; cat "$T/err"; exit 1; }
 [ "$(stat -c %s "$T/out/YouTube/big.flv" 2>/dev/null)" = "$SIZE" ] ||
   { echo "stream: the resumed file is not whole"; exit 1; }
 FROM=$(grep '^H Range: bytes=' "$T/record" | tail -1 | sed 's/.*bytes=\([0-9]*\)-.*/\1/')

@@ -10,9 +10,7 @@
 B=$1
 RUNS=${WEB_RUNS:-3}
 SIZE=${WEB_BYTES:-1073741824}
-T=$(mktemp -d)
 . "$(dirname "$0")/stand_in.sh"
-trap 'exec 3>&-; rm -rf "$T"' EXIT
 
 "$B/bench/page_scan_bench" make "$T/page.html" >/dev/null
 scan() {  # MODE
@@ -50,8 +48,7 @@ checked() {  # file left by a run: the whole file, then removed
   [ "$got" = "$SIZE" ] || { echo "web: $2 left $got bytes, not $SIZE"; exit 1; }
 }
 ours() {
-  env HOME="$T/home" XDG_CONFIG_HOME="$T/home/config" XDG_DATA_HOME="$T/home/data" \
-    http_proxy="$PROXY" CLIPVANE_GET_STATS=1 \
+  at_home CLIPVANE_GET_STATS=1 \
     "$B/bench/timed_run" "$T/r" "$B/clipvane/clipvane-get" -o "$T/out" -r 0 "$URL" \
     >/dev/null 2>"$T/err"
   read -r s rss rc start <"$T/r"
