@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -14,7 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <atomic>
-#include <future>
 
 #include "app/folders.h"
 #include "app/helpers.h"
@@ -25,6 +25,7 @@
 #include "resource_ids.h"
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
+#include "ui/bundle/question_thread.h"
 #include "ui/bundle/translate.h"
 #include "ui/desktop/desktop_services.h"
 
@@ -144,11 +145,15 @@ void ImportDialog::accept() {
     const std::wstring source = FromQ(source_->text());
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A web file is fetched off this thread so that the window keeps painting.
-    std::atomic<bool> cancel{false};
-    auto job = std::async(std::launch::async, [&] { return ImportAddresses(source, &cancel); });
-    while (job.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    result_ = job.get();
+    QEventLoop fetching;
+    QuestionThread question(this, QuestionThread::Leaving::kCancel);
+    question.Ask(
+        [source](const std::atomic<bool>& cancel) { return ImportAddresses(source, &cancel); },
+        [this, &fetching](std::vector<std::wstring> found) {
+            result_ = std::move(found);
+            fetching.quit();
+        });
+    fetching.exec(QEventLoop::ExcludeUserInputEvents);
     QApplication::restoreOverrideCursor();
     QDialog::accept();
 }
