@@ -2,14 +2,18 @@
 // receiver's thread, and a question still open when its owner goes.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
+#include "support/process_harness.h"
 #include "ui/bundle/question_thread.h"
 
 namespace {
@@ -91,4 +95,33 @@ TEST(QuestionThread, AQuestionOpenWhenItsOwnerGoesIsCancelledOrLeftToFinishAndNe
         SpinUntil([] { return false; }, 100);
         EXPECT_EQ(heard, 0) << "an answer reached a gone owner";
     }
+}
+
+// In a test program of its own: a question left to finish by a page that has
+// gone still ends before the program does, after main has returned.
+TEST(QuestionThread, AQuestionLeftToFinishEndsBeforeTheProgramDoes) {
+    if (const char* marker = std::getenv("CLIPVANE_QUESTION_MARKER")) {
+        QObject receiver;
+        auto started = std::make_shared<std::atomic<bool>>(false);
+        QuestionThread questions(&receiver, QuestionThread::Leaving::kFinishBeforeExit);
+        questions.Ask(
+            [started, path = std::string(marker)](const std::atomic<bool>&) {
+                *started = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+                testsupport::WriteFile(path, "answered");
+                return 0;
+            },
+            [](int) {});
+        ASSERT_TRUE(SpinUntil([&] { return bool(*started); }, 10000));
+        return;
+    }
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    testsupport::TempDir home;
+    testsupport::ProgramRun child(self, home.path());
+    child.env["CLIPVANE_QUESTION_MARKER"] = home / "marker";
+    child.args = {"--gtest_filter=QuestionThread.AQuestionLeftToFinishEndsBeforeTheProgramDoes"};
+    ASSERT_TRUE(child.Start());
+    EXPECT_EQ(child.Wait(std::chrono::seconds(60)), 0) << child.Output();
+    EXPECT_EQ(testsupport::ReadFile(home / "marker"), "answered") << child.Output();
 }
