@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,9 +21,11 @@
 
 #include "app/folders.h"
 #include "app/settings.h"
+#include "download/fakesites_harness.h"
 #include "download/video_downloader.h"
 #include "history/history.h"
 #include "history/history_db.h"
+#include "media/media_files.h"
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
@@ -107,6 +110,23 @@ inline bool SpinUntil(F done, int limitMs = 20000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return done();
+}
+
+// Runs `act` on the first visible dialog of type D as soon as it opens.
+template <class D, class F>
+void WhenOpen(QObject* owner, F act) {
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
+                timer->stop();
+                act(d);
+                timer->deleteLater();
+                return;
+            }
+        }
+    });
+    timer->start(10);
 }
 
 inline QUrl FileUrl(const std::string& path) {
@@ -257,6 +277,43 @@ class MainWindow : public ::testing::Test {
     CHistoryDb* history_ = nullptr;
     std::unique_ptr<CClipvaneDlg> win_;
     size_t finished_ = 0;
+};
+
+// A download that takes its time, against the stand-in sites: the watch
+// page of `id` leads to a.flv on v1.test, sent as the route fields `pace`
+// say (a rate, ranges, attempts broken off). Every notice at the end of a
+// run is closed as it opens.
+class PacedRun : public MainWindow {
+  protected:
+    void ServePaced(const std::string& id, const std::string& pace) {
+        page_ = "http://www.youtube.com/watch?v=" + id;
+        const std::string routes = R"({"routes": [
+  {"host": "www.youtube.com", "path": "/watch?v=)" +
+                                   id + R"(", "body": "<title>YouTube - )" + id +
+                                   R"(</title>, \"t\": \"T8\""},
+  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=", "status": 302,
+   "headers": {"Location": "http://v1.test/paced"}},
+  {"host": "v1.test", "path": "/paced", "body_file": "a.flv", )" +
+                                   pace + R"(}
+]})";
+        sites_.filesDir = mediatest::MediaDir();
+        ASSERT_TRUE(sites_.Start(routes));
+        setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
+        QObject::connect(&closer_, &QTimer::timeout, [] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(top); d && d->isVisible()) d->reject();
+        });
+        closer_.start(20);
+    }
+    // Adds the page's address, downloads all and waits for the first bytes.
+    void StartPaced() {
+        Window().AddAddress(FromUtf8(page_));
+        Window().OnCommand(32855);
+        ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
+    }
+    testsupport::FakeSites sites_;
+    QTimer closer_;
+    std::string page_;
 };
 
 // Screenshots kept as test artefacts.

@@ -3,8 +3,6 @@
 // meanwhile is kept as finished, file, row and history, whatever the answer.
 #include <gtest/gtest.h>
 
-#include <QDialog>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,8 +11,6 @@
 #include "../main_window_fixture.h"
 #include "app/localization.h"
 #include "download/codes.h"
-#include "download/fakesites_harness.h"
-#include "media/media_files.h"
 
 namespace {
 
@@ -42,28 +38,13 @@ class SlowQuestion : public platform::IMessageBoxService {
     bool open = false;
 };
 
-class StopQuestion : public MainWindow, public ::testing::WithParamInterface<int> {
+class StopQuestion : public PacedRun, public ::testing::WithParamInterface<int> {
   protected:
     void SetUp() override {
-        MainWindow::SetUp();
+        PacedRun::SetUp();
         // About two and a half seconds for the whole file.
-        const std::string routes = R"({"routes": [
-  {"host": "www.youtube.com", "path": "/watch?v=paced", "body": "<title>YouTube - Paced</title>, \"t\": \"T8\""},
-  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=", "status": 302,
-   "headers": {"Location": "http://v1.test/paced"}},
-  {"host": "v1.test", "path": "/paced", "body_file": "a.flv", "rate": 28000,
-   "headers": {"Content-Type": "video/x-flv"}}
-]})";
-        sites_.filesDir = mediatest::MediaDir();
-        ASSERT_TRUE(sites_.Start(routes));
-        setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
+        ServePaced("paced", R"("rate": 28000, "headers": {"Content-Type": "video/x-flv"})");
         platform::SetMessageBoxService(&question_);
-        // The end-of-run notice is closed as it opens.
-        QObject::connect(&closer_, &QTimer::timeout, [] {
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QDialog*>(top); d && d->isVisible()) d->reject();
-        });
-        closer_.start(20);
     }
     // The downloaded file, once it is there under its final name.
     bool Finished() const {
@@ -71,12 +52,6 @@ class StopQuestion : public MainWindow, public ::testing::WithParamInterface<int
         for (const auto& e : fs::recursive_directory_iterator(out_.path(), ec))
             if (e.path().extension() == ".flv") return true;
         return false;
-    }
-    // Starts the download and waits for its first bytes.
-    void StartPaced() {
-        Window().AddAddress(L"http://www.youtube.com/watch?v=paced");
-        Window().OnCommand(32855);
-        ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
     }
     // While the question is open: the progress seen, until the file is
     // there and a moment more.
@@ -91,9 +66,7 @@ class StopQuestion : public MainWindow, public ::testing::WithParamInterface<int
             SpinUntil([] { return false; }, 100);
         };
     }
-    testsupport::FakeSites sites_;
     SlowQuestion question_;
-    QTimer closer_;
     std::set<int> progress_;
 };
 

@@ -77,42 +77,24 @@ TEST_F(MainWindow, TheRowSaysWhatTheRunReportsAndTheStatusLineNamesTheTitle) {
 
 // A file broken off half way goes on from where it broke in the next
 // attempt, and its row says so.
-class TaskRowsRun : public MainWindow {
+class TaskRowsRun : public PacedRun {
   protected:
     void SetUp() override {
-        MainWindow::SetUp();
-        const std::string routes = R"({"routes": [
-  {"host": "www.youtube.com", "path": "/watch?v=kept", "body": "<title>YouTube - Kept</title>, \"t\": \"T7\""},
-  {"host": "www.youtube.com", "path_prefix": "/get_video.php?video_id=", "status": 302,
-   "headers": {"Location": "http://v1.test/video"}},
-  {"host": "v1.test", "path": "/video", "body_file": "a.flv", "ranges": true,
+        PacedRun::SetUp();
+        ServePaced("kept", R"("ranges": true,
    "headers": {"Content-Type": "video/x-flv", "ETag": "\"v1\""},
-   "versions": [{"reset_after": 35000}, {"rate": 20000}]}
-]})";
-        sites_.filesDir = mediatest::MediaDir();
-        ASSERT_TRUE(sites_.Start(routes));
-        setenv("http_proxy", sites_.ProxyUrl().c_str(), 1);
+   "versions": [{"reset_after": 35000}, {"rate": 20000}])");
         GetSettings().Update([](SettingsData& d) { d.RetryTimes = 1; });
     }
-    testsupport::FakeSites sites_;
 };
 
 TEST_F(TaskRowsRun, AResumedDownloadSaysWhereItWentOnFrom) {
-    CClipvaneDlg& w = Window();
-    w.AddAddress(L"http://www.youtube.com/watch?v=kept");
     std::vector<QString> said;
     QObject::connect(&Model(), &QAbstractItemModel::dataChanged, [&](const QModelIndex& a) {
         const QString s = Model().CellText(0, kColStatus);
         if (a.row() == 0 && (said.empty() || said.back() != s)) said.push_back(s);
     });
-    // The end-of-run notice is closed as it opens.
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QDialog*>(top); d && d->isVisible()) d->reject();
-    });
-    closer.start(20);
-    w.OnCommand(32855);
+    StartPaced();
     ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 60000));
     auto resumed = std::find_if(said.begin(), said.end(),
                                 [](const QString& s) { return s.startsWith("Resuming at "); });
