@@ -16,15 +16,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<ProgramRun> GetRun(const FakeSites& sites, const TempDir& home,
-                                   std::vector<std::string> args) {
-    auto r = std::make_unique<ProgramRun>(ClipvaneGetPath(), home.path());
-    r->env["http_proxy"] = sites.ProxyUrl();
-    r->env.erase("https_proxy");
-    r->env.erase("no_proxy");
-    r->args = {"-o", home / "out", "--use-title"};
-    r->args.insert(r->args.end(), args.begin(), args.end());
-    return r;
+// clipvane-get into home/out, naming the files by their titles.
+std::unique_ptr<ProgramRun> TitledRun(const FakeSites& sites, const TempDir& home,
+                                      std::vector<std::string> args) {
+    args.insert(args.begin(), {"-o", home / "out", "--use-title"});
+    return GetRun(sites, home, std::move(args));
 }
 
 // Every file below `folder`, as paths relative to it.
@@ -50,9 +46,9 @@ class ExtractorSites : public ::testing::Test {
 }  // namespace
 
 TEST_F(ExtractorSites, OpenGraphVideoTagAndJsonLdPagesEndAsPlayableFiles) {
-    auto run = GetRun(sites, home,
-                      {"http://og.clipvane.test/watch/park", "http://tag.clipvane.test/v/river",
-                       "http://ld.clipvane.test/clips/hill"});
+    auto run = TitledRun(sites, home,
+                         {"http://og.clipvane.test/watch/park", "http://tag.clipvane.test/v/river",
+                          "http://ld.clipvane.test/clips/hill"});
     ASSERT_EQ(RunTool(*run), 0) << run->Output();
     for (const char* file :
          {"og.clipvane.test/Park at noon.mp4", "tag.clipvane.test/River bend (1).mp4",
@@ -70,7 +66,7 @@ TEST_F(ExtractorSites, OpenGraphVideoTagAndJsonLdPagesEndAsPlayableFiles) {
 }
 
 TEST_F(ExtractorSites, AReferrerProtectedFileGetsTheHeadersOfTheAnswer) {
-    auto run = GetRun(sites, home, {"http://guard.clipvane.test/watch/meadow"});
+    auto run = TitledRun(sites, home, {"http://guard.clipvane.test/watch/meadow"});
     ASSERT_EQ(RunTool(*run), 0) << run->Output();
     EXPECT_EQ(extractortest::Streams(home / "out/guard.clipvane.test/Meadow.mp4"), "video,audio");
     int fetches = 0;
@@ -85,7 +81,7 @@ TEST_F(ExtractorSites, AReferrerProtectedFileGetsTheHeadersOfTheAnswer) {
 }
 
 TEST_F(ExtractorSites, ARefusedFileIsAskedForAgainThenHandedToYtDlpAndTold) {
-    auto run = GetRun(sites, home, {"http://deny.clipvane.test/watch/fence"});
+    auto run = TitledRun(sites, home, {"http://deny.clipvane.test/watch/fence"});
     EXPECT_EQ(RunTool(*run), 1) << run->Output();
     EXPECT_NE(run->Output().find("The site refused access (HTTP 403)"), std::string::npos)
         << run->Output();
@@ -102,7 +98,7 @@ TEST_F(ExtractorSites, ARefusedFileIsAskedForAgainThenHandedToYtDlpAndTold) {
 }
 
 TEST_F(ExtractorSites, ADashManifestIsDownloadedAndMergedByYtDlp) {
-    auto run = GetRun(sites, home, {"http://dash.clipvane.test/show/lake"});
+    auto run = TitledRun(sites, home, {"http://dash.clipvane.test/show/lake"});
     ASSERT_EQ(RunTool(*run), 0) << run->Output();
     EXPECT_EQ(extractortest::Streams(home / "out/dash.clipvane.test/Lake in two streams.mp4"),
               "video,audio");
@@ -114,7 +110,7 @@ TEST_F(ExtractorSites, ADashManifestIsDownloadedAndMergedByYtDlp) {
 }
 
 TEST_F(ExtractorSites, AStopEndsYtDlpWithinTheBoundAndLeavesNothing) {
-    auto run = GetRun(sites, home, {"http://slow.clipvane.test/show/pond"});
+    auto run = TitledRun(sites, home, {"http://slow.clipvane.test/show/pond"});
     ASSERT_TRUE(run->Start());
     ASSERT_TRUE(WaitFor([&] { return run->Output().find("progress") != std::string::npos; },
                         std::chrono::seconds(60)))
@@ -129,9 +125,9 @@ TEST_F(ExtractorSites, AStopEndsYtDlpWithinTheBoundAndLeavesNothing) {
 }
 
 TEST_F(ExtractorSites, WithoutYtDlpThePageScannerServesWhatItCan) {
-    auto run = GetRun(sites, home,
-                      {"--no-extractor", "http://og.clipvane.test/watch/park",
-                       "http://dash.clipvane.test/show/lake"});
+    auto run = TitledRun(sites, home,
+                         {"--no-extractor", "http://og.clipvane.test/watch/park",
+                          "http://dash.clipvane.test/show/lake"});
     EXPECT_EQ(RunTool(*run), 1) << run->Output();
     EXPECT_EQ(extractortest::Streams(home / "out/og.clipvane.test/Park at noon.mp4"), "video,audio")
         << run->Output();
@@ -148,7 +144,7 @@ TEST_F(ExtractorSites, WithoutYtDlpThePageSaysWhatToInstall) {
          {std::vector<std::string>{"--no-extractor"},
           std::vector<std::string>{"--extractor", home / "missing/yt-dlp"}}) {
         how.push_back("http://plain.clipvane.test/about");
-        auto run = GetRun(sites, home, how);
+        auto run = TitledRun(sites, home, how);
         EXPECT_EQ(RunTool(*run), 1) << run->Output();
         EXPECT_NE(run->Output().find("No video was found on http://plain.clipvane.test/about; "
                                      "for this site install the yt-dlp package"),
@@ -157,7 +153,7 @@ TEST_F(ExtractorSites, WithoutYtDlpThePageSaysWhatToInstall) {
     }
     // With yt-dlp, a page neither it nor the scanner knows has no video;
     // what yt-dlp said is in the log.
-    auto run = GetRun(sites, home, {"http://plain.clipvane.test/about"});
+    auto run = TitledRun(sites, home, {"http://plain.clipvane.test/about"});
     EXPECT_EQ(RunTool(*run), 1) << run->Output();
     EXPECT_NE(run->Output().find("No video was found on http://plain.clipvane.test/about\n"),
               std::string::npos)
@@ -193,7 +189,7 @@ TEST_F(ExtractorSites, AKilledRunsFoldersAreSweptByTheNextRunButALiveRunsNever) 
     const std::string site = home / "out/slow.clipvane.test", tmp = home / "tmp";
     fs::create_directories(tmp);
     auto slowRun = [&] {
-        auto r = GetRun(sites, home, {"http://slow.clipvane.test/show/pond"});
+        auto r = TitledRun(sites, home, {"http://slow.clipvane.test/show/pond"});
         r->env["TMPDIR"] = tmp;
         return r;
     };
@@ -230,7 +226,7 @@ TEST_F(ExtractorSites, AKilledRunsFoldersAreSweptByTheNextRunButALiveRunsNever) 
 
     // The next run that needs yt-dlp, in another site folder, sweeps what
     // the killed one left.
-    auto third = GetRun(sites, home, {"http://dash.clipvane.test/show/lake"});
+    auto third = TitledRun(sites, home, {"http://dash.clipvane.test/show/lake"});
     third->env["TMPDIR"] = tmp;
     ASSERT_EQ(RunTool(*third), 0) << third->Output();
     // The killed run's reserved name stays for the next download of it to take over.
