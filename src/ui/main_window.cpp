@@ -4,17 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDragMoveEvent>
-#include <QDropEvent>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QFont>
-#include <QFontMetrics>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIcon>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -22,13 +12,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QUrl>
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 
 #include "app/folders.h"
 #include "app/helpers.h"
@@ -36,14 +21,7 @@
 #include "app/logging.h"
 #include "app/messages.h"
 #include "app/settings.h"
-#include "download/address_import.h"
-#include "download/partial_file.h"
-#include "download/site_helpers.h"
-#include "download/url.h"
-#include "download/video_downloader.h"
-#include "download/video_site.h"
 #include "history/history.h"
-#include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/resource_bundle.h"
 #include "platform/text.h"
@@ -58,7 +36,6 @@
 #include "ui/desktop/desktop_services.h"
 #include "ui/dialogs/check_update_dlg.h"
 #include "ui/dialogs/dialogs.h"
-#include "ui/dialogs/folder_browser.h"
 #include "ui/history/history_list.h"
 #include "ui/history/site_tree_panel.h"
 #include "ui/preview/preview_panel.h"
@@ -80,10 +57,6 @@
 #include "ui/window_keys.h"
 #include "update/version_check.h"
 
-using ui::kColCheck;
-using ui::kColName;
-using ui::kColStatus;
-
 namespace {
 
 constexpr const char* kTag = "CClipvaneDlg";
@@ -101,12 +74,6 @@ constexpr int kSettleMs = 15000;
 
 std::wstring Text(unsigned id) {
     return LoadText(id);
-}
-
-ProgramVersion RunningVersion() {
-    ProgramVersion v;
-    GetProgramVersion(v.major, v.minor, v.build);
-    return v;
 }
 
 }  // namespace
@@ -238,16 +205,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(sitePanel_, &ui::SitePanel::postMessage, this,
             [this](unsigned m, quintptr w) { post_->Post(m, w, 0); });
     connect(sitePanel_, &ui::SitePanel::command, this, &CClipvaneDlg::OnCommand);
-    auto* closeBar = new ui::BitmapButtonBar;
-    closeBar->SetStateBitmaps(175, 178, 176, 177);
-    closeBar->AddButton(0, QRect(0, 0, 10, 11));
-    auto* twoBar = new ui::BitmapButtonBar;
-    twoBar->SetStateBitmaps(187, 188, 188, 187);
-    twoBar->AddButton(1, QRect(3, 2, 96, 19), ids::str::kOpenOutputFolder);
-    twoBar->AddButton(2, QRect(102, 2, 73, 19), ids::str::kOpenSettings);
-    for (ui::BitmapButtonBar* bar : {closeBar, twoBar})
-        connect(bar, &ui::BitmapButtonBar::buttonClicked, sitePanel_, &ui::SitePanel::OnButtonCode);
-    sitePanel_->SetButtonBars(closeBar, twoBar);
+    ui::WindowChrome::DressSitePanel(sitePanel_);
 
     // The history list stands in the task list's place when a site is chosen.
     historyList_ = new ui::HistoryListView(history_, this);
@@ -267,13 +225,7 @@ void CClipvaneDlg::CreateChildren() {
     connect(historyList_, &ui::HistoryListView::historyRemoved, sitePanel_,
             &ui::SitePanel::Recount);
     connect(historyList_, &ui::HistoryListView::filesDropped, this,
-            [this](const QStringList& files) {
-                for (const QString& f : files) {
-                    std::wstring p = ui::FromQ(f);
-                    if (p.size() > kMaxPath) p.resize(kMaxPath);
-                    intake_->Add(p, -1, -2, L"");
-                }
-            });
+            [this](const QStringList& files) { addresses_->AddFiles(files); });
     connect(historyList_, &ui::HistoryListView::textDropped, this, [this](const QString& text) {
         addresses_->AddLines(ui::AddressLines(ui::FromQ(text)));
     });
@@ -319,10 +271,7 @@ void CClipvaneDlg::CreateCommands() {
     auto addRun = [this](int id, std::function<void()> run) { commands_->Add(id, std::move(run)); };
     add(kAboutFromSystemMenu, &CClipvaneDlg::ShowAbout);
     add(ids::cmd::kAbout, &CClipvaneDlg::ShowAbout);
-    addRun(ids::cmd::kCheckForNewVersion, [this] {
-        CCheckUpdateDlg dlg(true, RunningVersion(), {}, this);
-        dlg.exec();
-    });
+    addRun(ids::cmd::kCheckForNewVersion, [this] { CCheckUpdateDlg::CheckNow(this); });
     addRun(ids::cmd::kExit, [this] { close(); });
     add(ids::cmd::kHelp, &CClipvaneDlg::ShowHelp);
     add(ids::cmd::kOpenOutputFolder, &CClipvaneDlg::OpenOutputFolder);
@@ -447,7 +396,7 @@ void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
 void CClipvaneDlg::paintEvent(QPaintEvent* e) {
     QWidget::paintEvent(e);
     QPainter p(this);
-    shell_->Paint(p, statusText_, e->region());
+    shell_->Paint(p, shell_->StatusText(), e->region());
 }
 
 void CClipvaneDlg::showEvent(QShowEvent* e) {
@@ -509,19 +458,10 @@ void CClipvaneDlg::HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
         case WM_PREVIEW_EXPANDED:
             OnPreviewExpanded(wParam != 0);
             break;
-        case MsgNewVersion: {
-            ProgramVersion newest;
-            newest.major = static_cast<int>(wParam & 0xFFFF);
-            newest.minor = static_cast<int>((wParam >> 16) & 0xFFFF);
-            newest.build = static_cast<int>(lParam);
-            CCheckUpdateDlg dlg(false, RunningVersion(), newest, this);
-            dlg.exec();
+        case MsgNewVersion:
+            CCheckUpdateDlg::Announce(UnpackVersion(wParam, lParam), this);
             break;
-        }
-        case MsgCheckFailed:  // carries no text here
-        case MsgNoNewVersion:
-            break;
-        default:
+        default:  // a failed check or no newer version: nothing to say
             break;
     }
 }
@@ -572,10 +512,11 @@ void CClipvaneDlg::SetStatusText() {
 }
 
 void CClipvaneDlg::SetStatusText(const std::wstring& text) {
-    const QString t = ui::ToQ(text);
-    if (t == statusText_) return;
-    statusText_ = t;
-    update(0, height() - 33, width(), 33);
+    shell_->SetStatusText(ui::ToQ(text));
+}
+
+QString CClipvaneDlg::StatusText() const {
+    return shell_->StatusText();
 }
 
 void CClipvaneDlg::UpdateCommands() {
@@ -716,12 +657,17 @@ void CClipvaneDlg::SetLanguage(const wchar_t* code) {
 
 void CClipvaneDlg::CloseWithoutAsking() {
     if (closing_) return;
+    SaveAndStop();
+    close();
+}
+
+void CClipvaneDlg::SaveAndStop() {
     closing_ = true;
+    // What the worker finished before it stopped is kept as finished.
     run_->StopAndSettle(kSettleMs);
     GetSettings().Save();
     ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
     addresses_->SavePending();
-    close();
 }
 
 void CClipvaneDlg::closeEvent(QCloseEvent* e) {
@@ -733,12 +679,7 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
             e->ignore();
             return;
         }
-        closing_ = true;
-        // What the worker finished before it stopped is kept as finished.
-        run_->StopAndSettle(kSettleMs);
-        GetSettings().Save();
-        ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
-        addresses_->SavePending();
+        SaveAndStop();
     }
     e->accept();
     QWidget::closeEvent(e);

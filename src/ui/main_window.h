@@ -102,7 +102,7 @@ class CClipvaneDlg : public QWidget {
     ui::TaskListModel* Model() const { return model_; }
     ui::TaskListView* TaskView() const { return view_; }
     CPreviewPanel* Preview() const { return preview_; }
-    QString StatusText() const { return statusText_; }
+    QString StatusText() const;
     // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
     ui::BitmapButtonBar* Toolbar() const;
     QLineEdit* OutputFolderEdit() const;
@@ -160,6 +160,8 @@ class CClipvaneDlg : public QWidget {
     void ShowTaskList();
     void ShowHistory(int itemValue);
     void ShutdownWindows();
+    // Stops the run, keeping what it finished, and saves what the next start needs.
+    void SaveAndStop();
     int Box(const std::wstring& text, unsigned flags);
 
     CHistoryDb* history_;
@@ -192,7 +194,6 @@ class CClipvaneDlg : public QWidget {
     bool previewExpanded_ = false;
     bool sitePanelWanted_ = false;
     int majorVersion_ = 0;
-    QString statusText_;
 
     // The desktop's part in a run: dock progress, the sleep inhibitor and
     // the notification at its end.

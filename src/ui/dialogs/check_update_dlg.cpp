@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/helpers.h"
 #include "app/localization.h"
 #include "app/messages.h"
 #include "platform/resource_bundle.h"
@@ -195,6 +196,26 @@ void CCheckUpdateDlg::ShowNewest() {
         l->setText(ui::ToQ(FormatVersion(ids::str::kLatestVersion, newest_)));
         l->show();
     }
+}
+
+namespace {
+
+ProgramVersion RunningVersion() {
+    ProgramVersion v;
+    GetProgramVersion(v.major, v.minor, v.build);
+    return v;
+}
+
+}  // namespace
+
+void CCheckUpdateDlg::CheckNow(QWidget* parent) {
+    CCheckUpdateDlg dlg(true, RunningVersion(), {}, parent);
+    dlg.exec();
+}
+
+void CCheckUpdateDlg::Announce(const ProgramVersion& newest, QWidget* parent) {
+    CCheckUpdateDlg dlg(false, RunningVersion(), newest, parent);
+    dlg.exec();
 }
 
 void CCheckUpdateDlg::OnNewVersion(uintptr_t wParam, intptr_t lParam) {

@@ -33,6 +33,11 @@ class CCheckUpdateDlg : public QDialog {
                     QWidget* parent = nullptr);
     ~CCheckUpdateDlg() override;
 
+    // Checks now for the running version and shows the answer.
+    static void CheckNow(QWidget* parent);
+    // Announces a newer version the background check found.
+    static void Announce(const ProgramVersion& newest, QWidget* parent);
+
     // Opens the link's address; the desktop's browser unless replaced.
     static void SetLinkOpener(std::function<void(const std::wstring&)> opener);
 

@@ -146,11 +146,9 @@ void AddressIntake::Drop(const QMimeData* data) {
         return u.isLocalFile();
     });
     if (files) {
-        for (const QUrl& u : urls) {
-            std::wstring p = FromQ(u.toLocalFile());
-            if (p.size() > kMaxPath) p.resize(kMaxPath);
-            media_->Add(p, -1, -2, L"");
-        }
+        QStringList paths;
+        for (const QUrl& u : urls) paths << u.toLocalFile();
+        AddFiles(paths);
         return;
     }
     // Addresses are taken and refused as pasted ones are.
@@ -160,6 +158,14 @@ void AddressIntake::Drop(const QMimeData* data) {
     else
         for (const QUrl& u : urls) text += FromQ(u.toString()) + L"\n";
     AddLines(AddressLines(text));
+}
+
+void AddressIntake::AddFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        std::wstring p = FromQ(path);
+        if (p.size() > kMaxPath) p.resize(kMaxPath);
+        media_->Add(p, -1, -2, L"");
+    }
 }
 
 void AddressIntake::Paste() {

@@ -8,6 +8,10 @@
 
 class CHistoryDb;
 class QMimeData;
+class QString;
+template <typename T>
+class QList;
+using QStringList = QList<QString>;
 
 namespace ui {
 
@@ -37,6 +41,8 @@ class AddressIntake : public QObject {
     // Local files go to the media intake, anything else is taken as pasted.
     void Drop(const QMimeData* data);
     void Paste();
+    // Media files taken in as downloaded ones.
+    void AddFiles(const QStringList& paths);
 
     // The rows not yet downloaded are kept in `file` at close and added
     // again at the next start, with what their downloads kept for a resume.

@@ -9,6 +9,7 @@
 #include "ui/bundle/dialog_builder.h"
 #include "ui/bundle/qt_text.h"
 #include "ui/bundle/translate.h"
+#include "ui/history/site_tree_panel.h"
 #include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/window_shell.h"
 
@@ -104,6 +105,19 @@ void WindowChrome::LayOut(int width, int listTop) {
     menuButton_->setGeometry(11, 29, 243, 17);
     toolbar_->setGeometry(8, 50, 540, 39);
     panelArrow_->setGeometry(0, listTop, 14, 31);
+}
+
+void WindowChrome::DressSitePanel(SitePanel* panel) {
+    auto* closeBar = new BitmapButtonBar;
+    closeBar->SetStateBitmaps(175, 178, 176, 177);
+    closeBar->AddButton(0, QRect(0, 0, 10, 11));
+    auto* twoBar = new BitmapButtonBar;
+    twoBar->SetStateBitmaps(187, 188, 188, 187);
+    twoBar->AddButton(1, QRect(3, 2, 96, 19), ids::str::kOpenOutputFolder);
+    twoBar->AddButton(2, QRect(102, 2, 73, 19), ids::str::kOpenSettings);
+    for (BitmapButtonBar* bar : {closeBar, twoBar})
+        connect(bar, &BitmapButtonBar::buttonClicked, panel, &SitePanel::OnButtonCode);
+    panel->SetButtonBars(closeBar, twoBar);
 }
 
 void WindowChrome::Retranslate() {

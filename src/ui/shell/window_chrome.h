@@ -10,6 +10,7 @@ class QWidget;
 namespace ui {
 
 class BitmapButtonBar;
+class SitePanel;
 class WindowShell;
 
 class WindowChrome : public QObject {
@@ -31,6 +32,8 @@ class WindowChrome : public QObject {
     // Places the controls for the window's width; the arrow at `listTop`.
     void LayOut(int width, int listTop);
     void Retranslate();
+    // The site panel's close and folder/settings buttons in the skin.
+    static void DressSitePanel(SitePanel* panel);
     QPushButton* MenuButton() const { return menuButton_; }
 
   signals:

@@ -201,6 +201,12 @@ void ui::WindowShell::ReloadBitmaps() {
     statusFont_.setWeight(QFont::Normal);
 }
 
+void ui::WindowShell::SetStatusText(const QString& text) {
+    if (text == status_) return;
+    status_ = text;
+    window_->update(0, window_->height() - 33, window_->width(), 33);
+}
+
 void ui::WindowShell::Paint(QPainter& p, const QString& status, const QRegion& dirty) const {
     const int W = window_->width(), H = window_->height();
     const QIcon icon = window_->windowIcon();

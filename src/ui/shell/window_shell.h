@@ -59,6 +59,9 @@ class WindowShell : public QObject {
     // them that meet `dirty` (a paint event's region; empty for all); a
     // missing bitmap leaves its part unpainted.
     void Paint(QPainter& p, const QString& status, const QRegion& dirty = QRegion()) const;
+    // The status line in the bottom strip; a new one repaints the strip alone.
+    void SetStatusText(const QString& text);
+    const QString& StatusText() const { return status_; }
 
     // Part `from` (in the bitmap's own pixels) of a skin bitmap, stretched
     // onto any rectangle. A part whose pixels repeat along a direction is
@@ -98,6 +101,7 @@ class WindowShell : public QObject {
     QPixmap caption_, bottom_;
     Stretch captionMiddle_, middle_, left_, right_, bottomMiddle_;
     QFont titleFont_, statusFont_;
+    QString status_;
 };
 
 }  // namespace ui
