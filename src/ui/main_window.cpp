@@ -47,9 +47,9 @@
 #include "ui/run/window_messages.h"
 #include "ui/settings/output_folder_field.h"
 #include "ui/settings/settings_sheet.h"
-#include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/tips_panel.h"
 #include "ui/shell/window_chrome.h"
+#include "ui/shell/window_layout.h"
 #include "ui/shell/window_placement.h"
 #include "ui/shell/window_shell.h"
 #include "ui/tasklist/task_list_model.h"
@@ -111,10 +111,6 @@ CClipvaneDlg::~CClipvaneDlg() {
     if (historyList_) historyList_->Clear();
 }
 
-platform::IPostTarget* CClipvaneDlg::PostTarget() const {
-    return post_.get();
-}
-
 int CClipvaneDlg::Box(const std::wstring& text, unsigned flags) {
     return platform::ShowMessageBox(text, kAppName, flags);
 }
@@ -160,9 +156,7 @@ void CClipvaneDlg::OnInitDialog() {
     ui::ApplyPlacement(this, stored.placement);
     const int rows = CountHistory(history_, nullptr);
     const bool showPanel = rows >= 1 && stored.showSitePanel;
-    sitePanelWanted_ = showPanel;
-    sitePanel_->setVisible(showPanel);
-    chrome_->SetPanelArrowShown(!showPanel);
+    layout_->SetPanelOpen(showPanel);
     post_->Post(WM_DEFERRED_START, 0, 0);
     TranslateDialog(this, kTemplateId);
     SetStatusText();
@@ -176,13 +170,6 @@ void CClipvaneDlg::CreateChildren() {
 
     outputFolder_ = new ui::OutputFolderField(this);
     ui::TagControl(outputFolder_, kOutputFolderId);
-    // The window's keys reach their commands from the field too, but for
-    // the field's own editing keys.
-    keys_ = new ui::WindowKeys(this);
-    keys_->WatchField(outputFolder_);
-    connect(keys_, &ui::WindowKeys::shortcutComing, this, &CClipvaneDlg::UpdateCommands);
-    connect(keys_, &ui::WindowKeys::altAlone, this,
-            [this] { commands_->Run(ids::cmd::kMainMenu); });
     connect(outputFolder_, &ui::OutputFolderField::statusText, this,
             [this](const std::wstring& t) { SetStatusText(t); });
 
@@ -231,6 +218,10 @@ void CClipvaneDlg::CreateChildren() {
     });
 
     tips_ = new ui::TipsPanel(this);
+    layout_ = std::make_unique<ui::WindowLayout>(
+        this, ui::WindowLayout::Parts{chrome_, outputFolder_, sitePanel_, view_, historyList_,
+                                      preview_, tips_, ui::SitePanel::kWidth,
+                                      QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight)});
 }
 
 void CClipvaneDlg::CreateRun() {
@@ -239,7 +230,7 @@ void CClipvaneDlg::CreateRun() {
     connect(intake_, &ui::MediaIntake::statusText, this, status);
     connect(intake_, &ui::MediaIntake::rowsChanged, this, [this] {
         UpdateCommands();
-        if (historyShown_) ShowTaskList();
+        if (layout_->HistoryShown()) ShowTaskList();
     });
     connect(intake_, &ui::MediaIntake::finished, this, &CClipvaneDlg::intakeFinished);
     // The site panel is a window of its own: the news does not wait behind
@@ -260,7 +251,7 @@ void CClipvaneDlg::CreateRun() {
     connect(addresses_, &ui::AddressIntake::statusText, this, status);
     connect(addresses_, &ui::AddressIntake::added, this, [this] {
         UpdateCommands();
-        if (historyShown_) ShowTaskList();
+        if (layout_->HistoryShown()) ShowTaskList();
     });
 }
 
@@ -293,6 +284,12 @@ void CClipvaneDlg::CreateCommands() {
     addRun(ids::cmd::kSitePanel, [this] { ShowSitePanel(-1); });
     commands_->BindKeys(kAcceleratorTable);
     commands_->BindKeys(kWindowKeysTable);
+    // The window's keys reach their commands from the field too, but for
+    // the field's own editing keys.
+    keys_ = new ui::WindowKeys(this);
+    connect(keys_, &ui::WindowKeys::shortcutComing, this, &CClipvaneDlg::UpdateCommands);
+    connect(keys_, &ui::WindowKeys::altAlone, this,
+            [this] { commands_->Run(ids::cmd::kMainMenu); });
     // Whatever changed since the last update, the clipboard and the
     // selection change what may run.
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
@@ -319,7 +316,7 @@ void CClipvaneDlg::CreateMenus() {
 }
 
 void CClipvaneDlg::OpenMainMenu() {
-    if (!mainMenu_ || previewExpanded_) return;
+    if (!mainMenu_ || layout_->Expanded()) return;
     const QPushButton* button = chrome_->MenuButton();
     mainMenu_->popup(button->mapToGlobal(QPoint(0, button->height())));
     // The keyboard works in it at once, as in a menu bar.
@@ -353,37 +350,10 @@ void CClipvaneDlg::OnDeferredStart() {
     UpdateCommands();
 }
 
-std::wstring CClipvaneDlg::NormalizeOutputFolder() {
-    outputFolder_->setModified(true);
-    outputFolder_->TakeTyped();
-    return GetSettings().Get().OutputFolder;
-}
-
 // ---- Layout and painting ----
 
 void CClipvaneDlg::LayOut() {
-    const int w = width(), h = height();
-    const int top = 95, bottom = 33;
-    chrome_->LayOut(w, top);
-    if (previewExpanded_) {
-        preview_->setGeometry(11, 30, w - 22, h - 60);
-        return;
-    }
-    if (w <= 100 || h <= 100) return;
-    const int middle = std::max(0, h - top - bottom);
-    outputFolder_->setGeometry(560, 60, std::min(300, std::max(60, w - 560 - 90)), 22);
-    int x = 11;
-    if (sitePanelWanted_) {
-        sitePanel_->setGeometry(x, top, ui::SitePanel::kWidth, middle);
-        x += ui::SitePanel::kWidth + 6;
-    }
-    const int right = w - 8 - CPreviewPanel::kWidth;
-    const QRect list(x, top, std::max(10, right - 6 - x), middle);
-    view_->setGeometry(list);
-    historyList_->setGeometry(list);
-    preview_->setGeometry(right, top, CPreviewPanel::kWidth, CPreviewPanel::kHeight);
-    tips_->setGeometry(right, top + CPreviewPanel::kHeight + 6, CPreviewPanel::kWidth,
-                       std::max(0, middle - CPreviewPanel::kHeight - 6));
+    if (!layout_->Apply()) return;
     view_->ApplyColumnWidths();
     update();
 }
@@ -405,7 +375,6 @@ void CClipvaneDlg::showEvent(QShowEvent* e) {
         shownOnce_ = true;
         // The keyboard starts in the list, where the window's keys mean most.
         view_->setFocus(Qt::OtherFocusReason);
-        keys_->WatchApplication();
         LogInfo(kTag, "Main dialog shown.");
     }
 }
@@ -488,21 +457,8 @@ void CClipvaneDlg::ShutdownWindows() {
 }
 
 void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
-    previewExpanded_ = expanded;
-    chrome_->SetExpanded(expanded);
-    tips_->setVisible(!expanded);
-    outputFolder_->setVisible(!expanded);
-    if (expanded) {
-        sitePanel_->hide();
-        view_->hide();
-        historyList_->hide();
-        preview_->setGeometry(11, 30, width() - 22, height() - 60);
-        preview_->raise();
-        return;
-    }
-    sitePanel_->setVisible(sitePanelWanted_);
-    (historyShown_ ? static_cast<QWidget*>(historyList_) : view_)->show();
-    LayOut();
+    layout_->SetExpanded(expanded);
+    if (!expanded) LayOut();
 }
 
 // ---- Status line, buttons, preview ----
@@ -513,10 +469,6 @@ void CClipvaneDlg::SetStatusText() {
 
 void CClipvaneDlg::SetStatusText(const std::wstring& text) {
     shell_->SetStatusText(ui::ToQ(text));
-}
-
-QString CClipvaneDlg::StatusText() const {
-    return shell_->StatusText();
 }
 
 void CClipvaneDlg::UpdateCommands() {
@@ -532,30 +484,20 @@ void CClipvaneDlg::UpdateCommands() {
         commands_->SetEnabled(id, historyList_->IsCommandEnabled(id));
 }
 
-bool CClipvaneDlg::SitePanelVisible() const {
-    return sitePanelWanted_;
-}
-
 void CClipvaneDlg::ShowSitePanel(int mode) {
-    const bool show = mode == 1 || (mode == -1 && !sitePanelWanted_);
-    if (show != sitePanelWanted_ && shownOnce_)
-        ui::SaveWindowPlacement(ui::CapturePlacement(this), show);
-    sitePanelWanted_ = show;
-    if (previewExpanded_) return;
-    sitePanel_->setVisible(show);
-    chrome_->SetPanelArrowShown(!show);
-    LayOut();
+    const bool open = mode == 1 || (mode == -1 && !layout_->PanelOpen());
+    if (open != layout_->PanelOpen() && shownOnce_)
+        ui::SaveWindowPlacement(ui::CapturePlacement(this), open);
+    layout_->SetPanelOpen(open);
+    if (!layout_->Expanded()) LayOut();
 }
 
 void CClipvaneDlg::ShowTaskList() {
-    historyList_->hide();
-    if (!previewExpanded_) view_->show();
-    historyShown_ = false;
+    layout_->ShowHistoryList(false);
     sitePanel_->SelectFirstRoot();
 }
 
 void CClipvaneDlg::ShowHistory(int itemValue) {
-    view_->hide();
     historyList_->hide();
     const std::wstring host = sitePanel_->HostOfValue(itemValue);
     if (host.empty())
@@ -563,8 +505,7 @@ void CClipvaneDlg::ShowHistory(int itemValue) {
     else
         historyList_->LoadProfile(host);
     preview_->SetTask(nullptr);
-    historyShown_ = true;
-    if (!previewExpanded_) historyList_->show();
+    layout_->ShowHistoryList(true);
 }
 
 // ---- Adding tasks ----
@@ -593,7 +534,7 @@ bool CClipvaneDlg::CommandAllowed(int id) const {
         return data && data->hasText() && ui::HasAddressLine(ui::FromQ(data->text()));
     }
     // The menu and the site panel wait while the preview covers the window.
-    return !previewExpanded_;
+    return !layout_->Expanded();
 }
 
 bool CClipvaneDlg::IsCommandEnabled(int id) {
@@ -666,7 +607,7 @@ void CClipvaneDlg::SaveAndStop() {
     // What the worker finished before it stopped is kept as finished.
     run_->StopAndSettle(kSettleMs);
     GetSettings().Save();
-    ui::SaveWindowPlacement(ui::CapturePlacement(this), sitePanelWanted_);
+    ui::SaveWindowPlacement(ui::CapturePlacement(this), layout_->PanelOpen());
     addresses_->SavePending();
 }
 
@@ -684,12 +625,4 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
     e->accept();
     QWidget::closeEvent(e);
     emit closed();
-}
-
-QLineEdit* CClipvaneDlg::OutputFolderEdit() const {
-    return outputFolder_;
-}
-
-ui::BitmapButtonBar* CClipvaneDlg::Toolbar() const {
-    return findChild<ui::BitmapButtonBar*>(QStringLiteral("ctl%1").arg(kToolbarId));
 }

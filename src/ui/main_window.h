@@ -45,6 +45,7 @@ class DesktopIntegration;
 class HistoryListView;
 class WindowKeys;
 class WindowChrome;
+class WindowLayout;
 }  // namespace ui
 
 class CClipvaneDlg : public QWidget {
@@ -81,9 +82,6 @@ class CClipvaneDlg : public QWidget {
     // Keeps the rows not yet downloaded in `file` at close and adds them
     // again at the next start.
     void KeepPendingRows(const std::wstring& file);
-    // Takes the folder field's text as the output folder; the folder now in
-    // the settings.
-    std::wstring NormalizeOutputFolder();
 
     // Runs command `id` as its menu item or key would: nothing when it is
     // disabled or unknown.
@@ -91,28 +89,10 @@ class CClipvaneDlg : public QWidget {
     bool IsCommandEnabled(int id);
     // A numbered message, as it arrives from the posting target.
     void HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam);
-    platform::IPostTarget* PostTarget() const;
     // A drop on either list.
     void DropData(const QMimeData* data);
     // The context menu of the task list at a global position.
     void ShowTaskListMenu(const QPoint& globalPos);
-    QMenu* MainMenu() const { return mainMenu_; }
-
-    // State, for the windows around it and for tests.
-    ui::TaskListModel* Model() const { return model_; }
-    ui::TaskListView* TaskView() const { return view_; }
-    CPreviewPanel* Preview() const { return preview_; }
-    QString StatusText() const;
-    // The toolbar: buttons 6 (add), 7 (download all) and 8 (stop).
-    ui::BitmapButtonBar* Toolbar() const;
-    QLineEdit* OutputFolderEdit() const;
-    bool SitePanelVisible() const;
-    ui::SitePanel* SitePanel() const { return sitePanel_; }
-    ui::HistoryListView* HistoryView() const { return historyList_; }
-    ui::TipsPanel* Tips() const { return tips_; }
-    ui::WindowShell* Shell() const { return shell_; }
-    // The history list stands in place of the task list.
-    bool HistoryShown() const { return historyShown_; }
 
   signals:
     // The window has closed; the program goes on to end.
@@ -182,17 +162,15 @@ class CClipvaneDlg : public QWidget {
     ui::TipsPanel* tips_ = nullptr;
     ui::WindowShell* shell_ = nullptr;
     ui::WindowChrome* chrome_ = nullptr;
+    std::unique_ptr<ui::WindowLayout> layout_;
     ui::OutputFolderField* outputFolder_ = nullptr;
     QMenu* mainMenu_ = nullptr;
     QMenu* taskListMenu_ = nullptr;
     ui::CommandActions* commands_ = nullptr;
     ui::WindowKeys* keys_ = nullptr;
 
-    bool historyShown_ = false;
     bool shownOnce_ = false;
     bool closing_ = false;
-    bool previewExpanded_ = false;
-    bool sitePanelWanted_ = false;
     int majorVersion_ = 0;
 
     // The desktop's part in a run: dock progress, the sleep inhibitor and

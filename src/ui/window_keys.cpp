@@ -40,18 +40,12 @@ bool IsFieldEditingKey(const QKeyEvent* k) {
 
 }  // namespace
 
-WindowKeys::WindowKeys(QWidget* window) : QObject(window), window_(window) {}
-
-WindowKeys::~WindowKeys() {
-    QApplication::instance()->removeEventFilter(this);
-}
-
-void WindowKeys::WatchApplication() {
+WindowKeys::WindowKeys(QWidget* window) : QObject(window), window_(window) {
     QApplication::instance()->installEventFilter(this);
 }
 
-void WindowKeys::WatchField(QLineEdit* field) {
-    field->installEventFilter(this);
+WindowKeys::~WindowKeys() {
+    QApplication::instance()->removeEventFilter(this);
 }
 
 bool WindowKeys::eventFilter(QObject* watched, QEvent* e) {

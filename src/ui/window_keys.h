@@ -4,7 +4,6 @@
 // released alone opens the main menu, as it opens a menu bar.
 #include <QObject>
 
-class QLineEdit;
 class QWidget;
 
 namespace ui {
@@ -12,11 +11,10 @@ namespace ui {
 class WindowKeys : public QObject {
     Q_OBJECT
   public:
+    // Watches the keys of every widget of `window` (through the
+    // application's events, so that fields and lists made later are seen).
     explicit WindowKeys(QWidget* window);
     ~WindowKeys() override;
-    // Keys of every widget of the window (the application's events).
-    void WatchApplication();
-    void WatchField(QLineEdit* field);
 
   signals:
     // A key is about to be matched to a shortcut: the commands' state first.

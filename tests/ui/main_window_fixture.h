@@ -222,7 +222,7 @@ class MainWindow : public ::testing::Test {
         return menus.size() == 1 ? menus.front() : nullptr;
     }
     // The text of the status line at the window's foot.
-    QString StatusText() { return Window().StatusText(); }
+    QString StatusText() { return Shell()->StatusText(); }
     // What the user sees: while the preview fills the window neither shows,
     // whatever was chosen before.
     bool SitePanelShown() { return !SitePanel()->isHidden(); }
