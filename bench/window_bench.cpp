@@ -22,6 +22,7 @@
 #include "ui/desktop/desktop_services.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/run/address_intake.h"
 #include "ui/run/download_run.h"
 #include "ui/run/media_intake.h"
 #include "ui/tasklist/task_list_model.h"
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
     StallMeter meter;
     QElapsedTimer t;
     if (mode == "storm") {
-        w.AddAddress(platform::FromUtf8(argv[2]));
+        w.findChild<ui::AddressIntake*>()->Add(platform::FromUtf8(argv[2]));
         meter.Reset();
         t.start();
         w.OnCommand(32855);
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
         meter.Reset();
         t.start();
         for (int i = 0; i < n; ++i)
-            w.AddAddress(platform::FromUtf8("http://www.youtube.com/watch?v=" + std::to_string(i)));
+            w.findChild<ui::AddressIntake*>()->Add(
+                platform::FromUtf8("http://www.youtube.com/watch?v=" + std::to_string(i)));
         QApplication::processEvents();
         std::printf("%lld %lld\n", static_cast<long long>(t.elapsed()),
                     static_cast<long long>(meter.Worst()));
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
         data.setUrls(urls);
         meter.Reset();
         t.start();
-        w.DropData(&data);
+        w.findChild<ui::AddressIntake*>()->Drop(&data);
         SpinUntil([&] { return w.findChild<ui::MediaIntake*>()->Pending() == 0; });
         std::printf("%lld %lld\n", static_cast<long long>(t.elapsed()),
                     static_cast<long long>(meter.Worst()));

@@ -181,7 +181,8 @@ void CClipvaneDlg::CreateChildren() {
     view_->setModel(model_);
     // Tab moves on to the next control instead of cell by cell.
     view_->setTabKeyNavigation(false);
-    connect(view_, &ui::TaskListView::dropped, this, &CClipvaneDlg::DropData);
+    connect(view_, &ui::TaskListView::dropped, this,
+            [this](const QMimeData* data) { addresses_->Drop(data); });
     connect(view_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ShowTaskListMenu(view_->viewport()->mapToGlobal(p)); });
 
@@ -300,17 +301,8 @@ void CClipvaneDlg::CreateMenus() {
     mainMenu_ = ui::BuildMenu(kMainMenu, 0, this);
     taskListMenu_ = ui::BuildMenu(kContextMenu, 0, this);
     if (!mainMenu_ || !taskListMenu_) LogError(kTag, "Cannot load main menu");
-    for (QMenu* menu : {mainMenu_, taskListMenu_}) {
-        if (!menu) continue;
-        commands_->BindMenu(menu);
-        std::vector<QMenu*> all{menu};
-        for (QMenu* sub : menu->findChildren<QMenu*>()) all.push_back(sub);
-        for (QMenu* m : all)
-            connect(m, &QMenu::aboutToShow, this, [this, m] {
-                TranslateMenu(m);
-                UpdateCommands();
-            });
-    }
+    for (QMenu* menu : {mainMenu_, taskListMenu_}) commands_->BindMenu(menu);
+    connect(commands_, &ui::CommandActions::menuShowing, this, &CClipvaneDlg::UpdateCommands);
     // Tick the language in use.
     ui::TickLanguage(mainMenu_, GetSettings().LangID());
 }
@@ -510,18 +502,6 @@ void CClipvaneDlg::ShowHistory(int itemValue) {
 
 // ---- Adding tasks ----
 
-bool CClipvaneDlg::AddAddress(const std::wstring& text) {
-    return addresses_->Add(text);
-}
-
-void CClipvaneDlg::AddAddresses(const std::vector<std::wstring>& lines) {
-    addresses_->AddLines(lines);
-}
-
-void CClipvaneDlg::DropData(const QMimeData* data) {
-    addresses_->Drop(data);
-}
-
 void CClipvaneDlg::KeepPendingRows(const std::wstring& file) {
     addresses_->KeepPendingIn(file);
 }
@@ -548,14 +528,10 @@ void CClipvaneDlg::OnCommand(int id) {
     commands_->Run(id);
 }
 
-void CClipvaneDlg::RemoveTaskAt(int row) {
-    rows_->RemoveRow(row);
-}
-
 void CClipvaneDlg::AddAddressesDialog() {
     ui::AddAddressesDialog dlg(this);
     if (dlg.exec() != QDialog::Accepted) return;
-    AddAddresses(dlg.Result());
+    addresses_->AddLines(dlg.Result());
 }
 
 void CClipvaneDlg::ImportDialog() {

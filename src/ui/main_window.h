@@ -70,15 +70,11 @@ class CClipvaneDlg : public QWidget {
     ~CClipvaneDlg() override;
 
     // Operations other parts of the window call.
-    bool AddAddress(const std::wstring& text);
-    // Adds each line that is an address; the others are told in one box.
-    void AddAddresses(const std::vector<std::wstring>& lines);
     // Sets every command's enabled state, and the toolbar's, from the
     // window's state: the one place that decides what may run now.
     void UpdateCommands();
     void SetStatusText();
     void SetStatusText(const std::wstring& text);
-    void RemoveTaskAt(int row);
     // Keeps the rows not yet downloaded in `file` at close and adds them
     // again at the next start.
     void KeepPendingRows(const std::wstring& file);
@@ -89,8 +85,6 @@ class CClipvaneDlg : public QWidget {
     bool IsCommandEnabled(int id);
     // A numbered message, as it arrives from the posting target.
     void HandleMessage(unsigned msg, uintptr_t wParam, intptr_t lParam);
-    // A drop on either list.
-    void DropData(const QMimeData* data);
     // The context menu of the task list at a global position.
     void ShowTaskListMenu(const QPoint& globalPos);
 

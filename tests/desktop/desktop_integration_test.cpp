@@ -277,8 +277,8 @@ TEST_F(DesktopWindow, ARunHoldsTheLockShowsProgressAndNotifiesInTheBackground) {
     ASSERT_TRUE(rec.ready());
     GetSettings().Update([](SettingsData& d) { d.ShutdownFlag = 1; });  // no completion dialog
     CClipvaneDlg& w = Window();
-    ASSERT_TRUE(w.AddAddress(L"http://www.youtube.com/watch?v=a"));
-    ASSERT_TRUE(w.AddAddress(L"http://www.youtube.com/watch?v=b"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"http://www.youtube.com/watch?v=a"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"http://www.youtube.com/watch?v=b"));
     // The user is elsewhere.
     QWidget other;
     other.show();

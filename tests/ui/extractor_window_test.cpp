@@ -118,7 +118,7 @@ TEST_F(ExtractorWindow, PagesOnlyYtDlpKnowsEndAsPlayableFilesWithRowsHistoryAndP
 TEST_F(ExtractorWindow, AStopMidwayEndsYtDlpAndLeavesNothingBehind) {
     CloseCompletions();
     CClipvaneDlg& w = Window();
-    ASSERT_TRUE(w.AddAddress(L"http://slow.clipvane.test/show/pond"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"http://slow.clipvane.test/show/pond"));
     w.OnCommand(kDownloadAll);
     // Stopped once yt-dlp has written part of the file.
     ASSERT_TRUE(SpinUntil(
@@ -149,8 +149,8 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
     CloseCompletions();
     CClipvaneDlg& w = Window();
     CountIntakes();
-    ASSERT_TRUE(w.AddAddress(L"http://og.clipvane.test/watch/park"));
-    ASSERT_TRUE(w.AddAddress(L"http://dash.clipvane.test/show/lake"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"http://og.clipvane.test/watch/park"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"http://dash.clipvane.test/show/lake"));
     w.OnCommand(kDownloadAll);
     ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     ASSERT_TRUE(WaitIntakes(1));
@@ -168,7 +168,7 @@ TEST_F(ExtractorWindow, WithoutYtDlpTheScannerServesWhatItCanAndTheRestSaysWhatT
         << StatusText().toStdString();
 
     // A page without anything the scanner knows says what to install.
-    ASSERT_TRUE(w.AddAddress(L"http://plain.clipvane.test/about"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"http://plain.clipvane.test/about"));
     w.OnCommand(kDownloadAll);
     ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading(); }, 120000));
     EXPECT_EQ(Model().CellText(2, kColStatus), "Download failed");

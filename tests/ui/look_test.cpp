@@ -59,7 +59,7 @@ TEST_P(LookOnX11, WindowListsAndSettingsShowEveryTextWhole) {
     EXPECT_EQ(w.size(), QSize(999, 600));  // the smallest the window gets
     if (!SitePanelShown()) w.HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
     ASSERT_TRUE(SitePanelShown());
-    w.AddAddress(L"http://www.youtube.com/watch?v=look");
+    w.findChild<ui::AddressIntake*>()->Add(L"http://www.youtube.com/watch?v=look");
     // The row's fixed words are in the language too.
     EXPECT_EQ(Model().CellText(0, 3) == "Online", std::string(GetParam()) == "en");
     EXPECT_EQ(Model().CellText(0, 2) == "N/A", std::string(GetParam()) == "en");

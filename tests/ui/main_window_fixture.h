@@ -38,8 +38,10 @@
 #include "ui/history/site_tree_panel.h"
 #include "ui/main_window.h"
 #include "ui/preview/preview_panel.h"
+#include "ui/run/address_intake.h"
 #include "ui/run/download_run.h"
 #include "ui/run/media_intake.h"
+#include "ui/run/task_list_actions.h"
 #include "ui/run/window_messages.h"
 #include "ui/shell/bitmap_button_bar.h"
 #include "ui/shell/tips_panel.h"
@@ -240,6 +242,8 @@ class MainWindow : public ::testing::Test {
     // The window's wings.
     ui::DownloadRun& Run() { return *Part<ui::DownloadRun>(); }
     ui::MediaIntake& Intake() { return *Part<ui::MediaIntake>(); }
+    ui::AddressIntake& Addresses() { return *Part<ui::AddressIntake>(); }
+    ui::TaskListActions& Rows() { return *Part<ui::TaskListActions>(); }
     // Puts the window into a run as the worker's first status message does.
     void EnterRun() {
         Run().OnStatus(0, kStatusFetchingPage, L"");
@@ -307,7 +311,7 @@ class PacedRun : public MainWindow {
     }
     // Adds the page's address, downloads all and waits for the first bytes.
     void StartPaced() {
-        Window().AddAddress(FromUtf8(page_));
+        Addresses().Add(FromUtf8(page_));
         Window().OnCommand(32855);
         ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
     }

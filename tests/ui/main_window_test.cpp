@@ -53,7 +53,7 @@ using namespace windowtest;
 
 TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
     const std::wstring a = L"http://www.youtube.com/watch?v=abc123";
-    ASSERT_TRUE(Window().AddAddress(a));
+    ASSERT_TRUE(Addresses().Add(a));
     ASSERT_EQ(Model().rowCount(), 1);
     EXPECT_TRUE(Model().IsChecked(0));
     const QStringList want = {QString::fromStdWString(a), "N/A", "Online", "N/A", "N/A",
@@ -81,7 +81,7 @@ TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
     EXPECT_FALSE(download());
     EXPECT_FALSE(stop());
 
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     EXPECT_TRUE(download());
     Select(0);
     Window().OnCommand(32832);  // uncheck selected
@@ -102,7 +102,7 @@ TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
     EXPECT_FALSE(download());
     EXPECT_TRUE(stop());
     // Ticking a row during a run shows it waiting.
-    Window().AddAddress(L"http://www.youtube.com/watch?v=b");
+    Addresses().Add(L"http://www.youtube.com/watch?v=b");
     Model().setData(Model().index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
     EXPECT_TRUE(Model().CellText(1, kColStatus).isEmpty());
     Model().setData(Model().index(1, 0), Qt::Checked, Qt::CheckStateRole);
@@ -112,7 +112,7 @@ TEST_F(MainWindow, DownloadButtonFollowsCheckedOnlineRowsAndTheRun) {
 TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
     for (const wchar_t* a :
          {L"http://www.youtube.com/watch?v=a", L"http://www.youtube.com/watch?v=b"})
-        Window().AddAddress(a);
+        Addresses().Add(a);
     Select(1);
     EnterRun();
     EXPECT_FALSE(Window().IsCommandEnabled(32828));
@@ -133,7 +133,7 @@ TEST_F(MainWindow, RemovingIsRefusedDuringARun) {
 }
 
 TEST_F(MainWindow, MarkedRangeShowsAsHoursMinutesSeconds) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     Task* t = Model().TaskAt(0);
     t->cutStartMs = 1000;
     t->cutEndMs = 3726000;
@@ -143,7 +143,7 @@ TEST_F(MainWindow, MarkedRangeShowsAsHoursMinutesSeconds) {
 }
 
 TEST_F(MainWindow, SelectionAndDoubleClickReachThePreview) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     Select(0);
     EXPECT_EQ(Preview()->CurrentTask(), Model().TaskAt(0));
     TaskView()->clearSelection();
@@ -220,14 +220,14 @@ TEST_F(MainWindowKeys, AKeyDoesNothingWhereItsCommandIsDisabled) {
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(qobject_cast<ui::CompletionDialog*>(w) && w->isVisible());
     // Ctrl+E on a row that is no file yet opens nothing.
-    Window().AddAddress(L"http://www.youtube.com/watch?v=k2");
+    Addresses().Add(L"http://www.youtube.com/watch?v=k2");
     Select(0);
     TaskView()->setFocus();
     Press(Qt::Key_E, Qt::ControlModifier);
     EXPECT_TRUE(desktop_.opened.empty());
     EXPECT_TRUE(desktop_.shown.empty());
     // Delete removes the selected row; Ctrl+A selects all.
-    Window().AddAddress(L"http://www.youtube.com/watch?v=k3");
+    Addresses().Add(L"http://www.youtube.com/watch?v=k3");
     Press(Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(TaskView()->SelectedRows().size(), 2);
     Press(Qt::Key_Delete);
@@ -235,8 +235,8 @@ TEST_F(MainWindowKeys, AKeyDoesNothingWhereItsCommandIsDisabled) {
 }
 
 TEST_F(MainWindowKeys, TabLeavesTheListAndF10OrAltAloneOpenTheMainMenu) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=k4");
-    Window().AddAddress(L"http://www.youtube.com/watch?v=k5");
+    Addresses().Add(L"http://www.youtube.com/watch?v=k4");
+    Addresses().Add(L"http://www.youtube.com/watch?v=k5");
     TaskView()->setFocus();
     Press(Qt::Key_Tab);
     EXPECT_NE(Focus(), TaskView());
@@ -286,7 +286,7 @@ TEST_F(MainWindow, ShowInFolderAndOutputFolderGoThroughTheDesktop) {
     CountIntakes();
     const std::string dir = mediatest::ScratchDir();
     ASSERT_TRUE(mediatest::CopyFile(mediatest::Media("a.flv"), dir + "/shown.flv"));
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     Intake().Add(FromUtf8(dir + "/shown.flv"), -1, -2, L"");
     ASSERT_TRUE(WaitIntakes(1));
     Select(0);
@@ -317,7 +317,7 @@ TEST_F(MainWindow, MenuItemsAreEnabledByTheirRulesWhenTheMenuOpens) {
     EXPECT_FALSE(all->isEnabled());
     EXPECT_FALSE(stop->isEnabled());
     EXPECT_TRUE(add->isEnabled());
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     emit menu->aboutToShow();
     EXPECT_TRUE(all->isEnabled());
     EnterRun();
@@ -387,7 +387,7 @@ TEST_F(MainWindow, CaptionButtonsMaximiseAndRestoreThroughTheirTwoBars) {
 }
 
 TEST_F(MainWindow, ClosingStoresThePlacementAndTheSitePanelState) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     EXPECT_FALSE(SitePanelShown());  // no history yet
     Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
     EXPECT_TRUE(SitePanelShown());

@@ -94,7 +94,7 @@ class KeptPartial : public StreamWindow {
     // Starts the download, stops it part way and restarts the window.
     void StopPartWayAndRestart() {
         CClipvaneDlg& w = Start();
-        ASSERT_TRUE(w.AddAddress(kAddress));
+        ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(kAddress));
         w.OnCommand(kDownloadAll);
         ASSERT_TRUE(SpinUntil(
             [&] {

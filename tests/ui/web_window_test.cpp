@@ -54,9 +54,10 @@ TEST_F(WebWindow, HttpsAddressesDownloadIntoTheirHostsWithRowsHistoryAndPanel) {
     CloseCompletions();
     CClipvaneDlg& w = Window();
     CountIntakes();
-    ASSERT_TRUE(w.AddAddress(L"https://www.clipvane.test/watch.html"));
-    ASSERT_TRUE(w.AddAddress(L"https://media.clipvane.test/clips/park.flv"));
-    ASSERT_TRUE(w.AddAddress(L"https://www.clipvane.test/empty.html"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"https://www.clipvane.test/watch.html"));
+    ASSERT_TRUE(
+        w.findChild<ui::AddressIntake*>()->Add(L"https://media.clipvane.test/clips/park.flv"));
+    ASSERT_TRUE(w.findChild<ui::AddressIntake*>()->Add(L"https://www.clipvane.test/empty.html"));
     // What the row says while it works.
     std::vector<QString> statuses;
     QObject::connect(&Model(), &QAbstractItemModel::dataChanged, [&](const QModelIndex& a) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "ui/bundle/menu_builder.h"
+#include "ui/bundle/translate.h"
 
 namespace ui {
 
@@ -57,6 +58,10 @@ void CommandActions::BindMenu(QMenu* menu) {
         follow();
         connect(a, &QAction::changed, item, follow);
     }
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        TranslateMenu(menu);
+        emit menuShowing();
+    });
     // A drop-down's choice reaches its top menu too: one connection there.
     if (!qobject_cast<QMenu*>(menu->parent()))
         connect(menu, &QMenu::triggered, this, [this](QAction* item) { Run(ActionCommand(item)); });

@@ -31,10 +31,15 @@ class CommandActions : public QObject {
 
     // Each command item of `menu` and its drop-downs triggers the action of
     // its command and follows its enabled and checked state; items of
-    // commands nobody added stay disabled.
+    // commands nobody added stay disabled. Each menu is translated as it
+    // opens, after menuShowing.
     void BindMenu(QMenu* menu);
     // Gives each action the keys the accelerator table assigns its command.
     void BindKeys(int tableId);
+
+  signals:
+    // A bound menu is about to open: the time to bring the state up to date.
+    void menuShowing();
 
   private:
     QWidget* window_;

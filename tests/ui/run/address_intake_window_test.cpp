@@ -29,20 +29,20 @@ TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
     // No site handler takes them: refused as they are added.
     for (const wchar_t* bad :
          {L"ftp://host/file.flv", L"file:///tmp/a.mp4", L"not an address", L""}) {
-        EXPECT_FALSE(Window().AddAddress(bad)) << bad;
+        EXPECT_FALSE(Addresses().Add(bad)) << bad;
     }
     EXPECT_EQ(boxes_.Count(refusal), 4);
     EXPECT_EQ(boxes_.shown.back().flags & 0xF0, platform::MB_ICONWARNING);
     EXPECT_EQ(Model().rowCount(), 0);
 
-    EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
-    EXPECT_FALSE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
-    EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=A"));  // case counts
+    EXPECT_TRUE(Addresses().Add(L"http://www.youtube.com/watch?v=a"));
+    EXPECT_FALSE(Addresses().Add(L"http://www.youtube.com/watch?v=a"));
+    EXPECT_TRUE(Addresses().Add(L"http://www.youtube.com/watch?v=A"));  // case counts
     // The same video however it is written: blanks, host case, "www.".
     for (const wchar_t* same :
          {L"http://www.youtube.com/watch?v=a ", L" http://WWW.YouTube.com/watch?v=a",
           L"http://youtube.com/watch?v=a", L"HTTP://youtube.com:80/watch?v=a#t=1"})
-        EXPECT_FALSE(Window().AddAddress(same)) << same;
+        EXPECT_FALSE(Addresses().Add(same)) << same;
     EXPECT_EQ(Model().rowCount(), 2);
     EXPECT_EQ(boxes_.shown.size(), 4u);  // the duplicate is ignored silently
 
@@ -50,19 +50,19 @@ TEST_F(MainWindow, AddAddressRefusesOtherSchemesAndIgnoresAPendingDuplicate) {
     Select(0);
     Window().OnCommand(32828);
     EXPECT_EQ(Model().rowCount(), 1);
-    EXPECT_TRUE(Window().AddAddress(L"http://www.youtube.com/watch?v=a"));
+    EXPECT_TRUE(Addresses().Add(L"http://www.youtube.com/watch?v=a"));
 }
 
 TEST_F(MainWindow, DroppedTextIsTakenLineByLine) {
     QMimeData link;
     link.setText("http://www.youtube.com/watch?v=dropped");
     link.setUrls({QUrl("http://www.youtube.com/watch?v=dropped")});
-    Window().DropData(&link);
+    Addresses().Drop(&link);
     ASSERT_EQ(Model().rowCount(), 1);
     EXPECT_EQ(Model().TaskAt(0)->source, L"http://www.youtube.com/watch?v=dropped");
     QMimeData bad;
     bad.setText("two\nlines");
-    Window().DropData(&bad);
+    Addresses().Drop(&bad);
     EXPECT_EQ(Model().rowCount(), 1);
     EXPECT_EQ(boxes_.Count(platform::FormatW(LoadText(33506).c_str(), 2, L"\ntwo\nlines")), 1);
 

@@ -34,7 +34,7 @@ using platform::FromUtf8;
 using ui::kColStatus;
 
 TEST_F(MainWindow, ProgressCellShowsPerMilleWithOneDecimal) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
     // Progress while no run is active is ignored.
     Run().OnProgress(0, {500, 0, 0});
     EXPECT_FALSE(Model().data(Model().index(0, kColStatus), ui::kProgressRole).isValid());
@@ -52,8 +52,8 @@ TEST_F(MainWindow, ProgressCellShowsPerMilleWithOneDecimal) {
 }
 
 TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
-    Window().AddAddress(L"http://www.youtube.com/watch?v=b");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=b");
     EnterRun();
     Run().OnProgress(1, {300, 0, 0});
     Run().OnStatus(1, 201, L"");
@@ -74,8 +74,8 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
 }
 
 TEST_F(MainWindow, StaysResponsiveUnderAStormOfProgressAndKeepsOrder) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=a");
-    Window().AddAddress(L"http://www.youtube.com/watch?v=b");
+    Addresses().Add(L"http://www.youtube.com/watch?v=a");
+    Addresses().Add(L"http://www.youtube.com/watch?v=b");
     EnterRun();
     std::atomic<bool> done{false};
     auto* reports = Window().findChild<ui::RunReports*>();
@@ -156,7 +156,7 @@ class MainWindowRun : public MainWindow {
 TEST_F(MainWindowRun, DownloadAllQueuesCheckedOnlineRowsInRowOrder) {
     AnswerCompletion(false);
     for (const char* v : {"one", "two", "three", "four"})
-        Window().AddAddress(FromUtf8(std::string("http://www.youtube.com/watch?v=") + v));
+        Addresses().Add(FromUtf8(std::string("http://www.youtube.com/watch?v=") + v));
     Model().SetChecked(1, false);
     Window().OnCommand(32855);
     EXPECT_TRUE(Run().Downloading());
@@ -177,7 +177,7 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     AnswerCompletion(true);
     int changes = 0;
     QObject::connect(&Window(), &CClipvaneDlg::historyChanged, [&] { ++changes; });
-    Window().AddAddress(L"http://www.youtube.com/watch?v=one");
+    Addresses().Add(L"http://www.youtube.com/watch?v=one");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading() && completions_ > 0; }, 60000));
     SpinUntil([] { return false; }, 300);  // nothing more may come
@@ -211,7 +211,7 @@ TEST_F(MainWindowRun, FinishedDownloadWritesOneHistoryRowAndTheCompletionShowsOn
     CountIntakes();
     QMimeData data;
     data.setUrls({FileUrl(video_)});
-    Window().DropData(&data);
+    Addresses().Drop(&data);
     ASSERT_TRUE(WaitIntakes(1));
     EXPECT_EQ(Model().rowCount(), 2);
     EXPECT_EQ(HistoryRows(), 1);
@@ -227,10 +227,10 @@ TEST_F(MainWindowRun, TheEndOfRunNoticeCountsFinishedAndFailedAndEnterClosesIt) 
         closedByEnter = !d->isVisible() && d->result() == QDialog::Rejected;
         if (d->isVisible()) d->reject();
     });
-    Window().AddAddress(L"http://www.youtube.com/watch?v=one");
-    Window().AddAddress(L"http://www.youtube.com/watch?v=unknown");
+    Addresses().Add(L"http://www.youtube.com/watch?v=one");
+    Addresses().Add(L"http://www.youtube.com/watch?v=unknown");
     // Downloaded, but not a video: failed too.
-    Window().AddAddress(L"http://www.youtube.com/watch?v=bad");
+    Addresses().Add(L"http://www.youtube.com/watch?v=bad");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return !said.isEmpty(); }, 60000));
     EXPECT_TRUE(said.startsWith("1 downloads finished, 2 failed.")) << said.toStdString();
@@ -240,7 +240,7 @@ TEST_F(MainWindowRun, TheEndOfRunNoticeCountsFinishedAndFailedAndEnterClosesIt) 
 
 TEST_F(MainWindowRun, AFileTheProbeRefusesKeepsItsRow) {
     AnswerCompletion(false);
-    Window().AddAddress(L"http://www.youtube.com/watch?v=bad");
+    Addresses().Add(L"http://www.youtube.com/watch?v=bad");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return !Run().Downloading() && completions_ > 0; }, 60000));
     ASSERT_EQ(Model().rowCount(), 1);
@@ -257,7 +257,7 @@ TEST_F(MainWindowRun, AFileTheProbeRefusesKeepsItsRow) {
 TEST_F(MainWindowRun, ShutdownFlagPowersOffThroughTheDesktopInstead) {
     AnswerCompletion(true);
     GetSettings().Update([](SettingsData& d) { d.ShutdownFlag = 1; });
-    Window().AddAddress(L"http://www.youtube.com/watch?v=one");
+    Addresses().Add(L"http://www.youtube.com/watch?v=one");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return desktop_.powerOffs > 0; }, 60000));
     SpinUntil([] { return false; }, 200);
@@ -269,7 +269,7 @@ TEST_F(MainWindowRun, ShutdownFlagPowersOffThroughTheDesktopInstead) {
 
 TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
     AnswerCompletion(false);
-    Window().AddAddress(L"http://www.youtube.com/watch?v=slow");
+    Addresses().Add(L"http://www.youtube.com/watch?v=slow");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
     boxes_.answers = {platform::IDNO};
@@ -304,7 +304,7 @@ TEST_F(MainWindowRun, ClosingDuringARunAsksAndNoKeepsBoth) {
 }
 
 TEST_F(MainWindowRun, ClosingDuringARunWithYesStopsTheWorker) {
-    Window().AddAddress(L"http://www.youtube.com/watch?v=slow");
+    Addresses().Add(L"http://www.youtube.com/watch?v=slow");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return Model().Progress(0) >= 0; }, 30000));
     Window().close();  // answered Yes
@@ -323,8 +323,8 @@ TEST_F(MainWindowRun, EveryRowOfSeventyThousandCanBeDownloaded) {
     const std::map<int, std::string> real = {{0, "one"}, {65536, "two"}, {69999, "three"}};
     for (int i = 0; i < rows; ++i) {
         auto it = real.find(i);
-        Window().AddAddress(FromUtf8("http://www.youtube.com/watch?v=" +
-                                     (it != real.end() ? it->second : "r" + std::to_string(i))));
+        Addresses().Add(FromUtf8("http://www.youtube.com/watch?v=" +
+                                 (it != real.end() ? it->second : "r" + std::to_string(i))));
     }
     std::printf("%d addresses added in %lld ms\n", rows, static_cast<long long>(t.elapsed()));
     ASSERT_EQ(Model().rowCount(), rows);
@@ -404,7 +404,7 @@ TEST_F(MainWindow, DemoPageImportedAndDownloadedBecomesMediaRowsAndHistory) {
     });
     Window().OnCommand(32854);
     ASSERT_EQ(Model().rowCount(), 2);  // the YouTube and Google Video links
-    Window().AddAddress(L"http://www.metacafe.com/watch/123/funny_cat/");
+    Addresses().Add(L"http://www.metacafe.com/watch/123/funny_cat/");
     Window().OnCommand(32855);
     ASSERT_TRUE(SpinUntil([&] { return completions > 0; }, 90000));
     ASSERT_EQ(Model().rowCount(), 3);

@@ -62,7 +62,7 @@ TEST_F(MainWindow, DropOfATextFileBetweenTwoVideosAddsTwoRowsInOrder) {
     QMimeData data;
     data.setUrls(
         {FileUrl(dir + "/first.flv"), FileUrl(dir + "/notes.txt"), FileUrl(dir + "/second.mp4")});
-    Window().DropData(&data);
+    Addresses().Drop(&data);
     ASSERT_TRUE(WaitIntakes(3));
     ASSERT_EQ(Model().rowCount(), 2);
     EXPECT_EQ(Model().TaskAt(0)->source, FromUtf8(dir + "/first.flv"));
@@ -89,7 +89,7 @@ TEST_F(MainWindow, ClosingDuringAProbeEndsTheProbeRatherThanWaitingForIt) {
     CountIntakes();
     QMimeData data;
     data.setUrls({FileUrl(fifo)});
-    Window().DropData(&data);
+    Addresses().Drop(&data);
     ASSERT_EQ(Intake().Pending(), 1u);
     SpinUntil([] { return false; }, 500);  // the probe is under way
     QElapsedTimer t;

@@ -69,7 +69,7 @@ TEST_F(MainWindowRestart, AFolderTypedChosenOrSetInTheSheetIsKeptAfterARestart) 
     EXPECT_EQ(Folder(), FromUtf8(sheet));
 
     // A download takes the folder of the moment.
-    Window().AddAddress(L"http://www.youtube.com/watch?v=f");
+    Addresses().Add(L"http://www.youtube.com/watch?v=f");
     Window().OnCommand(32855);
     EXPECT_TRUE(Run().Downloading());
     Window().OnCommand(32856);

@@ -23,9 +23,9 @@ using ui::kColStatus;
 TEST_F(MainWindow, ExistingRowsSpeakTheNewLanguageAfterASwitch) {
     CClipvaneDlg& w = Window();
     EnterRun();
-    w.AddAddress(L"http://www.youtube.com/watch?v=a");
-    w.AddAddress(L"http://www.youtube.com/watch?v=b");
-    w.AddAddress(L"http://www.youtube.com/watch?v=c");
+    w.findChild<ui::AddressIntake*>()->Add(L"http://www.youtube.com/watch?v=a");
+    w.findChild<ui::AddressIntake*>()->Add(L"http://www.youtube.com/watch?v=b");
+    w.findChild<ui::AddressIntake*>()->Add(L"http://www.youtube.com/watch?v=c");
     Run().OnStatus(1, kStatusComplete, L"");
     Run().OnRetry(2, 2);
     const QString ready = Model().CellText(0, kColStatus), online = Model().CellText(0, kColFormat);
@@ -60,7 +60,7 @@ TEST_F(MainWindow, ExistingRowsSpeakTheNewLanguageAfterASwitch) {
 
 TEST_F(MainWindow, TheRowSaysWhatTheRunReportsAndTheStatusLineNamesTheTitle) {
     CClipvaneDlg& w = Window();
-    w.AddAddress(L"http://media.example.org/live/index.m3u8");
+    w.findChild<ui::AddressIntake*>()->Add(L"http://media.example.org/live/index.m3u8");
     EnterRun();
     Run().OnTitle(0, L"Live");
     Run().OnStatus(0, kStatusConnecting, L"");
