@@ -64,17 +64,8 @@ constexpr const char* kTag = "CClipvaneDlg";
 // The system menu's About item.
 constexpr int kAboutFromSystemMenu = 16;
 
-constexpr int kAcceleratorTable = ids::keys::kMain;
-constexpr int kWindowKeysTable = ids::keys::kFrame;
-constexpr int kMainMenu = ids::menu::kMain;
-constexpr int kContextMenu = ids::menu::kContext;
-
 // How long quitting waits for the files a run finished to be taken in.
 constexpr int kSettleMs = 15000;
-
-std::wstring Text(unsigned id) {
-    return LoadText(id);
-}
 
 }  // namespace
 
@@ -199,7 +190,7 @@ void CClipvaneDlg::CreateChildren() {
     historyList_ = new ui::HistoryListView(history_, this);
     historyList_->SetDesktop({[this](const std::wstring& p) { return desktop_->ShowItem(p); },
                               [this](const std::wstring& u) { return desktop_->OpenUrl(u); }});
-    historyList_->SetContextMenu(ui::BuildMenu(kContextMenu, 1, this));
+    historyList_->SetContextMenu(ui::BuildMenu(ids::menu::kContext, 1, this));
     connect(historyList_, &ui::HistoryListView::taskRemoving, this, [this](const Task* t) {
         if (preview_->CurrentTask() == t) preview_->SetTask(nullptr);
     });
@@ -283,8 +274,8 @@ void CClipvaneDlg::CreateCommands() {
     addRun(ids::cmd::kMinimize, [this] { showMinimized(); });
     addRun(ids::cmd::kMaximize, [this] { shell_->ToggleMaximized(); });
     addRun(ids::cmd::kSitePanel, [this] { ShowSitePanel(-1); });
-    commands_->BindKeys(kAcceleratorTable);
-    commands_->BindKeys(kWindowKeysTable);
+    commands_->BindKeys(ids::keys::kMain);
+    commands_->BindKeys(ids::keys::kFrame);
     // The window's keys reach their commands from the field too, but for
     // the field's own editing keys.
     keys_ = new ui::WindowKeys(this);
@@ -298,8 +289,8 @@ void CClipvaneDlg::CreateCommands() {
 }
 
 void CClipvaneDlg::CreateMenus() {
-    mainMenu_ = ui::BuildMenu(kMainMenu, 0, this);
-    taskListMenu_ = ui::BuildMenu(kContextMenu, 0, this);
+    mainMenu_ = ui::BuildMenu(ids::menu::kMain, 0, this);
+    taskListMenu_ = ui::BuildMenu(ids::menu::kContext, 0, this);
     if (!mainMenu_ || !taskListMenu_) LogError(kTag, "Cannot load main menu");
     for (QMenu* menu : {mainMenu_, taskListMenu_}) commands_->BindMenu(menu);
     connect(commands_, &ui::CommandActions::menuShowing, this, &CClipvaneDlg::UpdateCommands);
@@ -456,7 +447,7 @@ void CClipvaneDlg::OnPreviewExpanded(bool expanded) {
 // ---- Status line, buttons, preview ----
 
 void CClipvaneDlg::SetStatusText() {
-    SetStatusText(Text(ids::str::kReady));
+    SetStatusText(LoadText(ids::str::kReady));
 }
 
 void CClipvaneDlg::SetStatusText(const std::wstring& text) {
@@ -591,7 +582,7 @@ void CClipvaneDlg::closeEvent(QCloseEvent* e) {
     if (!closing_) {
         // The run goes on while the question is open.
         if (run_->Downloading() &&
-            Box(Text(ids::str::kDownloadIsStillRunning),
+            Box(LoadText(ids::str::kDownloadIsStillRunning),
                 platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) {
             e->ignore();
             return;
