@@ -365,6 +365,21 @@ TEST_F(MainWindow, FullSizePreviewHidesTheRestAndComesBack) {
     EXPECT_EQ(Preview()->size(), QSize(CPreviewPanel::kWidth, CPreviewPanel::kHeight));
 }
 
+// The panel toggled while the preview covers the window shows as toggled when
+// the preview shrinks again, and its arrow with it.
+TEST_F(MainWindow, ThePanelToggledUnderAFullSizePreviewComesBackAsToggled) {
+    auto* arrow = Part<ui::BitmapButtonBar>(Control(ids::ctl::main_window::kShowPanelButton));
+    ASSERT_FALSE(SitePanelShown());
+    Window().HandleMessage(WM_PREVIEW_EXPANDED, 1, 0);
+    Window().HandleMessage(WM_TOGGLE_SITE_PANEL, 0, 0);
+    EXPECT_TRUE(SitePanel()->isHidden());
+    EXPECT_TRUE(arrow->isHidden());
+    Window().HandleMessage(WM_PREVIEW_EXPANDED, 0, 0);
+    EXPECT_TRUE(SitePanelShown());
+    EXPECT_TRUE(arrow->isHidden());
+    EXPECT_GT(TaskView()->x(), SitePanel()->geometry().right());
+}
+
 TEST_F(MainWindow, CaptionButtonsMaximiseAndRestoreThroughTheirTwoBars) {
     auto* maxBar = Window().findChild<ui::BitmapButtonBar*>(QStringLiteral("ctl1000"));
     auto* restoreBar = Window().findChild<ui::BitmapButtonBar*>(QStringLiteral("restoreBar"));

@@ -17,9 +17,10 @@ WindowLayout::WindowLayout(QWidget* window, const Parts& parts) : window_(window
 
 void WindowLayout::SetPanelOpen(bool open) {
     panelOpen_ = open;
+    // The chrome keeps the arrow hidden while the preview is expanded.
+    parts_.chrome->SetPanelArrowShown(!open);
     if (expanded_) return;
     parts_.sitePanel->setVisible(open);
-    parts_.chrome->SetPanelArrowShown(!open);
     Apply();
 }
 
