@@ -207,6 +207,10 @@ class MainWindow : public ::testing::Test {
     // screen: each by its type, or by the control id it carries where the
     // window has several of a type.
     ui::TaskListModel& Model() { return *Part<ui::TaskListModel>(); }
+    // A cell's colour as the view gets it; invalid for the list's own.
+    QColor Colour(int row, int col, int role = Qt::ForegroundRole) {
+        return Model().data(Model().index(row, col), role).value<QColor>();
+    }
     ui::TaskListView* TaskView() { return Part<ui::TaskListView>(); }
     ui::HistoryListView* HistoryView() { return Part<ui::HistoryListView>(); }
     CPreviewPanel* Preview() { return Part<CPreviewPanel>(); }

@@ -60,8 +60,8 @@ TEST_F(MainWindow, NewOnlineRowShowsPendingTextsInDarkRedAndIsChecked) {
                               "Ready for download..."};
     for (int col = 1; col <= 6; ++col) {
         EXPECT_EQ(Model().CellText(0, col), want[col - 1]) << col;
-        EXPECT_EQ(Model().CellColor(0, col), QColor(192, 0, 0)) << col;
-        EXPECT_EQ(Model().CellBackground(0, col), Window().palette().color(QPalette::Base));
+        EXPECT_EQ(Colour(0, col), QColor(192, 0, 0)) << col;
+        EXPECT_EQ(Colour(0, col, Qt::BackgroundRole), Window().palette().color(QPalette::Base));
     }
     EXPECT_EQ(Model().data(Model().index(0, 1), Qt::ToolTipRole).toString(),
               QString::fromStdWString(a));

@@ -195,21 +195,21 @@ void DownloadRun::OnItemDone(int row, const ItemReport& done) {
         reports_->Hold();
         return;
     }
-    emit itemSettled();
-    model_->SetChecked(row, false);
-    model_->SetOnlinePending(row, false);
-    emit stateChanged();
+    RowDone(row);
 }
 
 void DownloadRun::Settled(Task* task) {
-    const int row = model_->RowOf(task);
+    RowDone(model_->RowOf(task));
+    reports_->Release();
+}
+
+void DownloadRun::RowDone(int row) {
     emit itemSettled();
     if (row >= 0) {
         model_->SetChecked(row, false);
         model_->SetOnlinePending(row, false);
     }
     emit stateChanged();
-    reports_->Release();
 }
 
 void DownloadRun::OnRunEnded(bool stopped) {

@@ -73,6 +73,8 @@ class DownloadRun : public QObject, public IRunObserver {
   private:
     void Start(std::vector<int> rows, bool all);
     void Settled(Task* task);
+    // A row's download has ended and its file, if any, is taken in.
+    void RowDone(int row);
 
     TaskListModel* model_;
     MediaIntake* intake_;

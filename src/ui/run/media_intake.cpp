@@ -28,7 +28,9 @@ MediaIntake::MediaIntake(TaskListModel* model, CHistoryDb* history, QObject* par
 
 MediaIntake::~MediaIntake() = default;
 
-void MediaIntake::Probe(const std::wstring& path) {
+void MediaIntake::Queue(Intake in) {
+    const std::wstring path = in.path;
+    intakes_.push_back(std::move(in));
     probes_.Ask(
         [path](const std::atomic<bool>& cancel) {
             Probed r;
@@ -48,22 +50,13 @@ bool MediaIntake::Add(const std::wstring& path, int row, int siteKind,
     in.path = path;
     in.siteKind = siteKind;
     in.origin = originAddress;
-    intakes_.push_back(std::move(in));
-    Probe(path);
+    Queue(std::move(in));
     return true;
 }
 
 void MediaIntake::AddDownloaded(Task* task, const std::wstring& path, int siteKind,
                                 const std::wstring& pageAddress, const std::wstring& servedBy) {
-    Intake in;
-    in.path = path;
-    in.task = task;
-    in.siteKind = siteKind;
-    in.origin = pageAddress;
-    in.download = true;
-    in.servedBy = servedBy;
-    intakes_.push_back(std::move(in));
-    Probe(path);
+    Queue({path, task, siteKind, pageAddress, true, servedBy});
 }
 
 bool MediaIntake::Settle(int limitMs) {

@@ -62,7 +62,8 @@ class MediaIntake : public QObject {
         bool ok = false;
         Task task;
     };
-    void Probe(const std::wstring& path);
+    // Probes the file of `in`; its answer is taken in after those before.
+    void Queue(Intake in);
     void OnProbed(Probed r);
     void FinishAll();
     bool Finish(const Intake& in, const Probed& r);

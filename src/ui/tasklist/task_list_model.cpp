@@ -140,16 +140,6 @@ QString TaskListModel::CellText(int row, int col) const {
     return Text(At(row), col);
 }
 
-QColor TaskListModel::CellColor(int row, int col) const {
-    if (!Valid(row) || col < 0 || col >= kTaskColumnCount) return {};
-    return Foreground(At(row), col);
-}
-
-QColor TaskListModel::CellBackground(int row, int col) const {
-    if (!CellColor(row, col).isValid()) return {};
-    return markedBg_.isValid() ? markedBg_ : QGuiApplication::palette().color(QPalette::Base);
-}
-
 QVariant TaskListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
@@ -166,10 +156,11 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
             const QColor c = Foreground(r, col);
             return c.isValid() ? QVariant(c) : QVariant();
         }
-        case Qt::BackgroundRole: {
-            const QColor c = CellBackground(index.row(), col);
-            return c.isValid() ? QVariant(c) : QVariant();
-        }
+        case Qt::BackgroundRole:
+            // Dark red text stands on the list's base colour.
+            if (!Foreground(r, col).isValid()) return {};
+            return markedBg_.isValid() ? markedBg_
+                                       : QGuiApplication::palette().color(QPalette::Base);
         case Qt::ToolTipRole: {
             // The lines stay lines; within each nothing is hidden.
             QStringList lines = Tooltip(r, col).split(QLatin1Char('\n'));

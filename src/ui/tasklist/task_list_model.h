@@ -91,11 +91,8 @@ class TaskListModel : public QAbstractTableModel {
     // -1: no progress bar.
     int Progress(int row) const;
 
-    // The texts and colours shown, as data() gives them but with nothing
-    // of the text replaced.
+    // The text shown, as data() gives it but with nothing replaced.
     QString CellText(int row, int col) const;
-    QColor CellColor(int row, int col) const;
-    QColor CellBackground(int row, int col) const;
     // Background of the cells drawn in dark red (the list's base colour).
     void SetMarkedBackground(const QColor& bg) { markedBg_ = bg; }
 

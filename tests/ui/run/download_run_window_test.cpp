@@ -59,14 +59,14 @@ TEST_F(MainWindow, ErrorStatusIsDarkRedAndGoesToTheStatusLine) {
     Run().OnStatus(1, 201, L"");
     EXPECT_EQ(Model().CellText(1, kColStatus),
               QString::fromStdWString(CVideoDownloader::GetStatusText(201)));
-    EXPECT_EQ(Model().CellColor(1, kColStatus), QColor(192, 0, 0));
+    EXPECT_EQ(Colour(1, kColStatus), QColor(192, 0, 0));
     EXPECT_EQ(Model().Progress(1), -1);  // the bar is gone
     EXPECT_EQ(StatusText(), QString::fromStdWString(FormatW(LoadText(32831).c_str(), L"")));
 
     Run().OnStatus(0, 110, L"");
     const QString done = QString::fromStdWString(CVideoDownloader::GetStatusText(110));
     EXPECT_EQ(Model().CellText(0, kColStatus), done);
-    EXPECT_FALSE(Model().CellColor(0, kColStatus).isValid());  // the list's own colours
+    EXPECT_FALSE(Colour(0, kColStatus).isValid());  // the list's own colours
     EXPECT_EQ(StatusText(), done);
 
     Run().OnRetry(0, 2);

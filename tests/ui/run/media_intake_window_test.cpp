@@ -43,7 +43,7 @@ TEST_F(MainWindow, LocalFileNameKeepsItsAmpersandAndShowsProbedValues) {
     EXPECT_EQ(Model().CellText(0, 2), QString::fromStdWString(FormatDuration(2000)));
     EXPECT_EQ(Model().CellText(0, 4), "160x120");
     EXPECT_EQ(Model().CellText(0, 5), "25 fps");
-    EXPECT_FALSE(Model().CellColor(0, 1).isValid());
+    EXPECT_FALSE(Colour(0, 1).isValid());
     EXPECT_EQ(Model().data(Model().index(0, 1), Qt::ToolTipRole).toString(),
               QString::fromStdString(path));
     EXPECT_EQ(Model().TaskAt(0)->source, FromUtf8(path));

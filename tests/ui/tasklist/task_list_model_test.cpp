@@ -35,6 +35,9 @@ class TaskListModelTest : public ::testing::Test {
         return model_.AppendTask(std::move(t));
     }
     QString Status(int row) { return model_.CellText(row, kColStatus); }
+    QColor Colour(int row, int col) {
+        return model_.data(model_.index(row, col), Qt::ForegroundRole).value<QColor>();
+    }
     ui::TaskListModel model_;
     // Fatal: a broken model contract ends the test program at once.
     QAbstractItemModelTester tester_{&model_,
@@ -70,11 +73,11 @@ TEST_F(TaskListModelTest, RowsComeAndGoUnderTheTesterAndKeepTheirCounts) {
 TEST_F(TaskListModelTest, TheStatusCellSaysWhatTheRunIsDoing) {
     const int row = AddAddress(L"http://www.youtube.com/watch?v=a");
     EXPECT_EQ(Status(row), "Ready for download...");
-    EXPECT_EQ(model_.CellColor(row, kColStatus), ui::kDarkRed);
+    EXPECT_EQ(Colour(row, kColStatus), ui::kDarkRed);
 
     model_.SetStatus(row, RowStatus::kCode, kStatusConnecting);
     EXPECT_EQ(Status(row), "Connecting...");
-    EXPECT_FALSE(model_.CellColor(row, kColStatus).isValid());
+    EXPECT_FALSE(Colour(row, kColStatus).isValid());
     // While bytes come the cell is a bar that says how far it is.
     model_.SetProgress(row, {483, 483, 1000});
     EXPECT_EQ(Status(row), "Downloading 48.3%");
@@ -106,13 +109,13 @@ TEST_F(TaskListModelTest, TheStatusCellSaysWhatTheRunIsDoing) {
     // after a good status is not.
     model_.SetStatus(row, RowStatus::kCode, kStatusFailed);
     EXPECT_EQ(Status(row), QString::fromStdWString(CVideoDownloader::GetStatusText(kStatusFailed)));
-    EXPECT_EQ(model_.CellColor(row, kColStatus), ui::kDarkRed);
+    EXPECT_EQ(Colour(row, kColStatus), ui::kDarkRed);
     model_.SetStatus(row, RowStatus::kRetry, 2);
     EXPECT_EQ(Status(row), "Retrying (2)...");
-    EXPECT_EQ(model_.CellColor(row, kColStatus), ui::kDarkRed);
+    EXPECT_EQ(Colour(row, kColStatus), ui::kDarkRed);
     model_.SetStatus(row, RowStatus::kCode, kStatusFetchingPage);
     model_.SetStatus(row, RowStatus::kRetry, 3);
-    EXPECT_FALSE(model_.CellColor(row, kColStatus).isValid());
+    EXPECT_FALSE(Colour(row, kColStatus).isValid());
     model_.SetStatus(row, RowStatus::kWaiting);
     EXPECT_EQ(Status(row), "Waiting");
 }
@@ -121,7 +124,7 @@ TEST_F(TaskListModelTest, AProbedRowShowsItsFileAndKeepsItsTitle) {
     const int row = AddAddress(L"http://www.youtube.com/watch?v=a");
     model_.SetTitle(row, L"First");
     EXPECT_EQ(model_.CellText(row, kColName), "First");
-    EXPECT_EQ(model_.CellColor(row, kColName), ui::kDarkRed) << "still an address row";
+    EXPECT_EQ(Colour(row, kColName), ui::kDarkRed) << "still an address row";
     Task* t = model_.TaskAt(row);
     t->width = 160;
     t->height = 120;
@@ -133,7 +136,7 @@ TEST_F(TaskListModelTest, AProbedRowShowsItsFileAndKeepsItsTitle) {
     model_.MarkProbed(row, false, L"Found by Clipvane's page scanner");
     EXPECT_FALSE(changed.isEmpty());
     EXPECT_EQ(model_.CellText(row, kColName), "First");
-    EXPECT_FALSE(model_.CellColor(row, kColName).isValid());
+    EXPECT_FALSE(Colour(row, kColName).isValid());
     EXPECT_EQ(model_.CellText(row, ui::kColSize), "160x120");
     EXPECT_EQ(model_.CellText(row, ui::kColFps), "25 fps");
     EXPECT_EQ(model_.CellText(row, ui::kColFormat), "FLV");
