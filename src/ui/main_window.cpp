@@ -349,7 +349,7 @@ void CClipvaneDlg::resizeEvent(QResizeEvent* e) {
 void CClipvaneDlg::paintEvent(QPaintEvent* e) {
     QWidget::paintEvent(e);
     QPainter p(this);
-    shell_->Paint(p, shell_->StatusText(), e->region());
+    shell_->Paint(p, e->region());
 }
 
 void CClipvaneDlg::showEvent(QShowEvent* e) {

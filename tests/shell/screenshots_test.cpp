@@ -99,13 +99,13 @@ namespace {
 // their places; the task list and the preview stand as empty frames.
 class SkinnedWindow : public QWidget {
   public:
-    SkinnedWindow() : shell_(this) {}
+    SkinnedWindow() : shell_(this) { shell_.SetStatusText(QStringLiteral("Ready")); }
     ui::WindowShell& Shell() { return shell_; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        shell_.Paint(p, QStringLiteral("Ready"));
+        shell_.Paint(p);
     }
 
   private:

@@ -73,11 +73,12 @@ TEST_F(WindowShellPaint, FramePaintsOnlyTheBandsOfTheRegionAndTheSameAfterOtherS
     QWidget w;
     w.setWindowTitle(QStringLiteral("Clipvane Video Downloader"));
     ui::WindowShell shell(&w);
+    shell.SetStatusText(QStringLiteral("Ready"));
     auto paint = [&](QSize size, const QRegion& dirty) {
         w.resize(size);
         QImage img = Blank(size);
         QPainter p(&img);
-        shell.Paint(p, QStringLiteral("Ready"), dirty);
+        shell.Paint(p, dirty);
         return img;
     };
     const QImage first = paint(QSize(1000, 650), QRegion());
@@ -85,10 +86,11 @@ TEST_F(WindowShellPaint, FramePaintsOnlyTheBandsOfTheRegionAndTheSameAfterOtherS
     paint(QSize(1100, 640), QRegion());
     EXPECT_EQ(paint(QSize(1000, 650), QRegion()), first);
     ui::WindowShell fresh(&w);
+    fresh.SetStatusText(QStringLiteral("Ready"));
     {
         QImage img = Blank(QSize(1000, 650));
         QPainter p(&img);
-        fresh.Paint(p, QStringLiteral("Ready"));
+        fresh.Paint(p);
         EXPECT_EQ(img, first);
     }
 

@@ -207,7 +207,7 @@ void ui::WindowShell::SetStatusText(const QString& text) {
     window_->update(0, window_->height() - 33, window_->width(), 33);
 }
 
-void ui::WindowShell::Paint(QPainter& p, const QString& status, const QRegion& dirty) const {
+void ui::WindowShell::Paint(QPainter& p, const QRegion& dirty) const {
     const int W = window_->width(), H = window_->height();
     const QIcon icon = window_->windowIcon();
     if (window_->isMinimized()) {
@@ -247,11 +247,11 @@ void ui::WindowShell::Paint(QPainter& p, const QString& status, const QRegion& d
         DrawColumns(p, bottom_, 549, 450, W - 450, H - 32);
     }
 
-    if (!status.isEmpty()) {
+    if (!status_.isEmpty()) {
         p.setFont(statusFont_);
         p.setPen(QColor(51, 51, 51));
         p.drawText(QRect(11, H - 25, W - 61, 22),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, status);
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, status_);
     }
 }
 

@@ -55,10 +55,10 @@ class WindowShell : public QObject {
     void ToggleMaximized();
     // Loads the skin bitmaps again (after a language change: 134 may differ).
     void ReloadBitmaps();
-    // Paints caption, title, borders, bottom strip and `status`, those of
-    // them that meet `dirty` (a paint event's region; empty for all); a
-    // missing bitmap leaves its part unpainted.
-    void Paint(QPainter& p, const QString& status, const QRegion& dirty = QRegion()) const;
+    // Paints caption, title, borders, bottom strip and the status line,
+    // those of them that meet `dirty` (a paint event's region; empty for
+    // all); a missing bitmap leaves its part unpainted.
+    void Paint(QPainter& p, const QRegion& dirty = QRegion()) const;
     // The status line in the bottom strip; a new one repaints the strip alone.
     void SetStatusText(const QString& text);
     const QString& StatusText() const { return status_; }
