@@ -9,10 +9,6 @@
 
 namespace ui {
 
-QString TaskItemDelegate::ProgressText(int permille) {
-    return PercentText(permille);
-}
-
 void TaskItemDelegate::initStyleOption(QStyleOptionViewItem* option,
                                        const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);

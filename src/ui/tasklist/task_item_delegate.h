@@ -11,8 +11,6 @@ class TaskItemDelegate : public QStyledItemDelegate {
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* p, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    // "%.1f%%" of a per-mille value.
-    static QString ProgressText(int permille);
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

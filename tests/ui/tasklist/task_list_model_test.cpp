@@ -151,9 +151,9 @@ TEST_F(TaskListModelTest, AProbedRowShowsItsFileAndKeepsItsTitle) {
 }
 
 TEST(TaskItemDelegate, ProgressTextHasOneDecimal) {
-    EXPECT_EQ(ui::TaskItemDelegate::ProgressText(1000), "100.0%");
-    EXPECT_EQ(ui::TaskItemDelegate::ProgressText(5), "0.5%");
-    EXPECT_EQ(ui::TaskItemDelegate::ProgressText(0), "0.0%");
+    EXPECT_EQ(ui::PercentText(1000), "100.0%");
+    EXPECT_EQ(ui::PercentText(5), "0.5%");
+    EXPECT_EQ(ui::PercentText(0), "0.0%");
 }
 
 TEST(TaskItemDelegate, AStatusTooLongIsCutBetweenWordsNeverInOne) {
